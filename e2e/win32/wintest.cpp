@@ -1,0 +1,400 @@
+// wintest: reads and drives another program's window from the same Wine prefix, for the
+// end-to-end scenarios. Every wait is bounded by the timeout given on the command line.
+//
+//   wintest controls <caption> <ms>        print the window and each of its controls
+//   wintest layout <caption> <ms>          compare the controls with the layout table
+//   wintest click <caption> <control> <ms> press a button, named as the layout names it
+//   wintest msgbox <title> <ms>            print a message box's text, then press OK
+//   wintest close <caption> <ms>           ask the window to close (WM_CLOSE)
+//   wintest gone <caption> <ms>            wait until no window has this caption
+//
+// Exit codes: 0 done, 1 a check failed, 2 timed out, 64 usage.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "layouts.h"
+
+namespace {
+
+constexpr int exitdone = 0;
+constexpr int exitfailed = 1;
+constexpr int exittimeout = 2;
+constexpr int exitusage = 64;
+
+constexpr const char* dialogclass = "#32770";
+// The static control that holds a message box's text.
+constexpr int msgboxtextid = 0xFFFF;
+constexpr UINT messagetimeoutms = 2000;
+
+class Deadline {
+public:
+    explicit Deadline(unsigned long ms)
+        : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
+    bool passed() const { return std::chrono::steady_clock::now() >= end_; }
+
+private:
+    std::chrono::steady_clock::time_point end_;
+};
+
+void nap() { std::this_thread::sleep_for(std::chrono::milliseconds(50)); }
+
+// CR, LF, tabs and backslashes made visible, so that one line of output holds any text.
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string classof(HWND window) {
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+// Top-level windows keep their caption in the window manager, so reading it needs no
+// answer from the (possibly busy) owner.
+std::string captionof(HWND window) {
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// A control's text comes from its own thread; a hung program must not hang us.
+std::optional<std::string> textof(HWND control) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, messagetimeoutms,
+                             &length)) {
+        return std::nullopt;
+    }
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, messagetimeoutms, &copied)) {
+        return std::nullopt;
+    }
+    text.resize(copied);
+    return text;
+}
+
+struct Search {
+    std::string caption;
+    bool dialog;
+    HWND found;
+};
+
+BOOL CALLBACK matchwindow(HWND window, LPARAM param) {
+    auto& search = *reinterpret_cast<Search*>(param);
+    if (!IsWindowVisible(window)) return TRUE;
+    if ((classof(window) == dialogclass) != search.dialog) return TRUE;
+    if (captionof(window) != search.caption) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+// A visible top-level window with exactly this caption: a message box when dialog is set,
+// any other window otherwise.
+HWND findwindow(const std::string& caption, bool dialog) {
+    Search search{caption, dialog, nullptr};
+    EnumWindows(matchwindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND waitforwindow(const std::string& caption, bool dialog, const Deadline& deadline) {
+    for (;;) {
+        if (HWND window = findwindow(caption, dialog)) return window;
+        if (deadline.passed()) return nullptr;
+        nap();
+    }
+}
+
+int timedout(const std::string& what) {
+    std::printf("timeout waiting for %s\n", escaped(what).c_str());
+    return exittimeout;
+}
+
+int dpiof(HWND window) {
+    HDC dc = GetDC(window);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(window, dc);
+    return dpi;
+}
+
+RECT rectinparent(HWND control, HWND parent) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+BOOL CALLBACK collectchild(HWND child, LPARAM param) {
+    auto& children = *reinterpret_cast<std::vector<HWND>*>(param);
+    children.push_back(child);
+    return TRUE;
+}
+
+// The window's own controls, not the parts of a combo box or list inside them.
+std::vector<HWND> directchildren(HWND window) {
+    std::vector<HWND> all;
+    EnumChildWindows(window, collectchild, reinterpret_cast<LPARAM>(&all));
+    std::vector<HWND> direct;
+    for (HWND child : all) {
+        if (GetAncestor(child, GA_PARENT) == window) direct.push_back(child);
+    }
+    return direct;
+}
+
+const char* controlname(const hostenv::FormLayout* layout, int id) {
+    if (!layout) return "-";
+    const int index = id - hostenv::firstcontrolid;
+    if (index < 0 || index >= static_cast<int>(layout->controls.size())) return "-";
+    return layout->controls[static_cast<std::size_t>(index)].name;
+}
+
+void printwindow(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    std::printf("window caption=%s client=%ldx%ld dpi=%d\n", escaped(captionof(window)).c_str(),
+                client.right, client.bottom, dpiof(window));
+}
+
+int listcontrols(const std::string& caption, const Deadline& deadline) {
+    HWND window = waitforwindow(caption, false, deadline);
+    if (!window) return timedout(caption);
+    const hostenv::FormLayout* layout = wintest::layoutbycaption(caption);
+    printwindow(window);
+    int result = exitdone;
+    for (HWND child : directchildren(window)) {
+        const int id = GetDlgCtrlID(child);
+        const RECT r = rectinparent(child, window);
+        const std::optional<std::string> text = textof(child);
+        if (!text) result = exitfailed;
+        std::printf("control name=%s id=%d class=%s enabled=%d visible=%d left=%ld top=%ld "
+                    "right=%ld bottom=%ld text=%s\n",
+                    controlname(layout, id), id, classof(child).c_str(),
+                    IsWindowEnabled(child) ? 1 : 0, IsWindowVisible(child) ? 1 : 0, r.left, r.top,
+                    r.right, r.bottom, text ? escaped(*text).c_str() : "<no answer>");
+    }
+    return result;
+}
+
+// Within one pixel: |pixels * 1440 / dpi - twips| <= 1440 / dpi, in whole numbers.
+bool withinpixel(long pixels, int twips, int dpi) {
+    const long difference = pixels * hostenv::twipsperinch - static_cast<long>(twips) * dpi;
+    return std::labs(difference) <= hostenv::twipsperinch;
+}
+
+class LayoutCheck {
+public:
+    explicit LayoutCheck(int dpi) : dpi_(dpi) {}
+
+    void compare(const char* control, const char* edge, long pixels, int twips) {
+        if (withinpixel(pixels, twips, dpi_)) return;
+        ++mismatches_;
+        std::printf("mismatch %s %s expected=%d twips (%ld px) got=%ld px (%ld twips)\n", control,
+                    edge, twips, topixels(twips), pixels, totwips(pixels));
+    }
+    void missing(const char* control, int id) {
+        ++mismatches_;
+        std::printf("missing %s id=%d\n", control, id);
+    }
+    bool ok() const { return mismatches_ == 0; }
+
+private:
+    long topixels(int twips) const { return MulDiv(twips, dpi_, hostenv::twipsperinch); }
+    long totwips(long pixels) const {
+        return MulDiv(static_cast<int>(pixels), hostenv::twipsperinch, dpi_);
+    }
+
+    int dpi_;
+    int mismatches_ = 0;
+};
+
+int checklayout(const std::string& caption, const Deadline& deadline) {
+    const hostenv::FormLayout* layout = wintest::layoutbycaption(caption);
+    if (!layout) {
+        std::printf("no layout table for %s\n", escaped(caption).c_str());
+        return exitusage;
+    }
+    HWND window = waitforwindow(caption, false, deadline);
+    if (!window) return timedout(caption);
+    const int dpi = dpiof(window);
+    printwindow(window);
+    LayoutCheck check(dpi);
+    RECT client{};
+    GetClientRect(window, &client);
+    check.compare("client", "width", client.right, layout->width);
+    check.compare("client", "height", client.bottom, layout->height);
+    int id = hostenv::firstcontrolid;
+    for (const hostenv::ControlLayout& control : layout->controls) {
+        HWND child = GetDlgItem(window, id);
+        if (!child) {
+            check.missing(control.name, id);
+        } else {
+            const RECT r = rectinparent(child, window);
+            check.compare(control.name, "left", r.left, control.left);
+            check.compare(control.name, "top", r.top, control.top);
+            // An autosize label takes the size of its caption; only its place is fixed.
+            if (!control.autosize) {
+                check.compare(control.name, "width", r.right - r.left, control.width);
+                check.compare(control.name, "height", r.bottom - r.top, control.height);
+            }
+        }
+        ++id;
+    }
+    std::puts(check.ok() ? "OK" : "FAIL");
+    return check.ok() ? exitdone : exitfailed;
+}
+
+int click(const std::string& caption, const std::string& name, const Deadline& deadline) {
+    const hostenv::FormLayout* layout = wintest::layoutbycaption(caption);
+    if (!layout) {
+        std::printf("no layout table for %s\n", escaped(caption).c_str());
+        return exitusage;
+    }
+    int id = 0;
+    for (std::size_t i = 0; i < layout->controls.size(); ++i) {
+        if (name == layout->controls[i].name) id = hostenv::firstcontrolid + static_cast<int>(i);
+    }
+    if (id == 0) {
+        std::printf("no control %s in the layout of %s\n", name.c_str(), escaped(caption).c_str());
+        return exitusage;
+    }
+    HWND window = waitforwindow(caption, false, deadline);
+    if (!window) return timedout(caption);
+    HWND button = GetDlgItem(window, id);
+    if (!button) {
+        std::printf("missing %s id=%d\n", name.c_str(), id);
+        return exitfailed;
+    }
+    // A disabled button cannot be pressed; it may still become enabled in time.
+    while (!IsWindowEnabled(button)) {
+        if (deadline.passed()) {
+            std::printf("disabled %s id=%d\n", name.c_str(), id);
+            return exitfailed;
+        }
+        nap();
+    }
+    // Posted: the click may run a long operation or open a message box.
+    PostMessageA(button, BM_CLICK, 0, 0);
+    std::printf("clicked %s id=%d\n", name.c_str(), id);
+    return exitdone;
+}
+
+std::string msgboxtext(HWND box) {
+    if (HWND text = GetDlgItem(box, msgboxtextid)) {
+        if (std::optional<std::string> read = textof(text)) return *read;
+    }
+    // Otherwise the longest static text: the icon is a static control without text.
+    std::string longest;
+    for (HWND child : directchildren(box)) {
+        if (classof(child) != "Static") continue;
+        std::optional<std::string> read = textof(child);
+        if (read && read->size() > longest.size()) longest = *read;
+    }
+    return longest;
+}
+
+int answermsgbox(const std::string& title, const Deadline& deadline) {
+    HWND box = waitforwindow(title, true, deadline);
+    if (!box) return timedout("message box " + title);
+    const std::string text = msgboxtext(box);
+    std::printf("msgbox title=%s\n", escaped(title).c_str());
+    std::printf("text=%s\n", escaped(text).c_str());
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find("\r\n", start);
+        std::printf("line=%s\n", escaped(text.substr(start, end - start)).c_str());
+        if (end == std::string::npos) break;
+        start = end + 2;
+    }
+    HWND ok = GetDlgItem(box, IDOK);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+    while (IsWindow(box)) {
+        if (deadline.passed()) return timedout("message box to close");
+        nap();
+    }
+    std::puts("pressed OK");
+    return exitdone;
+}
+
+int closewindow(const std::string& caption, const Deadline& deadline) {
+    HWND window = waitforwindow(caption, false, deadline);
+    if (!window) return timedout(caption);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    std::printf("closed %s\n", escaped(caption).c_str());
+    return exitdone;
+}
+
+int waitgone(const std::string& caption, const Deadline& deadline) {
+    while (findwindow(caption, false)) {
+        if (deadline.passed()) return timedout(caption + " to go");
+        nap();
+    }
+    std::printf("gone %s\n", escaped(caption).c_str());
+    return exitdone;
+}
+
+int usage() {
+    std::puts(
+        "usage: wintest controls|layout|msgbox|close|gone <caption> <ms>\n"
+        "       wintest click <caption> <control> <ms>");
+    return exitusage;
+}
+
+std::optional<unsigned long> milliseconds(const char* text) {
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 10);
+    if (end == text || *end != '\0') return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Plain LF line ends, whatever reads our output.
+    _setmode(_fileno(stdout), _O_BINARY);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() < 3) return usage();
+    const std::optional<unsigned long> timeout = milliseconds(args.back().c_str());
+    if (!timeout) return usage();
+    const Deadline deadline(*timeout);
+    const std::string& command = args[0];
+    const std::string& caption = args[1];
+    if (args.size() == 4 && command == "click") return click(caption, args[2], deadline);
+    if (args.size() != 3) return usage();
+    if (command == "controls") return listcontrols(caption, deadline);
+    if (command == "layout") return checklayout(caption, deadline);
+    if (command == "msgbox") return answermsgbox(caption, deadline);
+    if (command == "close") return closewindow(caption, deadline);
+    if (command == "gone") return waitgone(caption, deadline);
+    return usage();
+}

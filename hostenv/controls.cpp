@@ -1,0 +1,84 @@
+#include "hostenv/controls.h"
+
+namespace hostenv {
+
+namespace {
+
+bool isroot(const std::string& path) { return path.size() == 3 && path[1] == ':' && path[2] == '\\'; }
+
+}  // namespace
+
+void Button::setenabled(bool enabled) {
+    enabled_ = enabled;
+    notify();
+}
+
+void Button::settooltip(std::string tooltip) {
+    tooltip_ = std::move(tooltip);
+    notify();
+}
+
+void Label::setcaption(std::string caption) {
+    caption_ = std::move(caption);
+    notify();
+}
+
+void Label::setvisible(bool visible) {
+    visible_ = visible;
+    notify();
+}
+
+void TextBox::settext(std::string text) {
+    text_ = std::move(text);
+    notify();
+}
+
+void DriveList::setdrive(std::string drive) {
+    drive_ = std::move(drive);
+    notify();
+}
+
+void FolderList::setpath(const std::string& path) {
+    std::string folder = path;
+    if (folder.size() > 1 && folder.back() == '\\' && !isroot(folder)) folder.pop_back();
+    // Read before anything changes, so that a folder that cannot be opened leaves the list as it was.
+    auto names = fs_.subfolders(folder);
+    const std::string prefix = isroot(folder) ? folder : folder + "\\";
+    entries_.clear();
+    for (auto& name : names) entries_.push_back(prefix + name);
+    const bool changed = folder != path_;
+    path_ = std::move(folder);
+    notify();
+    if (changed && change) change();
+}
+
+std::string FolderList::entry(int i) const {
+    if (i < 0 || i >= count()) return "";
+    return entries_[static_cast<std::size_t>(i)];
+}
+
+void FileList::setpath(const std::string& path) {
+    path_ = path;
+    reread();
+}
+
+void FileList::setpattern(const std::string& pattern) {
+    pattern_ = pattern;
+    reread();
+}
+
+void FileList::reread() {
+    entries_ = path_.empty() ? std::vector<std::string>{} : fs_.files(path_, pattern_);
+    notify();
+}
+
+void Dir1_Change(FolderList& dir, FileList& file) { file.setpath(dir.path()); }
+
+void Drive1_Change(DriveList& drive, FolderList& dir, FileList& file) {
+    const std::string root = drive.drive().substr(0, 2) + "\\";
+    dir.setpath(root);
+    file.setpath(root);
+}
+
+}  // namespace hostenv
+

@@ -1,0 +1,23 @@
+// Questions to the host, and the file utilities they and the programs share.
+#pragma once
+
+#include <string>
+
+#include "hostenv/filesystem.h"
+#include "hostenv/platform.h"
+#include "hostenv/text.h"
+#include "hostenv/ui.h"
+
+namespace hostenv {
+
+std::string winvershort(Platform& platform);
+bool is64bitwindows(Platform& platform, FileSystem& fs, const std::string& windirdrive);
+std::string getfileversion(Platform& platform, const std::string& path);
+std::string registryop(Platform& platform, const std::string& action, const std::string& key,
+                       const std::string& value, const std::string& valuetype);
+std::string localappdata(Platform& platform, UserInterface& ui);
+
+bool folderexists(FileSystem& fs, const std::string& path);
+MaybeLines readtextlines(FileSystem& fs, const std::string& path);
+
+}  // namespace hostenv

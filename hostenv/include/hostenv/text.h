@@ -1,0 +1,39 @@
+// Text rules shared by both programs: single-byte text, 1-based positions.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hostenv {
+
+// A file's lines without their line ends, first line at index 0.
+using Lines = std::vector<std::string>;
+// What readtextlines answers: nullopt when the file does not exist, which callers
+// must tell apart from a file without lines.
+using MaybeLines = std::optional<Lines>;
+
+std::string lower(std::string_view text);
+
+// One past the start of the last occurrence of find in text, or 1 when there is none.
+int lastinstr(std::string_view text, std::string_view find);
+
+// Whether the last component of path equals name, letter case aside.
+bool samefilename(std::string_view path, std::string_view name);
+
+// The leading-number rule: blanks, tabs and line feeds are ignored; then a decimal
+// number with optional sign, point and exponent (E or D), or &H hex / &O octal digits.
+// Text that does not begin with a number gives 0.
+double leadingnumber(std::string_view text);
+
+// A count as labels and the manifest print it: a blank in the sign position, then digits.
+std::string signform(long long number);
+
+// Cuts bytes into lines at CR LF after dropping every CR LF at the very end.
+Lines splitlines(std::string_view bytes);
+
+// File-name match of the lists: "*" any run, "?" one character, letter case aside.
+bool matchespattern(std::string_view name, std::string_view pattern);
+
+}  // namespace hostenv

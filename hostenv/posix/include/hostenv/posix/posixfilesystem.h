@@ -1,0 +1,34 @@
+// The file system over a drive map: "C:" stands for a folder of the host, so that
+// Windows paths, roots and "\" separators behave in native runs as on Windows.
+// Names starting with "." count as hidden.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "hostenv/filesystem.h"
+
+namespace hostenv::posix {
+
+class PosixFileSystem : public FileSystem {
+public:
+    // cwd: the Windows path that bare file names are relative to, e.g. "C:\tools".
+    PosixFileSystem(std::map<char, std::filesystem::path> drives, std::string cwd);
+
+    std::optional<std::string> lookup(const std::string& path, Entries what) override;
+    std::string readfile(const std::string& path) override;
+    std::vector<std::string> drives() override;
+    std::vector<std::string> subfolders(const std::string& folder) override;
+    std::vector<std::string> files(const std::string& folder, const std::string& pattern) override;
+
+    // The host path of a Windows path; letter case of each component is matched
+    // without regard to case when the exact name does not exist.
+    std::filesystem::path hostpath(const std::string& windowspath) const;
+
+private:
+    std::map<char, std::filesystem::path> drives_;
+    std::string cwd_;
+};
+
+}  // namespace hostenv::posix

@@ -1,0 +1,142 @@
+#include "hostenv/posix/posixfilesystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "hostenv/failure.h"
+#include "hostenv/text.h"
+
+namespace hostenv::posix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool hidden(const fs::path& entry) { return entry.filename().string().starts_with("."); }
+
+std::vector<std::string> split(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path) {
+        if (c == '\\') {
+            parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    parts.push_back(part);
+    return parts;
+}
+
+std::vector<std::string> sortednames(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
+    return names;
+}
+
+}  // namespace
+
+PosixFileSystem::PosixFileSystem(std::map<char, fs::path> drives, std::string cwd)
+    : drives_(std::move(drives)), cwd_(std::move(cwd)) {}
+
+fs::path PosixFileSystem::hostpath(const std::string& windowspath) const {
+    std::string full = windowspath;
+    if (full.starts_with("\\")) {
+        full = cwd_.substr(0, 2) + full;  // the root of the current drive
+    } else if (full.size() < 2 || full[1] != ':') {
+        full = cwd_ + "\\" + full;
+    }
+    const auto drive = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(full[0]))));
+    if (drive == drives_.end()) return {};
+    fs::path result = drive->second;
+    const auto parts = split(full.substr(2));
+    for (const auto& part : parts) {
+        if (part.empty() || part == ".") continue;
+        fs::path next = result / part;
+        std::error_code ec;
+        if (!fs::exists(next, ec) && fs::is_directory(result, ec)) {
+            // Windows names compare without regard to letter case.
+            for (const auto& entry : fs::directory_iterator(result, ec)) {
+                if (lower(entry.path().filename().string()) == lower(part)) {
+                    next = entry.path();
+                    break;
+                }
+            }
+        }
+        result = next;
+    }
+    return result;
+}
+
+std::optional<std::string> PosixFileSystem::lookup(const std::string& path, Entries what) {
+    const auto slash = path.rfind('\\');
+    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::error_code ec;
+    if (last.find_first_of("*?") == std::string::npos) {
+        // hostpath skips "." components, so "folder\." names the folder itself.
+        const fs::path host = hostpath(path);
+        if (host.empty() || hidden(host) || !fs::exists(host, ec)) return std::nullopt;
+        if (what == Entries::files && fs::is_directory(host, ec)) return std::nullopt;
+        return host.filename().string();
+    }
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    const fs::path host = hostpath(folder.empty() ? "." : folder);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(host, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (hidden(entry.path()) || (what == Entries::files && entry.is_directory(ec))) continue;
+        if (matchespattern(name, last)) names.push_back(name);
+    }
+    if (names.empty()) return std::nullopt;
+    return sortednames(std::move(names)).front();
+}
+
+std::string PosixFileSystem::readfile(const std::string& path) {
+    std::ifstream in(hostpath(path), std::ios::binary);
+    if (!in) throw Failure("Cannot read \"" + path + "\": " + std::strerror(errno));
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad()) throw Failure("Cannot read \"" + path + "\": " + std::strerror(errno));
+    return bytes.str();
+}
+
+std::vector<std::string> PosixFileSystem::drives() {
+    std::vector<std::string> letters;
+    for (const auto& [letter, folder] : drives_) letters.push_back(std::string(1, letter) + ":");
+    return letters;
+}
+
+std::vector<std::string> PosixFileSystem::subfolders(const std::string& folder) {
+    std::error_code ec;
+    const fs::path host = hostpath(folder);
+    if (host.empty() || !fs::is_directory(host, ec)) throw Failure("Path not found: " + folder);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(host, ec)) {
+        if (entry.is_directory(ec) && !hidden(entry.path()))
+            names.push_back(entry.path().filename().string());
+    }
+    if (ec) throw Failure("Path not found: " + folder + ": " + ec.message());
+    return sortednames(std::move(names));
+}
+
+std::vector<std::string> PosixFileSystem::files(const std::string& folder,
+                                                const std::string& pattern) {
+    std::error_code ec;
+    const fs::path host = hostpath(folder);
+    if (host.empty() || !fs::is_directory(host, ec)) throw Failure("Path not found: " + folder);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(host, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file(ec) && !hidden(entry.path()) && matchespattern(name, pattern))
+            names.push_back(name);
+    }
+    if (ec) throw Failure("Path not found: " + folder + ": " + ec.message());
+    return sortednames(std::move(names));
+}
+
+}  // namespace hostenv::posix

@@ -1,0 +1,110 @@
+#include "hostenv/controls.h"
+
+#include <gtest/gtest.h>
+
+#include "hostenv/failure.h"
+#include "testhost.h"
+
+namespace hostenv {
+namespace {
+
+using testing::TempDrive;
+
+class Lists : public ::testing::Test {
+protected:
+    Lists() {
+        drive.write("C:\\Games\\Zarn\\b.galaxy", "");
+        drive.write("C:\\Games\\Zarn\\A.Galaxy", "");
+        drive.write("C:\\Games\\Zarn\\notes.txt", "");
+        drive.write("C:\\Games\\Zarn\\.hidden.galaxy", "");
+        drive.makefolder("C:\\Games\\Zarn\\Fortrel");
+        drive.makefolder("C:\\Games\\Zarn\\maps");
+        drive.makefolder("C:\\Games\\Zarn\\.cache");
+        drive.write("C:\\root.galaxy", "");
+        dir.change = [this] {
+            ++changes;
+            Dir1_Change(dir, file);
+        };
+    }
+    TempDrive drive;
+    DriveList drivelist{drive.fs};
+    FolderList dir{drive.fs};
+    FileList file{drive.fs};
+    int changes = 0;
+};
+
+TEST_F(Lists, FolderListKeepsPathsAsTheWindowShowsThem) {
+    dir.setpath("C:\\Games\\Zarn\\");
+    EXPECT_EQ(dir.path(), "C:\\Games\\Zarn");
+    ASSERT_EQ(dir.count(), 2);
+    EXPECT_EQ(dir.entry(0), "C:\\Games\\Zarn\\Fortrel");
+    EXPECT_EQ(dir.entry(1), "C:\\Games\\Zarn\\maps");
+    EXPECT_EQ(dir.entry(2), "") << "the end mark";
+    EXPECT_EQ(dir.entry(-1), "");
+
+    dir.setpath("C:\\");
+    EXPECT_EQ(dir.path(), "C:\\") << "a root keeps its backslash";
+    EXPECT_EQ(dir.entry(0), "C:\\Games");
+}
+
+TEST_F(Lists, ChangeRunsOnlyWhenTheFolderChangesAndTheFileListFollows) {
+    file.setpattern("*.galaxy");
+    dir.setpath("C:\\Games\\Zarn");
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(file.path(), "C:\\Games\\Zarn");
+    ASSERT_EQ(file.count(), 2);
+    EXPECT_EQ(file.entry(0), "A.Galaxy");
+    EXPECT_EQ(file.entry(1), "b.galaxy");
+    dir.setpath("C:\\Games\\Zarn\\");
+    EXPECT_EQ(changes, 1);
+}
+
+TEST_F(Lists, AFolderThatCannotBeOpenedFailsAndChangesNothing) {
+    dir.setpath("C:\\Games");
+    EXPECT_THROW(dir.setpath("C:\\Games\\Nowhere"), Failure);
+    EXPECT_EQ(dir.path(), "C:\\Games");
+    EXPECT_EQ(dir.count(), 1);
+    EXPECT_EQ(changes, 1);
+}
+
+TEST_F(Lists, FileListPatternIsCaseInsensitiveAndSkipsHiddenFiles) {
+    file.setpath("C:\\Games\\Zarn");
+    EXPECT_EQ(file.count(), 3) << "the default pattern lists every ordinary file";
+    file.setpattern("*.GALAXY");
+    EXPECT_EQ(file.count(), 2);
+    file.setpattern("NOTES.TXT");
+    EXPECT_EQ(file.count(), 1);
+}
+
+TEST_F(Lists, ADriveChoiceMovesBothListsToItsRoot) {
+    file.setpattern("*.galaxy");
+    EXPECT_EQ(drivelist.drives(), std::vector<std::string>{"C:"});
+    drivelist.setdrive("C: [system]");
+    Drive1_Change(drivelist, dir, file);
+    EXPECT_EQ(dir.path(), "C:\\");
+    EXPECT_EQ(file.path(), "C:\\");
+    ASSERT_EQ(file.count(), 1);
+    EXPECT_EQ(file.entry(0), "root.galaxy");
+    drivelist.setdrive("Q:");
+    EXPECT_THROW(Drive1_Change(drivelist, dir, file), Failure);
+}
+
+TEST(Controls, EveryChangeReachesTheView) {
+    int seen = 0;
+    Button button("exit");
+    Label label("0", false);
+    TextBox text;
+    button.viewchanged = label.viewchanged = text.viewchanged = [&] { ++seen; };
+    button.setenabled(false);
+    button.settooltip("C:\\Games\\Zarn\\");
+    label.setcaption(" 1");
+    label.setvisible(true);
+    text.settext("a.galaxy\r\n");
+    EXPECT_EQ(seen, 5);
+    EXPECT_FALSE(button.enabled());
+    EXPECT_EQ(button.tooltip(), "C:\\Games\\Zarn\\");
+    EXPECT_TRUE(label.visible());
+}
+
+}  // namespace
+}  // namespace hostenv

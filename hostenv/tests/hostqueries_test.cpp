@@ -1,0 +1,119 @@
+#include "hostenv/hostqueries.h"
+
+#include <gtest/gtest.h>
+
+#include "hostenv/failure.h"
+#include "testhost.h"
+
+namespace hostenv {
+namespace {
+
+using testing::RecordingUi;
+using testing::ScriptedPlatform;
+using testing::TempDrive;
+
+TEST(Winvershort, LabelsEveryRowOfTheTable) {
+    const struct {
+        int result;
+        std::uint32_t id, major, minor;
+        const char* label;
+    } cases[] = {
+        {1, 0, 9, 9, "32s"},         {1, 1, 4, 0, "95"},         {1, 1, 4, 10, "98"},
+        {1, 1, 9, 90, "ME"},         {1, 1, 0, 3, "98"},         {1, 2, 3, 0, "NT3"},
+        {1, 2, 3, 1, "NT3.1"},       {1, 2, 3, 5, "NT3.5"},      {1, 2, 3, 51, "NT3.51"},
+        {1, 2, 3, 2, ""},            {1, 2, 4, 7, "NT 4"},       {1, 2, 5, 0, "Win2000"},
+        {1, 2, 5, 1, "WinXP"},       {1, 2, 5, 2, "WinXP x64 "}, {1, 2, 5, 3, "Winxp x64?"},
+        {1, 2, 6, 0, "WinVista"},    {1, 2, 6, 1, "win7"},       {1, 2, 6, 2, "Win7+ x64?"},
+        {1, 2, 6, 3, "Win7+ x64?"},  {1, 2, 10, 0, ""},          {1, 3, 6, 1, ""},
+        {0, 2, 6, 1, ""},            {2, 2, 6, 1, ""},
+    };
+    ScriptedPlatform platform;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.result) + " " + std::to_string(c.id) + " " +
+                     std::to_string(c.major) + "." + std::to_string(c.minor));
+        platform.version = {c.result, c.id, c.major, c.minor};
+        EXPECT_EQ(winvershort(platform), c.label);
+    }
+}
+
+TEST(Is64bitwindows, NtFamilyWithAnX86ProgramFolderOnTheWindowsDrive) {
+    TempDrive drive;
+    ScriptedPlatform platform;
+    EXPECT_FALSE(is64bitwindows(platform, drive.fs, "C:")) << "no program files (x86)";
+    drive.makefolder("C:\\Program Files (x86)");
+    EXPECT_TRUE(is64bitwindows(platform, drive.fs, "C:")) << "letter case does not matter";
+    EXPECT_FALSE(is64bitwindows(platform, drive.fs, "D:")) << "another drive";
+    EXPECT_FALSE(is64bitwindows(platform, drive.fs, "")) << "windir absent";
+    platform.version = {1, 1, 4, 10};
+    EXPECT_FALSE(is64bitwindows(platform, drive.fs, "C:")) << "the Windows 95 family";
+    platform.version = {0, 2, 6, 1};
+    EXPECT_FALSE(is64bitwindows(platform, drive.fs, "C:")) << "failed query";
+}
+
+TEST(Getfileversion, ProductVersionAsFourUnsignedParts) {
+    ScriptedPlatform platform;
+    platform.setversion("C:\\Games\\Halcyrion.exe", 1, 52, 0, 3);
+    platform.setversion("C:\\big.exe", 1, 0, 40000, 7);
+    platform.setversion("C:\\max.exe", 65535, 65535, 65535, 65535);
+    EXPECT_EQ(getfileversion(platform, "C:\\Games\\Halcyrion.exe"), "1.52.0.3");
+    EXPECT_EQ(getfileversion(platform, "C:\\big.exe"), "1.0.40000.7");
+    EXPECT_EQ(getfileversion(platform, "C:\\max.exe"), "65535.65535.65535.65535");
+    EXPECT_EQ(getfileversion(platform, "C:\\missing.exe"), "");
+}
+
+TEST(Getfileversion, ReadsTheFixedBlockLittleEndianAtItsOffsets) {
+    ScriptedPlatform platform;
+    FixedFileInfo info{};
+    info[0] = 0xBD;  // the signature and file version around it must not leak in
+    info[8] = 9;
+    const unsigned char product[] = {0x02, 0x01, 0x04, 0x03, 0x06, 0x05, 0x08, 0x07};
+    std::copy(std::begin(product), std::end(product), info.begin() + 16);
+    platform.versions["c:\\x.exe"] = info;
+    EXPECT_EQ(getfileversion(platform, "C:\\x.exe"), "772.258.1800.1286");
+}
+
+TEST(Registryop, ReadsOnlyForTheReadAction) {
+    ScriptedPlatform platform;
+    platform.registry["HKEY_LOCAL_MACHINE\\SOFTWARE\\k\\Path"] = "C:\\Games\\Zarn";
+    const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\k\\Path";
+    for (const char* action : {"read", "Read", "READ"}) {
+        SCOPED_TRACE(action);
+        EXPECT_EQ(registryop(platform, action, key, "Path", "string"), "C:\\Games\\Zarn");
+    }
+    EXPECT_EQ(registryop(platform, "write", key, "Path", "string"), "");
+    EXPECT_EQ(registryop(platform, "read ", key, "Path", "string"), "");
+    EXPECT_EQ(registryop(platform, "read", key + "x", "Path", "string"), "") << "missing value";
+}
+
+TEST(Registryop, AShellObjectThatCannotBeCreatedReachesTheCaller) {
+    ScriptedPlatform platform;
+    platform.shellfails = true;
+    EXPECT_THROW(registryop(platform, "read", "HKEY_LOCAL_MACHINE\\x", "Path", "string"), Failure);
+    EXPECT_THROW(registryop(platform, "write", "HKEY_LOCAL_MACHINE\\x", "Path", "string"),
+                 Failure);
+}
+
+TEST(Localappdata, ResultCodesAndTheirMessages) {
+    ScriptedPlatform platform;
+    RecordingUi ui;
+    EXPECT_EQ(localappdata(platform, ui), "C:\\users\\player\\AppData\\Local");
+    EXPECT_EQ(platform.folderqueries, std::vector<int>{0x801C});
+    EXPECT_TRUE(ui.messages.empty());
+
+    platform.folder.result = 1;
+    EXPECT_EQ(localappdata(platform, ui), "");
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"The folder does not exist"});
+
+    ui.messages.clear();
+    platform.folder.result = 0x80070057;
+    EXPECT_EQ(localappdata(platform, ui), "");
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"An invalid folder ID was specified"});
+
+    ui.messages.clear();
+    platform.folder.result = 0x80004005;
+    EXPECT_EQ(localappdata(platform, ui), "");
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+}  // namespace
+}  // namespace hostenv

@@ -1,0 +1,17 @@
+// The file system through the Windows API's A functions: names are ANSI bytes.
+#pragma once
+
+#include "hostenv/filesystem.h"
+
+namespace hostenv::win32 {
+
+class Win32FileSystem : public FileSystem {
+public:
+    std::optional<std::string> lookup(const std::string& path, Entries what) override;
+    std::string readfile(const std::string& path) override;
+    std::vector<std::string> drives() override;
+    std::vector<std::string> subfolders(const std::string& folder) override;
+    std::vector<std::string> files(const std::string& folder, const std::string& pattern) override;
+};
+
+}  // namespace hostenv::win32

@@ -1,0 +1,64 @@
+#include "view.h"
+
+namespace hostenv::win32 {
+
+namespace {
+
+DWORD alignment(Align align) {
+    switch (align) {
+        case Align::centre:
+            return SS_CENTER;
+        case Align::right:
+            return SS_RIGHT;
+        case Align::left:
+            break;
+    }
+    return SS_LEFT;
+}
+
+class LabelView : public ControlView {
+public:
+    LabelView(const ControlArgs& args, Label& model)
+        : ControlView(createcontrol(args, "STATIC", SS_NOPREFIX | alignment(args.layout.align), 0),
+                      model),
+          model_(model),
+          font_(args.font),
+          autosize_(args.layout.autosize) {
+        bind();
+        if (autosize_) fittext();
+    }
+
+private:
+    void refresh() override {
+        const bool changed = shown_ != model_.caption();
+        settext(handle(), shown_, model_.caption());
+        if (changed && autosize_) fittext();
+        ShowWindow(handle(), model_.visible() ? SW_SHOWNA : SW_HIDE);
+    }
+
+    // Grows or shrinks the label to its caption; its left and top stay.
+    void fittext() {
+        const HDC dc = GetDC(handle());
+        const HGDIOBJ previous = SelectObject(dc, font_);
+        RECT extent{};
+        DrawTextA(dc, shown_.c_str(), static_cast<int>(shown_.size()), &extent,
+                  DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+        SelectObject(dc, previous);
+        ReleaseDC(handle(), dc);
+        SetWindowPos(handle(), nullptr, 0, 0, extent.right - extent.left,
+                     extent.bottom - extent.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    Label& model_;
+    HFONT font_;
+    bool autosize_;
+    std::string shown_;
+};
+
+}  // namespace
+
+std::unique_ptr<ControlView> makelabel(const ControlArgs& args, Label& model) {
+    return std::make_unique<LabelView>(args, model);
+}
+
+}  // namespace hostenv::win32

@@ -1,0 +1,37 @@
+#include "systemerror.h"
+
+#include <cstdio>
+
+namespace hostenv::win32 {
+
+namespace {
+
+std::string messagetext(DWORD code) {
+    char* buffer = nullptr;
+    const DWORD flags =
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    const DWORD length = FormatMessageA(flags, nullptr, code, 0,
+                                        reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text = length > 0 ? std::string(buffer, length) : std::string();
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string systemreason(DWORD code) {
+    std::string text = messagetext(code);
+    return text.empty() ? "error " + std::to_string(code) : text;
+}
+
+std::string hresultreason(HRESULT result) {
+    char number[16];
+    std::snprintf(number, sizeof number, "0x%08lX", static_cast<unsigned long>(result));
+    const std::string text = messagetext(static_cast<DWORD>(result));
+    return text.empty() ? std::string(number) : text + " (" + number + ")";
+}
+
+}  // namespace hostenv::win32

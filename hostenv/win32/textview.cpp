@@ -1,0 +1,56 @@
+#include <commctrl.h>
+
+#include "view.h"
+
+namespace hostenv::win32 {
+
+namespace {
+
+// A multi-line edit control wants every key; Tab should still move the focus on.
+LRESULT CALLBACK tabmovesfocus(HWND control, UINT message, WPARAM wparam, LPARAM lparam,
+                               UINT_PTR, DWORD_PTR) {
+    LRESULT code = DefSubclassProc(control, message, wparam, lparam);
+    if (message == WM_GETDLGCODE && lparam != 0) {
+        const MSG* key = reinterpret_cast<const MSG*>(lparam);
+        if (key->message == WM_KEYDOWN && key->wParam == VK_TAB) {
+            code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+        }
+    }
+    return code;
+}
+
+DWORD textboxstyle(bool multiline) {
+    const DWORD common = WS_VISIBLE | WS_TABSTOP;
+    if (!multiline) return common | ES_AUTOHSCROLL;
+    return common | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+}
+
+class TextBoxView : public ControlView {
+public:
+    TextBoxView(const ControlArgs& args, TextBox& model, bool multiline)
+        : ControlView(createcontrol(args, "EDIT", textboxstyle(multiline), WS_EX_CLIENTEDGE),
+                      model),
+          model_(model) {
+        SendMessageA(handle(), EM_SETLIMITTEXT, 0, 0);
+        SetWindowSubclass(handle(), tabmovesfocus, 0, 0);
+        bind();
+    }
+    ~TextBoxView() override { RemoveWindowSubclass(handle(), tabmovesfocus, 0); }
+    TextBoxView(const TextBoxView&) = delete;
+    TextBoxView& operator=(const TextBoxView&) = delete;
+
+private:
+    void refresh() override { settext(handle(), shown_, model_.text()); }
+
+    TextBox& model_;
+    std::string shown_;
+};
+
+}  // namespace
+
+std::unique_ptr<ControlView> maketextbox(const ControlArgs& args, TextBox& model,
+                                         bool multiline) {
+    return std::make_unique<TextBoxView>(args, model, multiline);
+}
+
+}  // namespace hostenv::win32

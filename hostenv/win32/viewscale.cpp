@@ -1,0 +1,63 @@
+#include <cmath>
+
+#include "hostenv/failure.h"
+#include "systemerror.h"
+#include "view.h"
+
+namespace hostenv::win32 {
+
+Scale::Scale() {
+    const HDC screen = GetDC(nullptr);
+    dpix_ = GetDeviceCaps(screen, LOGPIXELSX);
+    dpiy_ = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+}
+
+int Scale::fontheight(double points) const {
+    return -static_cast<int>(std::lround(points * dpiy_ / 72.0));
+}
+
+RECT Scale::place(const ControlLayout& layout) const {
+    return RECT{x(layout.left), y(layout.top), x(layout.left + layout.width),
+                y(layout.top + layout.height)};
+}
+
+Fonts::~Fonts() {
+    for (const Made& made : made_) DeleteObject(made.handle);
+}
+
+HFONT Fonts::get(const Font& font) {
+    for (const Made& made : made_) {
+        if (std::string_view(made.font.face) == font.face && made.font.points == font.points &&
+            made.font.bold == font.bold && made.font.italic == font.italic) {
+            return made.handle;
+        }
+    }
+    const HFONT handle = CreateFontA(
+        scale_.fontheight(font.points), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic,
+        FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+        DEFAULT_PITCH | FF_DONTCARE, font.face);
+    made_.push_back(Made{font, handle});
+    return handle;
+}
+
+HWND createcontrol(const ControlArgs& args, const char* windowclass, DWORD style, DWORD exstyle) {
+    const HWND control = CreateWindowExA(
+        exstyle, windowclass, "", WS_CHILD | style, args.place.left, args.place.top,
+        args.place.right - args.place.left, args.place.bottom - args.place.top, args.parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.id)), args.instance, nullptr);
+    if (control == nullptr) {
+        throw Failure(std::string("Cannot create control ") + args.layout.name + "\r\n" +
+                      systemreason(GetLastError()));
+    }
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(args.font), FALSE);
+    return control;
+}
+
+void settext(HWND control, std::string& shown, const std::string& text) {
+    if (shown == text) return;
+    shown = text;
+    SetWindowTextA(control, text.c_str());
+}
+
+}  // namespace hostenv::win32

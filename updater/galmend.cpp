@@ -1,0 +1,233 @@
+#include "galmend.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "hostenv/failure.h"
+#include "hostenv/hostqueries.h"
+#include "structure.h"
+
+namespace updater {
+
+namespace {
+
+using hostenv::Failure;
+
+const hostenv::ControlLayout& design(std::string_view name) {
+    const auto& controls = galmendlayout().controls;
+    const auto found = std::find_if(controls.begin(), controls.end(),
+                                    [&](const auto& c) { return c.name == name; });
+    if (found == controls.end()) throw std::logic_error("no control " + std::string(name));
+    return *found;
+}
+
+hostenv::Button button(std::string_view name) { return hostenv::Button(design(name).caption); }
+
+hostenv::Label label(std::string_view name) {
+    const auto& d = design(name);
+    return hostenv::Label(d.caption, d.visible);
+}
+
+std::string missingfile(const std::string& file, const std::string& role) {
+    return "The " + role + " \"" + file +
+           "\" was not found in the folder the program was started from.";
+}
+
+hostenv::Lines splitatblanks(const std::string& text) {
+    hostenv::Lines pieces;
+    if (text.empty()) return pieces;
+    std::size_t start = 0;
+    for (;;) {
+        const auto blank = text.find(' ', start);
+        pieces.push_back(text.substr(start, blank - start));
+        if (blank == std::string::npos) return pieces;
+        start = blank + 1;
+    }
+}
+
+constexpr const char* crlf = "\r\n";
+
+}  // namespace
+
+Galmend::Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui)
+    : Command1(button("Command1")),
+      Command2(button("Command2")),
+      Command3(button("Command3")),
+      Command4(button("Command4")),
+      Command5(button("Command5")),
+      Label1(label("Label1")),
+      Label2(label("Label2")),
+      Label3(label("Label3")),
+      Label4(label("Label4")),
+      Label5(label("Label5")),
+      Label6(label("Label6")),
+      Label7(label("Label7")),
+      Label8(label("Label8")),
+      Label9(label("Label9")),
+      Label10(label("Label10")),
+      Label11(label("Label11")),
+      Label12(label("Label12")),
+      Label13(label("Label13")),
+      Label14(label("Label14")),
+      Label15(label("Label15")),
+      Label16(label("Label16")),
+      Label17(label("Label17")),
+      Label18(label("Label18")),
+      Label19(label("Label19")),
+      Drive1(fs),
+      Dir1(fs),
+      File1(fs),
+      fs_(fs),
+      platform_(platform),
+      ui_(ui) {
+    Dir1.change = [this] { hostenv::Dir1_Change(Dir1, File1); };
+}
+
+hostenv::Control& Galmend::control(std::string_view name) {
+    const std::pair<std::string_view, hostenv::Control*> controls[] = {
+        {"Command1", &Command1}, {"Command2", &Command2}, {"Command3", &Command3},
+        {"Command4", &Command4}, {"Command5", &Command5}, {"Label1", &Label1},
+        {"Label2", &Label2},     {"Label3", &Label3},     {"Label4", &Label4},
+        {"Label5", &Label5},     {"Label6", &Label6},     {"Label7", &Label7},
+        {"Label8", &Label8},     {"Label9", &Label9},     {"Label10", &Label10},
+        {"Label11", &Label11},   {"Label12", &Label12},   {"Label13", &Label13},
+        {"Label14", &Label14},   {"Label15", &Label15},   {"Label16", &Label16},
+        {"Label17", &Label17},   {"Label18", &Label18},   {"Label19", &Label19},
+        {"Text1", &Text1},       {"Text2", &Text2},       {"Drive1", &Drive1},
+        {"Dir1", &Dir1},         {"File1", &File1}};
+    for (const auto& [controlname, control] : controls) {
+        if (controlname == name) return *control;
+    }
+    throw std::logic_error("no control " + std::string(name));
+}
+
+void Galmend::load() {
+    hostenv::guarded(ui_, [this] { Form_Load(); });
+}
+
+void Galmend::clicked(std::string_view button) {
+    hostenv::guarded(ui_, [&] {
+        if (button == "Command3") Command3_Click();
+        if (button == "Command4") Command4_Click();
+        if (button == "Command5") Command5_Click();
+    });
+}
+
+void Galmend::drivepicked(std::string_view drivetext) {
+    hostenv::guarded(ui_, [&] {
+        Drive1.setdrive(std::string(drivetext));
+        hostenv::Drive1_Change(Drive1, Dir1, File1);
+    });
+}
+
+void Galmend::folderpicked(std::string_view path) {
+    hostenv::guarded(ui_, [&] { Dir1.setpath(std::string(path)); });
+}
+
+void Galmend::closed() { ui_.endprogram(hostenv::exitnormal); }
+
+std::string Galmend::environment(const std::string& name) {
+    return platform_.environment(name).value_or("");
+}
+
+void Galmend::Form_Load() {
+    windirdrive = environment("windir").substr(0, 2);
+
+    Label11.setcaption(environment("PROCESSOR_ARCHITECTURE") + " type");
+    Label12.setcaption(environment("PROCESSOR_IDENTIFIER") + " ID");
+    Label13.setcaption(environment("PROCESSOR_LEVEL") + " Level");
+    Label14.setcaption(environment("PROCESSOR_REVISION") + " revision");
+    Label15.setcaption(hostenv::winvershort(platform_));
+    Label16.setcaption("32 bit");
+    if (hostenv::is64bitwindows(platform_, fs_, windirdrive)) Label16.setcaption("64 bit");
+    Label17.setcaption(environment("NUMBER_OF_PROCESSORS") + " cores");
+    Label18.setcaption(environment("OS") + " O.S.");
+
+    localappfolder = hostenv::localappdata(platform_, ui_);
+    File1.setpattern("*.galaxy");
+
+    const std::string key = hostenv::is64bitwindows(platform_, fs_, windirdrive)
+                                ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mervane\\Kestrix\\zarn\\Path"
+                                : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path";
+    gamefolder = hostenv::registryop(platform_, "read", key, "Path", "string") + "\\";
+
+    galaxyfolders[0] = gamefolder;
+    galaxyfolders[1] = localappfolder + "\\Corvatek\\Halcyrion\\";
+    Command4.settooltip(galaxyfolders[0]);
+    Command5.settooltip(galaxyfolders[1]);
+
+    loadold();
+    loadnew();
+    loadoriginalmaps();
+
+    gameversion = hostenv::getfileversion(platform_, gamefolder + "Halcyrion.exe");
+    const auto target = hostenv::readtextlines(fs_, "targetzarnver.txt");
+    if (!target) throw Failure(missingfile("targetzarnver.txt", "game version file"));
+    if (target->empty()) {
+        throw Failure(
+            "The game version file \"targetzarnver.txt\" is empty: its first line must name "
+            "the game version this program is made for.");
+    }
+    targetversion = target->front();
+
+    if (gameversion != targetversion) {
+        ui_.messagebox("found zarn version :" + gameversion + ":" + crlf +
+                       " need zarn version :" + targetversion + ":" + crlf +
+                       "in the default location of" + crlf + gamefolder + crlf +
+                       "local apps is" + crlf + localappfolder + ":" + crlf +
+                       "and the zarn user directory is" + crlf + galaxyfolders[1]);
+        ui_.endprogram(hostenv::exitversiongate);
+    }
+
+    readcommandline();
+
+    if (silentmode) {
+        ui_.endprogram(hostenv::exitnormal);
+    }
+    Command2.setenabled(false);
+}
+
+void Galmend::readcommandline() {
+    for (const auto& piece : splitatblanks(platform_.commandargs())) {
+        const std::string lowered = hostenv::lower(piece);
+        if (lowered != "-s" && lowered != "/s" && lowered != "/silent" && lowered != "-silent") {
+            ui_.messagebox("Invalid argument: " + piece);
+            ui_.endprogram(hostenv::exitinvalidargument);
+        }
+        for (auto* command : {&Command1, &Command2, &Command3, &Command4, &Command5}) {
+            command->setenabled(false);
+        }
+        Label19.setvisible(true);
+        silentmode = true;
+    }
+}
+
+void Galmend::Command3_Click() { ui_.endprogram(hostenv::exitnormal); }
+
+void Galmend::Command4_Click() { Dir1.setpath(galaxyfolders[0]); }
+
+void Galmend::Command5_Click() { Dir1.setpath(galaxyfolders[1]); }
+
+void Galmend::loadold() {
+    oldstruct = hostenv::readtextlines(fs_, "oldstruct.txt");
+    if (!oldstruct) throw Failure(missingfile("oldstruct.txt", "old structure definition"));
+    oldblocks = blocktable(*oldstruct, "oldstruct.txt");
+}
+
+void Galmend::loadnew() {
+    newstruct = hostenv::readtextlines(fs_, "newstruct.txt");
+    if (!newstruct) throw Failure(missingfile("newstruct.txt", "new structure definition"));
+    newblocks = blocktable(*newstruct, "newstruct.txt");
+    if (newstruct->size() < 2) {
+        throw Failure(
+            "The new structure definition \"newstruct.txt\" has no version line: its second "
+            "line must end in the new map format's version.");
+    }
+    newversion = versionofline((*newstruct)[1]);
+}
+
+void Galmend::loadoriginalmaps() {
+    originalmaps = hostenv::readtextlines(fs_, "original zarn galaxies.txt");
+}
+
+}  // namespace updater

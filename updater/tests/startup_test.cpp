@@ -1,0 +1,336 @@
+#include <gtest/gtest.h>
+
+#include "galmend.h"
+#include "hostenv/failure.h"
+#include "testhost.h"
+
+namespace updater {
+namespace {
+
+using hostenv::Lines;
+using hostenv::testing::ProgramEnded;
+using hostenv::testing::RecordingUi;
+using hostenv::testing::ScriptedPlatform;
+using hostenv::testing::TempDrive;
+
+constexpr const char* plainkey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path";
+constexpr const char* wowkey =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mervane\\Kestrix\\zarn\\Path";
+
+class Startup : public ::testing::Test {
+protected:
+    Startup() {
+        platform.env = {{"windir", "C:\\windows"},
+                        {"PROCESSOR_ARCHITECTURE", "x86"},
+                        {"PROCESSOR_IDENTIFIER", "x86 Family 6"},
+                        {"PROCESSOR_LEVEL", "6"},
+                        {"PROCESSOR_REVISION", "3a09"},
+                        {"NUMBER_OF_PROCESSORS", "2"},
+                        {"OS", "Windows_NT"}};
+        platform.registry[plainkey] = "C:\\Games\\Zarn";
+        platform.setversion("C:\\Games\\Zarn\\Halcyrion.exe", 1, 52, 0, 3);
+        drive.makefolder("C:\\Games\\Zarn");
+        drive.write("targetzarnver.txt", "1.52.0.3\r\n");
+        drive.write("oldstruct.txt", "$1\r\nversion\r\nplanet $3\r\nplanet\r\nowner\r\nmoons\r\n");
+        drive.write("newstruct.txt",
+                    "$1\r\nversion 4\r\nplanet $4\r\nplanet\r\nowner #\r\nmoons ##\r\nrings 0\r\n");
+        drive.write("original zarn galaxies.txt", "Twin.galaxy\r\n");
+    }
+
+    // Runs the load event; the exit code when the program ended during it.
+    std::optional<int> load() {
+        try {
+            form.load();
+            return std::nullopt;
+        } catch (const ProgramEnded& ended) {
+            return ended.exitcode;
+        }
+    }
+
+    std::optional<int> click(std::string_view button) {
+        try {
+            form.clicked(button);
+            return std::nullopt;
+        } catch (const ProgramEnded& ended) {
+            return ended.exitcode;
+        }
+    }
+
+    std::vector<bool> buttons() const {
+        return {form.Command1.enabled(), form.Command2.enabled(), form.Command3.enabled(),
+                form.Command4.enabled(), form.Command5.enabled()};
+    }
+
+    TempDrive drive;
+    ScriptedPlatform platform;
+    RecordingUi ui;
+    Galmend form{drive.fs, platform, ui};
+};
+
+TEST_F(Startup, InteractiveStartFillsTheWindowAndTheRunState) {
+    EXPECT_EQ(load(), std::nullopt);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(form.Label11.caption(), "x86 type");
+    EXPECT_EQ(form.Label12.caption(), "x86 Family 6 ID");
+    EXPECT_EQ(form.Label13.caption(), "6 Level");
+    EXPECT_EQ(form.Label14.caption(), "3a09 revision");
+    EXPECT_EQ(form.Label15.caption(), "win7");
+    EXPECT_EQ(form.Label16.caption(), "32 bit");
+    EXPECT_EQ(form.Label17.caption(), "2 cores");
+    EXPECT_EQ(form.Label18.caption(), "Windows_NT O.S.");
+    EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
+    EXPECT_FALSE(form.Label19.visible());
+    EXPECT_FALSE(form.silentmode);
+
+    EXPECT_EQ(form.windirdrive, "C:");
+    EXPECT_EQ(form.localappfolder, "C:\\users\\player\\AppData\\Local");
+    EXPECT_EQ(form.gamefolder, "C:\\Games\\Zarn\\");
+    EXPECT_EQ(form.galaxyfolders[0], "C:\\Games\\Zarn\\");
+    EXPECT_EQ(form.galaxyfolders[1], "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion\\");
+    EXPECT_EQ(form.Command4.tooltip(), form.galaxyfolders[0]);
+    EXPECT_EQ(form.Command5.tooltip(), form.galaxyfolders[1]);
+    EXPECT_EQ(form.File1.pattern(), "*.galaxy");
+    EXPECT_EQ(form.gameversion, "1.52.0.3");
+    EXPECT_EQ(form.targetversion, "1.52.0.3");
+
+    EXPECT_EQ(form.oldblocks, (std::vector<std::int16_t>{0, 2}));
+    EXPECT_EQ(form.newblocks, (std::vector<std::int16_t>{0, 2}));
+    EXPECT_DOUBLE_EQ(form.newversion, 4);
+    EXPECT_EQ(form.originalmaps, Lines{"Twin.galaxy"});
+    EXPECT_EQ(form.Label8.caption(), "0") << "design captions stay until a stage runs";
+    EXPECT_EQ(form.Label1.caption(), "stage ");
+}
+
+TEST_F(Startup, AbsentEnvironmentVariablesLeaveOnlyTheSuffixes) {
+    platform.env.clear();
+    EXPECT_EQ(load(), std::nullopt) << "without windir the plain key is read";
+    EXPECT_EQ(form.Label11.caption(), " type");
+    EXPECT_EQ(form.Label17.caption(), " cores");
+    EXPECT_EQ(form.Label18.caption(), " O.S.");
+    EXPECT_EQ(form.windirdrive, "");
+}
+
+TEST_F(Startup, SixtyFourBitWindowsReadsOnlyTheWow6432NodeKey) {
+    drive.makefolder("C:\\Program Files (x86)");
+    EXPECT_EQ(load(), 2) << "the plain key is not a fallback";
+    EXPECT_EQ(form.gamefolder, "\\");
+    EXPECT_EQ(form.Label16.caption(), "64 bit");
+
+    platform.registry[wowkey] = "C:\\Games\\Zarn";
+    platform.registry[plainkey] = "C:\\Elsewhere";
+    ui.messages.clear();
+    EXPECT_EQ(load(), std::nullopt);
+    EXPECT_EQ(form.gamefolder, "C:\\Games\\Zarn\\");
+}
+
+TEST_F(Startup, VersionGateShowsEightLinesAndEnds) {
+    drive.write("targetzarnver.txt", "1.60.0.0\r\nignored\r\n");
+    platform.args = "/s";
+    EXPECT_EQ(load(), 2);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0],
+              "found zarn version :1.52.0.3:\r\n"
+              " need zarn version :1.60.0.0:\r\n"
+              "in the default location of\r\n"
+              "C:\\Games\\Zarn\\\r\n"
+              "local apps is\r\n"
+              "C:\\users\\player\\AppData\\Local:\r\n"
+              "and the zarn user directory is\r\n"
+              "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion\\");
+    EXPECT_FALSE(form.silentmode) << "the command line is read after the gate";
+    EXPECT_EQ(buttons(), (std::vector<bool>(5, true)));
+}
+
+TEST_F(Startup, VersionGateComparesExactly) {
+    const struct {
+        const char* target;
+        bool passes;
+    } cases[] = {{"1.52.0.3 \r\n", false}, {"1.52.0.30\r\n", false}, {" 1.52.0.3", false},
+                 {"1.52.0.3", true},       {"1.52.0.3\r\n\r\n", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        drive.write("targetzarnver.txt", c.target);
+        Galmend fresh{drive.fs, platform, ui};
+        std::optional<int> end;
+        try {
+            fresh.load();
+        } catch (const ProgramEnded& ended) {
+            end = ended.exitcode;
+        }
+        EXPECT_EQ(end, c.passes ? std::nullopt : std::optional<int>(2));
+    }
+}
+
+TEST_F(Startup, MissingGameOrRegistryValueEndsAtTheGate) {
+    platform.registry.clear();
+    EXPECT_EQ(load(), 2);
+    EXPECT_EQ(form.gamefolder, "\\");
+    EXPECT_EQ(form.gameversion, "");
+    EXPECT_NE(ui.messages.at(0).find("found zarn version ::\r\n"), std::string::npos);
+}
+
+TEST_F(Startup, AnInstallPathWithATrailingBackslashIsNotNormalised) {
+    platform.registry[plainkey] = "C:\\Games\\Zarn\\";
+    platform.setversion("C:\\Games\\Zarn\\\\Halcyrion.exe", 1, 52, 0, 3);
+    EXPECT_EQ(load(), std::nullopt);
+    EXPECT_EQ(form.gamefolder, "C:\\Games\\Zarn\\\\");
+}
+
+TEST_F(Startup, CommandLinePieces) {
+    const struct {
+        const char* args;
+        std::optional<int> end;
+        const char* message;
+        bool silent;
+    } cases[] = {
+        {"", std::nullopt, nullptr, false},
+        {"/s", 0, nullptr, true},
+        {"-s", 0, nullptr, true},
+        {"-silent", 0, nullptr, true},
+        {"/S /silent", 0, nullptr, true},
+        {"-SILENT /Silent", 0, nullptr, true},
+        {"/s foo", 3, "Invalid argument: foo", true},
+        {"Foo /s", 3, "Invalid argument: Foo", false},
+        {"/s  /s", 3, "Invalid argument: ", true},
+        {"\"/s\"", 3, "Invalid argument: \"/s\"", false},
+        {"/ss", 3, "Invalid argument: /ss", false},
+        {"--s", 3, "Invalid argument: --s", false},
+        {"/s ", 3, "Invalid argument: ", true},
+        {" ", 3, "Invalid argument: ", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("[") + c.args + "]");
+        platform.args = c.args;
+        RecordingUi recorded;
+        Galmend fresh{drive.fs, platform, recorded};
+        std::optional<int> end;
+        try {
+            fresh.load();
+        } catch (const ProgramEnded& ended) {
+            end = ended.exitcode;
+        }
+        EXPECT_EQ(end, c.end);
+        EXPECT_EQ(recorded.messages,
+                  c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+        EXPECT_EQ(fresh.silentmode, c.silent);
+        EXPECT_EQ(fresh.Label19.visible(), c.silent);
+        if (c.silent) {
+            EXPECT_FALSE(fresh.Command5.enabled());
+        }
+    }
+}
+
+TEST_F(Startup, MissingOrEmptyDataFilesEndWithAMessageNamingTheFile) {
+    const struct {
+        const char* file;
+        const char* content;  // nullptr: the file is missing
+        const char* named;
+    } cases[] = {
+        {"targetzarnver.txt", nullptr, "\"targetzarnver.txt\""},
+        {"targetzarnver.txt", "", "\"targetzarnver.txt\""},
+        {"targetzarnver.txt", "\r\n\r\n", "\"targetzarnver.txt\""},
+        {"oldstruct.txt", nullptr, "\"oldstruct.txt\""},
+        {"newstruct.txt", nullptr, "\"newstruct.txt\""},
+        {"newstruct.txt", "", "\"newstruct.txt\""},
+        {"newstruct.txt", "$1 only a title\r\n", "\"newstruct.txt\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + (c.content ? " empty" : " missing"));
+        TempDrive fresh;
+        fresh.write("targetzarnver.txt", "1.52.0.3\r\n");
+        fresh.write("oldstruct.txt", "$1\r\nversion\r\n");
+        fresh.write("newstruct.txt", "$1\r\nversion 4\r\n");
+        std::filesystem::remove(fresh.host(c.file));
+        if (c.content) fresh.write(c.file, c.content);
+        RecordingUi recorded;
+        Galmend galmend{fresh.fs, platform, recorded};
+        std::optional<int> end;
+        try {
+            galmend.load();
+        } catch (const ProgramEnded& ended) {
+            end = ended.exitcode;
+        }
+        EXPECT_EQ(end, 1);
+        ASSERT_EQ(recorded.messages.size(), 1u);
+        EXPECT_NE(recorded.messages[0].find(c.named), std::string::npos) << recorded.messages[0];
+    }
+}
+
+TEST_F(Startup, AMissingOldDefinitionEndsBeforeTheNewOneIsRead) {
+    std::filesystem::remove(drive.host("oldstruct.txt"));
+    EXPECT_EQ(load(), 1);
+    EXPECT_EQ(form.newstruct, std::nullopt);
+    EXPECT_EQ(form.gameversion, "") << "no step after the loaders ran";
+}
+
+TEST_F(Startup, AMissingListOfOwnMapsLoadsAsAbsent) {
+    std::filesystem::remove(drive.host("original zarn galaxies.txt"));
+    EXPECT_EQ(load(), std::nullopt);
+    EXPECT_EQ(form.originalmaps, std::nullopt);
+}
+
+TEST_F(Startup, UnreadableVersionFileMatchesOnlyAGameWithoutVersion) {
+    // A file that is found but cannot be read gives one empty line.
+    class Unreadable : public hostenv::posix::PosixFileSystem {
+    public:
+        using PosixFileSystem::PosixFileSystem;
+        std::string readfile(const std::string& path) override {
+            if (path == "targetzarnver.txt") throw hostenv::Failure("locked");
+            return PosixFileSystem::readfile(path);
+        }
+    } locked({{'C', drive.root()}}, TempDrive::cwd);
+    Galmend galmend{locked, platform, ui};
+    EXPECT_THROW(galmend.load(), ProgramEnded);
+    EXPECT_EQ(galmend.targetversion, "");
+
+    platform.versions.clear();
+    Galmend noversion{locked, platform, ui};
+    EXPECT_NO_THROW(noversion.load());
+}
+
+TEST_F(Startup, LocalAppDataFailureShowsItsMessageAndStartGoesOn) {
+    platform.folder.result = 1;
+    EXPECT_EQ(load(), std::nullopt);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"The folder does not exist"});
+    EXPECT_EQ(form.localappfolder, "");
+    EXPECT_EQ(form.galaxyfolders[1], "\\Corvatek\\Halcyrion\\");
+}
+
+TEST_F(Startup, AShellObjectThatCannotBeCreatedEndsTheProgram) {
+    platform.shellfails = true;
+    EXPECT_EQ(load(), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find("WScript.Shell"), std::string::npos);
+}
+
+TEST_F(Startup, ExitAndClosingEndTheProgramNormally) {
+    ASSERT_EQ(load(), std::nullopt);
+    EXPECT_EQ(click("Command3"), 0);
+    try {
+        form.closed();
+        FAIL() << "closing the window did not end the program";
+    } catch (const ProgramEnded& ended) {
+        EXPECT_EQ(ended.exitcode, 0);
+    }
+}
+
+TEST_F(Startup, FolderButtonsPointTheFolderListAtTheGalaxyFolders) {
+    drive.write("C:\\Games\\Zarn\\a.galaxy", "");
+    drive.makefolder("C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion\\sub");
+    ASSERT_EQ(load(), std::nullopt);
+    EXPECT_EQ(click("Command4"), std::nullopt);
+    EXPECT_EQ(form.Dir1.path(), "C:\\Games\\Zarn");
+    EXPECT_EQ(form.File1.count(), 1);
+    EXPECT_EQ(click("Command5"), std::nullopt);
+    EXPECT_EQ(form.Dir1.entry(0), "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion\\sub");
+    EXPECT_EQ(form.File1.count(), 0);
+    EXPECT_EQ(form.Label4.caption(), "0");
+    EXPECT_TRUE(ui.messages.empty());
+
+    std::filesystem::remove_all(drive.host("C:\\Games\\Zarn"));
+    EXPECT_EQ(click("Command4"), 1) << "a missing folder falls under the failure rule";
+    EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace updater
