@@ -4,7 +4,8 @@
 //   wintest controls <caption> <ms>        print the window and each of its controls
 //   wintest layout <caption> <ms>          compare the controls with the layout table
 //   wintest click <caption> <control> <ms> press a button, named as the layout names it
-//   wintest msgbox <title> <ms>            print a message box's text, then press OK
+//   wintest msgbox <title> <ms>            print a message box's text and the program's
+//                                          other windows, then press OK
 //   wintest close <caption> <ms>           ask the window to close (WM_CLOSE)
 //   wintest gone <caption> <ms>            wait until no window has this caption
 //
@@ -38,16 +39,18 @@ constexpr int msgboxtextid = 0xFFFF;
 constexpr UINT messagetimeoutms = 2000;
 
 class Deadline {
-public:
+  public:
     explicit Deadline(unsigned long ms)
         : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
     bool passed() const { return std::chrono::steady_clock::now() >= end_; }
 
-private:
+  private:
     std::chrono::steady_clock::time_point end_;
 };
 
-void nap() { std::this_thread::sleep_for(std::chrono::milliseconds(50)); }
+void nap() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
 
 // CR, LF, tabs and backslashes made visible, so that one line of output holds any text.
 std::string escaped(std::string_view text) {
@@ -96,8 +99,9 @@ std::optional<std::string> textof(HWND control) {
     }
     std::string text(length + 1, '\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, messagetimeoutms, &copied)) {
+    if (!SendMessageTimeoutA(control, WM_GETTEXT, text.size(),
+                             reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                             messagetimeoutms, &copied)) {
         return std::nullopt;
     }
     text.resize(copied);
@@ -196,11 +200,12 @@ int listcontrols(const std::string& caption, const Deadline& deadline) {
         const RECT r = rectinparent(child, window);
         const std::optional<std::string> text = textof(child);
         if (!text) result = exitfailed;
-        std::printf("control name=%s id=%d class=%s enabled=%d visible=%d left=%ld top=%ld "
-                    "right=%ld bottom=%ld text=%s\n",
-                    controlname(layout, id), id, classof(child).c_str(),
-                    IsWindowEnabled(child) ? 1 : 0, IsWindowVisible(child) ? 1 : 0, r.left, r.top,
-                    r.right, r.bottom, text ? escaped(*text).c_str() : "<no answer>");
+        std::printf(
+            "control name=%s id=%d class=%s enabled=%d visible=%d left=%ld top=%ld "
+            "right=%ld bottom=%ld text=%s\n",
+            controlname(layout, id), id, classof(child).c_str(), IsWindowEnabled(child) ? 1 : 0,
+            IsWindowVisible(child) ? 1 : 0, r.left, r.top, r.right, r.bottom,
+            text ? escaped(*text).c_str() : "<no answer>");
     }
     return result;
 }
@@ -212,7 +217,7 @@ bool withinpixel(long pixels, int twips, int dpi) {
 }
 
 class LayoutCheck {
-public:
+  public:
     explicit LayoutCheck(int dpi) : dpi_(dpi) {}
 
     void compare(const char* control, const char* edge, long pixels, int twips) {
@@ -227,7 +232,7 @@ public:
     }
     bool ok() const { return mismatches_ == 0; }
 
-private:
+  private:
     long topixels(int twips) const { return MulDiv(twips, dpi_, hostenv::twipsperinch); }
     long totwips(long pixels) const {
         return MulDiv(static_cast<int>(pixels), hostenv::twipsperinch, dpi_);
@@ -322,6 +327,30 @@ std::string msgboxtext(HWND box) {
     return longest;
 }
 
+struct Owner {
+    DWORD process;
+    HWND box;
+};
+
+BOOL CALLBACK printotherwindow(HWND window, LPARAM param) {
+    const auto& owner = *reinterpret_cast<Owner*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (window != owner.box && process == owner.process && IsWindowVisible(window)) {
+        std::printf("otherwindow caption=%s class=%s\n", escaped(captionof(window)).c_str(),
+                    classof(window).c_str());
+    }
+    return TRUE;
+}
+
+// Whatever else the box's program shows, so that a scenario can tell that a program ended
+// before its window ever appeared.
+void printotherwindows(HWND box) {
+    Owner owner{0, box};
+    GetWindowThreadProcessId(box, &owner.process);
+    EnumWindows(printotherwindow, reinterpret_cast<LPARAM>(&owner));
+}
+
 int answermsgbox(const std::string& title, const Deadline& deadline) {
     HWND box = waitforwindow(title, true, deadline);
     if (!box) return timedout("message box " + title);
@@ -335,6 +364,7 @@ int answermsgbox(const std::string& title, const Deadline& deadline) {
         if (end == std::string::npos) break;
         start = end + 2;
     }
+    printotherwindows(box);
     HWND ok = GetDlgItem(box, IDOK);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
     while (IsWindow(box)) {

@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include <commctrl.h>
 
 #include "view.h"
@@ -7,7 +9,7 @@ namespace hostenv::win32 {
 namespace {
 
 class ButtonView : public ControlView {
-public:
+  public:
     ButtonView(const ControlArgs& args, Button& model)
         : ControlView(createcontrol(args, "BUTTON", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0),
                       model),
@@ -23,7 +25,7 @@ public:
         if (code == BN_CLICKED) form_.clicked(name_);
     }
 
-private:
+  private:
     void refresh() override {
         settext(handle(), shown_, model_.caption());
         EnableWindow(handle(), model_.enabled());
@@ -46,7 +48,8 @@ private:
         } else if (hastool_) {
             SendMessageA(tooltips_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
         } else {
-            hastool_ = SendMessageA(tooltips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
+            hastool_ =
+                SendMessageA(tooltips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
         }
     }
 

@@ -17,7 +17,7 @@ DWORD alignment(Align align) {
 }
 
 class LabelView : public ControlView {
-public:
+  public:
     LabelView(const ControlArgs& args, Label& model)
         : ControlView(createcontrol(args, "STATIC", SS_NOPREFIX | alignment(args.layout.align), 0),
                       model),
@@ -28,7 +28,7 @@ public:
         if (autosize_) fittext();
     }
 
-private:
+  private:
     void refresh() override {
         const bool changed = shown_ != model_.caption();
         settext(handle(), shown_, model_.caption());

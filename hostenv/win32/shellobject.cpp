@@ -58,7 +58,7 @@ std::string exceptiontext(EXCEPINFO& exception, HRESULT result) {
 }
 
 class WScriptShell : public ShellObject {
-public:
+  public:
     explicit WScriptShell(IDispatch* shell) : shell_(shell) {}
     ~WScriptShell() override {
         shell_->Release();
@@ -83,15 +83,15 @@ public:
         Variant answer;
         EXCEPINFO exception{};
         UINT badargument = 0;
-        result = shell_->Invoke(method, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                &parameters, &answer.value, &exception, &badargument);
+        result = shell_->Invoke(method, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters,
+                                &answer.value, &exception, &badargument);
         if (FAILED(result)) {
             throw Failure("RegRead " + key + "\r\n" + exceptiontext(exception, result));
         }
         return variantastext(answer.value);
     }
 
-private:
+  private:
     IDispatch* shell_;
 };
 

@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include <commctrl.h>
 
 #include "view.h"
@@ -7,8 +9,9 @@ namespace hostenv::win32 {
 namespace {
 
 // A multi-line edit control wants every key; Tab should still move the focus on.
-LRESULT CALLBACK tabmovesfocus(HWND control, UINT message, WPARAM wparam, LPARAM lparam,
-                               UINT_PTR, DWORD_PTR) {
+LRESULT CALLBACK tabmovesfocus(HWND control, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                               DWORD_PTR) {
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(control, tabmovesfocus, 0);
     LRESULT code = DefSubclassProc(control, message, wparam, lparam);
     if (message == WM_GETDLGCODE && lparam != 0) {
         const MSG* key = reinterpret_cast<const MSG*>(lparam);
@@ -26,7 +29,7 @@ DWORD textboxstyle(bool multiline) {
 }
 
 class TextBoxView : public ControlView {
-public:
+  public:
     TextBoxView(const ControlArgs& args, TextBox& model, bool multiline)
         : ControlView(createcontrol(args, "EDIT", textboxstyle(multiline), WS_EX_CLIENTEDGE),
                       model),
@@ -35,11 +38,8 @@ public:
         SetWindowSubclass(handle(), tabmovesfocus, 0, 0);
         bind();
     }
-    ~TextBoxView() override { RemoveWindowSubclass(handle(), tabmovesfocus, 0); }
-    TextBoxView(const TextBoxView&) = delete;
-    TextBoxView& operator=(const TextBoxView&) = delete;
 
-private:
+  private:
     void refresh() override { settext(handle(), shown_, model_.text()); }
 
     TextBox& model_;
@@ -48,8 +48,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ControlView> maketextbox(const ControlArgs& args, TextBox& model,
-                                         bool multiline) {
+std::unique_ptr<ControlView> maketextbox(const ControlArgs& args, TextBox& model, bool multiline) {
     return std::make_unique<TextBoxView>(args, model, multiline);
 }
 

@@ -15,7 +15,7 @@ namespace hostenv::win32 {
 
 // Twips and points to pixels at the screen's resolution.
 class Scale {
-public:
+  public:
     Scale();
     int x(int twips) const { return MulDiv(twips, dpix_, twipsperinch); }
     int y(int twips) const { return MulDiv(twips, dpiy_, twipsperinch); }
@@ -23,21 +23,21 @@ public:
     int fontheight(double points) const;
     RECT place(const ControlLayout& layout) const;
 
-private:
+  private:
     int dpix_;
     int dpiy_;
 };
 
 // One font per distinct layout font, kept until the window is gone.
 class Fonts {
-public:
+  public:
     explicit Fonts(const Scale& scale) : scale_(scale) {}
     ~Fonts();
     Fonts(const Fonts&) = delete;
     Fonts& operator=(const Fonts&) = delete;
     HFONT get(const Font& font);
 
-private:
+  private:
     struct Made {
         Font font;
         HFONT handle;
@@ -61,14 +61,14 @@ struct ControlArgs {
 HWND createcontrol(const ControlArgs& args, const char* windowclass, DWORD style, DWORD exstyle);
 
 class ControlView {
-public:
+  public:
     virtual ~ControlView() { observed_.viewchanged = nullptr; }
     ControlView(const ControlView&) = delete;
     ControlView& operator=(const ControlView&) = delete;
     // A WM_COMMAND notification from the control.
     virtual void notified(int code) { (void)code; }
 
-protected:
+  protected:
     ControlView(HWND handle, Control& model) : handle_(handle), observed_(model) {}
     // Mirrors every later change of the model; call once the view is complete.
     void bind() {
@@ -78,15 +78,14 @@ protected:
     virtual void refresh() = 0;
     HWND handle() const { return handle_; }
 
-private:
+  private:
     HWND handle_;
     Control& observed_;
 };
 
 std::unique_ptr<ControlView> makelabel(const ControlArgs& args, Label& model);
 std::unique_ptr<ControlView> makebutton(const ControlArgs& args, Button& model);
-std::unique_ptr<ControlView> maketextbox(const ControlArgs& args, TextBox& model,
-                                         bool multiline);
+std::unique_ptr<ControlView> maketextbox(const ControlArgs& args, TextBox& model, bool multiline);
 std::unique_ptr<ControlView> makedrivelist(const ControlArgs& args, DriveList& model);
 std::unique_ptr<ControlView> makefolderlist(const ControlArgs& args, FolderList& model);
 std::unique_ptr<ControlView> makefilelist(const ControlArgs& args, FileList& model);

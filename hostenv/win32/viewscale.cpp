@@ -33,10 +33,10 @@ HFONT Fonts::get(const Font& font) {
             return made.handle;
         }
     }
-    const HFONT handle = CreateFontA(
-        scale_.fontheight(font.points), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic,
-        FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-        DEFAULT_PITCH | FF_DONTCARE, font.face);
+    const HFONT handle =
+        CreateFontA(scale_.fontheight(font.points), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
+                    font.italic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.face);
     made_.push_back(Made{font, handle});
     return handle;
 }

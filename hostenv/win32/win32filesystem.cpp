@@ -21,7 +21,9 @@ bool isfolder(const WIN32_FIND_DATAA& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool isdotentry(std::string_view name) { return name == "." || name == ".."; }
+bool isdotentry(std::string_view name) {
+    return name == "." || name == "..";
+}
 
 std::string_view lastcomponent(std::string_view path) {
     const std::size_t separator = path.find_last_of("\\/:");
@@ -29,7 +31,7 @@ std::string_view lastcomponent(std::string_view path) {
 }
 
 class FindHandle {
-public:
+  public:
     explicit FindHandle(HANDLE handle) : handle_(handle) {}
     ~FindHandle() {
         if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
@@ -38,12 +40,12 @@ public:
     FindHandle& operator=(const FindHandle&) = delete;
     HANDLE get() const { return handle_; }
 
-private:
+  private:
     HANDLE handle_;
 };
 
 class FileHandle {
-public:
+  public:
     explicit FileHandle(HANDLE handle) : handle_(handle) {}
     ~FileHandle() {
         if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
@@ -52,7 +54,7 @@ public:
     FileHandle& operator=(const FileHandle&) = delete;
     HANDLE get() const { return handle_; }
 
-private:
+  private:
     HANDLE handle_;
 };
 
@@ -61,7 +63,8 @@ std::string withseparator(const std::string& folder) {
 }
 
 // Calls visit for every visible entry of folder other than "." and "..".
-void listfolder(const std::string& folder, const std::function<void(const WIN32_FIND_DATAA&)>& visit) {
+void listfolder(const std::string& folder,
+                const std::function<void(const WIN32_FIND_DATAA&)>& visit) {
     WIN32_FIND_DATAA entry{};
     const FindHandle search(FindFirstFileA((withseparator(folder) + "*").c_str(), &entry));
     if (search.get() == INVALID_HANDLE_VALUE) {
@@ -121,7 +124,8 @@ std::string Win32FileSystem::readfile(const std::string& path) {
     std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         DWORD got = 0;
         if (!ReadFile(file.get(), bytes.data() + done, chunk, &got, nullptr)) {
             throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
@@ -136,7 +140,8 @@ std::string Win32FileSystem::readfile(const std::string& path) {
 std::vector<std::string> Win32FileSystem::drives() {
     std::string roots(MAX_PATH, '\0');
     for (;;) {
-        const DWORD length = GetLogicalDriveStringsA(static_cast<DWORD>(roots.size()), roots.data());
+        const DWORD length =
+            GetLogicalDriveStringsA(static_cast<DWORD>(roots.size()), roots.data());
         if (length == 0) return {};
         if (length < roots.size()) {
             roots.resize(length);

@@ -45,7 +45,9 @@ std::optional<std::string> Win32Platform::environment(const std::string& name) {
     }
 }
 
-std::string Win32Platform::commandargs() { return argumenttext(GetCommandLineA()); }
+std::string Win32Platform::commandargs() {
+    return argumenttext(GetCommandLineA());
+}
 
 VersionQuery Win32Platform::versionquery() {
     OSVERSIONINFOA info{};

@@ -21,6 +21,8 @@ void Win32Ui::doevents() {
     }
 }
 
-void Win32Ui::endprogram(int exitcode) { ExitProcess(static_cast<UINT>(exitcode)); }
+void Win32Ui::endprogram(int exitcode) {
+    ExitProcess(static_cast<UINT>(exitcode));
+}
 
 }  // namespace hostenv::win32

@@ -6,7 +6,7 @@
 namespace hostenv::win32 {
 
 class Win32FileSystem : public FileSystem {
-public:
+  public:
     std::optional<std::string> lookup(const std::string& path, Entries what) override;
     std::string readfile(const std::string& path) override;
     std::vector<std::string> drives() override;

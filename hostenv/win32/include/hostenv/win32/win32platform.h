@@ -14,7 +14,7 @@ namespace hostenv::win32 {
 std::string argumenttext(std::string_view commandline);
 
 class Win32Platform : public Platform {
-public:
+  public:
     std::optional<std::string> environment(const std::string& name) override;
     std::string commandargs() override;
     VersionQuery versionquery() override;

@@ -12,7 +12,7 @@
 namespace hostenv::win32 {
 
 class Win32Ui : public UserInterface {
-public:
+  public:
     explicit Win32Ui(std::string programname) : programname_(std::move(programname)) {}
 
     void messagebox(const std::string& text) override;
@@ -24,7 +24,7 @@ public:
     void setmainwindow(HWND window) { mainwindow_ = window; }
     HWND mainwindow() const { return mainwindow_; }
 
-private:
+  private:
     std::string programname_;
     HWND mainwindow_ = nullptr;
 };

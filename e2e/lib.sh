@@ -1,0 +1,366 @@
+# End-to-end scenarios under Wine: the display, the prefixes, the game install, program runs
+# and assertions. Sourced by the scenario scripts; every wait here is bounded.
+#
+# Environment (ctest sets it; the defaults suit a run from the repository root):
+#   E2E_BUILD32, E2E_BUILD64  mingw-w64 build folders holding the executables under test
+#   E2E_WORK                  prefixes and per-case working folders
+#   E2E_DATA                  the release data shipped beside the programs
+
+set -uo pipefail
+
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+E2E_ROOT=$(cd "$E2E_DIR/.." && pwd)
+: "${E2E_BUILD32:=$E2E_ROOT/build/win32}"
+: "${E2E_BUILD64:=$E2E_ROOT/build/win64}"
+: "${E2E_WORK:=$E2E_ROOT/build/e2e-work}"
+: "${E2E_DATA:=$E2E_ROOT/data}"
+
+export WINEDEBUG=-all
+# No Mono or Gecko installer dialogs while a prefix is made.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+readonly E2E_SKIP=77
+readonly RUN_TIMEOUT=60     # seconds one program run may take at most
+readonly WAIT_MS=20000      # how long wintest waits for a window or a message box
+readonly GAME_VERSION=1.52.0.3
+readonly GAME_REGKEY='HKLM\SOFTWARE\Mervane\Kestrix\zarn'
+readonly GAME_FOLDER='C:\Games\Zarn'
+
+FAILURES=0
+XVFB_PID=
+PROG_PID=
+PROG_RC=
+
+say() { printf '%s\n' "$*"; }
+skip() {
+    say "SKIP: $*"
+    exit "$E2E_SKIP"
+}
+
+# Makes CR, LF and backslashes visible the way wintest prints texts.
+escape() {
+    local text=${1//\\/\\\\}
+    text=${text//$'\r'/\\r}
+    text=${text//$'\n'/\\n}
+    printf '%s' "$text"
+}
+
+# Lines joined by CR LF, with no line end after the last one.
+crlf_join() {
+    local joined="" line first=1
+    for line in "$@"; do
+        if ((first)); then joined=$line; else joined+=$'\r\n'$line; fi
+        first=0
+    done
+    printf '%s' "$joined"
+}
+
+# A text file whose every line ends with CR LF.
+crlf_file() {
+    local file=$1
+    shift
+    local line
+    : >"$file"
+    for line in "$@"; do printf '%s\r\n' "$line" >>"$file"; done
+}
+
+# ---- assertions: each says what was expected and what came --------------------------------
+
+fail() {
+    FAILURES=$((FAILURES + 1))
+    say "FAIL: $*"
+}
+
+expect_eq() {
+    local what=$1 expected=$2 got=$3
+    if [[ "$got" == "$expected" ]]; then
+        say "ok   $what: [$got]"
+    else
+        fail "$what: expected [$expected], got [$got]"
+    fi
+}
+
+expect_contains() {
+    local what=$1 needle=$2 got=$3
+    if [[ "$got" == *"$needle"* ]]; then
+        say "ok   $what contains [$needle]"
+    else
+        fail "$what: expected to contain [$needle], got [$got]"
+    fi
+}
+
+expect_not_contains() {
+    local what=$1 needle=$2 got=$3
+    if [[ "$got" != *"$needle"* ]]; then
+        say "ok   $what lacks [$needle]"
+    else
+        fail "$what: expected not to contain [$needle], got [$got]"
+    fi
+}
+
+finish() {
+    if ((FAILURES)); then
+        say "$FAILURES check(s) failed"
+        exit 1
+    fi
+    say "all checks passed"
+    exit 0
+}
+
+# ---- display and prefix ----------------------------------------------------------------------
+
+start_xvfb() {
+    local fdfile=$E2E_WORK/xvfb.$$.display
+    : >"$fdfile"
+    # -displayfd lets the server pick a free display and tell us which.
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fdfile" 2>/dev/null &
+    XVFB_PID=$!
+    local tries
+    for tries in $(seq 100); do
+        [[ -s "$fdfile" ]] && break
+        sleep 0.1
+    done
+    local display
+    display=$(tr -dc 0-9 <"$fdfile")
+    rm -f "$fdfile"
+    [[ -n "$display" ]] || { fail "Xvfb did not start within 10 s"; exit 1; }
+    export DISPLAY=:$display
+}
+
+cleanup() {
+    if [[ -n "$PROG_PID" ]] && kill -0 "$PROG_PID" 2>/dev/null; then kill "$PROG_PID"; fi
+    # Ends the programs of our own prefix, so that the next scenario starts a clean server.
+    [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]] && timeout 20 wineserver -k 2>/dev/null
+    [[ -n "$XVFB_PID" ]] && kill "$XVFB_PID" 2>/dev/null
+    wait 2>/dev/null
+}
+
+# The 64-bit Wine loader, for 64-bit programs such as the 64-bit cmd.
+wine64_loader() {
+    if [[ -x /usr/lib/wine/wine64 ]]; then
+        printf '%s' /usr/lib/wine/wine64
+    else
+        command -v wine64
+    fi
+}
+
+# Makes the prefix of the given architecture unless it is there; with "fresh", always anew.
+# flock: parallel test runs make it once. A prefix made before wine32 was installed cannot
+# start 32-bit programs, which is why a test run starts from a fresh one.
+make_prefix() {
+    local bits=$1 mode=${2:-}
+    local prefix=$E2E_WORK/prefix$bits
+    mkdir -p "$E2E_WORK"
+    (
+        flock -w 300 9 || { say "timed out waiting for the prefix lock"; exit 1; }
+        [[ "$mode" == fresh ]] && rm -rf "$prefix"
+        [[ -f "$prefix/.e2e-ready" ]] && exit 0
+        rm -rf "$prefix"
+        local arch=win64
+        ((bits == 32)) && arch=win32
+        say "making the $arch prefix $prefix"
+        WINEPREFIX=$prefix WINEARCH=$arch DISPLAY= timeout 180 wineboot --init >/dev/null 2>&1 ||
+            { say "wineboot failed"; exit 1; }
+        WINEPREFIX=$prefix timeout 60 wineserver -w
+        touch "$prefix/.e2e-ready"
+    ) 9>"$E2E_WORK/prefix$bits.lock"
+}
+
+# ---- the scenario: program, executable, prefix ----------------------------------------------
+
+# begin <program> <exe bits> <prefix bits> <scenario name>
+begin() {
+    local program=$1
+    EXE_BITS=$2
+    PREFIX_BITS=$3
+    SCENARIO=$4
+    command -v wine >/dev/null || skip "wine is not installed"
+    command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+    # shellcheck source=program-galmend.sh
+    source "$E2E_DIR/program-$program.sh"
+    local build=$E2E_BUILD64
+    ((EXE_BITS == 32)) && build=$E2E_BUILD32
+    PROG_EXE=$build/$PROG_EXE_REL
+    WINTEST=$build/e2e/win32/wintest.exe
+    HALCYRION=$build/e2e/win32/Halcyrion.exe
+    local file
+    for file in "$PROG_EXE" "$WINTEST" "$HALCYRION"; do
+        [[ -f "$file" ]] || skip "not built: $file"
+    done
+    make_prefix "$PREFIX_BITS" || exit 1
+    export WINEPREFIX=$E2E_WORK/prefix$PREFIX_BITS
+    CASES_DIR=$E2E_WORK/cases/$PROG_NAME-$SCENARIO-exe$EXE_BITS-prefix$PREFIX_BITS
+    rm -rf "$CASES_DIR"
+    mkdir -p "$CASES_DIR"
+    trap cleanup EXIT
+    start_xvfb
+    say "scenario $PROG_NAME $SCENARIO: $EXE_BITS-bit executable, $PREFIX_BITS-bit prefix," \
+        "display $DISPLAY"
+}
+
+# Wine runs a 64-bit Windows program only through the 64-bit loader's own tools; the plain
+# "wine" command starts the 32-bit cmd in a 64-bit prefix.
+wine_cmd() {
+    if ((EXE_BITS == 64)); then
+        timeout 30 "$(wine64_loader)" cmd /c "$@"
+    else
+        timeout 30 wine cmd /c "$@"
+    fi
+}
+
+# The environment as a program of our executable's bitness sees it: HOSTENV[name]=value.
+declare -A HOSTENV
+read_hostenv() {
+    HOSTENV=()
+    local line
+    while IFS= read -r line; do
+        line=${line%$'\r'}
+        [[ "$line" == *=* ]] && HOSTENV[${line%%=*}]=${line#*=}
+    done < <(wine_cmd set)
+}
+
+reg() { timeout 30 wine reg "$@" >/dev/null 2>&1; }
+
+# The install path where a 32-bit installer writes it, and nothing in the 64-bit view.
+set_install_path() {
+    clear_install_path
+    reg add "$GAME_REGKEY" /v Path /t REG_SZ /d "${1:-$GAME_FOLDER}" /f /reg:32
+}
+
+clear_install_path() {
+    reg delete "$GAME_REGKEY" /f /reg:32
+    reg delete "$GAME_REGKEY" /f /reg:64
+}
+
+# The Windows version the prefix presents ("winxp", "win7"...); empty: Wine's default.
+set_winver() {
+    if [[ -n "$1" ]]; then
+        reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d "$1" /f
+    else
+        reg delete 'HKCU\Software\Wine' /v Version /f
+    fi
+}
+
+# A Windows path inside the prefix as a Unix path (C:\a\b -> $WINEPREFIX/drive_c/a/b).
+unixpath() {
+    local path=${1#[Cc]:}
+    printf '%s' "$WINEPREFIX/drive_c${path//\\//}"
+}
+
+# The stand-in game in the game folder, empty per-user folders, the install path written,
+# the Windows version at Wine's default.
+reset_game() {
+    rm -rf "$WINEPREFIX/drive_c/Games"
+    mkdir -p "$(unixpath "$GAME_FOLDER")"
+    cp "$HALCYRION" "$(unixpath "$GAME_FOLDER")/Halcyrion.exe"
+    local users=$WINEPREFIX/drive_c/users
+    local user
+    for user in "$users"/*; do rm -rf "$user/AppData/Local/Corvatek"; done
+    set_install_path
+    set_winver ""
+}
+
+# A fresh working folder for one case, holding a copy of the program as a player's unzipped
+# folder would. The data files are the case's to write.
+new_case() {
+    CASE=$1
+    CASE_DIR=$CASES_DIR/$CASE
+    mkdir -p "$CASE_DIR"
+    cp "$PROG_EXE" "$CASE_DIR/"
+    say ""
+    say "== $CASE"
+}
+
+# The release data when data/ holds it, the program's own small data otherwise.
+use_release_data() {
+    local file
+    for file in "${PROG_DATAFILES[@]}"; do
+        if [[ ! -f "$E2E_DATA/$file" ]]; then
+            say "(no release data $E2E_DATA/$file: using the scenarios' own data)"
+            write_program_data "$CASE_DIR" "$GAME_VERSION"
+            return
+        fi
+    done
+    for file in "${PROG_DATAFILES[@]}"; do cp "$E2E_DATA/$file" "$CASE_DIR/"; done
+}
+
+# Starts the program from the case's folder in the background: start_program [args...]
+start_program() {
+    PROG_RC=
+    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" wine "$(basename "$PROG_EXE")" "$@") \
+        >"$CASE_DIR/program.out" 2>&1 &
+    PROG_PID=$!
+    say "started $PROG_NAME $* (pid $PROG_PID)"
+}
+
+# Waits at most the given seconds for the program to end and sets PROG_RC. A program still
+# running is shown (any message box it has open) and stopped, and PROG_RC is "running".
+wait_program() {
+    local seconds=${1:-20} tries
+    for tries in $(seq $((seconds * 10))); do
+        kill -0 "$PROG_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$PROG_PID" 2>/dev/null; then
+        say "$PROG_NAME still runs after $seconds s; what it shows:"
+        wintest msgbox "$PROG_NAME" 500
+        wintest controls "$PROG_CAPTION" 500
+        kill "$PROG_PID"
+        wait "$PROG_PID" 2>/dev/null
+        PROG_RC=running
+    else
+        wait "$PROG_PID"
+        PROG_RC=$?
+    fi
+    PROG_PID=
+}
+
+# Runs wintest in the prefix; its output goes to WINTEST_OUT and to the log.
+wintest() {
+    WINTEST_OUT=$(timeout 60 wine "$WINTEST" "$@" 2>/dev/null)
+    local rc=$?
+    say "wintest $1 -> $rc"
+    [[ -n "$WINTEST_OUT" ]] && printf '%s\n' "$WINTEST_OUT" | sed 's/^/  | /'
+    return $rc
+}
+
+# Reads the window's controls into WINDOW_OUT; fails the case when the window never shows.
+read_window() {
+    if wintest controls "$PROG_CAPTION" "$WAIT_MS"; then
+        WINDOW_OUT=$WINTEST_OUT
+        return 0
+    fi
+    WINDOW_OUT=
+    fail "the window \"$PROG_CAPTION\" did not appear"
+    return 1
+}
+
+# A field of one control from WINDOW_OUT: control_field <name> <field>; text is the
+# (escaped) rest of the line.
+control_field() {
+    local line
+    line=$(printf '%s\n' "$WINDOW_OUT" | grep -m1 "^control name=$1 ")
+    if [[ "$2" == text ]]; then
+        printf '%s' "${line#* text=}"
+    else
+        printf '%s' "$line" | sed -n "s/.* $2=\([^ ]*\).*/\1/p"
+    fi
+}
+
+# Answers the program's message box, keeping its text (escaped) in MSGBOX_TEXT.
+answer_msgbox() {
+    MSGBOX_TEXT=
+    if wintest msgbox "$PROG_NAME" "$WAIT_MS"; then
+        MSGBOX_TEXT=$(printf '%s\n' "$WINTEST_OUT" | sed -n 's/^text=//p')
+        MSGBOX_OUT=$WINTEST_OUT
+        return 0
+    fi
+    MSGBOX_OUT=
+    fail "no message box titled $PROG_NAME appeared"
+    return 1
+}
+
+expect_exit() {
+    wait_program "${2:-20}"
+    expect_eq "exit code" "$1" "$PROG_RC"
+}
