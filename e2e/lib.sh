@@ -293,6 +293,18 @@ start_program() {
     say "started $PROG_NAME $* (pid $PROG_PID)"
 }
 
+# The same with a command line passed exactly as written, blanks and quotation marks
+# included: start_program_raw <arguments text>
+start_program_raw() {
+    PROG_RC=
+    local line
+    line="$(basename "$PROG_EXE") $1"
+    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" wine "$WINTEST" run "$line" \
+        $(((RUN_TIMEOUT - 5) * 1000))) >"$CASE_DIR/program.out" 2>&1 &
+    PROG_PID=$!
+    say "started [$line] (pid $PROG_PID)"
+}
+
 # Waits at most the given seconds for the program to end and sets PROG_RC. A program still
 # running is shown (any message box it has open) and stopped, and PROG_RC is "running".
 wait_program() {

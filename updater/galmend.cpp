@@ -5,6 +5,7 @@
 
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
+#include "hostenv/walker.h"
 #include "structure.h"
 
 namespace updater {
@@ -46,6 +47,10 @@ hostenv::Lines splitatblanks(const std::string& text) {
 }
 
 constexpr const char* crlf = "\r\n";
+
+std::string filename(const std::string& path) {
+    return path.substr(static_cast<std::size_t>(hostenv::lastinstr(path, "\\") - 1));
+}
 
 }  // namespace
 
@@ -107,6 +112,7 @@ void Galmend::load() {
 
 void Galmend::clicked(std::string_view button) {
     hostenv::guarded(ui_, [&] {
+        if (button == "Command1") Command1_Click();
         if (button == "Command3") Command3_Click();
         if (button == "Command4") Command4_Click();
         if (button == "Command5") Command5_Click();
@@ -125,6 +131,10 @@ void Galmend::folderpicked(std::string_view path) {
 }
 
 void Galmend::closed() { ui_.endprogram(hostenv::exitnormal); }
+
+long long Galmend::stagenumber() const {
+    return static_cast<long long>(hostenv::leadingnumber(Label8.caption()));
+}
 
 std::string Galmend::environment(const std::string& name) {
     return platform_.environment(name).value_or("");
@@ -202,11 +212,30 @@ void Galmend::readcommandline() {
     }
 }
 
+void Galmend::Command1_Click() {
+    findgalaxies();
+    Command1.setenabled(false);
+    Command2.setenabled(true);
+}
+
 void Galmend::Command3_Click() { ui_.endprogram(hostenv::exitnormal); }
 
 void Galmend::Command4_Click() { Dir1.setpath(galaxyfolders[0]); }
 
 void Galmend::Command5_Click() { Dir1.setpath(galaxyfolders[1]); }
+
+void Galmend::findgalaxies() {
+    searchpattern = "*.galaxy";
+    foundgalaxies.clear();
+    for (const auto& folder : galaxyfolders) {
+        hostenv::walkfolders(searchpattern, folder, foundgalaxies, {Dir1, File1, ui_});
+    }
+    Label8.setcaption(hostenv::signform(stagenumber() + 1));
+    std::string found = Text1.text();
+    for (const auto& path : foundgalaxies) found += filename(path) + crlf;
+    Text1.settext(std::move(found));
+    Label6.setcaption(std::to_string(foundgalaxies.size()));
+}
 
 void Galmend::loadold() {
     oldstruct = hostenv::readtextlines(fs_, "oldstruct.txt");

@@ -36,9 +36,13 @@ public:
 
     // Start-up and the buttons.
     void Form_Load();
+    void Command1_Click();
     void Command3_Click();
     void Command4_Click();
     void Command5_Click();
+
+    // Discovery.
+    void findgalaxies();
 
     // Structure definitions.
     void loadold();
@@ -71,8 +75,12 @@ public:
     double newversion = 0;
     hostenv::MaybeLines originalmaps;
 
+    std::string searchpattern;
+    hostenv::Lines foundgalaxies;
+
 private:
     std::string environment(const std::string& name);
+    long long stagenumber() const;
     void readcommandline();
 
     hostenv::FileSystem& fs_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +14,9 @@
 namespace updater {
 
 class Rewriter {
-public:
-    // The definitions must outlive the rewriter.
+  public:
+    // The definitions must outlive the rewriter, and the tables must be what
+    // blocktable() gives for them.
     Rewriter(const hostenv::Lines& oldstruct, const BlockTable& oldblocks,
              const hostenv::Lines& newstruct, const BlockTable& newblocks);
 
@@ -33,12 +35,23 @@ public:
     double writenewblock(int p, std::size_t k, const hostenv::Lines& galaxy,
                          std::string& out) const;
 
-private:
-    // TODO(engine): index over oldstruct so that recognition cost does not grow with its length.
+  private:
+    // A prefix tree over the old lines. Walking a galaxy line down it passes every old
+    // line the galaxy line begins with, so recognition costs the galaxy line's length,
+    // whatever the old definition's. The children of a node are consecutive nodes.
+    struct Node {
+        int found;  // the highest old line index that is a prefix of this node's text
+        std::uint32_t firstchild;
+        std::uint32_t children;
+    };
+    void buildindex();
+
     const hostenv::Lines& oldstruct_;
     const BlockTable& oldblocks_;
     const hostenv::Lines& newstruct_;
     const BlockTable& newblocks_;
+    std::vector<Node> nodes_;
+    std::vector<char> labels_;  // labels_[i]: the character that leads into node i
 };
 
 // How many galaxy lines a block with old count w consumes: its whole part, at least one.

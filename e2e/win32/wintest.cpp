@@ -8,8 +8,10 @@
 //                                          other windows, then press OK
 //   wintest close <caption> <ms>           ask the window to close (WM_CLOSE)
 //   wintest gone <caption> <ms>            wait until no window has this caption
+//   wintest run <command line> <ms>        run a program with exactly this command line
 //
-// Exit codes: 0 done, 1 a check failed, 2 timed out, 64 usage.
+// Exit codes: 0 done, 1 a check failed, 2 timed out, 64 usage; "run" gives the program's
+// own exit code, or 124 when it was stopped at the timeout.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -32,6 +34,7 @@ constexpr int exitdone = 0;
 constexpr int exitfailed = 1;
 constexpr int exittimeout = 2;
 constexpr int exitusage = 64;
+constexpr int exitstopped = 124;
 
 constexpr const char* dialogclass = "#32770";
 // The static control that holds a message box's text.
@@ -392,10 +395,37 @@ int waitgone(const std::string& caption, const Deadline& deadline) {
     return exitdone;
 }
 
+// Wine quotes every argument it passes on; this is how a scenario gives a program blanks and
+// quotation marks exactly as typed.
+int runprogram(const std::string& commandline, unsigned long ms) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = commandline;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::printf("cannot start %s: error %lu\n", escaped(commandline).c_str(), GetLastError());
+        return exitfailed;
+    }
+    CloseHandle(process.hThread);
+    int result = exitstopped;
+    if (WaitForSingleObject(process.hProcess, ms) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        result = static_cast<int>(code);
+    } else {
+        std::printf("timeout waiting for %s to end\n", escaped(commandline).c_str());
+        TerminateProcess(process.hProcess, exitstopped);
+    }
+    CloseHandle(process.hProcess);
+    return result;
+}
+
 int usage() {
     std::puts(
         "usage: wintest controls|layout|msgbox|close|gone <caption> <ms>\n"
-        "       wintest click <caption> <control> <ms>");
+        "       wintest click <caption> <control> <ms>\n"
+        "       wintest run <command line> <ms>");
     return exitusage;
 }
 
@@ -418,13 +448,14 @@ int main(int argc, char** argv) {
     if (!timeout) return usage();
     const Deadline deadline(*timeout);
     const std::string& command = args[0];
-    const std::string& caption = args[1];
-    if (args.size() == 4 && command == "click") return click(caption, args[2], deadline);
+    const std::string& target = args[1];
+    if (args.size() == 4 && command == "click") return click(target, args[2], deadline);
     if (args.size() != 3) return usage();
-    if (command == "controls") return listcontrols(caption, deadline);
-    if (command == "layout") return checklayout(caption, deadline);
-    if (command == "msgbox") return answermsgbox(caption, deadline);
-    if (command == "close") return closewindow(caption, deadline);
-    if (command == "gone") return waitgone(caption, deadline);
+    if (command == "controls") return listcontrols(target, deadline);
+    if (command == "layout") return checklayout(target, deadline);
+    if (command == "msgbox") return answermsgbox(target, deadline);
+    if (command == "close") return closewindow(target, deadline);
+    if (command == "gone") return waitgone(target, deadline);
+    if (command == "run") return runprogram(target, *timeout);
     return usage();
 }

@@ -17,7 +17,7 @@ class DriveListView : public ControlView {
           model_(model),
           form_(args.form),
           drives_(model.drives()) {
-        fitfield(args.place.bottom - args.place.top);
+        fitfield(args.place.right - args.place.left, args.place.bottom - args.place.top);
         for (const std::string& drive : drives_) {
             SendMessageA(handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(drive.c_str()));
         }
@@ -35,17 +35,22 @@ class DriveListView : public ControlView {
 
   private:
     // The layout gives the selection field's height; the window also holds the list.
-    void fitfield(int fieldheight) {
-        RECT shown{};
-        GetWindowRect(handle(), &shown);
-        const LRESULT itemheight =
-            SendMessageA(handle(), CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-        const LRESULT wanted = itemheight + fieldheight - (shown.bottom - shown.top);
-        if (wanted > 0) {
-            SendMessageA(handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted);
+    // The field follows the item height by a margin that differs between systems, so
+    // correct the item height until the field has the height wanted.
+    void fitfield(int width, int fieldheight) {
+        SetWindowPos(handle(), nullptr, 0, 0, width, fieldheight * (1 + droppedfields),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        // Count from the height asked for: Wine answers a larger one than it was given.
+        auto requested =
+            static_cast<int>(SendMessageA(handle(), CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            RECT field{};
+            GetWindowRect(handle(), &field);
+            const int error = fieldheight - (field.bottom - field.top);
+            if (error == 0 || requested + error < 1) return;
+            requested += error;
+            SendMessageA(handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), requested);
         }
-        SetWindowPos(handle(), nullptr, 0, 0, shown.right - shown.left,
-                     fieldheight * (1 + droppedfields), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     void refresh() override {

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <optional>
 #include <string_view>
 
 #include "hostenv/failure.h"
@@ -206,10 +207,12 @@ int run(Form& form, Win32Ui& ui, HINSTANCE instance) {
     const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX),
                                        ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
     InitCommonControlsEx(&classes);
-    FormWindow window(form, ui, instance);
+    // A window that cannot be made is reported like any other failure.
+    std::optional<FormWindow> window;
+    guarded(ui, [&] { window.emplace(form, ui, instance); });
     form.load();
-    window.show();
-    return window.loop();
+    window->show();
+    return window->loop();
 }
 
 }  // namespace hostenv::win32

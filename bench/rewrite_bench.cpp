@@ -1,0 +1,97 @@
+// Block rewriting throughput, in galaxy lines per second, for old definitions of
+// growing length: the engine should not slow down with it, the transcription does.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <random>
+
+#include "rewrite.h"
+#include "transcription.h"
+
+namespace {
+
+using hostenv::Lines;
+
+constexpr int galaxylines = 20000;
+
+// Definitions of blocks of four counted lines (five in the new format), and a galaxy
+// made of instances of random blocks with unrecognised lines between them.
+struct Corpus {
+    explicit Corpus(int oldlines) {
+        oldstruct = {"$1", "version"};
+        newstruct = {"$1", "version 4"};
+        const int blocks = std::max(1, (oldlines - 2) / 5);
+        for (int b = 0; b < blocks; ++b) {
+            const std::string name = "object" + std::to_string(b);
+            oldstruct.insert(oldstruct.end(), {name + " $4", name + " name", name + " owner",
+                                               name + " moons", name + " rings"});
+            newstruct.insert(newstruct.end(),
+                             {name + " $5", name + " name #", name + " owner ##", name + " moons",
+                              name + " rings 0", name + " shields 1"});
+        }
+        while (static_cast<int>(oldstruct.size()) < oldlines) oldstruct.push_back("remark");
+        oldblocks = updater::blocktable(oldstruct, "oldstruct.txt");
+        newblocks = updater::blocktable(newstruct, "newstruct.txt");
+
+        std::mt19937 random(7);
+        galaxy = {"begin", "version 3"};
+        while (static_cast<int>(galaxy.size()) < galaxylines) {
+            if (random() % 10 < 3) {
+                galaxy.push_back("; note " + std::to_string(random() % 1000));
+                continue;
+            }
+            const std::string name = "object" + std::to_string(random() % blocks);
+            galaxy.insert(galaxy.end(),
+                          {name + " name Vega", name + " owner 2",
+                           name + " moons " + std::to_string(random() % 100), name + " rings 3"});
+        }
+        galaxy.push_back("end");
+    }
+
+    Lines oldstruct, newstruct, galaxy;
+    updater::BlockTable oldblocks, newblocks;
+};
+
+void Engine(benchmark::State& state) {
+    const Corpus corpus(static_cast<int>(state.range(0)));
+    const updater::Rewriter rewriter(corpus.oldstruct, corpus.oldblocks, corpus.newstruct,
+                                     corpus.newblocks);
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        rewriter.rewritegalaxy(corpus.galaxy, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(corpus.galaxy.size()));
+}
+
+void Transcription(benchmark::State& state) {
+    const Corpus corpus(static_cast<int>(state.range(0)));
+    const transcription::Definitions rules{corpus.oldstruct, corpus.oldblocks, corpus.newstruct,
+                                           corpus.newblocks};
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        transcription::rewritegalaxy(rules, corpus.galaxy, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(corpus.galaxy.size()));
+}
+
+// What building the index costs, once per run of the conversion.
+void BuildIndex(benchmark::State& state) {
+    const Corpus corpus(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        const updater::Rewriter rewriter(corpus.oldstruct, corpus.oldblocks, corpus.newstruct,
+                                         corpus.newblocks);
+        benchmark::DoNotOptimize(&rewriter);
+    }
+}
+
+BENCHMARK(Engine)->Arg(10)->Arg(100)->Arg(1000);
+BENCHMARK(Transcription)->Arg(10)->Arg(100)->Arg(1000);
+BENCHMARK(BuildIndex)->Arg(10)->Arg(100)->Arg(1000);
+
+}  // namespace
+
+BENCHMARK_MAIN();

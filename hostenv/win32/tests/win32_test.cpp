@@ -1,0 +1,238 @@
+// The Windows side against the real system (run under Wine in our builds).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "hostenv/failure.h"
+#include "hostenv/hostqueries.h"
+#include "hostenv/win32/win32filesystem.h"
+#include "hostenv/win32/win32platform.h"
+
+namespace hostenv::win32 {
+namespace {
+
+TEST(ArgumentText, KeepsEverythingAfterTheNameAndOneBlank) {
+    const struct {
+        const char* commandline;
+        const char* arguments;
+    } cases[] = {
+        {"galmend.exe", ""},
+        {"", ""},
+        {"galmend.exe /s", "/s"},
+        {"galmend.exe  /s", " /s"},
+        {"galmend.exe /s  /silent ", "/s  /silent "},
+        {"galmend.exe\t/s", "/s"},
+        {"\"C:\\zarn tools\\galmend.exe\" /s", "/s"},
+        {"\"C:\\zarn tools\\galmend.exe\"/s", "/s"},
+        {"\"C:\\zarn tools\\galmend.exe\" \"/s\"", "\"/s\""},
+        {"\"unclosed name /s", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.commandline);
+        EXPECT_EQ(argumenttext(c.commandline), c.arguments);
+    }
+}
+
+class Win32FileSystemTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+        folder_ = std::string(temp) + "hostenv_win32_" + std::to_string(GetCurrentProcessId());
+        ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
+    }
+    void TearDown() override { removetree(folder_); }
+
+    std::string at(const std::string& name) const { return folder_ + "\\" + name; }
+    void makefolder(const std::string& name, DWORD attributes = 0) {
+        ASSERT_TRUE(CreateDirectoryA(at(name).c_str(), nullptr));
+        if (attributes != 0) SetFileAttributesA(at(name).c_str(), attributes);
+    }
+    void makefile(const std::string& name, const std::string& bytes, DWORD attributes = 0) {
+        const HANDLE file = CreateFileA(at(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+        if (attributes != 0) SetFileAttributesA(at(name).c_str(), attributes);
+    }
+
+    static void removetree(const std::string& path) {
+        WIN32_FIND_DATAA entry;
+        const HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string name = entry.cFileName;
+                if (name == "." || name == "..") continue;
+                const std::string inner = path + "\\" + name;
+                SetFileAttributesA(inner.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    removetree(inner);
+                } else {
+                    DeleteFileA(inner.c_str());
+                }
+            } while (FindNextFileA(search, &entry));
+            FindClose(search);
+        }
+        RemoveDirectoryA(path.c_str());
+    }
+
+    Win32FileSystem fs_;
+    std::string folder_;
+};
+
+TEST_F(Win32FileSystemTest, LookupFindsVisibleEntriesOfTheKindAskedFor) {
+    makefile("map.galaxy", "x");
+    makefile("secret.galaxy", "x", FILE_ATTRIBUTE_HIDDEN);
+    makefile("system.galaxy", "x", FILE_ATTRIBUTE_SYSTEM);
+    makefolder("maps");
+    makefolder("hidden", FILE_ATTRIBUTE_HIDDEN);
+
+    EXPECT_EQ(fs_.lookup(at("map.galaxy"), Entries::files), "map.galaxy");
+    EXPECT_EQ(fs_.lookup(at("MAP.GALAXY"), Entries::files), "map.galaxy");
+    EXPECT_EQ(fs_.lookup(at("maps"), Entries::files), std::nullopt);
+    EXPECT_EQ(fs_.lookup(at("maps"), Entries::foldersandfiles), "maps");
+    EXPECT_EQ(fs_.lookup(at("secret.galaxy"), Entries::files), std::nullopt);
+    EXPECT_EQ(fs_.lookup(at("system.galaxy"), Entries::foldersandfiles), std::nullopt);
+    EXPECT_EQ(fs_.lookup(at("hidden"), Entries::foldersandfiles), std::nullopt);
+    EXPECT_EQ(fs_.lookup(at("nothing"), Entries::foldersandfiles), std::nullopt);
+    EXPECT_EQ(fs_.lookup(at("s*.galaxy"), Entries::files), std::nullopt);
+    EXPECT_EQ(fs_.lookup(at("m?p.*"), Entries::files), "map.galaxy");
+}
+
+TEST_F(Win32FileSystemTest, LookupOfFolderDotNamesTheFolderItself) {
+    makefolder("program files (x86)");
+    EXPECT_TRUE(fs_.lookup(at("Program Files (x86)\\."), Entries::foldersandfiles));
+    EXPECT_FALSE(fs_.lookup(at("program files (x86)\\."), Entries::files));
+    EXPECT_FALSE(fs_.lookup(at("absent\\."), Entries::foldersandfiles));
+    // Through a wildcard "." and ".." are no entries: an empty folder matches nothing.
+    EXPECT_FALSE(fs_.lookup(at("program files (x86)\\*"), Entries::foldersandfiles));
+}
+
+TEST_F(Win32FileSystemTest, ReadFileGivesTheBytesUnchanged) {
+    const std::string bytes("a\r\n\0b\xff\r\n\n", 8);
+    makefile("bytes.txt", bytes);
+    makefile("empty.txt", "");
+    EXPECT_EQ(fs_.readfile(at("bytes.txt")), bytes);
+    EXPECT_EQ(fs_.readfile(at("empty.txt")), "");
+    try {
+        fs_.readfile(at("absent.txt"));
+        FAIL() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_NE(std::string(failure.what()).find(at("absent.txt")), std::string::npos);
+    }
+}
+
+TEST_F(Win32FileSystemTest, ListsAreVisibleAndInNameOrderWithoutCase) {
+    for (const char* name : {"b", "A", "c"}) makefolder(name);
+    makefolder("dot", FILE_ATTRIBUTE_HIDDEN);
+    makefile("Zed.galaxy", "");
+    makefile("alpha.GALAXY", "");
+    makefile("beta.galaxy2", "");
+    makefile("notes.txt", "");
+    makefile("gone.galaxy", "", FILE_ATTRIBUTE_HIDDEN);
+
+    EXPECT_EQ(fs_.subfolders(folder_), (std::vector<std::string>{"A", "b", "c"}));
+    EXPECT_EQ(fs_.subfolders(folder_ + "\\"), (std::vector<std::string>{"A", "b", "c"}));
+    EXPECT_EQ(fs_.files(folder_, "*.galaxy"),
+              (std::vector<std::string>{"alpha.GALAXY", "Zed.galaxy"}));
+    EXPECT_EQ(fs_.files(folder_, "*.*").size(), 4u);
+    EXPECT_TRUE(fs_.subfolders(at("A")).empty());
+    EXPECT_TRUE(fs_.files(at("A"), "*.*").empty());
+}
+
+TEST_F(Win32FileSystemTest, ListingAFolderThatCannotBeOpenedFails) {
+    const std::string absent = at("absent");
+    for (const bool folders : {true, false}) {
+        try {
+            folders ? fs_.subfolders(absent) : fs_.files(absent, "*.*");
+            FAIL() << "no failure";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(std::string(failure.what()).rfind("Path not found: " + absent, 0), 0u)
+                << failure.what();
+        }
+    }
+}
+
+TEST(Win32Drives, AreLetterAndColon) {
+    const std::vector<std::string> drives = Win32FileSystem().drives();
+    ASSERT_FALSE(drives.empty());
+    for (const std::string& drive : drives) {
+        EXPECT_EQ(drive.size(), 2u);
+        EXPECT_EQ(drive[1], ':');
+    }
+    EXPECT_NE(std::find(drives.begin(), drives.end(), "C:"), drives.end());
+}
+
+TEST(Win32PlatformTest, EnvironmentTellsAbsentFromPresentAndKeepsLongValues) {
+    Win32Platform platform;
+    const std::string longvalue(1000, 'v');
+    SetEnvironmentVariableA("HOSTENV_TEST_LONG", longvalue.c_str());
+    SetEnvironmentVariableA("HOSTENV_TEST_ABSENT", nullptr);
+    EXPECT_EQ(platform.environment("HOSTENV_TEST_LONG"), longvalue);
+    EXPECT_EQ(platform.environment("HOSTENV_TEST_ABSENT"), std::nullopt);
+    EXPECT_TRUE(platform.environment("windir").has_value());
+}
+
+TEST(Win32PlatformTest, VersionQuerySucceedsOnTheNtFamily) {
+    const VersionQuery version = Win32Platform().versionquery();
+    EXPECT_EQ(version.result, 1);
+    EXPECT_EQ(version.platformid, 2u);
+    EXPECT_GE(version.major, 5u);
+}
+
+std::string thisprogram() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+TEST(Win32PlatformTest, ReadsTheProductVersionOfAVersionResource) {
+    Win32Platform platform;
+    const std::uint32_t size = platform.versioninfosize(thisprogram());
+    ASSERT_GT(size, 0u);
+    const std::optional<FixedFileInfo> info = platform.fixedfileinfo(thisprogram(), size);
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ((*info)[0], 0xBD);  // the block's signature, 0xFEEF04BD, little-endian
+    EXPECT_EQ(getfileversion(platform, thisprogram()), "1.52.40000.3");
+}
+
+TEST(Win32PlatformTest, FileWithoutVersionResourceHasNone) {
+    Win32Platform platform;
+    char windir[MAX_PATH];
+    GetWindowsDirectoryA(windir, MAX_PATH);
+    const std::string noresource = std::string(windir) + "\\win.ini";
+    EXPECT_EQ(platform.versioninfosize(noresource), 0u);
+    EXPECT_EQ(platform.fixedfileinfo(noresource, 0), std::nullopt);
+    EXPECT_EQ(platform.versioninfosize("C:\\no\\such\\file.exe"), 0u);
+}
+
+TEST(Win32PlatformTest, SpecialFolderLeavesTheWholeBuffer) {
+    const FolderQuery query = Win32Platform().specialfolder(0x801C);
+    EXPECT_EQ(query.result, 0u);
+    ASSERT_EQ(query.buffer.size(), 260u);
+    EXPECT_EQ(query.buffer[1], ':');
+    EXPECT_EQ(query.buffer.back(), '\0');
+}
+
+TEST(Win32PlatformTest, ShellReadsRegistryTextAndFailsOnAMissingValue) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\HostenvWin32Test", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const char value[] = "C:\\Games\\Zarn";
+    RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
+    RegCloseKey(key);
+
+    const std::unique_ptr<ShellObject> shell = Win32Platform().createshell();
+    EXPECT_EQ(shell->RegRead("HKEY_CURRENT_USER\\Software\\HostenvWin32Test\\Path"), value);
+    EXPECT_THROW(shell->RegRead("HKEY_CURRENT_USER\\Software\\HostenvWin32Test\\Absent"), Failure);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\HostenvWin32Test");
+}
+
+}  // namespace
+}  // namespace hostenv::win32

@@ -1,0 +1,212 @@
+#include "rewrite.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <numeric>
+#include <sstream>
+
+#include "hostenv/failure.h"
+
+namespace updater {
+
+namespace {
+
+// Header lines stand within the first 32768 lines, so a header at the last of them
+// leaves its templates no 16-bit index.
+constexpr std::int16_t lastheaderline = std::numeric_limits<std::int16_t>::max();
+
+std::string number(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+std::string linenumber(std::size_t index) {
+    return std::to_string(index + 1);
+}
+
+void appendline(std::string& out, std::string_view line) {
+    out += line;
+    out += "\r\n";
+}
+
+}  // namespace
+
+Rewriter::Rewriter(const hostenv::Lines& oldstruct, const BlockTable& oldblocks,
+                   const hostenv::Lines& newstruct, const BlockTable& newblocks)
+    : oldstruct_(oldstruct), oldblocks_(oldblocks), newstruct_(newstruct), newblocks_(newblocks) {
+    buildindex();
+}
+
+// Built from the old lines in sorted order: the lines below one node share its text,
+// the ones that end there come first, and the rest fall into runs by their next character.
+void Rewriter::buildindex() {
+    std::vector<std::size_t> order(oldstruct_.size() > 1 ? oldstruct_.size() - 1 : 0);
+    std::iota(order.begin(), order.end(), std::size_t{1});  // line 0 recognises nothing
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return oldstruct_[a] < oldstruct_[b]; });
+
+    struct Pending {
+        std::uint32_t node;
+        std::size_t first, last, depth;
+        int inherited;
+    };
+    nodes_.assign(1, Node{0, 0, 0});
+    labels_.assign(1, '\0');
+    std::vector<Pending> pending{{0, 0, order.size(), 0, 0}};
+    while (!pending.empty()) {
+        const Pending item = pending.back();
+        pending.pop_back();
+        int found = item.inherited;
+        std::size_t i = item.first;
+        for (; i < item.last && oldstruct_[order[i]].size() == item.depth; ++i) {
+            found = std::max(found, static_cast<int>(order[i]));
+        }
+        const auto firstchild = static_cast<std::uint32_t>(nodes_.size());
+        while (i < item.last) {
+            const char label = oldstruct_[order[i]][item.depth];
+            std::size_t end = i + 1;
+            while (end < item.last && oldstruct_[order[end]][item.depth] == label) ++end;
+            pending.push_back(
+                {static_cast<std::uint32_t>(nodes_.size()), i, end, item.depth + 1, found});
+            nodes_.push_back(Node{0, 0, 0});
+            labels_.push_back(label);
+            i = end;
+        }
+        nodes_[item.node] =
+            Node{found, firstchild, static_cast<std::uint32_t>(nodes_.size()) - firstchild};
+    }
+}
+
+int Rewriter::findoldline(std::string_view galaxyline) const {
+    std::uint32_t node = 0;
+    for (const char c : galaxyline) {
+        const Node& here = nodes_[node];
+        if (here.children == 0) break;
+        const char* children = labels_.data() + here.firstchild;
+        const void* hit = std::memchr(children, c, here.children);
+        if (hit == nullptr) break;
+        node =
+            here.firstchild + static_cast<std::uint32_t>(static_cast<const char*>(hit) - children);
+    }
+    return nodes_[node].found;
+}
+
+int Rewriter::blockofline(int r) const {
+    if (!oldblocks_) {
+        throw hostenv::Failure("Line " + linenumber(static_cast<std::size_t>(r)) +
+                               " of the old structure definition \"oldstruct.txt\" belongs to no "
+                               "block: that definition has no header line.");
+    }
+    // The table is non-decreasing, so the entries below r are a prefix of it.
+    const auto below = std::lower_bound(oldblocks_->begin(), oldblocks_->end(), r);
+    const auto count = below - oldblocks_->begin();
+    return count == 0 ? 0 : static_cast<int>(count - 1);
+}
+
+double Rewriter::writenewblock(int p, std::size_t k, const hostenv::Lines& galaxy,
+                               std::string& out) const {
+    const auto block = static_cast<std::size_t>(p);
+    const bool oldblock =
+        p == 0 ? !oldstruct_.empty() : p > 0 && oldblocks_ && block < oldblocks_->size();
+    if (!oldblock) {
+        throw hostenv::Failure("The old structure definition \"oldstruct.txt\" has no block " +
+                               std::to_string(p) + ".");
+    }
+    const std::size_t oldhead = p == 0 ? 0 : static_cast<std::size_t>((*oldblocks_)[block]);
+    const double w = blockcount(oldstruct_[oldhead]);
+
+    // Built only when failing: a block must not cost an allocation.
+    const auto opens = [&] {
+        return "Galaxy line " + linenumber(k) + " opens block " + std::to_string(p) + ", ";
+    };
+    if (!newblocks_ || block >= newblocks_->size()) {
+        throw hostenv::Failure(
+            opens() + "but the new structure definition \"newstruct.txt\" has no block " +
+            std::to_string(p) +
+            (newblocks_ ? ": its last block is " + std::to_string(newblocks_->size() - 1) + "."
+                        : ": it has no header line."));
+    }
+    const std::int16_t s = (*newblocks_)[block];
+    const double n = blockcount(newstruct_[static_cast<std::size_t>(s)]);
+    if (n >= 1 && s == lastheaderline) {
+        throw hostenv::Failure(
+            "Overflow in the new structure definition \"newstruct.txt\": block " +
+            std::to_string(p) + ", opened by galaxy line " + linenumber(k) +
+            ", has its header at line 32768, so its template lines lie beyond the last line a "
+            "block can use.");
+    }
+    for (std::size_t j = 1; static_cast<double>(j) <= n; ++j) {
+        const std::size_t templateindex = static_cast<std::size_t>(s) + j;
+        if (templateindex >= newstruct_.size()) {
+            throw hostenv::Failure(opens() + "whose count " + number(n) +
+                                   " in the new structure definition \"newstruct.txt\" needs "
+                                   "template line " +
+                                   linenumber(templateindex) +
+                                   ", but that definition ends at line " +
+                                   std::to_string(newstruct_.size()) + ".");
+        }
+        const std::string& t = newstruct_[templateindex];
+        if (t.empty() || t.back() != '#') {
+            appendline(out, t);
+            continue;
+        }
+        const std::size_t galaxyindex = k + j - 1;
+        if (galaxyindex >= galaxy.size()) {
+            throw hostenv::Failure(opens() + "whose template line " + linenumber(templateindex) +
+                                   " of the new structure definition \"newstruct.txt\" (\"" + t +
+                                   "\") needs galaxy line " + linenumber(galaxyindex) +
+                                   ", but the galaxy ends at line " +
+                                   std::to_string(galaxy.size()) + ".");
+        }
+        const std::string_view g = galaxy[galaxyindex];
+        const std::string_view kept = std::string_view(t).substr(0, t.size() - 1);
+        if (kept.ends_with(' ')) {
+            out += kept;
+            out += g.substr(g.empty() ? 0 : g.size() - 1);
+            out += "\r\n";
+        } else if (kept.ends_with('#')) {
+            out += kept.substr(0, kept.size() - 1);
+            out += g.substr(g.size() - std::min<std::size_t>(g.size(), 2));
+            out += "\r\n";
+        }
+    }
+    return w;
+}
+
+void Rewriter::rewritegalaxy(const hostenv::Lines& galaxy, std::string& out) const {
+    std::size_t bytes = out.size();
+    for (const auto& line : galaxy) bytes += line.size() + 2;
+    out.reserve(bytes + bytes / 8);
+
+    const std::size_t count = galaxy.size();
+    std::size_t k = 0;
+    while (k < count) {
+        const int r = findoldline(galaxy[k]);
+        if (r == 0) {
+            appendline(out, galaxy[k]);
+            ++k;
+            continue;
+        }
+        if (!oldblocks_) {
+            throw hostenv::Failure(
+                "Galaxy line " + linenumber(k) + " begins with line " +
+                linenumber(static_cast<std::size_t>(r)) +
+                " of the old structure definition \"oldstruct.txt\", but that definition has no "
+                "header line, so the galaxy line belongs to no block.");
+        }
+        const double w = writenewblock(blockofline(r), k, galaxy, out);
+        k += std::min(consumedlines(w), count - k);
+    }
+}
+
+std::size_t consumedlines(double w) {
+    // A NaN fails this test too.
+    if (!(w >= 1)) return 1;
+    constexpr auto most = std::numeric_limits<std::size_t>::max();
+    if (w >= static_cast<double>(most)) return most;
+    return static_cast<std::size_t>(w);
+}
+
+}  // namespace updater

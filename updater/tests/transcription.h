@@ -1,0 +1,29 @@
+// The block rewriting written out line by line as the rules state it, with no index:
+// recognition tries every old line, the block lookup every table entry. The engine is
+// held to it by the differential test, the fuzz target and the benchmark.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "hostenv/text.h"
+#include "structure.h"
+
+namespace transcription {
+
+struct Definitions {
+    const hostenv::Lines& oldstruct;
+    const updater::BlockTable& oldblocks;
+    const hostenv::Lines& newstruct;
+    const updater::BlockTable& newblocks;
+};
+
+// Fails with the same descriptions as the engine.
+void rewritegalaxy(const Definitions& definitions, const hostenv::Lines& galaxy, std::string& out);
+int findoldline(const Definitions& definitions, std::string_view galaxyline);
+int blockofline(const Definitions& definitions, int r);
+double writenewblock(const Definitions& definitions, int p, std::size_t k,
+                     const hostenv::Lines& galaxy, std::string& out);
+
+}  // namespace transcription
