@@ -22,6 +22,7 @@ winver_case() {
     expect_exit 0
 }
 
+# Wine 8.0 presents Windows 7 (6.1) unless told otherwise.
 winver_case "" win7
 winver_case win7 win7
 winver_case winxp WinXP

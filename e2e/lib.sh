@@ -6,6 +6,7 @@
 #   E2E_WORK                  prefixes and per-case working folders
 #   E2E_DATA                  the release data shipped beside the programs
 
+# shellcheck shell=bash disable=SC2034  # many variables are set here for the scenarios
 set -uo pipefail
 
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -113,10 +114,10 @@ start_xvfb() {
     local fdfile=$E2E_WORK/xvfb.$$.display
     : >"$fdfile"
     # -displayfd lets the server pick a free display and tell us which.
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fdfile" 2>/dev/null &
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$fdfile" 2>/dev/null &
     XVFB_PID=$!
-    local tries
-    for tries in $(seq 100); do
+    local _
+    for _ in $(seq 100); do
         [[ -s "$fdfile" ]] && break
         sleep 0.1
     done
@@ -159,7 +160,7 @@ make_prefix() {
         local arch=win64
         ((bits == 32)) && arch=win32
         say "making the $arch prefix $prefix"
-        WINEPREFIX=$prefix WINEARCH=$arch DISPLAY= timeout 180 wineboot --init >/dev/null 2>&1 ||
+        WINEPREFIX=$prefix WINEARCH=$arch DISPLAY='' timeout 180 wineboot --init >/dev/null 2>&1 ||
             { say "wineboot failed"; exit 1; }
         WINEPREFIX=$prefix timeout 60 wineserver -w
         touch "$prefix/.e2e-ready"
@@ -198,8 +199,8 @@ begin() {
         "display $DISPLAY"
 }
 
-# Wine runs a 64-bit Windows program only through the 64-bit loader's own tools; the plain
-# "wine" command starts the 32-bit cmd in a 64-bit prefix.
+# cmd of the executable's bitness: in a 64-bit prefix the plain "wine" command starts the
+# 32-bit cmd, which sees PROCESSOR_ARCHITECTURE=x86.
 wine_cmd() {
     if ((EXE_BITS == 64)); then
         timeout 30 "$(wine64_loader)" cmd /c "$@"
@@ -224,7 +225,7 @@ reg() { timeout 30 wine reg "$@" >/dev/null 2>&1; }
 # The install path where a 32-bit installer writes it, and nothing in the 64-bit view.
 set_install_path() {
     clear_install_path
-    reg add "$GAME_REGKEY" /v Path /t REG_SZ /d "${1:-$GAME_FOLDER}" /f /reg:32
+    reg add "$GAME_REGKEY" /v Path /t REG_SZ /d "$GAME_FOLDER" /f /reg:32
 }
 
 clear_install_path() {
@@ -247,8 +248,17 @@ unixpath() {
     printf '%s' "$WINEPREFIX/drive_c${path//\\//}"
 }
 
+# The display's DPI the prefix presents (LogPixels); empty: Wine's default, 96.
+set_dpi() {
+    if [[ -n "$1" ]]; then
+        reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f
+    else
+        reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f
+    fi
+}
+
 # The stand-in game in the game folder, empty per-user folders, the install path written,
-# the Windows version at Wine's default.
+# the Windows version and the DPI at Wine's default.
 reset_game() {
     rm -rf "$WINEPREFIX/drive_c/Games"
     mkdir -p "$(unixpath "$GAME_FOLDER")"
@@ -258,6 +268,7 @@ reset_game() {
     for user in "$users"/*; do rm -rf "$user/AppData/Local/Corvatek"; done
     set_install_path
     set_winver ""
+    set_dpi ""
 }
 
 # A fresh working folder for one case, holding a copy of the program as a player's unzipped
@@ -308,8 +319,8 @@ start_program_raw() {
 # Waits at most the given seconds for the program to end and sets PROG_RC. A program still
 # running is shown (any message box it has open) and stopped, and PROG_RC is "running".
 wait_program() {
-    local seconds=${1:-20} tries
-    for tries in $(seq $((seconds * 10))); do
+    local seconds=${1:-20} _
+    for _ in $(seq $((seconds * 10))); do
         kill -0 "$PROG_PID" 2>/dev/null || break
         sleep 0.1
     done

@@ -5,7 +5,9 @@
 
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
+#include "hostenv/safereplace.h"
 #include "hostenv/walker.h"
+#include "rewrite.h"
 #include "structure.h"
 
 namespace updater {
@@ -32,6 +34,12 @@ hostenv::Label label(std::string_view name) {
 std::string missingfile(const std::string& file, const std::string& role) {
     return "The " + role + " \"" + file +
            "\" was not found in the folder the program was started from.";
+}
+
+std::size_t galaxysize(const hostenv::Lines& galaxy) {
+    std::size_t size = 0;
+    for (const auto& line : galaxy) size += line.size() + 2;
+    return size + size / 4;
 }
 
 hostenv::Lines splitatblanks(const std::string& text) {
@@ -110,9 +118,23 @@ void Galmend::load() {
     hostenv::guarded(ui_, [this] { Form_Load(); });
 }
 
+class Galmend::Busy {
+public:
+    explicit Busy(Galmend& form) : form_(form) { form_.busy_ = true; }
+    ~Busy() { form_.busy_ = false; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    Galmend& form_;
+};
+
 void Galmend::clicked(std::string_view button) {
+    // "exit" still ends the program in the middle of a walk.
+    if (busy_ && button != "Command3") return;
     hostenv::guarded(ui_, [&] {
         if (button == "Command1") Command1_Click();
+        if (button == "Command2") Command2_Click();
         if (button == "Command3") Command3_Click();
         if (button == "Command4") Command4_Click();
         if (button == "Command5") Command5_Click();
@@ -120,6 +142,7 @@ void Galmend::clicked(std::string_view button) {
 }
 
 void Galmend::drivepicked(std::string_view drivetext) {
+    if (busy_) return;
     hostenv::guarded(ui_, [&] {
         Drive1.setdrive(std::string(drivetext));
         hostenv::Drive1_Change(Drive1, Dir1, File1);
@@ -127,6 +150,7 @@ void Galmend::drivepicked(std::string_view drivetext) {
 }
 
 void Galmend::folderpicked(std::string_view path) {
+    if (busy_) return;
     hostenv::guarded(ui_, [&] { Dir1.setpath(std::string(path)); });
 }
 
@@ -192,6 +216,8 @@ void Galmend::Form_Load() {
     readcommandline();
 
     if (silentmode) {
+        findgalaxies();
+        fixgalaxies();
         ui_.endprogram(hostenv::exitnormal);
     }
     Command2.setenabled(false);
@@ -213,9 +239,21 @@ void Galmend::readcommandline() {
 }
 
 void Galmend::Command1_Click() {
-    findgalaxies();
+    {
+        const Busy busy(*this);
+        findgalaxies();
+    }
     Command1.setenabled(false);
     Command2.setenabled(true);
+}
+
+void Galmend::Command2_Click() {
+    {
+        const Busy busy(*this);
+        fixgalaxies();
+    }
+    Command1.setenabled(true);
+    Command2.setenabled(false);
 }
 
 void Galmend::Command3_Click() { ui_.endprogram(hostenv::exitnormal); }
@@ -228,13 +266,56 @@ void Galmend::findgalaxies() {
     searchpattern = "*.galaxy";
     foundgalaxies.clear();
     for (const auto& folder : galaxyfolders) {
-        hostenv::walkfolders(searchpattern, folder, foundgalaxies, {Dir1, File1, ui_});
+        hostenv::walkfolders(searchpattern, folder, foundgalaxies, {fs_, Dir1, File1, ui_});
     }
     Label8.setcaption(hostenv::signform(stagenumber() + 1));
     std::string found = Text1.text();
     for (const auto& path : foundgalaxies) found += filename(path) + crlf;
     Text1.settext(std::move(found));
     Label6.setcaption(std::to_string(foundgalaxies.size()));
+}
+
+void Galmend::fixgalaxies() {
+    const Rewriter rewriter(*oldstruct, oldblocks, *newstruct, newblocks);
+    long long rewritten = 0;
+    Label8.setcaption(hostenv::signform(stagenumber() + 1));
+    for (const auto& path : foundgalaxies) {
+        Label4.setcaption(hostenv::signform(rewritten));
+        if (!originalmaps) {
+            throw Failure(missingfile("original zarn galaxies.txt", "list of the game's own maps") +
+                          " No galaxy was changed from " + path + " on.");
+        }
+        if (std::any_of(originalmaps->begin(), originalmaps->end(),
+                        [&](const auto& name) { return hostenv::samefilename(path, name); })) {
+            continue;
+        }
+        const auto galaxy = hostenv::readtextlines(fs_, path);
+        if (!galaxy) throw Failure("The galaxy " + path + " has disappeared since it was found.");
+        if (*galaxy == hostenv::Lines{""}) {
+            throw Failure("The galaxy " + path +
+                          " cannot be read; another program may be holding it.");
+        }
+        if (galaxy->size() < 2) {
+            throw Failure("The galaxy " + path +
+                          " has no version line: a galaxy has at least two lines ended by CR "
+                          "LF.");
+        }
+        if (versionofline((*galaxy)[1]) >= newversion) continue;
+
+        // The new text is complete in memory before the file is touched.
+        std::string text;
+        text.reserve(galaxysize(*galaxy));
+        try {
+            rewriter.rewritegalaxy(*galaxy, text);
+        } catch (const Failure& failure) {
+            throw Failure("Cannot rewrite the galaxy " + path + "; it is unchanged.\r\n" +
+                          failure.what());
+        }
+        hostenv::safereplace(fs_, path, text);
+        ++rewritten;
+        Text2.settext(Text2.text() + filename(path) + crlf);
+    }
+    Label4.setcaption(hostenv::signform(rewritten));
 }
 
 void Galmend::loadold() {

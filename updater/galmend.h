@@ -37,12 +37,14 @@ public:
     // Start-up and the buttons.
     void Form_Load();
     void Command1_Click();
+    void Command2_Click();
     void Command3_Click();
     void Command4_Click();
     void Command5_Click();
 
-    // Discovery.
+    // Discovery and conversion.
     void findgalaxies();
+    void fixgalaxies();
 
     // Structure definitions.
     void loadold();
@@ -79,6 +81,10 @@ public:
     hostenv::Lines foundgalaxies;
 
 private:
+    // While a walk lets window events through, the other commands are ignored.
+    class Busy;
+    bool busy_ = false;
+
     std::string environment(const std::string& name);
     long long stagenumber() const;
     void readcommandline();

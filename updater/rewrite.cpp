@@ -1,7 +1,6 @@
 #include "rewrite.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <numeric>
 #include <sstream>
@@ -41,6 +40,7 @@ Rewriter::Rewriter(const hostenv::Lines& oldstruct, const BlockTable& oldblocks,
 
 // Built from the old lines in sorted order: the lines below one node share its text,
 // the ones that end there come first, and the rest fall into runs by their next character.
+// A run's common text becomes one edge, so a node stands only where lines end or part.
 void Rewriter::buildindex() {
     std::vector<std::size_t> order(oldstruct_.size() > 1 ? oldstruct_.size() - 1 : 0);
     std::iota(order.begin(), order.end(), std::size_t{1});  // line 0 recognises nothing
@@ -52,8 +52,9 @@ void Rewriter::buildindex() {
         std::size_t first, last, depth;
         int inherited;
     };
-    nodes_.assign(1, Node{0, 0, 0});
+    nodes_.assign(1, Node{});
     labels_.assign(1, '\0');
+    edges_.clear();
     std::vector<Pending> pending{{0, 0, order.size(), 0, 0}};
     while (!pending.empty()) {
         const Pending item = pending.back();
@@ -63,32 +64,51 @@ void Rewriter::buildindex() {
         for (; i < item.last && oldstruct_[order[i]].size() == item.depth; ++i) {
             found = std::max(found, static_cast<int>(order[i]));
         }
-        const auto firstchild = static_cast<std::uint32_t>(nodes_.size());
+        Node& parent = nodes_[item.node];
+        parent.found = found;
+        parent.firstchild = static_cast<std::uint32_t>(nodes_.size());
         while (i < item.last) {
-            const char label = oldstruct_[order[i]][item.depth];
+            const std::string& first = oldstruct_[order[i]];
             std::size_t end = i + 1;
-            while (end < item.last && oldstruct_[order[end]][item.depth] == label) ++end;
-            pending.push_back(
-                {static_cast<std::uint32_t>(nodes_.size()), i, end, item.depth + 1, found});
-            nodes_.push_back(Node{0, 0, 0});
-            labels_.push_back(label);
+            while (end < item.last && oldstruct_[order[end]][item.depth] == first[item.depth]) {
+                ++end;
+            }
+            // Sorted, the run shares what its first and last lines share.
+            const std::string& last = oldstruct_[order[end - 1]];
+            std::size_t depth = item.depth + 1;
+            while (depth < first.size() && depth < last.size() && first[depth] == last[depth]) {
+                ++depth;
+            }
+            pending.push_back({static_cast<std::uint32_t>(nodes_.size()), i, end, depth, found});
+            nodes_.push_back(Node{0, 0, 0, static_cast<std::uint32_t>(edges_.size()),
+                                  static_cast<std::uint32_t>(depth - item.depth)});
+            labels_.push_back(first[item.depth]);
+            edges_.append(first, item.depth, depth - item.depth);
             i = end;
         }
-        nodes_[item.node] =
-            Node{found, firstchild, static_cast<std::uint32_t>(nodes_.size()) - firstchild};
+        nodes_[item.node].children =
+            static_cast<std::uint32_t>(nodes_.size()) - nodes_[item.node].firstchild;
     }
 }
 
 int Rewriter::findoldline(std::string_view galaxyline) const {
     std::uint32_t node = 0;
-    for (const char c : galaxyline) {
+    std::size_t at = 0;
+    while (at < galaxyline.size()) {
         const Node& here = nodes_[node];
-        if (here.children == 0) break;
-        const char* children = labels_.data() + here.firstchild;
-        const void* hit = std::memchr(children, c, here.children);
-        if (hit == nullptr) break;
-        node =
-            here.firstchild + static_cast<std::uint32_t>(static_cast<const char*>(hit) - children);
+        // Nodes have few children: a plain scan beats a call to memchr.
+        const char* labels = labels_.data() + here.firstchild;
+        std::uint32_t child = 0;
+        while (child < here.children && labels[child] != galaxyline[at]) ++child;
+        if (child == here.children) break;
+        const Node& next = nodes_[here.firstchild + child];
+        if (galaxyline.size() - at < next.edgelength) break;
+        const char* edge = edges_.data() + next.edge;
+        std::uint32_t matched = 1;
+        while (matched < next.edgelength && edge[matched] == galaxyline[at + matched]) ++matched;
+        if (matched < next.edgelength) break;
+        at += next.edgelength;
+        node = here.firstchild + child;
     }
     return nodes_[node].found;
 }
@@ -99,10 +119,17 @@ int Rewriter::blockofline(int r) const {
                                " of the old structure definition \"oldstruct.txt\" belongs to no "
                                "block: that definition has no header line.");
     }
-    // The table is non-decreasing, so the entries below r are a prefix of it.
-    const auto below = std::lower_bound(oldblocks_->begin(), oldblocks_->end(), r);
-    const auto count = below - oldblocks_->begin();
-    return count == 0 ? 0 : static_cast<int>(count - 1);
+    // The table is non-decreasing, so the entries below r are a prefix of it; the search
+    // picks halves without branches, as the lines of a galaxy go to blocks at random.
+    const std::int16_t* base = oldblocks_->data();
+    std::size_t length = oldblocks_->size();
+    while (length > 1) {
+        const std::size_t half = length / 2;
+        base += base[half] < r ? half : 0;
+        length -= half;
+    }
+    const auto below = (base - oldblocks_->data()) + (*base < r ? 1 : 0);
+    return below == 0 ? 0 : static_cast<int>(below - 1);
 }
 
 double Rewriter::writenewblock(int p, std::size_t k, const hostenv::Lines& galaxy,

@@ -40,9 +40,11 @@ class Rewriter {
     // line the galaxy line begins with, so recognition costs the galaxy line's length,
     // whatever the old definition's. The children of a node are consecutive nodes.
     struct Node {
-        int found;  // the highest old line index that is a prefix of this node's text
-        std::uint32_t firstchild;
-        std::uint32_t children;
+        int found = 0;  // the highest old line index that is a prefix of this node's text
+        std::uint32_t firstchild = 0;
+        std::uint32_t children = 0;
+        std::uint32_t edge = 0;  // the text from the parent to here, in edges_
+        std::uint32_t edgelength = 0;
     };
     void buildindex();
 
@@ -51,7 +53,8 @@ class Rewriter {
     const hostenv::Lines& newstruct_;
     const BlockTable& newblocks_;
     std::vector<Node> nodes_;
-    std::vector<char> labels_;  // labels_[i]: the character that leads into node i
+    std::vector<char> labels_;  // labels_[i]: the first character of node i's edge
+    std::string edges_;
 };
 
 // How many galaxy lines a block with old count w consumes: its whole part, at least one.

@@ -1,5 +1,9 @@
 #include "hostenv/posix/posixfilesystem.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -137,6 +141,92 @@ std::vector<std::string> PosixFileSystem::files(const std::string& folder,
     }
     if (ec) throw Failure("Path not found: " + folder + ": " + ec.message());
     return sortednames(std::move(names));
+}
+
+}  // namespace hostenv::posix
+
+namespace hostenv::posix {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& what, const std::string& path, int error) {
+    throw Failure(what + " " + path + "\r\n" + std::strerror(error));
+}
+
+void refusereadonly(const fs::path& host, const std::string& what, const std::string& path) {
+    struct stat info {};
+    if (::stat(host.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0) {
+        throw Failure(what + " " + path + "\r\nThe file is read-only.");
+    }
+}
+
+}  // namespace
+
+std::string PosixFileSystem::folderidentity(const std::string& folder) {
+    struct stat info {};
+    if (::stat(hostpath(folder).c_str(), &info) != 0) return lower(folder);
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
+bool PosixFileSystem::createfile(const std::string& path, std::string_view bytes) {
+    const fs::path host = hostpath(path);
+    const int file = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (file < 0) {
+        if (errno == EEXIST) return false;
+        fail("Cannot create", path, errno);
+    }
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(file, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            ::close(file);
+            ::unlink(host.c_str());
+            fail("Cannot write", path, error);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    if (::close(file) != 0) {
+        const int error = errno;
+        ::unlink(host.c_str());
+        fail("Cannot write", path, error);
+    }
+    return true;
+}
+
+void PosixFileSystem::flush(const std::string& path) {
+    const int file = ::open(hostpath(path).c_str(), O_WRONLY | O_CLOEXEC);
+    if (file < 0) fail("Cannot flush", path, errno);
+    const int result = ::fsync(file);
+    const int error = errno;
+    ::close(file);
+    if (result != 0) fail("Cannot flush", path, error);
+}
+
+void PosixFileSystem::moveover(const std::string& from, const std::string& to) {
+    const fs::path target = hostpath(to);
+    refusereadonly(target, "Cannot replace", to);
+    if (::rename(hostpath(from).c_str(), target.c_str()) != 0) fail("Cannot replace", to, errno);
+}
+
+void PosixFileSystem::rename(const std::string& from, const std::string& to) {
+    // link fails when the new name exists, which a plain rename would replace.
+    const fs::path source = hostpath(from);
+    const fs::path target = hostpath(to);
+    if (::link(source.c_str(), target.c_str()) != 0) {
+        fail("Cannot rename " + from + " to", to, errno);
+    }
+    if (::unlink(source.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(target.c_str());
+        fail("Cannot rename " + from + " to", to, error);
+    }
+}
+
+void PosixFileSystem::remove(const std::string& path) {
+    const fs::path host = hostpath(path);
+    refusereadonly(host, "Cannot delete", path);
+    if (::unlink(host.c_str()) != 0) fail("Cannot delete", path, errno);
 }
 
 }  // namespace hostenv::posix

@@ -180,3 +180,104 @@ std::vector<std::string> Win32FileSystem::files(const std::string& folder,
 }
 
 }  // namespace hostenv::win32
+
+namespace hostenv::win32 {
+
+namespace {
+
+// A virus scanner or an indexer may hold a file for a moment: such errors are retried
+// for about two seconds before they count.
+bool transient(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED;
+}
+
+template <class Operation>
+void retried(Operation operation, const std::string& what) {
+    for (int attempt = 0;; ++attempt) {
+        if (operation()) return;
+        const DWORD error = GetLastError();
+        if (!transient(error) || attempt == 20) throw Failure(what + "\r\n" + systemreason(error));
+        Sleep(100);
+    }
+}
+
+void refusereadonly(const std::string& path, const std::string& what) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        throw Failure(what + "\r\nThe file is read-only.");
+    }
+}
+
+}  // namespace
+
+std::string Win32FileSystem::folderidentity(const std::string& folder) {
+    const FileHandle handle(CreateFileA(withseparator(folder).c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle.get(), &info)) {
+        return lower(folder);
+    }
+    return std::to_string(info.dwVolumeSerialNumber) + ":" +
+           std::to_string(info.nFileIndexHigh) + ":" + std::to_string(info.nFileIndexLow);
+}
+
+bool Win32FileSystem::createfile(const std::string& path, std::string_view bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return false;
+        throw Failure("Cannot create " + path + "\r\n" + systemreason(error));
+    }
+    DWORD error = ERROR_SUCCESS;
+    while (!bytes.empty() && error == ERROR_SUCCESS) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 24));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+            error = GetLastError();
+            if (error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;
+        }
+        bytes.remove_prefix(written);
+    }
+    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+    if (error != ERROR_SUCCESS) {
+        DeleteFileA(path.c_str());
+        throw Failure("Cannot write " + path + "\r\n" + systemreason(error));
+    }
+    return true;
+}
+
+void Win32FileSystem::flush(const std::string& path) {
+    const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE || !FlushFileBuffers(file.get())) {
+        throw Failure("Cannot flush " + path + "\r\n" + systemreason(GetLastError()));
+    }
+}
+
+void Win32FileSystem::moveover(const std::string& from, const std::string& to) {
+    const std::string what = "Cannot replace " + to;
+    refusereadonly(to, what);
+    retried(
+        [&] {
+            return MoveFileExA(from.c_str(), to.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        },
+        what);
+}
+
+void Win32FileSystem::rename(const std::string& from, const std::string& to) {
+    retried([&] { return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0; },
+            "Cannot rename " + from + " to " + to);
+}
+
+void Win32FileSystem::remove(const std::string& path) {
+    const std::string what = "Cannot delete " + path;
+    refusereadonly(path, what);
+    retried([&] { return DeleteFileA(path.c_str()) != 0; }, what);
+}
+
+}  // namespace hostenv::win32

@@ -1,71 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "galmend.h"
+#include "galmendhost.h"
 #include "hostenv/failure.h"
-#include "testhost.h"
 
 namespace updater {
 namespace {
-
-using hostenv::Lines;
-using hostenv::testing::ProgramEnded;
-using hostenv::testing::RecordingUi;
-using hostenv::testing::ScriptedPlatform;
-using hostenv::testing::TempDrive;
 
 constexpr const char* plainkey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path";
 constexpr const char* wowkey =
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mervane\\Kestrix\\zarn\\Path";
 
-class Startup : public ::testing::Test {
-protected:
-    Startup() {
-        platform.env = {{"windir", "C:\\windows"},
-                        {"PROCESSOR_ARCHITECTURE", "x86"},
-                        {"PROCESSOR_IDENTIFIER", "x86 Family 6"},
-                        {"PROCESSOR_LEVEL", "6"},
-                        {"PROCESSOR_REVISION", "3a09"},
-                        {"NUMBER_OF_PROCESSORS", "2"},
-                        {"OS", "Windows_NT"}};
-        platform.registry[plainkey] = "C:\\Games\\Zarn";
-        platform.setversion("C:\\Games\\Zarn\\Halcyrion.exe", 1, 52, 0, 3);
-        drive.makefolder("C:\\Games\\Zarn");
-        drive.write("targetzarnver.txt", "1.52.0.3\r\n");
-        drive.write("oldstruct.txt", "$1\r\nversion\r\nplanet $3\r\nplanet\r\nowner\r\nmoons\r\n");
-        drive.write("newstruct.txt",
-                    "$1\r\nversion 4\r\nplanet $4\r\nplanet\r\nowner #\r\nmoons ##\r\nrings 0\r\n");
-        drive.write("original zarn galaxies.txt", "Twin.galaxy\r\n");
-    }
-
-    // Runs the load event; the exit code when the program ended during it.
-    std::optional<int> load() {
-        try {
-            form.load();
-            return std::nullopt;
-        } catch (const ProgramEnded& ended) {
-            return ended.exitcode;
-        }
-    }
-
-    std::optional<int> click(std::string_view button) {
-        try {
-            form.clicked(button);
-            return std::nullopt;
-        } catch (const ProgramEnded& ended) {
-            return ended.exitcode;
-        }
-    }
-
-    std::vector<bool> buttons() const {
-        return {form.Command1.enabled(), form.Command2.enabled(), form.Command3.enabled(),
-                form.Command4.enabled(), form.Command5.enabled()};
-    }
-
-    TempDrive drive;
-    ScriptedPlatform platform;
-    RecordingUi ui;
-    Galmend form{drive.fs, platform, ui};
-};
+class Startup : public GalmendHost {};
 
 TEST_F(Startup, InteractiveStartFillsTheWindowAndTheRunState) {
     EXPECT_EQ(load(), std::nullopt);

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace hostenv {
@@ -29,6 +30,23 @@ public:
     virtual std::vector<std::string> subfolders(const std::string& folder) = 0;
     virtual std::vector<std::string> files(const std::string& folder,
                                            const std::string& pattern) = 0;
+
+    // What tells folders apart behind links and junctions (volume and file index),
+    // so that a walk never enters a folder inside itself again.
+    virtual std::string folderidentity(const std::string& folder) = 0;
+
+    // Creates path with bytes as its whole content and closes it; false, with nothing
+    // created, when path exists already. On any other failure nothing is left behind
+    // and Failure is thrown.
+    virtual bool createfile(const std::string& path, std::string_view bytes) = 0;
+    // Writes the file's data through to the disk.
+    virtual void flush(const std::string& path) = 0;
+    // Moves from over to in one step, replacing it; fails when to is read-only.
+    virtual void moveover(const std::string& from, const std::string& to) = 0;
+    // Gives from the name to; fails when to exists.
+    virtual void rename(const std::string& from, const std::string& to) = 0;
+    // Deletes an ordinary file; fails when it is read-only.
+    virtual void remove(const std::string& path) = 0;
 };
 
 }  // namespace hostenv

@@ -11,14 +11,16 @@
 namespace hostenv {
 
 struct WalkLists {
+    FileSystem& fs;
     FolderList& dir;
     FileList& file;
     UserInterface& ui;
 };
 
 // Appends folder\name for every match, each subfolder's whole tree before the
-// folder's own files. A folder that cannot be opened throws Failure; what was
-// appended before stays.
+// folder's own files. A folder that leads back to one of its own ancestors (a link
+// or junction) is not entered again. A folder that cannot be opened throws Failure;
+// what was appended before stays.
 void walkfolders(const std::string& pattern, const std::string& folder, Lines& list,
                  WalkLists lists);
 

@@ -1,6 +1,7 @@
 // The file system over a drive map: "C:" stands for a folder of the host, so that
 // Windows paths, roots and "\" separators behave in native runs as on Windows.
-// Names starting with "." count as hidden.
+// Names starting with "." count as hidden; a file without its owner's write
+// permission counts as read-only.
 #pragma once
 
 #include <filesystem>
@@ -21,6 +22,12 @@ public:
     std::vector<std::string> drives() override;
     std::vector<std::string> subfolders(const std::string& folder) override;
     std::vector<std::string> files(const std::string& folder, const std::string& pattern) override;
+    std::string folderidentity(const std::string& folder) override;
+    bool createfile(const std::string& path, std::string_view bytes) override;
+    void flush(const std::string& path) override;
+    void moveover(const std::string& from, const std::string& to) override;
+    void rename(const std::string& from, const std::string& to) override;
+    void remove(const std::string& path) override;
 
     // The host path of a Windows path; letter case of each component is matched
     // without regard to case when the exact name does not exist.
