@@ -14,6 +14,12 @@ using hostenv::Lines;
 
 constexpr int galaxylines = 20000;
 
+// Names of one width, so that the galaxy has the same shape for every definition length.
+std::string blockname(int b) {
+    std::string digits = std::to_string(b);
+    return "object" + std::string(3 - std::min<std::size_t>(3, digits.size()), '0') + digits;
+}
+
 // Definitions of blocks of four counted lines (five in the new format), and a galaxy
 // made of instances of random blocks with unrecognised lines between them.
 struct Corpus {
@@ -22,7 +28,7 @@ struct Corpus {
         newstruct = {"$1", "version 4"};
         const int blocks = std::max(1, (oldlines - 2) / 5);
         for (int b = 0; b < blocks; ++b) {
-            const std::string name = "object" + std::to_string(b);
+            const std::string name = blockname(b);
             oldstruct.insert(oldstruct.end(), {name + " $4", name + " name", name + " owner",
                                                name + " moons", name + " rings"});
             newstruct.insert(newstruct.end(),
@@ -40,7 +46,8 @@ struct Corpus {
                 galaxy.push_back("; note " + std::to_string(random() % 1000));
                 continue;
             }
-            const std::string name = "object" + std::to_string(random() % blocks);
+            const std::string name =
+                blockname(static_cast<int>(random() % static_cast<unsigned>(blocks)));
             galaxy.insert(galaxy.end(),
                           {name + " name Vega", name + " owner 2",
                            name + " moons " + std::to_string(random() % 100), name + " rings 3"});

@@ -42,6 +42,17 @@ std::size_t galaxysize(const hostenv::Lines& galaxy) {
     return size + size / 4;
 }
 
+// The reader answers one empty line for a file it found but could not read, which no
+// file's content gives. Taken as a definition or list, that would rewrite galaxies with
+// nothing recognised, or the game's own maps, so the start ends instead.
+void refuseunreadable(const hostenv::Lines& lines, const std::string& file,
+                      const std::string& role) {
+    if (lines == hostenv::Lines{""}) {
+        throw Failure("The " + role + " \"" + file +
+                      "\" cannot be read; another program may be holding it.");
+    }
+}
+
 hostenv::Lines splitatblanks(const std::string& text) {
     hostenv::Lines pieces;
     if (text.empty()) return pieces;
@@ -321,12 +332,14 @@ void Galmend::fixgalaxies() {
 void Galmend::loadold() {
     oldstruct = hostenv::readtextlines(fs_, "oldstruct.txt");
     if (!oldstruct) throw Failure(missingfile("oldstruct.txt", "old structure definition"));
+    refuseunreadable(*oldstruct, "oldstruct.txt", "old structure definition");
     oldblocks = blocktable(*oldstruct, "oldstruct.txt");
 }
 
 void Galmend::loadnew() {
     newstruct = hostenv::readtextlines(fs_, "newstruct.txt");
     if (!newstruct) throw Failure(missingfile("newstruct.txt", "new structure definition"));
+    refuseunreadable(*newstruct, "newstruct.txt", "new structure definition");
     newblocks = blocktable(*newstruct, "newstruct.txt");
     if (newstruct->size() < 2) {
         throw Failure(
@@ -338,6 +351,9 @@ void Galmend::loadnew() {
 
 void Galmend::loadoriginalmaps() {
     originalmaps = hostenv::readtextlines(fs_, "original zarn galaxies.txt");
+    if (originalmaps) {
+        refuseunreadable(*originalmaps, "original zarn galaxies.txt", "list of the game's own maps");
+    }
 }
 
 }  // namespace updater

@@ -233,6 +233,31 @@ TEST_F(Startup, UnreadableVersionFileMatchesOnlyAGameWithoutVersion) {
     EXPECT_NO_THROW(noversion.load());
 }
 
+TEST_F(Startup, AnUnreadableDefinitionOrListOfOwnMapsEndsTheStart) {
+    for (const char* file : {"oldstruct.txt", "newstruct.txt", "original zarn galaxies.txt"}) {
+        SCOPED_TRACE(file);
+        class Unreadable : public hostenv::posix::PosixFileSystem {
+        public:
+            Unreadable(const TempDrive& drive, std::string file)
+                : PosixFileSystem({{'C', drive.root()}}, TempDrive::cwd), file_(std::move(file)) {}
+            std::string readfile(const std::string& path) override {
+                if (path == file_) throw hostenv::Failure("locked");
+                return PosixFileSystem::readfile(path);
+            }
+
+        private:
+            std::string file_;
+        } locked(drive, file);
+        RecordingUi recorded;
+        Galmend galmend{locked, platform, recorded};
+        EXPECT_THROW(galmend.load(), ProgramEnded);
+        ASSERT_EQ(recorded.messages.size(), 1u);
+        EXPECT_NE(recorded.messages[0].find(std::string("\"") + file + "\" cannot be read"),
+                  std::string::npos)
+            << recorded.messages[0];
+    }
+}
+
 TEST_F(Startup, LocalAppDataFailureShowsItsMessageAndStartGoesOn) {
     platform.folder.result = 1;
     EXPECT_EQ(load(), std::nullopt);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -23,11 +24,16 @@ struct ProgramEnded {
 class RecordingUi : public UserInterface {
 public:
     void messagebox(const std::string& text) override { messages.push_back(text); }
-    void doevents() override { ++eventsteps; }
+    void doevents() override {
+        ++eventsteps;
+        if (onevents) onevents();
+    }
     [[noreturn]] void endprogram(int exitcode) override { throw ProgramEnded{exitcode}; }
 
     std::vector<std::string> messages;
     int eventsteps = 0;
+    // What the user does while pending events run.
+    std::function<void()> onevents;
 };
 
 class ScriptedShell : public ShellObject {

@@ -1,0 +1,97 @@
+#include "hostenv/safereplace.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "faultyfilesystem.h"
+#include "hostenv/failure.h"
+#include "testhost.h"
+
+namespace hostenv {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::TempDrive;
+
+std::string contents(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// Every file of the folder, so that a left-over temporary file shows.
+std::vector<std::string> names(const std::filesystem::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        found.push_back(entry.path().filename().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+class Replace : public ::testing::Test {
+protected:
+    Replace() { drive.write(path, "old\r\n"); }
+    TempDrive drive;
+    const std::string path = "C:\\maps\\a.galaxy";
+};
+
+TEST_F(Replace, TheNewTextTakesThePlaceOfTheOld) {
+    safereplace(drive.fs, path, "new\r\n");
+    EXPECT_EQ(contents(drive.host(path)), "new\r\n");
+    EXPECT_EQ(names(drive.host("C:\\maps")), std::vector<std::string>{"a.galaxy"});
+}
+
+TEST_F(Replace, AReadOnlyFileFailsNamingItAndKeepsItsBytesAndFlag) {
+    std::filesystem::permissions(drive.host(path), std::filesystem::perms::owner_read |
+                                                       std::filesystem::perms::group_read);
+    try {
+        safereplace(drive.fs, path, "new\r\n");
+        FAIL() << "a read-only file was replaced";
+    } catch (const Failure& failure) {
+        EXPECT_NE(std::string(failure.what()).find(path), std::string::npos) << failure.what();
+        EXPECT_NE(std::string(failure.what()).find("read-only"), std::string::npos);
+    }
+    EXPECT_EQ(contents(drive.host(path)), "old\r\n");
+    EXPECT_EQ(names(drive.host("C:\\maps")), std::vector<std::string>{"a.galaxy"});
+    const auto perms = std::filesystem::status(drive.host(path)).permissions();
+    EXPECT_EQ(perms & std::filesystem::perms::owner_write, std::filesystem::perms::none);
+}
+
+TEST_F(Replace, CreatingAFileThatExistsFailsAndChangesNothing) {
+    EXPECT_THROW(safecreate(drive.fs, path, "new\r\n"), Failure);
+    EXPECT_EQ(contents(drive.host(path)), "old\r\n");
+    safecreate(drive.fs, "C:\\maps\\b.galaxy", "b\r\n");
+    EXPECT_EQ(contents(drive.host("C:\\maps\\b.galaxy")), "b\r\n");
+    EXPECT_EQ(names(drive.host("C:\\maps")), (std::vector<std::string>{"a.galaxy", "b.galaxy"}));
+}
+
+TEST_F(Replace, EveryFailingOperationLeavesTheOldFileAndNoTemporaryFile) {
+    for (const bool persistent : {false, true}) {
+        for (int failat = 1;; ++failat) {
+            SCOPED_TRACE((persistent ? "from operation " : "operation ") + std::to_string(failat));
+            drive.write(path, "old\r\n");
+            FaultyFileSystem faulty(drive.fs, failat, persistent);
+            bool failed = false;
+            try {
+                safereplace(faulty, path, "new\r\n");
+            } catch (const Failure&) {
+                failed = true;
+            }
+            const std::string now = contents(drive.host(path));
+            EXPECT_EQ(now, failed ? "old\r\n" : "new\r\n");
+            // Only a disk that refuses the clean-up too keeps the temporary file.
+            const bool cleanupfailed = faulty.failures() > 1;
+            EXPECT_EQ(names(drive.host("C:\\maps")).size(), cleanupfailed ? 2u : 1u);
+            std::filesystem::remove_all(drive.host("C:\\maps"));
+            if (faulty.failures() == 0) break;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace hostenv

@@ -1,0 +1,75 @@
+// Fails the Nth file operation (read, write, flush, rename or delete) of the file
+// system it wraps, once or from then on, as a failing disk or a busy file would.
+#pragma once
+
+#include <string>
+
+#include "hostenv/failure.h"
+#include "hostenv/filesystem.h"
+
+namespace hostenv::testing {
+
+class FaultyFileSystem : public FileSystem {
+public:
+    // failat: the 1-based operation that fails first; 0 fails nothing.
+    FaultyFileSystem(FileSystem& inner, int failat, bool persistent)
+        : inner_(inner), failat_(failat), persistent_(persistent) {}
+
+    int operations() const { return operations_; }
+    int failures() const { return failures_; }
+
+    std::optional<std::string> lookup(const std::string& path, Entries what) override {
+        return inner_.lookup(path, what);
+    }
+    std::string readfile(const std::string& path) override {
+        fault("read", path);
+        return inner_.readfile(path);
+    }
+    std::vector<std::string> drives() override { return inner_.drives(); }
+    std::vector<std::string> subfolders(const std::string& folder) override {
+        return inner_.subfolders(folder);
+    }
+    std::vector<std::string> files(const std::string& folder, const std::string& pattern) override {
+        return inner_.files(folder, pattern);
+    }
+    std::string folderidentity(const std::string& folder) override {
+        return inner_.folderidentity(folder);
+    }
+    bool createfile(const std::string& path, std::string_view bytes) override {
+        fault("write", path);
+        return inner_.createfile(path, bytes);
+    }
+    void flush(const std::string& path) override {
+        fault("flush", path);
+        inner_.flush(path);
+    }
+    void moveover(const std::string& from, const std::string& to) override {
+        fault("replace", to);
+        inner_.moveover(from, to);
+    }
+    void rename(const std::string& from, const std::string& to) override {
+        fault("rename", from);
+        inner_.rename(from, to);
+    }
+    void remove(const std::string& path) override {
+        fault("delete", path);
+        inner_.remove(path);
+    }
+
+private:
+    void fault(const char* operation, const std::string& path) {
+        ++operations_;
+        if (failat_ > 0 && (operations_ == failat_ || (persistent_ && operations_ > failat_))) {
+            ++failures_;
+            throw Failure(std::string("Injected fault: ") + operation + " " + path);
+        }
+    }
+
+    FileSystem& inner_;
+    int failat_;
+    bool persistent_;
+    int operations_ = 0;
+    int failures_ = 0;
+};
+
+}  // namespace hostenv::testing

@@ -1,0 +1,101 @@
+#include "hostenv/walker.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "hostenv/failure.h"
+#include "testhost.h"
+
+namespace hostenv {
+namespace {
+
+using testing::RecordingUi;
+using testing::TempDrive;
+
+class Walk : public ::testing::Test {
+protected:
+    Walk() {
+        dir.change = [this] { Dir1_Change(dir, file); };
+        drive.write("C:\\S\\s.galaxy", "");
+        drive.write("C:\\S\\A\\a.galaxy", "");
+        drive.write("C:\\S\\A\\deep\\d.GALAXY", "");
+        drive.write("C:\\S\\B\\b.galaxy", "");
+        drive.write("C:\\S\\B\\notes.txt", "");
+        drive.write("C:\\S\\B\\galaxy.manifest", "");
+        drive.write("C:\\S\\B\\galaxy.manifest.old", "");
+        drive.write("C:\\S\\GALAXY.MANIFEST", "");
+        drive.write("C:\\S\\.hidden\\h.galaxy", "");
+        drive.write("C:\\top.galaxy", "");
+    }
+
+    Lines walk(const std::string& pattern, const std::string& folder) {
+        Lines list;
+        walkfolders(pattern, folder, list, {drive.fs, dir, file, ui});
+        return list;
+    }
+
+    TempDrive drive;
+    RecordingUi ui;
+    FolderList dir{drive.fs};
+    FileList file{drive.fs};
+};
+
+TEST_F(Walk, EachSubfolderTreeComesBeforeTheFolderOwnFiles) {
+    const Lines expected{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\a.galaxy", "C:\\S\\B\\b.galaxy",
+                         "C:\\S\\s.galaxy"};
+    EXPECT_EQ(walk("*.galaxy", "C:\\S"), expected);
+    EXPECT_EQ(walk("*.galaxy", "C:\\S\\"), expected) << "a trailing backslash changes nothing";
+    EXPECT_EQ(ui.eventsteps, 6) << "events run once before each subfolder";
+}
+
+TEST_F(Walk, ListsEndOneLevelAboveTheStartWithTheWalkPattern) {
+    walk("*.galaxy", "C:\\S\\A");
+    EXPECT_EQ(dir.path(), "C:\\S");
+    EXPECT_EQ(file.path(), "C:\\S");
+    EXPECT_EQ(file.pattern(), "*.galaxy");
+    ASSERT_EQ(file.count(), 1);
+    EXPECT_EQ(file.entry(0), "s.galaxy");
+}
+
+TEST_F(Walk, ADriveRootGivesRootPathsAndStaysCurrent) {
+    const Lines list = walk("top.galaxy", "C:\\");
+    EXPECT_EQ(list, Lines{"C:\\top.galaxy"});
+    EXPECT_EQ(dir.path(), "C:\\");
+}
+
+TEST_F(Walk, APlainNameMatchesLetterCaseAsideAndNothingLonger) {
+    EXPECT_EQ(walk("galaxy.manifest", "C:\\S"),
+              (Lines{"C:\\S\\B\\galaxy.manifest", "C:\\S\\GALAXY.MANIFEST"}));
+}
+
+TEST_F(Walk, EntriesAlreadyInTheListStayFirst) {
+    Lines list{"earlier"};
+    walkfolders("*.galaxy", "C:\\S\\B", list, {drive.fs, dir, file, ui});
+    walkfolders("*.galaxy", "C:\\S\\B", list, {drive.fs, dir, file, ui});
+    EXPECT_EQ(list, (Lines{"earlier", "C:\\S\\B\\b.galaxy", "C:\\S\\B\\b.galaxy"}));
+}
+
+TEST_F(Walk, EmptyFoldersGiveNothing) {
+    drive.makefolder("C:\\E\\inner");
+    EXPECT_TRUE(walk("*.galaxy", "C:\\E").empty());
+}
+
+TEST_F(Walk, AMissingFolderFailsAndKeepsWhatWasFound) {
+    Lines list{"earlier"};
+    EXPECT_THROW(walkfolders("*.galaxy", "C:\\Nowhere", list, {drive.fs, dir, file, ui}),
+                 Failure);
+    EXPECT_EQ(list, Lines{"earlier"});
+}
+
+TEST_F(Walk, ALinkBackToAnAncestorIsNotEnteredAgain) {
+    std::filesystem::create_directory_symlink(drive.host("C:\\S"), drive.host("C:\\S\\A\\loop"));
+    std::filesystem::create_directory_symlink(drive.host("C:\\S\\B"), drive.host("C:\\S\\A\\toB"));
+    const Lines list = walk("*.galaxy", "C:\\S");
+    EXPECT_EQ(list, (Lines{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\toB\\b.galaxy", "C:\\S\\A\\a.galaxy",
+                           "C:\\S\\B\\b.galaxy", "C:\\S\\s.galaxy"}))
+        << "a link elsewhere is walked; the loop is not";
+}
+
+}  // namespace
+}  // namespace hostenv

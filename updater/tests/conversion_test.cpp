@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "faultyfilesystem.h"
+#include "galmendhost.h"
+
+namespace updater {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The worked example: an old galaxy and what it becomes.
+constexpr const char* oldgalaxy = "begin\r\nversion 3\r\nplanet\r\nowner 2\r\nmoons 11\r\nend\r\n";
+constexpr const char* newgalaxy =
+    "begin\r\nversion 4\r\nplanet\r\nowner 2\r\nmoons 11\r\nrings 0\r\nend\r\n";
+constexpr const char* currentgalaxy = "begin\r\nversion 4\r\nplanet\r\n";
+
+std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+class Conversion : public GalmendHost {
+protected:
+    std::string game(const std::string& name) { return "C:\\Games\\Zarn\\" + name; }
+    std::string user(const std::string& name) { return std::string(userfolder) + name; }
+    std::string read(const std::string& path) { return contents(drive.host(path)); }
+
+    // Every file below drive C whose name says it is a temporary file of ours.
+    std::vector<std::string> temporaries() {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::recursive_directory_iterator(drive.root())) {
+            if (entry.path().extension() == ".tmp") found.push_back(entry.path().string());
+        }
+        return found;
+    }
+
+    void interactive() { ASSERT_EQ(load(), std::nullopt); }
+};
+
+TEST_F(Conversion, DiscoveryListsBothFoldersInOrderAndCounts) {
+    for (const char* name : {"c.galaxy", "sub\\a.galaxy", "b.galaxy"}) drive.write(game(name), "");
+    for (const char* name : {"x.galaxy", "deeper\\y.galaxy"}) drive.write(user(name), "");
+    drive.write(game("readme.txt"), "");
+    interactive();
+    EXPECT_EQ(click("Command1"), std::nullopt);
+    EXPECT_EQ(form.foundgalaxies,
+              (Lines{game("sub\\a.galaxy"), game("b.galaxy"), game("c.galaxy"),
+                     user("deeper\\y.galaxy"), user("x.galaxy")}));
+    EXPECT_EQ(form.Text1.text(), "a.galaxy\r\nb.galaxy\r\nc.galaxy\r\ny.galaxy\r\nx.galaxy\r\n");
+    EXPECT_EQ(form.Label6.caption(), "5");
+    EXPECT_EQ(form.Label8.caption(), " 1");
+    EXPECT_EQ(buttons(), (std::vector<bool>{false, true, true, true, true}));
+}
+
+TEST_F(Conversion, NoGalaxiesStillCountsAStage) {
+    interactive();
+    form.findgalaxies();
+    form.findgalaxies();
+    EXPECT_TRUE(form.foundgalaxies.empty());
+    EXPECT_EQ(form.Text1.text(), "");
+    EXPECT_EQ(form.Label6.caption(), "0");
+    EXPECT_EQ(form.Label8.caption(), " 2");
+    form.fixgalaxies();
+    EXPECT_EQ(form.Label4.caption(), " 0");
+    EXPECT_EQ(form.Label8.caption(), " 3");
+}
+
+TEST_F(Conversion, OldGalaxiesAreRewrittenCurrentAndOwnMapsKeepTheirBytes) {
+    drive.write(game("old.galaxy"), oldgalaxy);
+    drive.write(game("TWIN.GALAXY"), oldgalaxy);
+    drive.write(game("current.galaxy"), currentgalaxy);
+    drive.write(game("newer.galaxy"), "x\r\nversion12\r\n");
+    drive.write(user("old.galaxy"), std::string(oldgalaxy) + "\r\n\r\n");
+    drive.write(user("letters.galaxy"), "x\r\nversion ab\r\nend\r\n");
+    const auto before = fs::last_write_time(drive.host(game("current.galaxy")));
+    interactive();
+    ASSERT_EQ(click("Command1"), std::nullopt);
+    ASSERT_EQ(click("Command2"), std::nullopt);
+
+    EXPECT_EQ(read(game("old.galaxy")), newgalaxy);
+    EXPECT_EQ(read(user("old.galaxy")), newgalaxy) << "trailing empty lines are not written back";
+    EXPECT_EQ(read(user("letters.galaxy")), "x\r\nversion 4\r\nend\r\n") << "version 0 is old";
+    EXPECT_EQ(read(game("TWIN.GALAXY")), oldgalaxy) << "one of the game's own maps";
+    EXPECT_EQ(read(game("current.galaxy")), currentgalaxy);
+    EXPECT_EQ(fs::last_write_time(drive.host(game("current.galaxy"))), before);
+    EXPECT_EQ(read(game("newer.galaxy")), "x\r\nversion12\r\n");
+
+    EXPECT_EQ(form.Text2.text(), "old.galaxy\r\nletters.galaxy\r\nold.galaxy\r\n");
+    EXPECT_EQ(form.Label4.caption(), " 3");
+    EXPECT_EQ(form.Label6.caption(), "6");
+    EXPECT_EQ(form.Label8.caption(), " 2");
+    EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
+    EXPECT_TRUE(temporaries().empty());
+}
+
+TEST_F(Conversion, APathFoundTwiceIsCurrentTheSecondTime) {
+    platform.registry["HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path"] =
+        "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion";
+    platform.setversion(user("Halcyrion.exe"), 1, 52, 0, 3);
+    drive.write(user("old.galaxy"), oldgalaxy);
+    interactive();
+    form.findgalaxies();
+    EXPECT_EQ(form.Label6.caption(), "2");
+    form.fixgalaxies();
+    EXPECT_EQ(form.Label4.caption(), " 1");
+    EXPECT_EQ(read(user("old.galaxy")), newgalaxy);
+}
+
+TEST_F(Conversion, ASilentRunFindsConvertsAndEnds) {
+    drive.write(game("old.galaxy"), oldgalaxy);
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(read(game("old.galaxy")), newgalaxy);
+    EXPECT_EQ(form.Label8.caption(), " 2");
+    EXPECT_EQ(form.Text2.text(), "old.galaxy\r\n");
+}
+
+TEST_F(Conversion, BadGalaxiesFailNamingTheFileAndStayAsTheyWere) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* reason;
+    } cases[] = {
+        {"empty.galaxy", "", "no version line"},
+        {"one.galaxy", "only\r\n", "no version line"},
+        {"lf.galaxy", "begin\nversion 3\nend\n", "no version line"},
+        {"binary.galaxy", std::string("\0\x01\xff\n\x80", 5), "no version line"},
+        {"short.galaxy", "begin\r\nversion 3\r\nplanet\r\nowner 2\r\n", "ends at line 4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDrive fresh;
+        fresh.makefolder(userfolder);
+        fresh.makefolder("C:\\Games\\Zarn");
+        for (const char* file : {"targetzarnver.txt", "oldstruct.txt", "newstruct.txt",
+                                 "original zarn galaxies.txt"}) {
+            fresh.write(file, contents(drive.host(file)));
+        }
+        fresh.write(game("a.galaxy"), oldgalaxy);
+        fresh.write(game(c.name), c.bytes);
+        fresh.write(game("z.galaxy"), oldgalaxy);
+        RecordingUi recorded;
+        Galmend galmend{fresh.fs, platform, recorded};
+        platform.args = "/s";
+        try {
+            galmend.load();
+        } catch (const ProgramEnded& ended) {
+            EXPECT_EQ(ended.exitcode, 1);
+        }
+        ASSERT_EQ(recorded.messages.size(), 1u);
+        EXPECT_NE(recorded.messages[0].find(game(c.name)), std::string::npos) << recorded.messages[0];
+        EXPECT_NE(recorded.messages[0].find(c.reason), std::string::npos) << recorded.messages[0];
+        EXPECT_EQ(contents(fresh.host(game(c.name))), c.bytes);
+        EXPECT_EQ(contents(fresh.host(game("a.galaxy"))), newgalaxy) << "work done stays done";
+        EXPECT_EQ(contents(fresh.host(game("z.galaxy"))), oldgalaxy) << "later ones not looked at";
+    }
+}
+
+TEST_F(Conversion, AGalaxyThatDisappearedOrIsReadOnlyFailsNamingIt) {
+    drive.write(game("gone.galaxy"), oldgalaxy);
+    drive.write(game("locked.galaxy"), oldgalaxy);
+    interactive();
+    form.findgalaxies();
+    fs::remove(drive.host(game("gone.galaxy")));
+    EXPECT_EQ(click("Command2"), 1);
+    EXPECT_NE(ui.messages.at(0).find(game("gone.galaxy")), std::string::npos);
+    EXPECT_NE(ui.messages.at(0).find("disappeared"), std::string::npos);
+
+    ui.messages.clear();
+    fs::permissions(drive.host(game("locked.galaxy")), fs::perms::owner_read);
+    form.foundgalaxies = {game("locked.galaxy")};
+    EXPECT_EQ(click("Command2"), 1);
+    EXPECT_NE(ui.messages.at(0).find(game("locked.galaxy")), std::string::npos);
+    EXPECT_NE(ui.messages.at(0).find("read-only"), std::string::npos);
+    EXPECT_EQ(read(game("locked.galaxy")), oldgalaxy);
+    EXPECT_TRUE(temporaries().empty());
+}
+
+TEST_F(Conversion, AMissingListOfOwnMapsFailsBeforeAnyGalaxyChanges) {
+    fs::remove(drive.host("original zarn galaxies.txt"));
+    drive.write(game("old.galaxy"), oldgalaxy);
+    platform.args = "/s";
+    EXPECT_EQ(load(), 1);
+    EXPECT_NE(ui.messages.at(0).find("\"original zarn galaxies.txt\""), std::string::npos);
+    EXPECT_EQ(read(game("old.galaxy")), oldgalaxy);
+}
+
+TEST_F(Conversion, OtherCommandsAreIgnoredWhileAWalkLetsEventsThrough) {
+    drive.write(game("sub\\a.galaxy"), oldgalaxy);
+    interactive();
+    int events = 0;
+    ui.onevents = [&] {
+        ++events;
+        form.clicked("Command2");
+        form.clicked("Command4");
+        form.clicked("Command1");
+        form.folderpicked("C:\\");
+        form.drivepicked("C:");
+    };
+    ASSERT_EQ(click("Command1"), std::nullopt);
+    EXPECT_GT(events, 0);
+    EXPECT_EQ(read(game("sub\\a.galaxy")), oldgalaxy) << "no conversion started mid-walk";
+    EXPECT_EQ(form.Label8.caption(), " 1") << "no second discovery";
+    EXPECT_EQ(form.foundgalaxies, Lines{game("sub\\a.galaxy")});
+
+    ui.onevents = [&] { form.clicked("Command3"); };
+    EXPECT_EQ(click("Command1"), 0) << "exit still ends the program mid-walk";
+}
+
+TEST_F(Conversion, EveryFailingFileOperationLeavesEachGalaxyOldOrNew) {
+    const std::vector<std::pair<std::string, std::string>> galaxies{
+        {game("a.galaxy"), oldgalaxy},      {game("sub\\b.galaxy"), oldgalaxy},
+        {game("Twin.galaxy"), oldgalaxy},   {game("current.galaxy"), currentgalaxy},
+        {user("c.galaxy"), oldgalaxy},      {user("d.galaxy"), std::string(oldgalaxy) + "\r\n"}};
+    int runs = 0;
+    int checked = 0;
+    for (const bool persistent : {false, true}) {
+        for (int failat = 1;; ++failat) {
+            SCOPED_TRACE((persistent ? "from operation " : "operation ") + std::to_string(failat));
+            for (const auto& [path, bytes] : galaxies) drive.write(path, bytes);
+            hostenv::testing::FaultyFileSystem faulty(drive.fs, failat, persistent);
+            RecordingUi recorded;
+            Galmend galmend{faulty, platform, recorded};
+            platform.args = "/s";
+            try {
+                galmend.load();
+            } catch (const ProgramEnded&) {
+            }
+            ++runs;
+            for (const auto& [path, bytes] : galaxies) {
+                const std::string now = read(path);
+                const bool current = bytes == currentgalaxy || path == game("Twin.galaxy");
+                if (current) {
+                    EXPECT_EQ(now, bytes) << path << " should never change";
+                } else {
+                    EXPECT_TRUE(now == bytes || now == newgalaxy) << path << ": " << now;
+                }
+                ++checked;
+            }
+            for (const auto& left : temporaries()) {
+                EXPECT_TRUE(persistent && faulty.failures() > 1) << "left behind: " << left;
+                fs::remove(left);
+            }
+            if (faulty.failures() == 0) break;
+        }
+    }
+    EXPECT_GT(runs, 20);
+    RecordProperty("runs", runs);
+    RecordProperty("galaxies_checked", checked);
+}
+
+}  // namespace
+}  // namespace updater
