@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <limits>
 #include <numeric>
 #include <sstream>
@@ -29,15 +30,16 @@ std::string linenumber(std::size_t index) {
 // Which of count labels equals c (count when none does), eight at a time, so that a node
 // with many children costs no run of mispredicted branches. Reads up to seven bytes past
 // the last label.
+// Byte i of a word read from memory is its lane i, counted from the low end.
+static_assert(std::endian::native == std::endian::little);
+
 std::uint32_t findlabel(const char* labels, std::uint32_t count, char c) {
     constexpr std::uint64_t ones = 0x0101010101010101u;
     constexpr std::uint64_t highs = 0x8080808080808080u;
     const std::uint64_t wanted = ones * static_cast<unsigned char>(c);
     for (std::uint32_t base = 0; base < count; base += 8) {
-        std::uint64_t word = 0;
-        for (unsigned byte = 0; byte < 8; ++byte) {
-            word |= std::uint64_t{static_cast<unsigned char>(labels[base + byte])} << (8 * byte);
-        }
+        std::uint64_t word;
+        std::memcpy(&word, labels + base, sizeof word);
         const std::uint64_t differ = word ^ wanted;
         // The lowest flagged byte is equal; flags above it may be false.
         std::uint64_t equal = (differ - ones) & ~differ & highs;
