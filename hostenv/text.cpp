@@ -7,10 +7,16 @@ namespace hostenv {
 
 namespace {
 
-char lowerchar(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-bool isdigit(char c) { return c >= '0' && c <= '9'; }
+char lowerchar(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+bool isdigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-bool ignoredinnumber(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool ignoredinnumber(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
 
 double radixnumber(std::string_view digits, int radix) {
     double value = 0;
@@ -85,8 +91,9 @@ double leadingnumber(std::string_view text) {
 }
 
 std::string signform(long long number) {
-    if (number < 0) return std::to_string(number);
-    return " " + std::to_string(number);
+    std::string text = number < 0 ? "" : " ";
+    text += std::to_string(number);
+    return text;
 }
 
 Lines splitlines(std::string_view bytes) {
@@ -95,6 +102,14 @@ Lines splitlines(std::string_view bytes) {
     }
     Lines lines;
     if (bytes.empty()) return lines;
+    // Sized once: growing a list of millions of lines would move them all and, while it
+    // moves them, hold both copies.
+    std::size_t count = 1;
+    for (std::size_t at = bytes.find("\r\n"); at != std::string_view::npos;
+         at = bytes.find("\r\n", at + 2)) {
+        ++count;
+    }
+    lines.reserve(count);
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = bytes.find("\r\n", start);

@@ -6,27 +6,34 @@ namespace hostenv {
 
 namespace {
 
-void walk(const std::string& pattern, const std::string& folder, Lines& list, WalkLists lists,
-          std::vector<std::string>& ancestors) {
+// identity: the folder's, already known from its parent's check.
+void walk(const std::string& pattern, const std::string& folder, std::string identity, Lines& list,
+          WalkLists lists, std::vector<std::string>& ancestors) {
     lists.dir.setpath(folder.ends_with("\\") ? folder : folder + "\\");
-    ancestors.push_back(lists.fs.folderidentity(lists.dir.path()));
+    if (identity.empty()) identity = lists.fs.folderidentity(lists.dir.path());
+    ancestors.push_back(std::move(identity));
     const int n = lists.dir.count();
     for (int i = 0; i <= n; ++i) {
         if (!lists.dir.entry(i).empty()) {
             // Let the window repaint; a handler may move the list, so read the entry again.
             lists.ui.doevents();
             const std::string subfolder = lists.dir.entry(i);
-            const std::string identity = lists.fs.folderidentity(subfolder);
-            if (std::find(ancestors.begin(), ancestors.end(), identity) == ancestors.end()) {
-                walk(pattern, subfolder, list, lists, ancestors);
+            std::string subidentity = lists.fs.folderidentity(subfolder);
+            if (std::find(ancestors.begin(), ancestors.end(), subidentity) == ancestors.end()) {
+                walk(pattern, subfolder, std::move(subidentity), list, lists, ancestors);
             }
             continue;
         }
         std::string part = lists.dir.path();
         if (part.ends_with("\\")) part.pop_back();
-        lists.file.setpath(part);
-        lists.file.setpattern(pattern);
-        for (int j = 0; j < lists.file.count(); ++j) list.push_back(part + "\\" + lists.file.entry(j));
+        // The file list follows the folder list (Dir1_Change), so it has just listed this
+        // folder, with the walk's pattern from the first folder on: reading the folder
+        // again would only double the cost of the walk.
+        if (lists.file.path() != part) lists.file.setpath(part);
+        if (lists.file.pattern() != pattern) lists.file.setpattern(pattern);
+        for (int j = 0; j < lists.file.count(); ++j) {
+            list.push_back(part + "\\" + lists.file.entry(j));
+        }
         const std::string& current = lists.dir.path();
         lists.dir.setpath(current.substr(0, current.rfind('\\') + 1));
     }
@@ -38,7 +45,7 @@ void walk(const std::string& pattern, const std::string& folder, Lines& list, Wa
 void walkfolders(const std::string& pattern, const std::string& folder, Lines& list,
                  WalkLists lists) {
     std::vector<std::string> ancestors;
-    walk(pattern, folder, list, lists, ancestors);
+    walk(pattern, folder, "", list, lists, ancestors);
 }
 
 }  // namespace hostenv

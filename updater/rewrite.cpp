@@ -27,26 +27,19 @@ std::string linenumber(std::size_t index) {
     return std::to_string(index + 1);
 }
 
-// Which of count labels equals c (count when none does), eight at a time, so that a node
-// with many children costs no run of mispredicted branches. Reads up to seven bytes past
-// the last label.
 // Byte i of a word read from memory is its lane i, counted from the low end.
 static_assert(std::endian::native == std::endian::little);
 
-std::uint32_t findlabel(const char* labels, std::uint32_t count, char c) {
+// The first of the lowest `lanes` bytes of word that equals c, or 8: all eight compared
+// at once, so that a node with many children costs no run of mispredicted branches.
+unsigned equallane(std::uint64_t word, char c, std::uint32_t lanes) {
     constexpr std::uint64_t ones = 0x0101010101010101u;
     constexpr std::uint64_t highs = 0x8080808080808080u;
-    const std::uint64_t wanted = ones * static_cast<unsigned char>(c);
-    for (std::uint32_t base = 0; base < count; base += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, labels + base, sizeof word);
-        const std::uint64_t differ = word ^ wanted;
-        // The lowest flagged byte is equal; flags above it may be false.
-        std::uint64_t equal = (differ - ones) & ~differ & highs;
-        if (count - base < 8) equal &= (std::uint64_t{1} << (8 * (count - base))) - 1;
-        if (equal != 0) return base + static_cast<std::uint32_t>(std::countr_zero(equal)) / 8;
-    }
-    return count;
+    const std::uint64_t differ = word ^ (ones * static_cast<unsigned char>(c));
+    // The lowest flagged byte is equal; flags above it may be false.
+    std::uint64_t equal = (differ - ones) & ~differ & highs;
+    if (lanes < 8) equal &= (std::uint64_t{1} << (8 * lanes)) - 1;
+    return equal == 0 ? 8 : static_cast<unsigned>(std::countr_zero(equal)) / 8;
 }
 
 void appendline(std::string& out, std::string_view line) {
@@ -90,6 +83,7 @@ void Rewriter::buildindex() {
         }
         Node& parent = nodes_[item.node];
         parent.found = found;
+        if (found != 0 && oldblocks_) parent.block = blockofline(found);
         parent.firstchild = static_cast<std::uint32_t>(nodes_.size());
         while (i < item.last) {
             const std::string& first = oldstruct_[order[i]];
@@ -104,8 +98,8 @@ void Rewriter::buildindex() {
                 ++depth;
             }
             pending.push_back({static_cast<std::uint32_t>(nodes_.size()), i, end, depth, found});
-            nodes_.push_back(Node{0, 0, 0, static_cast<std::uint32_t>(edges_.size()),
-                                  static_cast<std::uint32_t>(depth - item.depth)});
+            nodes_.push_back(Node{.edge = static_cast<std::uint32_t>(edges_.size()),
+                                  .edgelength = static_cast<std::uint32_t>(depth - item.depth)});
             labels_.push_back(first[item.depth]);
             edges_.append(first, item.depth, depth - item.depth);
             i = end;
@@ -113,16 +107,29 @@ void Rewriter::buildindex() {
         nodes_[item.node].children =
             static_cast<std::uint32_t>(nodes_.size()) - nodes_[item.node].firstchild;
     }
-    labels_.resize(labels_.size() + 7, '\0');  // what findlabel may read past the last
+    labels_.resize(labels_.size() + 7, '\0');  // what childwith may read past the last
+}
+
+std::uint32_t Rewriter::childwith(const Node& here, char c) const {
+    for (std::uint32_t base = 0; base < here.children; base += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, labels_.data() + here.firstchild + base, sizeof word);
+        const unsigned lane = equallane(word, c, here.children - base);
+        if (lane < 8) return base + lane;
+    }
+    return here.children;
 }
 
 int Rewriter::findoldline(std::string_view galaxyline) const {
+    return recognise(galaxyline).found;
+}
+
+const Rewriter::Node& Rewriter::recognise(std::string_view galaxyline) const {
     std::uint32_t node = 0;
     std::size_t at = 0;
     while (at < galaxyline.size()) {
         const Node& here = nodes_[node];
-        const std::uint32_t child =
-            findlabel(labels_.data() + here.firstchild, here.children, galaxyline[at]);
+        const std::uint32_t child = childwith(here, galaxyline[at]);
         if (child == here.children) break;
         const Node& next = nodes_[here.firstchild + child];
         if (galaxyline.size() - at < next.edgelength) break;
@@ -133,7 +140,7 @@ int Rewriter::findoldline(std::string_view galaxyline) const {
         at += next.edgelength;
         node = here.firstchild + child;
     }
-    return nodes_[node].found;
+    return nodes_[node];
 }
 
 int Rewriter::blockofline(int r) const {
@@ -142,17 +149,10 @@ int Rewriter::blockofline(int r) const {
                                " of the old structure definition \"oldstruct.txt\" belongs to no "
                                "block: that definition has no header line.");
     }
-    // The table is non-decreasing, so the entries below r are a prefix of it; the search
-    // picks halves without branches, as the lines of a galaxy go to blocks at random.
-    const std::int16_t* base = oldblocks_->data();
-    std::size_t length = oldblocks_->size();
-    while (length > 1) {
-        const std::size_t half = length / 2;
-        base += base[half] < r ? half : 0;
-        length -= half;
-    }
-    const auto below = (base - oldblocks_->data()) + (*base < r ? 1 : 0);
-    return below == 0 ? 0 : static_cast<int>(below - 1);
+    // The table is non-decreasing, so the entries below r are a prefix of it.
+    const auto below = std::lower_bound(oldblocks_->begin(), oldblocks_->end(), r);
+    const auto count = below - oldblocks_->begin();
+    return count == 0 ? 0 : static_cast<int>(count - 1);
 }
 
 double Rewriter::writenewblock(int p, std::size_t k, const hostenv::Lines& galaxy,
@@ -233,7 +233,8 @@ void Rewriter::rewritegalaxy(const hostenv::Lines& galaxy, std::string& out) con
     const std::size_t count = galaxy.size();
     std::size_t k = 0;
     while (k < count) {
-        const int r = findoldline(galaxy[k]);
+        const Node& recognised = recognise(galaxy[k]);
+        const int r = recognised.found;
         if (r == 0) {
             appendline(out, galaxy[k]);
             ++k;
@@ -246,7 +247,7 @@ void Rewriter::rewritegalaxy(const hostenv::Lines& galaxy, std::string& out) con
                 " of the old structure definition \"oldstruct.txt\", but that definition has no "
                 "header line, so the galaxy line belongs to no block.");
         }
-        const double w = writenewblock(blockofline(r), k, galaxy, out);
+        const double w = writenewblock(recognised.block, k, galaxy, out);
         k += std::min(consumedlines(w), count - k);
     }
 }

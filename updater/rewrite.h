@@ -41,12 +41,17 @@ class Rewriter {
     // whatever the old definition's. The children of a node are consecutive nodes.
     struct Node {
         int found = 0;  // the highest old line index that is a prefix of this node's text
+        int block = 0;  // blockofline(found), looked up once when the tree is built
         std::uint32_t firstchild = 0;
         std::uint32_t children = 0;
         std::uint32_t edge = 0;  // the text from the parent to here, in edges_
         std::uint32_t edgelength = 0;
     };
     void buildindex();
+    // The node where the galaxy line's walk down the tree ends.
+    const Node& recognise(std::string_view galaxyline) const;
+    // Which child's edge begins with c; here.children when none does.
+    std::uint32_t childwith(const Node& here, char c) const;
 
     const hostenv::Lines& oldstruct_;
     const BlockTable& oldblocks_;

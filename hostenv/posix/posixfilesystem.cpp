@@ -1,5 +1,6 @@
 #include "hostenv/posix/posixfilesystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,8 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "hostenv/failure.h"
@@ -20,7 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool hidden(const fs::path& entry) { return entry.filename().string().starts_with("."); }
+bool hidden(const fs::path& entry) {
+    return entry.filename().string().starts_with(".");
+}
 
 std::vector<std::string> split(const std::string& path) {
     std::vector<std::string> parts;
@@ -37,10 +38,48 @@ std::vector<std::string> split(const std::string& path) {
     return parts;
 }
 
-std::vector<std::string> sortednames(std::vector<std::string> names) {
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
+// Names in order of their lowered text, each lowered once.
+std::vector<std::string> sortednames(std::vector<std::pair<std::string, std::string>> keyed) {
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<std::string> names;
+    names.reserve(keyed.size());
+    for (auto& [key, name] : keyed) names.push_back(std::move(name));
     return names;
+}
+
+enum class Kind { folder, file, other };
+
+// What an entry is behind links, as std::filesystem's is_directory and is_regular_file see it.
+Kind kindof(const fs::path& folder, const dirent& entry) {
+    if (entry.d_type == DT_DIR) return Kind::folder;
+    if (entry.d_type == DT_REG) return Kind::file;
+    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return Kind::other;
+    struct stat info {};
+    if (::stat((folder / entry.d_name).c_str(), &info) != 0) return Kind::other;
+    if (S_ISDIR(info.st_mode)) return Kind::folder;
+    return S_ISREG(info.st_mode) ? Kind::file : Kind::other;
+}
+
+// The visible names of one kind in folder, in name order, read straight from the folder:
+// a walk lists every folder several times.
+template <class Wanted>
+std::vector<std::string> listfolder(const std::string& folder, const fs::path& host, Kind kind,
+                                    Wanted wanted) {
+    DIR* const handle = host.empty() ? nullptr : ::opendir(host.c_str());
+    if (handle == nullptr) throw Failure("Path not found: " + folder);
+    std::vector<std::pair<std::string, std::string>> keyed;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(handle);
+        if (entry == nullptr) break;
+        const std::string_view name = entry->d_name;
+        if (name.starts_with(".") || !wanted(name) || kindof(host, *entry) != kind) continue;
+        keyed.emplace_back(lower(name), name);
+    }
+    const int error = errno;
+    ::closedir(handle);
+    if (error != 0) throw Failure("Path not found: " + folder + ": " + std::strerror(error));
+    return sortednames(std::move(keyed));
 }
 
 }  // namespace
@@ -55,14 +94,21 @@ fs::path PosixFileSystem::hostpath(const std::string& windowspath) const {
     } else if (full.size() < 2 || full[1] != ':') {
         full = cwd_ + "\\" + full;
     }
-    const auto drive = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(full[0]))));
+    const auto drive =
+        drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(full[0]))));
     if (drive == drives_.end()) return {};
     fs::path result = drive->second;
     const auto parts = split(full.substr(2));
+    fs::path direct = drive->second;
+    for (const auto& part : parts) {
+        if (!part.empty() && part != ".") direct /= part;
+    }
+    std::error_code ec;
+    // A path that exists as written needs no search for other letter case.
+    if (fs::exists(direct, ec)) return direct;
     for (const auto& part : parts) {
         if (part.empty() || part == ".") continue;
         fs::path next = result / part;
-        std::error_code ec;
         if (!fs::exists(next, ec) && fs::is_directory(result, ec)) {
             // Windows names compare without regard to letter case.
             for (const auto& entry : fs::directory_iterator(result, ec)) {
@@ -90,23 +136,49 @@ std::optional<std::string> PosixFileSystem::lookup(const std::string& path, Entr
     }
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
     const fs::path host = hostpath(folder.empty() ? "." : folder);
-    std::vector<std::string> names;
+    std::vector<std::pair<std::string, std::string>> keyed;
     for (const auto& entry : fs::directory_iterator(host, ec)) {
         const std::string name = entry.path().filename().string();
         if (hidden(entry.path()) || (what == Entries::files && entry.is_directory(ec))) continue;
-        if (matchespattern(name, last)) names.push_back(name);
+        if (matchespattern(name, last)) keyed.emplace_back(lower(name), name);
     }
-    if (names.empty()) return std::nullopt;
-    return sortednames(std::move(names)).front();
+    if (keyed.empty()) return std::nullopt;
+    return sortednames(std::move(keyed)).front();
 }
 
 std::string PosixFileSystem::readfile(const std::string& path) {
-    std::ifstream in(hostpath(path), std::ios::binary);
-    if (!in) throw Failure("Cannot read \"" + path + "\": " + std::strerror(errno));
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) throw Failure("Cannot read \"" + path + "\": " + std::strerror(errno));
-    return bytes.str();
+    const auto fail = [&] {
+        throw Failure("Cannot read \"" + path + "\": " + std::strerror(errno));
+    };
+    const int file = ::open(hostpath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) fail();
+    // One read into a buffer of the file's size: a galaxy may be large.
+    struct stat info {};
+    std::string bytes;
+    if (::fstat(file, &info) == 0 && info.st_size > 0) {
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+    }
+    std::size_t done = 0;
+    char more[4096];
+    for (;;) {
+        // Past the size it had, the file may still have grown.
+        const bool full = done == bytes.size();
+        const ssize_t got = full ? ::read(file, more, sizeof more)
+                                 : ::read(file, bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(file);
+            errno = error;
+            fail();
+        }
+        if (got == 0) break;
+        if (full) bytes.append(more, static_cast<std::size_t>(got));
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(file);
+    bytes.resize(done);
+    return bytes;
 }
 
 std::vector<std::string> PosixFileSystem::drives() {
@@ -116,31 +188,14 @@ std::vector<std::string> PosixFileSystem::drives() {
 }
 
 std::vector<std::string> PosixFileSystem::subfolders(const std::string& folder) {
-    std::error_code ec;
-    const fs::path host = hostpath(folder);
-    if (host.empty() || !fs::is_directory(host, ec)) throw Failure("Path not found: " + folder);
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(host, ec)) {
-        if (entry.is_directory(ec) && !hidden(entry.path()))
-            names.push_back(entry.path().filename().string());
-    }
-    if (ec) throw Failure("Path not found: " + folder + ": " + ec.message());
-    return sortednames(std::move(names));
+    return listfolder(folder, hostpath(folder), Kind::folder,
+                      [](std::string_view) { return true; });
 }
 
 std::vector<std::string> PosixFileSystem::files(const std::string& folder,
                                                 const std::string& pattern) {
-    std::error_code ec;
-    const fs::path host = hostpath(folder);
-    if (host.empty() || !fs::is_directory(host, ec)) throw Failure("Path not found: " + folder);
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(host, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file(ec) && !hidden(entry.path()) && matchespattern(name, pattern))
-            names.push_back(name);
-    }
-    if (ec) throw Failure("Path not found: " + folder + ": " + ec.message());
-    return sortednames(std::move(names));
+    return listfolder(folder, hostpath(folder), Kind::file,
+                      [&](std::string_view name) { return matchespattern(name, pattern); });
 }
 
 }  // namespace hostenv::posix

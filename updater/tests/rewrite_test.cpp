@@ -89,6 +89,7 @@ TEST(Findoldline, TheLastMatchWinsNotTheLongest) {
         {{"$1", "v", "a", "ab", "abc", "b"}, "abd", 3},
         {{"$1", "v", "ab\xff", "ab"}, "ab\xff!", 3},
         {{}, "x", 0},
+        {{"$1", "v", std::string("ab\0", 3)}, "ab", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.galaxyline);
@@ -221,6 +222,21 @@ TEST(RewriteFailure, RecognisedButTheOldDefinitionHasNoHeader) {
         ADD_FAILURE() << "no failure";
     } catch (const hostenv::Failure& failure) {
         expectmentions(failure.what(), {"Line 2", "\"oldstruct.txt\"", "no header line"});
+    }
+}
+
+TEST(RewriteFailure, ABlockTheOldDefinitionLacks) {
+    const BlockTable oldblocks = blocktable(exampleold, "oldstruct.txt");
+    const BlockTable newblocks = blocktable(examplenew, "newstruct.txt");
+    const Rewriter rewriter(exampleold, oldblocks, examplenew, newblocks);
+    std::string out;
+    for (const int p : {-1, 2}) {
+        try {
+            rewriter.writenewblock(p, 0, {"planet"}, out);
+            ADD_FAILURE() << "no failure for block " << p;
+        } catch (const hostenv::Failure& failure) {
+            expectmentions(failure.what(), {"\"oldstruct.txt\"", "block " + std::to_string(p)});
+        }
     }
 }
 

@@ -1,0 +1,66 @@
+#include "benchgame.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace bench {
+
+namespace fs = std::filesystem;
+
+void QuietUi::messagebox(const std::string& text) {
+    // Conversion and discovery show messages only on failures.
+    throw std::runtime_error("galmend says: " + text);
+}
+
+void QuietUi::endprogram(int exitcode) {
+    throw std::runtime_error("galmend ended with exit code " + std::to_string(exitcode));
+}
+
+BenchUpdater::BenchUpdater(HostFiles& files, const fs::path& root, const fs::path& gamefolder,
+                           const fs::path& datafolder)
+    : form_(files.fs(), platform_, ui_) {
+    fs::create_directories(root / "tools");
+    fs::create_directories(root / "user");
+    for (const char* name : {"oldstruct.txt", "newstruct.txt", "original zarn galaxies.txt"}) {
+        fs::copy_file(datafolder / name, root / "tools" / name,
+                      fs::copy_options::overwrite_existing);
+    }
+    fs::current_path(root / "tools");
+    form_.loadold();
+    form_.loadnew();
+    form_.loadoriginalmaps();
+    form_.galaxyfolders = {files.windowspath(gamefolder) + "\\",
+                           files.windowspath(root / "user") + "\\"};
+}
+
+Options::Options(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        if (!name.starts_with("--")) throw std::runtime_error("unexpected argument " + name);
+        values_[name.substr(2)] =
+            i + 1 < argc && !std::string(argv[i + 1]).starts_with("--") ? argv[++i] : "";
+    }
+}
+
+std::string Options::text(const std::string& name, const std::string& fallback) const {
+    const auto found = values_.find(name);
+    return found == values_.end() ? fallback : found->second;
+}
+
+long long Options::number(const std::string& name, long long fallback) const {
+    const auto found = values_.find(name);
+    return found == values_.end() ? fallback : std::stoll(found->second);
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+fs::path defaultroot(const char* name) {
+    return fs::temp_directory_path() / name;
+}
+
+}  // namespace bench

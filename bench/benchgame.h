@@ -1,0 +1,80 @@
+// galmend set up for a benchmark: its definitions from the release data, its first
+// galaxy folder on the benchmark's game folder, and a window nobody looks at.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "benchhost.h"
+#include "galmend.h"
+#include "hostenv/platform.h"
+#include "hostenv/ui.h"
+
+namespace bench {
+
+// findgalaxies and fixgalaxies ask the platform nothing.
+class QuietPlatform : public hostenv::Platform {
+  public:
+    std::optional<std::string> environment(const std::string&) override { return std::nullopt; }
+    std::string commandargs() override { return ""; }
+    hostenv::VersionQuery versionquery() override { return {}; }
+    std::uint32_t versioninfosize(const std::string&) override { return 0; }
+    std::optional<hostenv::FixedFileInfo> fixedfileinfo(const std::string&,
+                                                        std::uint32_t) override {
+        return std::nullopt;
+    }
+    std::unique_ptr<hostenv::ShellObject> createshell() override { return nullptr; }
+    hostenv::FolderQuery specialfolder(int) override { return {}; }
+};
+
+class QuietUi : public hostenv::UserInterface {
+  public:
+    void messagebox(const std::string& text) override;
+    void doevents() override {}
+    [[noreturn]] void endprogram(int exitcode) override;
+};
+
+class BenchUpdater {
+  public:
+    // Puts the release data from datafolder into root\tools and makes it the working
+    // folder; the second galaxy folder is an empty root\user.
+    BenchUpdater(HostFiles& files, const std::filesystem::path& root,
+                 const std::filesystem::path& gamefolder, const std::filesystem::path& datafolder);
+    updater::Galmend& form() { return form_; }
+
+  private:
+    QuietPlatform platform_;
+    QuietUi ui_;
+    updater::Galmend form_;
+};
+
+// What the benchmark's command line says: --name value pairs.
+class Options {
+  public:
+    Options(int argc, char** argv);
+    std::string text(const std::string& name, const std::string& fallback) const;
+    long long number(const std::string& name, long long fallback) const;
+    bool has(const std::string& name) const { return values_.count(name) != 0; }
+
+  private:
+    std::map<std::string, std::string> values_;
+};
+
+using Clock = std::chrono::steady_clock;
+
+template <class Work>
+double seconds(Work&& work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values);
+
+// The default place of a benchmark's material.
+std::filesystem::path defaultroot(const char* name);
+
+}  // namespace bench

@@ -1,0 +1,44 @@
+// What the benchmarks do differently on the native host and on Windows: the programs'
+// file system, the plain operations they are measured against, and the peak memory.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hostenv/filesystem.h"
+
+namespace bench {
+
+// The file system the programs get, and the Windows path of a host folder.
+class HostFiles {
+  public:
+    virtual ~HostFiles() = default;
+    virtual hostenv::FileSystem& fs() = 0;
+    // path must lie below the root that hostfiles() was given.
+    virtual std::string windowspath(const std::filesystem::path& path) const = 0;
+};
+
+// The file system over root (natively, root becomes drive C).
+std::unique_ptr<HostFiles> hostfiles(const std::filesystem::path& root);
+
+// Which file system the programs run on here.
+const char* hostname();
+
+// Copies from to the new file to with the host's own calls; flushed to the disk when flush.
+void copyfile(const std::filesystem::path& from, const std::filesystem::path& to, bool flush);
+
+// Writes everything below folder through to the disk, so that a timed run does not pay
+// for what was written before it.
+void syncfolder(const std::filesystem::path& folder);
+
+// The paths of the "*.galaxy" files below folder (letter case aside), by the host's plain
+// recursive folder listing.
+std::vector<std::string> plainsearch(const std::filesystem::path& folder);
+
+// The process's peak resident memory in bytes.
+std::uint64_t peakmemory();
+
+}  // namespace bench

@@ -1,0 +1,138 @@
+// A whole conversion (galmend's findgalaxies and fixgalaxies on a game folder) against
+// copying the same galaxies, each copy flushed to the disk (the least a safe rewrite
+// must do) and not flushed.
+//   convert_bench [--root DIR] [--data DIR] [--megabytes 200] [--rounds 3] [--keep]
+//   convert_bench --peak MEGABYTES [--root DIR] [--data DIR]
+// The second form converts one galaxy of that size and reports the peak memory; run it
+// in a fresh process.
+#include <filesystem>
+#include <iomanip>
+#include <iostream>
+
+#include "benchgame.h"
+#include "corpus.h"
+#include "hostenv/text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using bench::seconds;
+
+constexpr std::uint64_t seed = 20240611;
+constexpr double megabyte = 1024.0 * 1024.0;
+
+struct Setting {
+    fs::path root;
+    fs::path data;
+};
+
+// Runs findgalaxies and fixgalaxies; returns how many galaxies were rewritten.
+long long convert(const Setting& setting) {
+    const auto files = bench::hostfiles(setting.root);
+    bench::BenchUpdater updater(*files, setting.root, setting.root / "game", setting.data);
+    updater.form().findgalaxies();
+    updater.form().fixgalaxies();
+    return static_cast<long long>(hostenv::leadingnumber(updater.form().Label4.caption()));
+}
+
+double copyall(const bench::ConversionCorpus& corpus, const fs::path& copies, bool flush) {
+    fs::remove_all(copies);
+    fs::create_directories(copies);
+    bench::syncfolder(copies.parent_path());
+    const double time = seconds([&] {
+        int i = 0;
+        for (const auto& galaxy : corpus.galaxies) {
+            bench::copyfile(galaxy, copies / (std::to_string(i++) + ".copy"), flush);
+        }
+    });
+    bench::syncfolder(copies);
+    fs::remove_all(copies);
+    return time;
+}
+
+void report(const char* what, const std::vector<double>& times, std::uint64_t bytes) {
+    const double middle = bench::median(times);
+    std::cout << std::left << std::setw(22) << what << std::right << std::fixed
+              << std::setprecision(3);
+    for (double time : times) std::cout << std::setw(9) << time;
+    std::cout << "   median " << middle << " s, " << std::setprecision(1)
+              << static_cast<double>(bytes) / megabyte / middle << " MB/s\n";
+}
+
+int throughput(const Setting& setting, const bench::Options& options) {
+    const auto megabytes = static_cast<std::uint64_t>(options.number("megabytes", 200));
+    const auto rounds = static_cast<int>(options.number("rounds", 3));
+    std::vector<double> conversion, flushed, plain;
+    bench::ConversionCorpus corpus;
+    for (int round = 0; round < rounds; ++round) {
+        // The conversion changes the galaxies, so every round starts from a fresh corpus.
+        fs::remove_all(setting.root / "game");
+        corpus = bench::writeconversioncorpus(setting.root / "game", megabytes << 20, seed);
+        bench::syncfolder(setting.root);
+        long long rewritten = 0;
+        conversion.push_back(seconds([&] { rewritten = convert(setting); }));
+        if (rewritten != static_cast<long long>(corpus.galaxies.size())) {
+            std::cerr << "only " << rewritten << " of " << corpus.galaxies.size()
+                      << " galaxies were rewritten\n";
+            return 1;
+        }
+        bench::syncfolder(setting.root);
+        flushed.push_back(copyall(corpus, setting.root / "copies", true));
+        plain.push_back(copyall(corpus, setting.root / "copies", false));
+    }
+    std::cout << "conversion benchmark (" << bench::hostname() << "): " << corpus.galaxies.size()
+              << " galaxies, " << std::fixed << std::setprecision(1)
+              << static_cast<double>(corpus.bytes) / megabyte << " MB, times in s\n";
+    report("conversion", conversion, corpus.bytes);
+    report("copy, each flushed", flushed, corpus.bytes);
+    report("copy, not flushed", plain, corpus.bytes);
+    const double ratioflushed = bench::median(conversion) / bench::median(flushed);
+    std::cout << std::setprecision(2) << "conversion / flushed copy: " << ratioflushed
+              << (ratioflushed <= 2 ? " (target 2: met)" : " (target 2: missed)") << "\n"
+              << "conversion / plain copy:   " << bench::median(conversion) / bench::median(plain)
+              << "\n";
+    return 0;
+}
+
+int peak(const Setting& setting, long long megabytes) {
+    fs::remove_all(setting.root / "game");
+    fs::create_directories(setting.root / "game");
+    const fs::path galaxy = setting.root / "game" / "Expanse.galaxy";
+    bench::writegalaxy(galaxy, static_cast<std::uint64_t>(megabytes) << 20, seed);
+    bench::syncfolder(setting.root);
+    const auto size = static_cast<double>(fs::file_size(galaxy));
+    const auto before = static_cast<double>(bench::peakmemory());
+    const double time = seconds([&] { convert(setting); });
+    const auto after = static_cast<double>(bench::peakmemory());
+    const double limit = 3 * size + 16 * megabyte;
+    std::cout << std::fixed << std::setprecision(1) << "peak memory converting one galaxy ("
+              << bench::hostname() << "): galaxy " << size / megabyte << " MB, converted in "
+              << std::setprecision(2) << time << " s\n"
+              << std::setprecision(1) << "peak before the conversion " << before / megabyte
+              << " MB, peak of the process " << after / megabyte << " MB = " << std::setprecision(2)
+              << after / size << " x the galaxy; target " << std::setprecision(1)
+              << limit / megabyte << " MB: " << (after <= limit ? "met" : "missed") << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const bench::Options options(argc, argv);
+        const Setting setting{
+            fs::absolute(options.text("root", bench::defaultroot("zarnbench-convert").string())),
+            fs::absolute(options.text("data", ZARN_DATA_DIR))};
+        fs::create_directories(setting.root);
+        const int result = options.has("peak") ? peak(setting, options.number("peak", 50))
+                                               : throughput(setting, options);
+        if (!options.has("keep")) {
+            fs::current_path(setting.root.parent_path());
+            fs::remove_all(setting.root);
+        }
+        return result;
+    } catch (const std::exception& failure) {
+        std::cerr << "convert_bench: " << failure.what() << "\n";
+        return 1;
+    }
+}

@@ -1,0 +1,104 @@
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+#include "benchhost.h"
+#include "hostenv/posix/posixfilesystem.h"
+#include "hostenv/text.h"
+
+namespace bench {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PosixFiles : public HostFiles {
+  public:
+    explicit PosixFiles(const fs::path& root) : root_(root), fs_({{'C', root}}, "C:\\tools") {}
+    hostenv::FileSystem& fs() override { return fs_; }
+    std::string windowspath(const fs::path& path) const override {
+        std::string relative = fs::relative(path, root_).generic_string();
+        for (char& c : relative) {
+            if (c == '/') c = '\\';
+        }
+        return relative == "." ? "C:\\" : "C:\\" + relative;
+    }
+
+  private:
+    fs::path root_;
+    hostenv::posix::PosixFileSystem fs_;
+};
+
+[[noreturn]] void fail(const std::string& what, const fs::path& path) {
+    throw std::runtime_error(what + " " + path.string() + ": " + std::strerror(errno));
+}
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<HostFiles> hostfiles(const fs::path& root) {
+    return std::make_unique<PosixFiles>(root);
+}
+
+const char* hostname() {
+    return "native, PosixFileSystem";
+}
+
+void copyfile(const fs::path& from, const fs::path& to, bool flush) {
+    const Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) fail("cannot open", from);
+    const Descriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (out.get() < 0) fail("cannot create", to);
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
+        if (got < 0) fail("cannot read", from);
+        if (got == 0) break;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put =
+                ::write(out.get(), buffer.data() + done, static_cast<std::size_t>(got - done));
+            if (put < 0) fail("cannot write", to);
+            done += put;
+        }
+    }
+    if (flush && ::fsync(out.get()) != 0) fail("cannot flush", to);
+}
+
+void syncfolder(const fs::path&) {
+    ::sync();
+}
+
+std::vector<std::string> plainsearch(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        const std::string name = entry.path().filename().string();
+        if (hostenv::matchespattern(name, "*.galaxy")) found.push_back(entry.path().string());
+    }
+    return found;
+}
+
+std::uint64_t peakmemory() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;  // kilobytes on Linux
+}
+
+}  // namespace bench

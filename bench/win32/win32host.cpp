@@ -1,0 +1,117 @@
+#include <psapi.h>
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "benchhost.h"
+#include "hostenv/text.h"
+#include "hostenv/win32/win32filesystem.h"
+
+namespace bench {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Win32Files : public HostFiles {
+  public:
+    hostenv::FileSystem& fs() override { return fs_; }
+    std::string windowspath(const fs::path& path) const override {
+        return fs::absolute(path).make_preferred().string();
+    }
+
+  private:
+    hostenv::win32::Win32FileSystem fs_;
+};
+
+[[noreturn]] void fail(const std::string& what, const fs::path& path) {
+    throw std::runtime_error(what + " " + path.string() + ": error " +
+                             std::to_string(GetLastError()));
+}
+
+class Handle {
+  public:
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return handle_; }
+
+  private:
+    HANDLE handle_;
+};
+
+void search(const std::string& folder, std::vector<std::string>& found) {
+    WIN32_FIND_DATAA entry{};
+    const HANDLE handle = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (handle == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..") continue;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            search(folder + "\\" + name, found);
+        } else if (hostenv::matchespattern(name, "*.galaxy")) {
+            found.push_back(folder + "\\" + name);
+        }
+    } while (FindNextFileA(handle, &entry));
+    FindClose(handle);
+}
+
+}  // namespace
+
+std::unique_ptr<HostFiles> hostfiles(const fs::path&) {
+    return std::make_unique<Win32Files>();
+}
+
+const char* hostname() {
+    return "Windows, Win32FileSystem";
+}
+
+void copyfile(const fs::path& from, const fs::path& to, bool flush) {
+    const Handle in(CreateFileA(from.string().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (in.get() == INVALID_HANDLE_VALUE) fail("cannot open", from);
+    const Handle out(CreateFileA(to.string().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (out.get() == INVALID_HANDLE_VALUE) fail("cannot create", to);
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            fail("cannot read", from);
+        }
+        if (got == 0) break;
+        DWORD put = 0;
+        if (!WriteFile(out.get(), buffer.data(), got, &put, nullptr) || put != got) {
+            fail("cannot write", to);
+        }
+    }
+    if (flush && !FlushFileBuffers(out.get())) fail("cannot flush", to);
+}
+
+void syncfolder(const fs::path& folder) {
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        const Handle file(CreateFileA(entry.path().string().c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.get() != INVALID_HANDLE_VALUE) FlushFileBuffers(file.get());
+    }
+}
+
+std::vector<std::string> plainsearch(const fs::path& folder) {
+    std::vector<std::string> found;
+    search(fs::absolute(folder).make_preferred().string(), found);
+    return found;
+}
+
+std::uint64_t peakmemory() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return counters.PeakWorkingSetSize;
+}
+
+}  // namespace bench
