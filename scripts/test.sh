@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 . scripts/deps.sh
 zarn_ensure_packages "${zarn_build_packages[@]}" "${zarn_wine_packages[@]}"
 
-for preset in win32 win64 linux-debug; do
+for preset in win32 win64 fuzz linux-debug; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
 done
