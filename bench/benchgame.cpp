@@ -23,8 +23,9 @@ BenchUpdater::BenchUpdater(HostFiles& files, const fs::path& root, const fs::pat
     fs::create_directories(root / "tools");
     fs::create_directories(root / "user");
     for (const char* name : {"oldstruct.txt", "newstruct.txt", "original zarn galaxies.txt"}) {
-        fs::copy_file(datafolder / name, root / "tools" / name,
-                      fs::copy_options::overwrite_existing);
+        // Removed first: mingw's copy_file does not overwrite.
+        fs::remove(root / "tools" / name);
+        fs::copy_file(datafolder / name, root / "tools" / name);
     }
     fs::current_path(root / "tools");
     form_.loadold();

@@ -73,19 +73,24 @@ constexpr std::string_view notes[] = {"rocky", "ice", "gas giant", "ocean", "bar
 // Lines that no line of the old definition begins with: they pass through unchanged.
 constexpr std::string_view strays[] = {"route ", "lore ", "; surveyed ", "anomaly "};
 
+// An index below count.
+std::size_t pick(Random& random, std::size_t count) {
+    return static_cast<std::size_t>(random.between(0, count - 1));
+}
+
 void writeblock(LineWriter& out, Random& random) {
     if (random.between(1, 12) == 1) {
-        out.line(strays[random.between(0, std::size(strays) - 1)], digits(random, 4));
+        out.line(strays[pick(random, std::size(strays))], digits(random, 4));
     }
     out.line("star");
-    out.line("class ", std::string(1, starclasses[random.between(0, starclasses.size() - 1)]) +
-                           digits(random, 1));
+    out.line("class ",
+             std::string(1, starclasses[pick(random, starclasses.size())]) + digits(random, 1));
     out.line("heat ", digits(random, 2));
     for (auto planets = random.between(1, 5); planets > 0; --planets) {
         out.line("planet");
         out.line("owner ", digits(random, 1));
         out.line("moons ", digits(random, 2));
-        out.line("notes ", notes[random.between(0, std::size(notes) - 1)]);
+        out.line("notes ", notes[pick(random, std::size(notes))]);
     }
     for (auto fleets = random.between(0, 2); fleets > 0; --fleets) {
         out.line("fleet");

@@ -122,6 +122,21 @@ Lines splitlines(std::string_view bytes) {
     }
 }
 
+void LineIndex::assign(std::string_view bytes) {
+    while (bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n") {
+        bytes.remove_suffix(2);
+    }
+    text_ = bytes;
+    starts_.clear();
+    if (bytes.empty()) return;
+    starts_.push_back(0);
+    for (std::size_t end = bytes.find("\r\n"); end != std::string_view::npos;
+         end = bytes.find("\r\n", end + 2)) {
+        starts_.push_back(end + 2);
+    }
+    starts_.push_back(bytes.size() + 2);
+}
+
 bool matchespattern(std::string_view name, std::string_view pattern) {
     // Iterative wildcard match with one backtrack point: linear in practice.
     std::size_t n = 0, p = 0, star = std::string_view::npos, resume = 0;

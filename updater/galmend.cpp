@@ -36,12 +36,6 @@ std::string missingfile(const std::string& file, const std::string& role) {
            "\" was not found in the folder the program was started from.";
 }
 
-std::size_t galaxysize(const hostenv::Lines& galaxy) {
-    std::size_t size = 0;
-    for (const auto& line : galaxy) size += line.size() + 2;
-    return size + size / 4;
-}
-
 // The reader answers one empty line for a file it found but could not read, which no
 // file's content gives. Taken as a definition or list, that would rewrite galaxies with
 // nothing recognised, or the game's own maps, so the start ends instead.
@@ -288,6 +282,9 @@ void Galmend::findgalaxies() {
 
 void Galmend::fixgalaxies() {
     const Rewriter rewriter(*oldstruct, oldblocks, *newstruct, newblocks);
+    // The index of a galaxy's lines and its new text keep their memory for the next one.
+    hostenv::LineIndex galaxy;
+    std::string text;
     long long rewritten = 0;
     Label8.setcaption(hostenv::signform(stagenumber() + 1));
     for (const auto& path : foundgalaxies) {
@@ -300,24 +297,31 @@ void Galmend::fixgalaxies() {
                         [&](const auto& name) { return hostenv::samefilename(path, name); })) {
             continue;
         }
-        const auto galaxy = hostenv::readtextlines(fs_, path);
-        if (!galaxy) throw Failure("The galaxy " + path + " has disappeared since it was found.");
-        if (*galaxy == hostenv::Lines{""}) {
+        // Read as readtextlines reads, but the lines stay views into the bytes: as Lines,
+        // a galaxy of short lines would take several times its size in memory.
+        if (!fs_.lookup(path, hostenv::Entries::files)) {
+            throw Failure("The galaxy " + path + " has disappeared since it was found.");
+        }
+        std::string bytes;
+        try {
+            bytes = fs_.readfile(path);
+        } catch (const Failure&) {
             throw Failure("The galaxy " + path +
                           " cannot be read; another program may be holding it.");
         }
-        if (galaxy->size() < 2) {
+        galaxy.assign(bytes);
+        if (galaxy.size() < 2) {
             throw Failure("The galaxy " + path +
                           " has no version line: a galaxy has at least two lines ended by CR "
                           "LF.");
         }
-        if (versionofline((*galaxy)[1]) >= newversion) continue;
+        if (versionofline(galaxy[1]) >= newversion) continue;
 
         // The new text is complete in memory before the file is touched.
-        std::string text;
-        text.reserve(galaxysize(*galaxy));
+        text.clear();
+        text.reserve(bytes.size() + bytes.size() / 4);
         try {
-            rewriter.rewritegalaxy(*galaxy, text);
+            rewriter.rewritegalaxy(galaxy, text);
         } catch (const Failure& failure) {
             throw Failure("Cannot rewrite the galaxy " + path + "; it is unchanged.\r\n" +
                           failure.what());

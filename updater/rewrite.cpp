@@ -53,6 +53,24 @@ Rewriter::Rewriter(const hostenv::Lines& oldstruct, const BlockTable& oldblocks,
                    const hostenv::Lines& newstruct, const BlockTable& newblocks)
     : oldstruct_(oldstruct), oldblocks_(oldblocks), newstruct_(newstruct), newblocks_(newblocks) {
     buildindex();
+    // The definitions do not change while the rewriter lives, so each block's counts are
+    // read once here rather than for every block of every galaxy. A table made for other
+    // definitions (which only tests do) gives the blocks it names past their end no count.
+    const auto count = [](const hostenv::Lines& definition, std::size_t head) {
+        return head < definition.size() ? blockcount(definition[head])
+                                        : std::numeric_limits<double>::quiet_NaN();
+    };
+    oldcounts_.push_back(count(oldstruct_, 0));
+    if (oldblocks_) {
+        for (std::size_t q = 1; q < oldblocks_->size(); ++q) {
+            oldcounts_.push_back(count(oldstruct_, static_cast<std::size_t>((*oldblocks_)[q])));
+        }
+    }
+    if (newblocks_) {
+        for (const std::int16_t head : *newblocks_) {
+            newcounts_.push_back(count(newstruct_, static_cast<std::size_t>(head)));
+        }
+    }
 }
 
 // Built from the old lines in sorted order: the lines below one node share its text,
@@ -155,8 +173,8 @@ int Rewriter::blockofline(int r) const {
     return count == 0 ? 0 : static_cast<int>(count - 1);
 }
 
-double Rewriter::writenewblock(int p, std::size_t k, const hostenv::Lines& galaxy,
-                               std::string& out) const {
+template <class Galaxy>
+double Rewriter::writeblock(int p, std::size_t k, const Galaxy& galaxy, std::string& out) const {
     const auto block = static_cast<std::size_t>(p);
     const bool oldblock =
         p == 0 ? !oldstruct_.empty() : p > 0 && oldblocks_ && block < oldblocks_->size();
@@ -164,8 +182,7 @@ double Rewriter::writenewblock(int p, std::size_t k, const hostenv::Lines& galax
         throw hostenv::Failure("The old structure definition \"oldstruct.txt\" has no block " +
                                std::to_string(p) + ".");
     }
-    const std::size_t oldhead = p == 0 ? 0 : static_cast<std::size_t>((*oldblocks_)[block]);
-    const double w = blockcount(oldstruct_[oldhead]);
+    const double w = oldcounts_[block];
 
     // Built only when failing: a block must not cost an allocation.
     const auto opens = [&] {
@@ -179,7 +196,7 @@ double Rewriter::writenewblock(int p, std::size_t k, const hostenv::Lines& galax
                         : ": it has no header line."));
     }
     const std::int16_t s = (*newblocks_)[block];
-    const double n = blockcount(newstruct_[static_cast<std::size_t>(s)]);
+    const double n = newcounts_[block];
     if (n >= 1 && s == lastheaderline) {
         throw hostenv::Failure(
             "Overflow in the new structure definition \"newstruct.txt\": block " +
@@ -225,9 +242,15 @@ double Rewriter::writenewblock(int p, std::size_t k, const hostenv::Lines& galax
     return w;
 }
 
-void Rewriter::rewritegalaxy(const hostenv::Lines& galaxy, std::string& out) const {
+double Rewriter::writenewblock(int p, std::size_t k, const hostenv::Lines& galaxy,
+                               std::string& out) const {
+    return writeblock(p, k, galaxy, out);
+}
+
+template <class Galaxy>
+void Rewriter::rewrite(const Galaxy& galaxy, std::string& out) const {
     std::size_t bytes = out.size();
-    for (const auto& line : galaxy) bytes += line.size() + 2;
+    for (std::size_t i = 0; i < galaxy.size(); ++i) bytes += galaxy[i].size() + 2;
     out.reserve(bytes + bytes / 8);
 
     const std::size_t count = galaxy.size();
@@ -247,9 +270,17 @@ void Rewriter::rewritegalaxy(const hostenv::Lines& galaxy, std::string& out) con
                 " of the old structure definition \"oldstruct.txt\", but that definition has no "
                 "header line, so the galaxy line belongs to no block.");
         }
-        const double w = writenewblock(recognised.block, k, galaxy, out);
+        const double w = writeblock(recognised.block, k, galaxy, out);
         k += std::min(consumedlines(w), count - k);
     }
+}
+
+void Rewriter::rewritegalaxy(const hostenv::Lines& galaxy, std::string& out) const {
+    rewrite(galaxy, out);
+}
+
+void Rewriter::rewritegalaxy(const hostenv::LineIndex& galaxy, std::string& out) const {
+    rewrite(galaxy, out);
 }
 
 std::size_t consumedlines(double w) {

@@ -24,6 +24,9 @@ class Rewriter {
     // saying which block, line and definition, when the definitions cannot rewrite
     // the galaxy; out may then hold part of the text.
     void rewritegalaxy(const hostenv::Lines& galaxy, std::string& out) const;
+    // The same for a galaxy held as its text and an index of its lines, which costs a
+    // large galaxy a fraction of the memory.
+    void rewritegalaxy(const hostenv::LineIndex& galaxy, std::string& out) const;
 
     // The highest index of an old definition line the galaxy line begins with;
     // 0 when none but line 0 does.
@@ -48,6 +51,11 @@ class Rewriter {
         std::uint32_t edgelength = 0;
     };
     void buildindex();
+    // rewritegalaxy and writenewblock for either form of a galaxy's lines.
+    template <class Galaxy>
+    void rewrite(const Galaxy& galaxy, std::string& out) const;
+    template <class Galaxy>
+    double writeblock(int p, std::size_t k, const Galaxy& galaxy, std::string& out) const;
     // The node where the galaxy line's walk down the tree ends.
     const Node& recognise(std::string_view galaxyline) const;
     // Which child's edge begins with c; here.children when none does.
@@ -57,6 +65,8 @@ class Rewriter {
     const BlockTable& oldblocks_;
     const hostenv::Lines& newstruct_;
     const BlockTable& newblocks_;
+    std::vector<double> oldcounts_;  // block q's old count, for every entry of oldblocks_
+    std::vector<double> newcounts_;  // block q's new count, for every entry of newblocks_
     std::vector<Node> nodes_;
     std::vector<char> labels_;  // labels_[i]: the first character of node i's edge
     std::string edges_;

@@ -63,9 +63,14 @@ TEST(Splitlines, CutsAtCrLfAndDropsTrailingLineEnds) {
         {"\r\na", {"", "a"}},
         {"x\r\r\n", {"x\r"}},
     };
+    LineIndex index;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);
         EXPECT_EQ(splitlines(c.bytes), c.lines);
+        index.assign(c.bytes);
+        Lines indexed;
+        for (std::size_t i = 0; i < index.size(); ++i) indexed.emplace_back(index[i]);
+        EXPECT_EQ(indexed, c.lines) << "the index cuts the same lines";
     }
 }
 

@@ -135,6 +135,17 @@ void compare(const Lines& oldstruct, const Lines& newstruct, const Lines& galaxy
     ASSERT_EQ(actual.failed, expected.failed) << actual.failure << expected.failure;
     ASSERT_EQ(actual.failure, expected.failure);
     ASSERT_EQ(actual.out, expected.out) << "the text written before the failure, or all of it";
+
+    // The conversion hands the engine the galaxy's text with an index of its lines.
+    std::string text;
+    for (const auto& line : galaxy) text += line + "\r\n";
+    hostenv::LineIndex index;
+    index.assign(text);
+    const Lines cut = hostenv::splitlines(text);
+    const Outcome fromlines = outcome([&](std::string& out) { engine.rewritegalaxy(cut, out); });
+    const Outcome fromindex = outcome([&](std::string& out) { engine.rewritegalaxy(index, out); });
+    ASSERT_EQ(fromindex.failure, fromlines.failure);
+    ASSERT_EQ(fromindex.out, fromlines.out);
     ++tally.cases;
     if (expected.failed) ++tally.failed;
 }

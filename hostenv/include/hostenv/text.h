@@ -33,6 +33,24 @@ std::string signform(long long number);
 // Cuts bytes into lines at CR LF after dropping every CR LF at the very end.
 Lines splitlines(std::string_view bytes);
 
+// The lines that splitlines cuts, as views into the text: a few bytes a line where Lines
+// costs a string each, which counts for a galaxy of millions of lines. The text must
+// outlive the index.
+class LineIndex {
+  public:
+    // Indexes bytes; the memory of an earlier index is used again.
+    void assign(std::string_view bytes);
+    std::size_t size() const { return starts_.empty() ? 0 : starts_.size() - 1; }
+    std::string_view operator[](std::size_t i) const {
+        return text_.substr(starts_[i], starts_[i + 1] - 2 - starts_[i]);
+    }
+
+  private:
+    std::string_view text_;
+    // Where each line starts, then where a line after the last would start.
+    std::vector<std::size_t> starts_;
+};
+
 // File-name match of the lists: "*" any run, "?" one character, letter case aside.
 bool matchespattern(std::string_view name, std::string_view pattern);
 
