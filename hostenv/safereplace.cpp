@@ -42,8 +42,12 @@ void safereplace(FileSystem& fs, const std::string& path, std::string_view bytes
     publish(fs, path, bytes, [&](const std::string& temporary) { fs.moveover(temporary, path); });
 }
 
-void safecreate(FileSystem& fs, const std::string& path, std::string_view bytes) {
-    publish(fs, path, bytes, [&](const std::string& temporary) { fs.rename(temporary, path); });
+void safecreate(FileSystem& fs, const std::string& path, std::string_view bytes,
+                const std::function<void()>& prepare) {
+    publish(fs, path, bytes, [&](const std::string& temporary) {
+        if (prepare) prepare();
+        fs.rename(temporary, path);
+    });
 }
 
 }  // namespace hostenv

@@ -6,6 +6,7 @@
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "hostenv/safereplace.h"
+#include "hostenv/startup.h"
 #include "hostenv/walker.h"
 #include "rewrite.h"
 #include "structure.h"
@@ -17,11 +18,7 @@ namespace {
 using hostenv::Failure;
 
 const hostenv::ControlLayout& design(std::string_view name) {
-    const auto& controls = galmendlayout().controls;
-    const auto found = std::find_if(controls.begin(), controls.end(),
-                                    [&](const auto& c) { return c.name == name; });
-    if (found == controls.end()) throw std::logic_error("no control " + std::string(name));
-    return *found;
+    return hostenv::design(galmendlayout(), name);
 }
 
 hostenv::Button button(std::string_view name) { return hostenv::Button(design(name).caption); }
@@ -44,18 +41,6 @@ void refuseunreadable(const hostenv::Lines& lines, const std::string& file,
     if (lines == hostenv::Lines{""}) {
         throw Failure("The " + role + " \"" + file +
                       "\" cannot be read; another program may be holding it.");
-    }
-}
-
-hostenv::Lines splitatblanks(const std::string& text) {
-    hostenv::Lines pieces;
-    if (text.empty()) return pieces;
-    std::size_t start = 0;
-    for (;;) {
-        const auto blank = text.find(' ', start);
-        pieces.push_back(text.substr(start, blank - start));
-        if (blank == std::string::npos) return pieces;
-        start = blank + 1;
     }
 }
 
@@ -123,17 +108,6 @@ void Galmend::load() {
     hostenv::guarded(ui_, [this] { Form_Load(); });
 }
 
-class Galmend::Busy {
-public:
-    explicit Busy(Galmend& form) : form_(form) { form_.busy_ = true; }
-    ~Busy() { form_.busy_ = false; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    Galmend& form_;
-};
-
 void Galmend::clicked(std::string_view button) {
     // "exit" still ends the program in the middle of a walk.
     if (busy_ && button != "Command3") return;
@@ -185,10 +159,7 @@ void Galmend::Form_Load() {
     localappfolder = hostenv::localappdata(platform_, ui_);
     File1.setpattern("*.galaxy");
 
-    const std::string key = hostenv::is64bitwindows(platform_, fs_, windirdrive)
-                                ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mervane\\Kestrix\\zarn\\Path"
-                                : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path";
-    gamefolder = hostenv::registryop(platform_, "read", key, "Path", "string") + "\\";
+    gamefolder = hostenv::readgamefolder(platform_, fs_, windirdrive);
 
     galaxyfolders[0] = gamefolder;
     galaxyfolders[1] = localappfolder + "\\Corvatek\\Halcyrion\\";
@@ -200,23 +171,12 @@ void Galmend::Form_Load() {
     loadoriginalmaps();
 
     gameversion = hostenv::getfileversion(platform_, gamefolder + "Halcyrion.exe");
-    const auto target = hostenv::readtextlines(fs_, "targetzarnver.txt");
-    if (!target) throw Failure(missingfile("targetzarnver.txt", "game version file"));
-    if (target->empty()) {
-        throw Failure(
-            "The game version file \"targetzarnver.txt\" is empty: its first line must name "
-            "the game version this program is made for.");
-    }
-    targetversion = target->front();
-
-    if (gameversion != targetversion) {
-        ui_.messagebox("found zarn version :" + gameversion + ":" + crlf +
-                       " need zarn version :" + targetversion + ":" + crlf +
-                       "in the default location of" + crlf + gamefolder + crlf +
-                       "local apps is" + crlf + localappfolder + ":" + crlf +
-                       "and the zarn user directory is" + crlf + galaxyfolders[1]);
-        ui_.endprogram(hostenv::exitversiongate);
-    }
+    targetversion = hostenv::readtargetversion(fs_);
+    hostenv::versiongate(ui_, gameversion, targetversion,
+                         {"found zarn version :" + gameversion + ":",
+                          " need zarn version :" + targetversion + ":", "in the default location of",
+                          gamefolder, "local apps is", localappfolder + ":",
+                          "and the zarn user directory is", galaxyfolders[1]});
 
     readcommandline();
 
@@ -229,23 +189,18 @@ void Galmend::Form_Load() {
 }
 
 void Galmend::readcommandline() {
-    for (const auto& piece : splitatblanks(platform_.commandargs())) {
-        const std::string lowered = hostenv::lower(piece);
-        if (lowered != "-s" && lowered != "/s" && lowered != "/silent" && lowered != "-silent") {
-            ui_.messagebox("Invalid argument: " + piece);
-            ui_.endprogram(hostenv::exitinvalidargument);
-        }
+    hostenv::readswitches(platform_.commandargs(), ui_, [this] {
         for (auto* command : {&Command1, &Command2, &Command3, &Command4, &Command5}) {
             command->setenabled(false);
         }
         Label19.setvisible(true);
         silentmode = true;
-    }
+    });
 }
 
 void Galmend::Command1_Click() {
     {
-        const Busy busy(*this);
+        const hostenv::Busy busy(busy_);
         findgalaxies();
     }
     Command1.setenabled(false);
@@ -254,7 +209,7 @@ void Galmend::Command1_Click() {
 
 void Galmend::Command2_Click() {
     {
-        const Busy busy(*this);
+        const hostenv::Busy busy(busy_);
         fixgalaxies();
     }
     Command1.setenabled(true);

@@ -82,7 +82,6 @@ public:
 
 private:
     // While a walk lets window events through, the other commands are ignored.
-    class Busy;
     bool busy_ = false;
 
     std::string environment(const std::string& name);

@@ -1,0 +1,56 @@
+// What both programs' start-up and window do alike: the game's install folder, the
+// version gate, the command line, and the guard that keeps a walk undisturbed.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "hostenv/filesystem.h"
+#include "hostenv/form.h"
+#include "hostenv/platform.h"
+#include "hostenv/text.h"
+#include "hostenv/ui.h"
+
+namespace hostenv {
+
+// The game's install folder as the registry key of this Windows names it, followed by
+// "\"; "\" alone when nothing is stored. Only one key is read, never the other as well.
+std::string readgamefolder(Platform& platform, FileSystem& fs, const std::string& windirdrive);
+
+// The first line of "targetzarnver.txt" in the working folder. A missing or empty file
+// throws Failure naming it.
+std::string readtargetversion(FileSystem& fs);
+
+// When the two versions differ (exactly, letter case and blanks included), shows the
+// message lines joined by CR LF and ends the program.
+void versiongate(UserInterface& ui, const std::string& gameversion,
+                 const std::string& targetversion, const Lines& message);
+
+// The argument text cut at every single blank, with no quoting rules: two blanks give an
+// empty piece, empty text gives none.
+Lines splitatblanks(const std::string& text);
+
+// Calls silent for every silent switch of the argument text ("-s", "/s", "/silent",
+// "-silent", letter case aside). The first other piece is refused with a message that
+// ends the program.
+void readswitches(const std::string& args, UserInterface& ui, const std::function<void()>& silent);
+
+// The layout line of the named control; a name the table lacks is a programming error.
+const ControlLayout& design(const FormLayout& layout, std::string_view name);
+
+// Marks an operation that lets window events through: while the flag is set, the window
+// ignores the other commands and the user's list changes.
+class Busy {
+public:
+    explicit Busy(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+    ~Busy() { flag_ = previous_; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    bool& flag_;
+    bool previous_;
+};
+
+}  // namespace hostenv

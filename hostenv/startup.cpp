@@ -1,0 +1,76 @@
+#include "hostenv/startup.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "hostenv/failure.h"
+#include "hostenv/hostqueries.h"
+
+namespace hostenv {
+
+std::string readgamefolder(Platform& platform, FileSystem& fs, const std::string& windirdrive) {
+    const std::string key =
+        is64bitwindows(platform, fs, windirdrive)
+            ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mervane\\Kestrix\\zarn\\Path"
+            : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path";
+    return registryop(platform, "read", key, "Path", "string") + "\\";
+}
+
+std::string readtargetversion(FileSystem& fs) {
+    const auto target = readtextlines(fs, "targetzarnver.txt");
+    if (!target) {
+        throw Failure(
+            "The game version file \"targetzarnver.txt\" was not found in the folder the "
+            "program was started from.");
+    }
+    if (target->empty()) {
+        throw Failure(
+            "The game version file \"targetzarnver.txt\" is empty: its first line must name "
+            "the game version this program is made for.");
+    }
+    return target->front();
+}
+
+void versiongate(UserInterface& ui, const std::string& gameversion,
+                 const std::string& targetversion, const Lines& message) {
+    if (gameversion == targetversion) return;
+    std::string text;
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        if (i > 0) text += "\r\n";
+        text += message[i];
+    }
+    ui.messagebox(text);
+    ui.endprogram(exitversiongate);
+}
+
+Lines splitatblanks(const std::string& text) {
+    Lines pieces;
+    if (text.empty()) return pieces;
+    std::size_t start = 0;
+    for (;;) {
+        const auto blank = text.find(' ', start);
+        pieces.push_back(text.substr(start, blank - start));
+        if (blank == std::string::npos) return pieces;
+        start = blank + 1;
+    }
+}
+
+void readswitches(const std::string& args, UserInterface& ui, const std::function<void()>& silent) {
+    for (const auto& piece : splitatblanks(args)) {
+        const std::string lowered = lower(piece);
+        if (lowered != "-s" && lowered != "/s" && lowered != "/silent" && lowered != "-silent") {
+            ui.messagebox("Invalid argument: " + piece);
+            ui.endprogram(exitinvalidargument);
+        }
+        silent();
+    }
+}
+
+const ControlLayout& design(const FormLayout& layout, std::string_view name) {
+    const auto found = std::find_if(layout.controls.begin(), layout.controls.end(),
+                                    [&](const auto& c) { return c.name == name; });
+    if (found == layout.controls.end()) throw std::logic_error("no control " + std::string(name));
+    return *found;
+}
+
+}  // namespace hostenv

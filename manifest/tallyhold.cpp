@@ -1,0 +1,222 @@
+#include "tallyhold.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "hostenv/failure.h"
+#include "hostenv/hostqueries.h"
+#include "hostenv/safereplace.h"
+#include "hostenv/startup.h"
+#include "hostenv/walker.h"
+
+namespace manifest {
+
+namespace {
+
+using hostenv::Failure;
+
+constexpr const char* crlf = "\r\n";
+
+hostenv::Button button(std::string_view name) {
+    return hostenv::Button(hostenv::design(tallyholdlayout(), name).caption);
+}
+
+std::string filename(const std::string& path) {
+    return path.substr(static_cast<std::size_t>(hostenv::lastinstr(path, "\\") - 1));
+}
+
+}  // namespace
+
+std::string manifesttext(const hostenv::Lines& galaxynames) {
+    std::string text = std::string("TXT") + crlf;
+    text += "fileCount " + hostenv::signform(static_cast<long long>(galaxynames.size())) + " " +
+            crlf;
+    for (const auto& name : galaxynames) text += "fileName \"" + name + "\"" + crlf;
+    return text + crlf;
+}
+
+Tallyhold::Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform,
+                     hostenv::UserInterface& ui)
+    : Command1(button("Command1")),
+      Command2(button("Command2")),
+      Command3(button("Command3")),
+      Command4(button("Command4")),
+      Command5(button("Command5")),
+      Label1(hostenv::design(tallyholdlayout(), "Label1").caption, true),
+      Drive1(fs),
+      Dir1(fs),
+      File1(fs),
+      fs_(fs),
+      platform_(platform),
+      ui_(ui) {
+    Dir1.change = [this] { hostenv::Dir1_Change(Dir1, File1); };
+}
+
+hostenv::Control& Tallyhold::control(std::string_view name) {
+    const std::pair<std::string_view, hostenv::Control*> controls[] = {
+        {"Command1", &Command1}, {"Command2", &Command2}, {"Command3", &Command3},
+        {"Command4", &Command4}, {"Command5", &Command5}, {"Label1", &Label1},
+        {"Text1", &Text1},       {"Text2", &Text2},       {"Drive1", &Drive1},
+        {"Dir1", &Dir1},         {"File1", &File1}};
+    for (const auto& [controlname, control] : controls) {
+        if (controlname == name) return *control;
+    }
+    throw std::logic_error("no control " + std::string(name));
+}
+
+void Tallyhold::load() {
+    hostenv::guarded(ui_, [this] { Form_Load(); });
+}
+
+void Tallyhold::clicked(std::string_view button) {
+    // "exit" still ends the program in the middle of a walk.
+    if (busy_ && button != "Command3") return;
+    hostenv::guarded(ui_, [&] {
+        if (button == "Command1") Command1_Click();
+        if (button == "Command2") Command2_Click();
+        if (button == "Command3") Command3_Click();
+        if (button == "Command4") Command4_Click();
+        if (button == "Command5") Command5_Click();
+    });
+}
+
+void Tallyhold::drivepicked(std::string_view drivetext) {
+    if (busy_) return;
+    hostenv::guarded(ui_, [&] {
+        Drive1.setdrive(std::string(drivetext));
+        hostenv::Drive1_Change(Drive1, Dir1, File1);
+    });
+}
+
+void Tallyhold::folderpicked(std::string_view path) {
+    if (busy_) return;
+    hostenv::guarded(ui_, [&] { Dir1.setpath(std::string(path)); });
+}
+
+void Tallyhold::closed() { ui_.endprogram(hostenv::exitnormal); }
+
+void Tallyhold::Form_Load() {
+    windirdrive = platform_.environment("windir").value_or("").substr(0, 2);
+    localappfolder = hostenv::localappdata(platform_, ui_);
+    File1.setpattern("*.galaxy");
+    gamefolder = hostenv::readgamefolder(platform_, fs_, windirdrive);
+
+    galaxyfolders[0] = gamefolder;
+    galaxyfolders[1] = localappfolder + "\\Corvatek\\Halcyrion";
+    Command4.settooltip(galaxyfolders[0]);
+    expansionfolder = gamefolder.substr(0, gamefolder.size() - 1) + "\\Fortrel\\";
+
+    gameversion = hostenv::getfileversion(platform_, gamefolder + "Halcyrion.exe");
+    targetversion = hostenv::readtargetversion(fs_);
+    hostenv::versiongate(ui_, gameversion, targetversion,
+                         {"found zarn version :" + gameversion + ":",
+                          " need zarn version :" + targetversion + ":",
+                          "in the default location of", gamefolder});
+
+    hostenv::readswitches(platform_.commandargs(), ui_, [this] {
+        for (auto* command : {&Command1, &Command2, &Command3, &Command4}) {
+            command->setenabled(false);
+        }
+        silentmode = true;
+    });
+
+    if (silentmode) {
+        // "find and remove all galaxy.manifests" stays enabled: a click on it while a walk
+        // lets events through must not start a removal in the middle of the run.
+        const hostenv::Busy busy(busy_);
+        removemanifests();
+        searchgalaxies();
+        updategalaxy(gamefolder);
+        ui_.endprogram(hostenv::exitnormal);
+    }
+    Command2.setenabled(false);
+}
+
+void Tallyhold::Command1_Click() {
+    {
+        const hostenv::Busy busy(busy_);
+        searchgalaxies();
+    }
+    Command1.setenabled(false);
+    Command2.setenabled(true);
+}
+
+void Tallyhold::Command2_Click() {
+    updategalaxy(expansionfolder);
+    Command1.setenabled(true);
+    Command2.setenabled(false);
+}
+
+void Tallyhold::Command3_Click() { ui_.endprogram(hostenv::exitnormal); }
+
+void Tallyhold::Command4_Click() { Dir1.setpath(galaxyfolders[0]); }
+
+void Tallyhold::Command5_Click() {
+    const hostenv::Busy busy(busy_);
+    removemanifests();
+}
+
+void Tallyhold::walk(const std::string& pattern, hostenv::Lines& list) {
+    list.clear();
+    for (const auto& folder : galaxyfolders) {
+        hostenv::walkfolders(pattern, folder, list, {fs_, Dir1, File1, ui_});
+    }
+}
+
+void Tallyhold::searchgalaxies() {
+    walk("*.galaxy", foundgalaxies);
+    galaxynames.assign(foundgalaxies.size(), "");
+    std::string found = Text1.text();
+    for (std::size_t i = 0; i < foundgalaxies.size(); ++i) {
+        const std::string name = filename(foundgalaxies[i]);
+        found += name + crlf;
+        // The walk's pattern guarantees the ".galaxy" ending.
+        galaxynames[i] = name.substr(0, name.size() - 7);
+    }
+    Text1.settext(std::move(found));
+    Label1.setcaption(hostenv::signform(static_cast<long long>(foundgalaxies.size())) +
+                      " galaxies found");
+}
+
+void Tallyhold::updategalaxy(const std::string& locate) {
+    const std::string text = manifesttext(galaxynames);
+    const std::string manifest = locate + "galaxy.manifest";
+    const std::string old = manifest + ".old";
+    const auto found = fs_.lookup(manifest, hostenv::Entries::files);
+    const bool present = found && found->size() > 3;
+
+    // The new manifest is complete in a temporary file before the old one is moved aside,
+    // so a failure up to the last step leaves the folder as it was.
+    bool movedaside = false;
+    try {
+        hostenv::safecreate(fs_, manifest, text, [&] {
+            if (present) {
+                fs_.rename(manifest, old);
+                movedaside = true;
+            }
+        });
+    } catch (const Failure& failure) {
+        if (!movedaside) {
+            throw Failure("Cannot write " + manifest + "; nothing was changed.\r\n" +
+                          failure.what());
+        }
+        try {
+            fs_.rename(old, manifest);
+        } catch (const Failure&) {
+            throw Failure("Cannot write " + manifest + "; the previous manifest is kept as " +
+                          old + ".\r\n" + failure.what());
+        }
+        throw Failure("Cannot write " + manifest + "; the previous manifest is unchanged.\r\n" +
+                      failure.what());
+    }
+}
+
+void Tallyhold::removemanifests() {
+    walk("galaxy.manifest", manifestpaths);
+    for (const auto& path : manifestpaths) {
+        Text2.settext("killing " + path);
+        fs_.remove(path);
+    }
+}
+
+}  // namespace manifest

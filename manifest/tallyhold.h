@@ -1,0 +1,83 @@
+// tallyhold, the galaxy manifest manager: its window object, run state and procedures.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "hostenv/controls.h"
+#include "hostenv/filesystem.h"
+#include "hostenv/form.h"
+#include "hostenv/platform.h"
+#include "hostenv/text.h"
+#include "hostenv/ui.h"
+
+namespace manifest {
+
+inline constexpr const char* programname = "tallyhold";
+
+const hostenv::FormLayout& tallyholdlayout();
+
+// The whole text of "galaxy.manifest" for these galaxy names, every line ended by CR LF.
+std::string manifesttext(const hostenv::Lines& galaxynames);
+
+class Tallyhold : public hostenv::Form {
+public:
+    Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);
+
+    // hostenv::Form
+    const hostenv::FormLayout& layout() const override { return tallyholdlayout(); }
+    hostenv::Control& control(std::string_view name) override;
+    void load() override;
+    void clicked(std::string_view button) override;
+    void drivepicked(std::string_view drivetext) override;
+    void folderpicked(std::string_view path) override;
+    void closed() override;
+
+    // Start-up and the buttons.
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+
+    // Search, manifest writer and removal.
+    void searchgalaxies();
+    void updategalaxy(const std::string& locate);
+    void removemanifests();
+
+    // Controls, named as the window names them.
+    hostenv::Button Command1, Command2, Command3, Command4, Command5;
+    hostenv::Label Label1;
+    hostenv::TextBox Text1, Text2;
+    hostenv::DriveList Drive1;
+    hostenv::FolderList Dir1;
+    hostenv::FileList File1;
+
+    // Run state.
+    std::string windirdrive;
+    std::string localappfolder;
+    std::string gamefolder;
+    std::array<std::string, 2> galaxyfolders;
+    std::string expansionfolder;
+    std::string gameversion;
+    std::string targetversion;
+    bool silentmode = false;
+
+    hostenv::Lines foundgalaxies;
+    hostenv::Lines galaxynames;
+    hostenv::Lines manifestpaths;
+
+private:
+    void walk(const std::string& pattern, hostenv::Lines& list);
+
+    // While a walk lets window events through, the other commands are ignored.
+    bool busy_ = false;
+
+    hostenv::FileSystem& fs_;
+    hostenv::Platform& platform_;
+    hostenv::UserInterface& ui_;
+};
+
+}  // namespace manifest

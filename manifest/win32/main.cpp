@@ -1,0 +1,15 @@
+// tallyhold's entry point: the Windows hosts behind the program's window.
+#include <windows.h>
+
+#include "hostenv/win32/win32filesystem.h"
+#include "hostenv/win32/win32platform.h"
+#include "hostenv/win32/win32ui.h"
+#include "tallyhold.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    hostenv::win32::Win32Platform platform;
+    hostenv::win32::Win32FileSystem fs;
+    hostenv::win32::Win32Ui ui(manifest::programname);
+    manifest::Tallyhold form(fs, platform, ui);
+    return hostenv::win32::run(form, ui, instance);
+}
