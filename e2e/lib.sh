@@ -197,6 +197,7 @@ begin() {
     CASES_DIR=$E2E_WORK/cases/$PROG_NAME-$SCENARIO-exe$EXE_BITS-prefix$PREFIX_BITS
     rm -rf "$CASES_DIR"
     mkdir -p "$CASES_DIR"
+    take_program_copy
     trap cleanup EXIT
     start_xvfb
     say "scenario $PROG_NAME $SCENARIO: $EXE_BITS-bit executable, $PREFIX_BITS-bit prefix," \
@@ -261,15 +262,34 @@ set_dpi() {
     fi
 }
 
-# The stand-in game in the game folder, empty per-user folders, the install path written,
+# One copy of the program for all cases of the scenario: the build folders are shared, and a
+# copy taken while the linker writes the file would not start.
+take_program_copy() {
+    PROG_COPY=$CASES_DIR/$(basename "$PROG_EXE")
+    local _
+    for _ in $(seq 10); do
+        # Untouched for two seconds: the linker is done with it.
+        if (($(date +%s) - $(stat -c %Y "$PROG_EXE") >= 2)); then
+            cp "$PROG_EXE" "$PROG_COPY" && cmp -s "$PROG_EXE" "$PROG_COPY" && return 0
+        fi
+        sleep 2
+    done
+    fail "could not take a stable copy of $PROG_EXE"
+    exit 1
+}
+
+# Wine names the profile folder after the Unix user.
+USER_APPS="C:\\users\\$(id -un)\\AppData\\Local"
+USER_GAME_FOLDER="$USER_APPS\\Corvatek\\Halcyrion"
+
+# The stand-in game in the game folder, an empty per-user game folder, the install path written,
 # the Windows version and the DPI at Wine's default.
 reset_game() {
     rm -rf "$WINEPREFIX/drive_c/Games"
     mkdir -p "$(unixpath "$GAME_FOLDER")"
     cp "$HALCYRION" "$(unixpath "$GAME_FOLDER")/Halcyrion.exe"
-    local users=$WINEPREFIX/drive_c/users
-    local user
-    for user in "$users"/*; do rm -rf "$user/AppData/Local/Corvatek"; done
+    rm -rf "$(unixpath "$USER_APPS")/Corvatek"
+    mkdir -p "$(unixpath "$USER_GAME_FOLDER")"
     set_install_path
     set_winver ""
     set_dpi ""
@@ -281,7 +301,7 @@ new_case() {
     CASE=$1
     CASE_DIR=$CASES_DIR/$CASE
     mkdir -p "$CASE_DIR"
-    cp "$PROG_EXE" "$CASE_DIR/"
+    cp "$PROG_COPY" "$CASE_DIR/"
     say ""
     say "== $CASE"
 }
@@ -332,9 +352,9 @@ wait_program() {
         say "$PROG_NAME still runs after $seconds s; what it shows:"
         wintest msgbox "$PROG_NAME" 500
         wintest controls "$PROG_CAPTION" 500
-        kill "$PROG_PID"
-        wait "$PROG_PID" 2>/dev/null
-        PROG_RC=running
+        kill "$PROG_PID" 2>/dev/null
+        wait "$PROG_PID"
+        PROG_RC="still running after $seconds s (then $?)"
     else
         wait "$PROG_PID"
         PROG_RC=$?
@@ -372,6 +392,19 @@ control_field() {
     else
         printf '%s' "$line" | sed -n "s/.* $2=\([^ ]*\).*/\1/p"
     fi
+}
+
+# Reads the window until a control's field has the value: wait_control <name> <field>
+# <value> <seconds>. WINDOW_OUT then holds the last reading.
+wait_control() {
+    local name=$1 field=$2 value=$3 seconds=$4 _
+    for _ in $(seq $((seconds * 5))); do
+        read_window || return 1
+        [[ "$(control_field "$name" "$field")" == "$value" ]] && return 0
+        sleep 0.2
+    done
+    fail "$name $field did not become [$value] within $seconds s"
+    return 1
 }
 
 # Answers the program's message box, keeping its text (escaped) in MSGBOX_TEXT.

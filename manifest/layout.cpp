@@ -30,15 +30,17 @@ constexpr std::array controls{
     ControlLayout{"File1", Kind::filelist, "", 240, 3600, 2775, 3015},
 };
 
-constexpr std::array<const char*, 10> focusorder{
-    "Drive1", "Dir1", "File1", "Text1", "Command1", "Command2", "Command3", "Command4", "Text2",
-    "Command5"};
+constexpr std::array<const char*, 10> focusorder{"Drive1",   "Dir1",     "File1",    "Text1",
+                                                 "Command1", "Command2", "Command3", "Command4",
+                                                 "Text2",    "Command5"};
 
 constexpr hostenv::FormLayout form{"orvel's Zarn fortrel Galaxy manifest manager", 9105, 6825,
                                    controls, focusorder};
 
 }  // namespace
 
-const hostenv::FormLayout& tallyholdlayout() { return form; }
+const hostenv::FormLayout& tallyholdlayout() {
+    return form;
+}
 
 }  // namespace manifest

@@ -29,8 +29,8 @@ std::string filename(const std::string& path) {
 
 std::string manifesttext(const hostenv::Lines& galaxynames) {
     std::string text = std::string("TXT") + crlf;
-    text += "fileCount " + hostenv::signform(static_cast<long long>(galaxynames.size())) + " " +
-            crlf;
+    text +=
+        "fileCount " + hostenv::signform(static_cast<long long>(galaxynames.size())) + " " + crlf;
     for (const auto& name : galaxynames) text += "fileName \"" + name + "\"" + crlf;
     return text + crlf;
 }
@@ -93,7 +93,9 @@ void Tallyhold::folderpicked(std::string_view path) {
     hostenv::guarded(ui_, [&] { Dir1.setpath(std::string(path)); });
 }
 
-void Tallyhold::closed() { ui_.endprogram(hostenv::exitnormal); }
+void Tallyhold::closed() {
+    ui_.endprogram(hostenv::exitnormal);
+}
 
 void Tallyhold::Form_Load() {
     windirdrive = platform_.environment("windir").value_or("").substr(0, 2);
@@ -108,10 +110,10 @@ void Tallyhold::Form_Load() {
 
     gameversion = hostenv::getfileversion(platform_, gamefolder + "Halcyrion.exe");
     targetversion = hostenv::readtargetversion(fs_);
-    hostenv::versiongate(ui_, gameversion, targetversion,
-                         {"found zarn version :" + gameversion + ":",
-                          " need zarn version :" + targetversion + ":",
-                          "in the default location of", gamefolder});
+    hostenv::versiongate(
+        ui_, gameversion, targetversion,
+        {"found zarn version :" + gameversion + ":", " need zarn version :" + targetversion + ":",
+         "in the default location of", gamefolder});
 
     hostenv::readswitches(platform_.commandargs(), ui_, [this] {
         for (auto* command : {&Command1, &Command2, &Command3, &Command4}) {
@@ -147,9 +149,13 @@ void Tallyhold::Command2_Click() {
     Command2.setenabled(false);
 }
 
-void Tallyhold::Command3_Click() { ui_.endprogram(hostenv::exitnormal); }
+void Tallyhold::Command3_Click() {
+    ui_.endprogram(hostenv::exitnormal);
+}
 
-void Tallyhold::Command4_Click() { Dir1.setpath(galaxyfolders[0]); }
+void Tallyhold::Command4_Click() {
+    Dir1.setpath(galaxyfolders[0]);
+}
 
 void Tallyhold::Command5_Click() {
     const hostenv::Busy busy(busy_);
@@ -203,8 +209,8 @@ void Tallyhold::updategalaxy(const std::string& locate) {
         try {
             fs_.rename(old, manifest);
         } catch (const Failure&) {
-            throw Failure("Cannot write " + manifest + "; the previous manifest is kept as " +
-                          old + ".\r\n" + failure.what());
+            throw Failure("Cannot write " + manifest + "; the previous manifest is kept as " + old +
+                          ".\r\n" + failure.what());
         }
         throw Failure("Cannot write " + manifest + "; the previous manifest is unchanged.\r\n" +
                       failure.what());

@@ -22,7 +22,7 @@ const hostenv::FormLayout& tallyholdlayout();
 std::string manifesttext(const hostenv::Lines& galaxynames);
 
 class Tallyhold : public hostenv::Form {
-public:
+  public:
     Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);
 
     // hostenv::Form
@@ -69,7 +69,7 @@ public:
     hostenv::Lines galaxynames;
     hostenv::Lines manifestpaths;
 
-private:
+  private:
     void walk(const std::string& pattern, hostenv::Lines& list);
 
     // While a walk lets window events through, the other commands are ignored.

@@ -174,9 +174,10 @@ void Galmend::Form_Load() {
     targetversion = hostenv::readtargetversion(fs_);
     hostenv::versiongate(ui_, gameversion, targetversion,
                          {"found zarn version :" + gameversion + ":",
-                          " need zarn version :" + targetversion + ":", "in the default location of",
-                          gamefolder, "local apps is", localappfolder + ":",
-                          "and the zarn user directory is", galaxyfolders[1]});
+                          " need zarn version :" + targetversion + ":",
+                          "in the default location of", gamefolder, "local apps is",
+                          localappfolder + ":", "and the zarn user directory is",
+                          galaxyfolders[1]});
 
     readcommandline();
 

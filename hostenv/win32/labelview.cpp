@@ -23,7 +23,9 @@ class LabelView : public ControlView {
                       model),
           model_(model),
           font_(args.font),
-          autosize_(args.layout.autosize) {
+          autosize_(args.layout.autosize),
+          rightanchored_(args.layout.align == Align::right),
+          right_(args.place.right) {
         bind();
         if (autosize_) fittext();
     }
@@ -36,7 +38,8 @@ class LabelView : public ControlView {
         ShowWindow(handle(), model_.visible() ? SW_SHOWNA : SW_HIDE);
     }
 
-    // Grows or shrinks the label to its caption; its left and top stay.
+    // Grows or shrinks the label to its caption; its top stays, and its left edge, or for
+    // a right-aligned label its right edge, so that the text stays where it is aligned.
     void fittext() {
         const HDC dc = GetDC(handle());
         const HGDIOBJ previous = SelectObject(dc, font_);
@@ -45,13 +48,27 @@ class LabelView : public ControlView {
                   DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
         SelectObject(dc, previous);
         ReleaseDC(handle(), dc);
-        SetWindowPos(handle(), nullptr, 0, 0, extent.right - extent.left,
-                     extent.bottom - extent.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const int width = extent.right - extent.left;
+        const int height = extent.bottom - extent.top;
+        if (!rightanchored_) {
+            SetWindowPos(handle(), nullptr, 0, 0, width, height,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            return;
+        }
+        RECT place{};
+        GetWindowRect(handle(), &place);
+        MapWindowPoints(nullptr, GetParent(handle()), reinterpret_cast<POINT*>(&place), 2);
+        // The old pixels sit at the old left edge: paint the moved label afresh.
+        SetWindowPos(handle(), nullptr, right_ - width, place.top, width, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+        InvalidateRect(handle(), nullptr, TRUE);
     }
 
     Label& model_;
     HFONT font_;
     bool autosize_;
+    bool rightanchored_;
+    int right_;  // the layout's right edge, in the parent's pixels
     std::string shown_;
 };
 

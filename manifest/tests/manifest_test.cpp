@@ -1,0 +1,366 @@
+#include <gtest/gtest.h>
+
+#include "faultyfilesystem.h"
+#include "hostenv/failure.h"
+#include "tallyholdhost.h"
+
+namespace manifest {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Manager : public TallyholdHost {
+  protected:
+    void interactive() { ASSERT_EQ(load(), std::nullopt); }
+};
+
+TEST(ManifestText, CountsAndQuotesEveryNameAndEndsWithAnEmptyLine) {
+    EXPECT_EQ(manifesttext({}), "TXT\r\nfileCount  0 \r\n\r\n");
+    EXPECT_EQ(manifesttext({"My Map", "", "a.b \"c\""}),
+              "TXT\r\nfileCount  3 \r\nfileName \"My Map\"\r\nfileName \"\"\r\n"
+              "fileName \"a.b \"c\"\"\r\n\r\n");
+
+    const std::string twelve = manifesttext(Lines(12, "Alpha"));
+    EXPECT_EQ(twelve.substr(0, twelve.find("\r\n", 5) + 2), "TXT\r\nfileCount  12 \r\n");
+    std::size_t lines = 0;
+    for (std::size_t at = twelve.find("\r\n"); at != std::string::npos;
+         at = twelve.find("\r\n", at + 2)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 15u) << "N + 3 lines, each ended by CR LF";
+}
+
+TEST_F(Manager, ASearchWithNothingFoundCountsZero) {
+    interactive();
+    EXPECT_EQ(click("Command1"), std::nullopt);
+    EXPECT_TRUE(form.foundgalaxies.empty());
+    EXPECT_TRUE(form.galaxynames.empty());
+    EXPECT_EQ(form.Text1.text(), "");
+    EXPECT_EQ(form.Label1.caption(), " 0 galaxies found");
+}
+
+TEST_F(Manager, SearchListsBothRootsInWalkOrderWithNamesAsFound) {
+    for (const char* name :
+         {"z.galaxy", "Fortrel\\Spaced Out.galaxy", "a.b.c.galaxy", "O'Brien's (best).galaxy",
+          "Alpha.galaxy", "notes.txt", "galaxy.manifest"}) {
+        drive.write(game(name), "");
+    }
+    for (const char* name : {"Alpha.galaxy", "deep\\er\\UPPER.GALAXY"}) drive.write(user(name), "");
+    interactive();
+    form.searchgalaxies();
+    EXPECT_EQ(form.foundgalaxies,
+              (Lines{game("Fortrel\\Spaced Out.galaxy"), game("a.b.c.galaxy"), game("Alpha.galaxy"),
+                     game("O'Brien's (best).galaxy"), game("z.galaxy"),
+                     user("deep\\er\\UPPER.GALAXY"), user("Alpha.galaxy")}));
+    EXPECT_EQ(form.galaxynames,
+              (Lines{"Spaced Out", "a.b.c", "Alpha", "O'Brien's (best)", "z", "UPPER", "Alpha"}));
+    EXPECT_EQ(form.Text1.text(),
+              "Spaced Out.galaxy\r\na.b.c.galaxy\r\nAlpha.galaxy\r\n"
+              "O'Brien's (best).galaxy\r\nz.galaxy\r\nUPPER.GALAXY\r\nAlpha.galaxy\r\n");
+    EXPECT_EQ(form.Label1.caption(), " 7 galaxies found");
+    EXPECT_EQ(form.File1.pattern(), "*.galaxy");
+
+    fs::remove(drive.host(game("z.galaxy")));
+    form.searchgalaxies();
+    EXPECT_EQ(form.galaxynames.size(), 6u) << "the lists describe the latest search only";
+    EXPECT_EQ(form.Label1.caption(), " 6 galaxies found");
+    EXPECT_EQ(form.Text1.text().substr(0, 19), "Spaced Out.galaxy\r\n");
+    EXPECT_EQ(std::count(form.Text1.text().begin(), form.Text1.text().end(), '\n'), 13)
+        << "the box keeps the first search's names above the second's";
+}
+
+TEST_F(Manager, AFileNamedOnlyDotGalaxyGivesAnEmptyName) {
+    // The POSIX side hides dot files, as Windows hides files with the hidden flag; on
+    // Windows ".galaxy" is an ordinary file, so it is listed here as it would be there.
+    class DotGalaxy : public hostenv::posix::PosixFileSystem {
+      public:
+        using PosixFileSystem::PosixFileSystem;
+        std::vector<std::string> files(const std::string& folder,
+                                       const std::string& pattern) override {
+            auto names = PosixFileSystem::files(folder, pattern);
+            if (folder == "C:\\Games\\Zarn" && hostenv::matchespattern(".galaxy", pattern)) {
+                names.insert(names.begin(), ".galaxy");
+            }
+            return names;
+        }
+    } windowslike({{'C', drive.root()}}, TempDrive::cwd);
+    drive.write(game("b.galaxy"), "");
+    Tallyhold tallyhold{windowslike, platform, ui};
+    ASSERT_EQ(ending([&] { tallyhold.load(); }), std::nullopt);
+    tallyhold.searchgalaxies();
+    EXPECT_EQ(tallyhold.foundgalaxies, (Lines{game(".galaxy"), game("b.galaxy")}));
+    EXPECT_EQ(tallyhold.galaxynames, (Lines{"", "b"}));
+    EXPECT_EQ(tallyhold.Text1.text(), ".galaxy\r\nb.galaxy\r\n");
+}
+
+TEST_F(Manager, AMissingRootFailsTheSearch) {
+    fs::remove_all(drive.host(userfolder));
+    drive.write(game("a.galaxy"), "");
+    interactive();
+    EXPECT_EQ(click("Command1"), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find(userfolder), std::string::npos) << ui.messages[0];
+}
+
+TEST_F(Manager, TheWriterKeepsThePreviousManifestOnce) {
+    interactive();
+    form.galaxynames = {"Alpha", "Beta"};
+    const std::string first = manifesttext(form.galaxynames);
+
+    form.updategalaxy(game(""));
+    EXPECT_EQ(read(game("galaxy.manifest")), first);
+    EXPECT_FALSE(exists(game("galaxy.manifest.old"))) << "nothing to keep yet";
+
+    form.galaxynames = {"Gamma"};
+    form.updategalaxy(game(""));
+    EXPECT_EQ(read(game("galaxy.manifest")), manifesttext({"Gamma"}));
+    EXPECT_EQ(read(game("galaxy.manifest.old")), first);
+
+    form.galaxynames = {"Delta"};
+    EXPECT_THROW(form.updategalaxy(game("")), hostenv::Failure) << "the .old is never replaced";
+    EXPECT_EQ(read(game("galaxy.manifest")), manifesttext({"Gamma"}));
+    EXPECT_EQ(read(game("galaxy.manifest.old")), first);
+    EXPECT_TRUE(temporaries().empty());
+}
+
+TEST_F(Manager, AWriterFailureNamesTheManifestAndChangesNothing) {
+    drive.write(expansion("galaxy.manifest"), "current\r\n");
+    drive.write(expansion("galaxy.manifest.old"), "older\r\n");
+    interactive();
+    ASSERT_EQ(click("Command1"), std::nullopt);
+    EXPECT_EQ(click("Command2"), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find(expansion("galaxy.manifest")), std::string::npos);
+    EXPECT_EQ(read(expansion("galaxy.manifest")), "current\r\n");
+    EXPECT_EQ(read(expansion("galaxy.manifest.old")), "older\r\n");
+    EXPECT_TRUE(temporaries().empty());
+
+    // A target folder that does not exist.
+    ui.messages.clear();
+    form.expansionfolder = game("Missing\\");
+    EXPECT_EQ(click("Command2"), 1);
+    EXPECT_NE(ui.messages.at(0).find(game("Missing\\galaxy.manifest")), std::string::npos);
+    EXPECT_FALSE(exists(game("Missing")));
+}
+
+TEST_F(Manager, RemovalDeletesEveryManifestAnyCaseAndKeepsTheOldOnes) {
+    drive.write(game("galaxy.manifest"), "1");
+    drive.write(game("galaxy.manifest.old"), "old");
+    drive.write(expansion("GALAXY.MANIFEST"), "2");
+    drive.write(user("maps\\Galaxy.Manifest"), "3");
+    drive.write(user("galaxy.manifest.old"), "old");
+    drive.write(user("a.galaxy"), "");
+    interactive();
+    form.Text1.settext("earlier\r\n");
+    form.galaxynames = {"kept"};
+    EXPECT_EQ(click("Command5"), std::nullopt);
+    EXPECT_EQ(form.manifestpaths, (Lines{expansion("GALAXY.MANIFEST"), game("galaxy.manifest"),
+                                         user("maps\\Galaxy.Manifest")}));
+    EXPECT_EQ(form.Text2.text(), "killing " + user("maps\\Galaxy.Manifest"));
+    for (const auto& path : form.manifestpaths) EXPECT_FALSE(exists(path)) << path;
+    EXPECT_EQ(read(game("galaxy.manifest.old")), "old");
+    EXPECT_EQ(read(user("galaxy.manifest.old")), "old");
+    EXPECT_EQ(form.File1.pattern(), "galaxy.manifest");
+    EXPECT_EQ(form.Text1.text(), "earlier\r\n");
+    EXPECT_EQ(form.galaxynames, Lines{"kept"});
+    EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
+
+    form.Text2.settext("shown");
+    EXPECT_EQ(click("Command5"), std::nullopt);
+    EXPECT_TRUE(form.manifestpaths.empty());
+    EXPECT_EQ(form.Text2.text(), "shown") << "nothing to remove leaves the box alone";
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(Manager, AManifestThatCannotBeDeletedFailsNamingIt) {
+    drive.write(expansion("galaxy.manifest"), "1");
+    drive.write(game("galaxy.manifest"), "2");
+    drive.write(user("galaxy.manifest"), "3");
+    fs::permissions(drive.host(game("galaxy.manifest")), fs::perms::owner_read);
+    interactive();
+    EXPECT_EQ(click("Command5"), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find(game("galaxy.manifest")), std::string::npos);
+    EXPECT_NE(ui.messages[0].find("read-only"), std::string::npos);
+    EXPECT_FALSE(exists(expansion("galaxy.manifest"))) << "work done stays done";
+    EXPECT_EQ(read(game("galaxy.manifest")), "2");
+    EXPECT_EQ(read(user("galaxy.manifest")), "3");
+}
+
+TEST_F(Manager, SearchAndUpdateAlternateAndARemovalBetweenChangesNothingOfThat) {
+    drive.write(game("Alpha.galaxy"), "");
+    drive.write(user("Beta.galaxy"), "");
+    drive.write(expansion("galaxy.manifest"), "previous\r\n");
+    interactive();
+    EXPECT_EQ(click("Command1"), std::nullopt);
+    EXPECT_EQ(buttons(), (std::vector<bool>{false, true, true, true, true}));
+
+    fs::remove(drive.host(user("Beta.galaxy")));
+    EXPECT_EQ(click("Command5"), std::nullopt);
+    EXPECT_FALSE(exists(expansion("galaxy.manifest")));
+    EXPECT_EQ(buttons(), (std::vector<bool>{false, true, true, true, true}));
+
+    EXPECT_EQ(click("Command2"), std::nullopt);
+    EXPECT_EQ(read(expansion("galaxy.manifest")), manifesttext({"Alpha", "Beta"}))
+        << "the earlier search's galaxies";
+    EXPECT_FALSE(exists(expansion("galaxy.manifest.old")));
+    EXPECT_FALSE(exists(game("galaxy.manifest"))) << "the button writes into the expansion";
+    EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
+
+    EXPECT_EQ(click("Command1"), std::nullopt);
+    EXPECT_EQ(click("Command2"), std::nullopt);
+    EXPECT_EQ(read(expansion("galaxy.manifest")), manifesttext({"Alpha"}));
+    EXPECT_EQ(read(expansion("galaxy.manifest.old")), manifesttext({"Alpha", "Beta"}));
+}
+
+TEST_F(Manager, ShowZarnLocationMovesOnlyTheLists) {
+    drive.write(game("a.galaxy"), "");
+    drive.write(game("b.txt"), "");
+    interactive();
+    EXPECT_EQ(click("Command4"), std::nullopt);
+    EXPECT_EQ(form.Dir1.path(), "C:\\Games\\Zarn");
+    ASSERT_EQ(form.File1.count(), 1);
+    EXPECT_EQ(form.File1.entry(0), "a.galaxy");
+    EXPECT_EQ(form.Label1.caption(), "galaxies found");
+    EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
+
+    fs::remove_all(drive.host("C:\\Games\\Zarn"));
+    EXPECT_EQ(click("Command4"), 1) << "a missing game folder falls under the failure rule";
+}
+
+TEST_F(Manager, OtherCommandsAreIgnoredWhileAWalkLetsEventsThrough) {
+    drive.write(game("sub\\a.galaxy"), "");
+    drive.write(game("sub\\galaxy.manifest"), "kept");
+    interactive();
+    int events = 0;
+    ui.onevents = [&] {
+        ++events;
+        form.clicked("Command2");
+        form.clicked("Command5");
+        form.clicked("Command4");
+        form.clicked("Command1");
+        form.folderpicked("C:\\");
+        form.drivepicked("C:");
+    };
+    ASSERT_EQ(click("Command1"), std::nullopt);
+    EXPECT_GT(events, 0);
+    EXPECT_EQ(read(game("sub\\galaxy.manifest")), "kept") << "no removal started mid-walk";
+    EXPECT_FALSE(exists(expansion("galaxy.manifest")));
+    EXPECT_EQ(form.foundgalaxies, Lines{game("sub\\a.galaxy")});
+    EXPECT_EQ(form.Text1.text(), "a.galaxy\r\n") << "no second search";
+
+    ui.onevents = [&] { form.clicked("Command3"); };
+    EXPECT_EQ(click("Command5"), 0) << "exit still ends the program mid-walk";
+    EXPECT_EQ(read(game("sub\\galaxy.manifest")), "kept");
+}
+
+TEST_F(Manager, ASilentRunRemovesSearchesAndWritesIntoTheGameFolder) {
+    drive.write(game("galaxy.manifest"), "game");
+    drive.write(expansion("galaxy.manifest"), "expansion");
+    drive.write(expansion("galaxy.manifest.old"), "expansion old");
+    drive.write(user("galaxy.manifest"), "user");
+    drive.write(expansion("Alpha.galaxy"), "");
+    drive.write(game("Beta.galaxy"), "");
+    drive.write(user("Gamma.galaxy"), "");
+    platform.args = "/s";
+    // The removal button stays enabled in a silent run; a click mid-walk does nothing.
+    ui.onevents = [&] { form.clicked("Command5"); };
+    EXPECT_EQ(load(), 0);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(form.manifestpaths, (Lines{expansion("galaxy.manifest"), game("galaxy.manifest"),
+                                         user("galaxy.manifest")}));
+    EXPECT_EQ(read(game("galaxy.manifest")), manifesttext({"Alpha", "Beta", "Gamma"}));
+    EXPECT_FALSE(exists(game("galaxy.manifest.old"))) << "removed before writing, so nothing kept";
+    EXPECT_FALSE(exists(expansion("galaxy.manifest")));
+    EXPECT_EQ(read(expansion("galaxy.manifest.old")), "expansion old");
+    EXPECT_FALSE(exists(user("galaxy.manifest")));
+    EXPECT_EQ(form.Label1.caption(), " 3 galaxies found");
+    EXPECT_EQ(form.Text2.text(), "killing " + user("galaxy.manifest"));
+}
+
+TEST_F(Manager, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne) {
+    const std::string oldmanifest = "TXT\r\nfileCount  1 \r\nfileName \"Old\"\r\n\r\n";
+    const std::string newmanifest = manifesttext({"Alpha", "Beta"});
+    int runs = 0;
+    for (const bool hadmanifest : {false, true}) {
+        for (const bool persistent : {false, true}) {
+            for (int failat = 1;; ++failat) {
+                SCOPED_TRACE(std::string(hadmanifest ? "with" : "without") + " a manifest, " +
+                             (persistent ? "from operation " : "operation ") +
+                             std::to_string(failat));
+                fs::remove(drive.host(game("galaxy.manifest")));
+                fs::remove(drive.host(game("galaxy.manifest.old")));
+                if (hadmanifest) drive.write(game("galaxy.manifest"), oldmanifest);
+                hostenv::testing::FaultyFileSystem faulty(drive.fs, failat, persistent);
+                RecordingUi recorded;
+                Tallyhold tallyhold{faulty, platform, recorded};
+                tallyhold.galaxynames = {"Alpha", "Beta"};
+                bool failed = false;
+                try {
+                    tallyhold.updategalaxy(game(""));
+                } catch (const hostenv::Failure& failure) {
+                    failed = true;
+                    EXPECT_NE(std::string(failure.what()).find(game("galaxy.manifest")),
+                              std::string::npos);
+                }
+                ++runs;
+                EXPECT_EQ(failed, faulty.failures() > 0);
+                const bool cleanupfailed = persistent && faulty.failures() > 1;
+                const std::string now = exists(game("galaxy.manifest"))
+                                            ? read(game("galaxy.manifest"))
+                                            : std::string("(none)");
+                if (now == newmanifest) {
+                    EXPECT_EQ(exists(game("galaxy.manifest.old")), hadmanifest);
+                    if (hadmanifest) {
+                        EXPECT_EQ(read(game("galaxy.manifest.old")), oldmanifest);
+                    }
+                } else if (hadmanifest && now == oldmanifest) {
+                    EXPECT_FALSE(exists(game("galaxy.manifest.old"))) << "put back in its place";
+                } else if (hadmanifest && cleanupfailed && now == "(none)") {
+                    // Even putting the old one back failed: it is kept under the .old name.
+                    EXPECT_EQ(read(game("galaxy.manifest.old")), oldmanifest);
+                } else {
+                    EXPECT_TRUE(!hadmanifest && now == "(none)") << now;
+                    EXPECT_FALSE(exists(game("galaxy.manifest.old")));
+                }
+                for (const auto& left : temporaries()) {
+                    EXPECT_TRUE(cleanupfailed) << "left behind: " << left;
+                    fs::remove(left);
+                }
+                if (faulty.failures() == 0) break;
+            }
+        }
+    }
+    EXPECT_GT(runs, 10);
+}
+
+TEST_F(Manager, EveryFailingRemovalLeavesEachManifestWholeOrGone) {
+    const Lines manifests{expansion("galaxy.manifest"), game("galaxy.manifest"),
+                          user("a\\galaxy.manifest"), user("galaxy.manifest")};
+    for (const bool persistent : {false, true}) {
+        for (int failat = 1;; ++failat) {
+            SCOPED_TRACE((persistent ? "from operation " : "operation ") + std::to_string(failat));
+            for (const auto& path : manifests) drive.write(path, path);
+            drive.write(game("galaxy.manifest.old"), "old");
+            hostenv::testing::FaultyFileSystem faulty(drive.fs, failat, persistent);
+            RecordingUi recorded;
+            Tallyhold tallyhold{faulty, platform, recorded};
+            tallyhold.galaxyfolders = {game(""), userfolder};
+            const auto end = ending([&] { tallyhold.clicked("Command5"); });
+            EXPECT_EQ(end, faulty.failures() > 0 ? std::optional<int>(1) : std::nullopt);
+            // The deletions run in the walk's order and stop at the first failure.
+            for (std::size_t i = 0; i < manifests.size(); ++i) {
+                const bool deleted = faulty.failures() == 0 || static_cast<int>(i) + 1 < failat;
+                EXPECT_EQ(exists(manifests[i]), !deleted) << manifests[i];
+                if (!deleted) {
+                    EXPECT_EQ(read(manifests[i]), manifests[i]);
+                }
+            }
+            EXPECT_EQ(read(game("galaxy.manifest.old")), "old");
+            if (faulty.failures() == 0) break;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace manifest

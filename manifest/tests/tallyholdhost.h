@@ -1,0 +1,91 @@
+// tallyhold on a scripted host: a game installed in C:\Games\Zarn, the version file in
+// the working folder, and the per-user galaxy folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+#include "tallyhold.h"
+#include "testhost.h"
+
+namespace manifest {
+
+using hostenv::Lines;
+using hostenv::testing::ProgramEnded;
+using hostenv::testing::RecordingUi;
+using hostenv::testing::ScriptedPlatform;
+using hostenv::testing::TempDrive;
+
+inline constexpr const char* gamekey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path";
+inline constexpr const char* userfolder = "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion";
+
+// Runs one event of a form; the exit code when the program ended during it.
+template <class Event>
+std::optional<int> ending(Event&& event) {
+    try {
+        event();
+        return std::nullopt;
+    } catch (const ProgramEnded& ended) {
+        return ended.exitcode;
+    }
+}
+
+class TallyholdHost : public ::testing::Test {
+  protected:
+    TallyholdHost() {
+        platform.env = {{"windir", "C:\\windows"}};
+        platform.registry[gamekey] = "C:\\Games\\Zarn";
+        platform.setversion("C:\\Games\\Zarn\\Halcyrion.exe", 1, 52, 0, 3);
+        drive.makefolder("C:\\Games\\Zarn");
+        drive.makefolder(userfolder);
+        drive.write("targetzarnver.txt", "1.52.0.3\r\n");
+    }
+
+    std::optional<int> load() {
+        return ending([&] { form.load(); });
+    }
+    std::optional<int> click(std::string_view button) {
+        return ending([&] { form.clicked(button); });
+    }
+
+    std::vector<bool> buttons() const {
+        return {form.Command1.enabled(), form.Command2.enabled(), form.Command3.enabled(),
+                form.Command4.enabled(), form.Command5.enabled()};
+    }
+
+    static std::string game(const std::string& name) { return "C:\\Games\\Zarn\\" + name; }
+    static std::string user(const std::string& name) {
+        return std::string(userfolder) + "\\" + name;
+    }
+    static std::string expansion(const std::string& name) { return game("Fortrel\\" + name); }
+
+    bool exists(const std::string& path) const { return std::filesystem::exists(drive.host(path)); }
+    std::string read(const std::string& path) const {
+        std::ifstream in(drive.host(path), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
+
+    // Every file below drive C whose name says it is a temporary file of ours.
+    std::vector<std::string> temporaries() const {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(drive.root())) {
+            if (entry.path().extension() == ".tmp") found.push_back(entry.path().string());
+        }
+        return found;
+    }
+
+    TempDrive drive;
+    ScriptedPlatform platform;
+    RecordingUi ui;
+    Tallyhold form{drive.fs, platform, ui};
+};
+
+}  // namespace manifest
