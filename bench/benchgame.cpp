@@ -9,19 +9,24 @@ namespace bench {
 namespace fs = std::filesystem;
 
 void QuietUi::messagebox(const std::string& text) {
-    // Conversion and discovery show messages only on failures.
-    throw std::runtime_error("galmend says: " + text);
+    // The benchmarked procedures show messages only on failures.
+    throw std::runtime_error(program_ + " says: " + text);
 }
 
 void QuietUi::endprogram(int exitcode) {
-    throw std::runtime_error("galmend ended with exit code " + std::to_string(exitcode));
+    throw std::runtime_error(program_ + " ended with exit code " + std::to_string(exitcode));
+}
+
+std::array<std::string, 2> benchgalaxyfolders(HostFiles& files, const fs::path& root,
+                                              const fs::path& gamefolder) {
+    fs::create_directories(root / "user");
+    return {files.windowspath(gamefolder) + "\\", files.windowspath(root / "user") + "\\"};
 }
 
 BenchUpdater::BenchUpdater(HostFiles& files, const fs::path& root, const fs::path& gamefolder,
                            const fs::path& datafolder)
     : form_(files.fs(), platform_, ui_) {
     fs::create_directories(root / "tools");
-    fs::create_directories(root / "user");
     for (const char* name : {"oldstruct.txt", "newstruct.txt", "original zarn galaxies.txt"}) {
         // Removed first: mingw's copy_file does not overwrite.
         fs::remove(root / "tools" / name);
@@ -31,8 +36,12 @@ BenchUpdater::BenchUpdater(HostFiles& files, const fs::path& root, const fs::pat
     form_.loadold();
     form_.loadnew();
     form_.loadoriginalmaps();
-    form_.galaxyfolders = {files.windowspath(gamefolder) + "\\",
-                           files.windowspath(root / "user") + "\\"};
+    form_.galaxyfolders = benchgalaxyfolders(files, root, gamefolder);
+}
+
+BenchTallyhold::BenchTallyhold(HostFiles& files, const fs::path& root, const fs::path& gamefolder)
+    : form_(files.fs(), platform_, ui_) {
+    form_.galaxyfolders = benchgalaxyfolders(files, root, gamefolder);
 }
 
 Options::Options(int argc, char** argv) {

@@ -1,21 +1,25 @@
-// galmend set up for a benchmark: its definitions from the release data, its first
-// galaxy folder on the benchmark's game folder, and a window nobody looks at.
+// galmend and tallyhold set up for a benchmark: galmend's definitions from the release
+// data, each program's first galaxy folder on the benchmark's game folder, and a window
+// nobody looks at.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "benchhost.h"
 #include "galmend.h"
 #include "hostenv/platform.h"
 #include "hostenv/ui.h"
+#include "tallyhold.h"
 
 namespace bench {
 
-// findgalaxies and fixgalaxies ask the platform nothing.
+// The benchmarked procedures ask the platform nothing.
 class QuietPlatform : public hostenv::Platform {
   public:
     std::optional<std::string> environment(const std::string&) override { return std::nullopt; }
@@ -32,23 +36,43 @@ class QuietPlatform : public hostenv::Platform {
 
 class QuietUi : public hostenv::UserInterface {
   public:
+    explicit QuietUi(std::string program) : program_(std::move(program)) {}
     void messagebox(const std::string& text) override;
     void doevents() override {}
     [[noreturn]] void endprogram(int exitcode) override;
+
+  private:
+    std::string program_;
 };
+
+// The galaxy folders both programs walk: gamefolder and an empty root\user.
+std::array<std::string, 2> benchgalaxyfolders(HostFiles& files, const std::filesystem::path& root,
+                                              const std::filesystem::path& gamefolder);
 
 class BenchUpdater {
   public:
     // Puts the release data from datafolder into root\tools and makes it the working
-    // folder; the second galaxy folder is an empty root\user.
+    // folder.
     BenchUpdater(HostFiles& files, const std::filesystem::path& root,
                  const std::filesystem::path& gamefolder, const std::filesystem::path& datafolder);
     updater::Galmend& form() { return form_; }
 
   private:
     QuietPlatform platform_;
-    QuietUi ui_;
+    QuietUi ui_{"galmend"};
     updater::Galmend form_;
+};
+
+class BenchTallyhold {
+  public:
+    BenchTallyhold(HostFiles& files, const std::filesystem::path& root,
+                   const std::filesystem::path& gamefolder);
+    manifest::Tallyhold& form() { return form_; }
+
+  private:
+    QuietPlatform platform_;
+    QuietUi ui_{manifest::programname};
+    manifest::Tallyhold form_;
 };
 
 // What the benchmark's command line says: --name value pairs.

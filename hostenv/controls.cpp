@@ -4,7 +4,9 @@ namespace hostenv {
 
 namespace {
 
-bool isroot(const std::string& path) { return path.size() == 3 && path[1] == ':' && path[2] == '\\'; }
+bool isroot(const std::string& path) {
+    return path.size() == 3 && path[1] == ':' && path[2] == '\\';
+}
 
 }  // namespace
 
@@ -41,7 +43,8 @@ void DriveList::setdrive(std::string drive) {
 void FolderList::setpath(const std::string& path) {
     std::string folder = path;
     if (folder.size() > 1 && folder.back() == '\\' && !isroot(folder)) folder.pop_back();
-    // Read before anything changes, so that a folder that cannot be opened leaves the list as it was.
+    // Read before anything changes, so that a folder that cannot be opened leaves the list as it
+    // was.
     auto names = fs_.subfolders(folder);
     const std::string prefix = isroot(folder) ? folder : folder + "\\";
     entries_.clear();
@@ -72,7 +75,9 @@ void FileList::reread() {
     notify();
 }
 
-void Dir1_Change(FolderList& dir, FileList& file) { file.setpath(dir.path()); }
+void Dir1_Change(FolderList& dir, FileList& file) {
+    file.setpath(dir.path());
+}
 
 void Drive1_Change(DriveList& drive, FolderList& dir, FileList& file) {
     const std::string root = drive.drive().substr(0, 2) + "\\";
@@ -81,4 +86,3 @@ void Drive1_Change(DriveList& drive, FolderList& dir, FileList& file) {
 }
 
 }  // namespace hostenv
-

@@ -17,32 +17,47 @@ std::string ntlabel(std::uint32_t major, std::uint32_t minor) {
     switch (major) {
         case 3:
             switch (minor) {
-                case 0: return "NT3";
-                case 1: return "NT3.1";
-                case 5: return "NT3.5";
-                case 51: return "NT3.51";
-                default: return "";
+                case 0:
+                    return "NT3";
+                case 1:
+                    return "NT3.1";
+                case 5:
+                    return "NT3.5";
+                case 51:
+                    return "NT3.51";
+                default:
+                    return "";
             }
-        case 4: return "NT 4";
+        case 4:
+            return "NT 4";
         case 5:
             switch (minor) {
-                case 0: return "Win2000";
-                case 1: return "WinXP";
-                case 2: return "WinXP x64 ";
-                default: return "Winxp x64?";
+                case 0:
+                    return "Win2000";
+                case 1:
+                    return "WinXP";
+                case 2:
+                    return "WinXP x64 ";
+                default:
+                    return "Winxp x64?";
             }
         case 6:
             switch (minor) {
-                case 0: return "WinVista";
-                case 1: return "win7";
-                default: return "Win7+ x64?";
+                case 0:
+                    return "WinVista";
+                case 1:
+                    return "win7";
+                default:
+                    return "Win7+ x64?";
             }
-        default: return "";
+        default:
+            return "";
     }
 }
 
 std::uint32_t word(const FixedFileInfo& info, std::size_t offset) {
-    return static_cast<std::uint32_t>(info[offset]) | static_cast<std::uint32_t>(info[offset + 1]) << 8 |
+    return static_cast<std::uint32_t>(info[offset]) |
+           static_cast<std::uint32_t>(info[offset + 1]) << 8 |
            static_cast<std::uint32_t>(info[offset + 2]) << 16 |
            static_cast<std::uint32_t>(info[offset + 3]) << 24;
 }
@@ -53,13 +68,16 @@ std::string winvershort(Platform& platform) {
     const VersionQuery v = platform.versionquery();
     if (v.result != 1) return "";
     switch (v.platformid) {
-        case 0: return "32s";
+        case 0:
+            return "32s";
         case 1:
             if (v.minor == 0) return "95";
             if (v.minor == 90) return "ME";
             return "98";
-        case 2: return ntlabel(v.major, v.minor);
-        default: return "";
+        case 2:
+            return ntlabel(v.major, v.minor);
+        default:
+            return "";
     }
 }
 
@@ -95,10 +113,16 @@ std::string registryop(Platform& platform, const std::string& action, const std:
 std::string localappdata(Platform& platform, UserInterface& ui) {
     const FolderQuery query = platform.specialfolder(csidllocalappdatacreate);
     switch (query.result) {
-        case sok: return query.buffer.substr(0, query.buffer.find('\0'));
-        case sfalse: ui.messagebox("The folder does not exist"); return "";
-        case einvalidarg: ui.messagebox("An invalid folder ID was specified"); return "";
-        default: return "";
+        case sok:
+            return query.buffer.substr(0, query.buffer.find('\0'));
+        case sfalse:
+            ui.messagebox("The folder does not exist");
+            return "";
+        case einvalidarg:
+            ui.messagebox("An invalid folder ID was specified");
+            return "";
+        default:
+            return "";
     }
 }
 

@@ -21,7 +21,9 @@ const hostenv::ControlLayout& design(std::string_view name) {
     return hostenv::design(galmendlayout(), name);
 }
 
-hostenv::Button button(std::string_view name) { return hostenv::Button(design(name).caption); }
+hostenv::Button button(std::string_view name) {
+    return hostenv::Button(design(name).caption);
+}
 
 hostenv::Label label(std::string_view name) {
     const auto& d = design(name);
@@ -133,7 +135,9 @@ void Galmend::folderpicked(std::string_view path) {
     hostenv::guarded(ui_, [&] { Dir1.setpath(std::string(path)); });
 }
 
-void Galmend::closed() { ui_.endprogram(hostenv::exitnormal); }
+void Galmend::closed() {
+    ui_.endprogram(hostenv::exitnormal);
+}
 
 long long Galmend::stagenumber() const {
     return static_cast<long long>(hostenv::leadingnumber(Label8.caption()));
@@ -172,12 +176,11 @@ void Galmend::Form_Load() {
 
     gameversion = hostenv::getfileversion(platform_, gamefolder + "Halcyrion.exe");
     targetversion = hostenv::readtargetversion(fs_);
-    hostenv::versiongate(ui_, gameversion, targetversion,
-                         {"found zarn version :" + gameversion + ":",
-                          " need zarn version :" + targetversion + ":",
-                          "in the default location of", gamefolder, "local apps is",
-                          localappfolder + ":", "and the zarn user directory is",
-                          galaxyfolders[1]});
+    hostenv::versiongate(
+        ui_, gameversion, targetversion,
+        {"found zarn version :" + gameversion + ":", " need zarn version :" + targetversion + ":",
+         "in the default location of", gamefolder, "local apps is", localappfolder + ":",
+         "and the zarn user directory is", galaxyfolders[1]});
 
     readcommandline();
 
@@ -217,11 +220,17 @@ void Galmend::Command2_Click() {
     Command2.setenabled(false);
 }
 
-void Galmend::Command3_Click() { ui_.endprogram(hostenv::exitnormal); }
+void Galmend::Command3_Click() {
+    ui_.endprogram(hostenv::exitnormal);
+}
 
-void Galmend::Command4_Click() { Dir1.setpath(galaxyfolders[0]); }
+void Galmend::Command4_Click() {
+    Dir1.setpath(galaxyfolders[0]);
+}
 
-void Galmend::Command5_Click() { Dir1.setpath(galaxyfolders[1]); }
+void Galmend::Command5_Click() {
+    Dir1.setpath(galaxyfolders[1]);
+}
 
 void Galmend::findgalaxies() {
     searchpattern = "*.galaxy";
@@ -312,7 +321,8 @@ void Galmend::loadnew() {
 void Galmend::loadoriginalmaps() {
     originalmaps = hostenv::readtextlines(fs_, "original zarn galaxies.txt");
     if (originalmaps) {
-        refuseunreadable(*originalmaps, "original zarn galaxies.txt", "list of the game's own maps");
+        refuseunreadable(*originalmaps, "original zarn galaxies.txt",
+                         "list of the game's own maps");
     }
 }
 

@@ -22,7 +22,7 @@ inline constexpr const char* programname = "galmend";
 const hostenv::FormLayout& galmendlayout();
 
 class Galmend : public hostenv::Form {
-public:
+  public:
     Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);
 
     // hostenv::Form
@@ -53,9 +53,8 @@ public:
 
     // Controls, named as the window names them.
     hostenv::Button Command1, Command2, Command3, Command4, Command5;
-    hostenv::Label Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9,
-        Label10, Label11, Label12, Label13, Label14, Label15, Label16, Label17, Label18,
-        Label19;
+    hostenv::Label Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label10,
+        Label11, Label12, Label13, Label14, Label15, Label16, Label17, Label18, Label19;
     hostenv::TextBox Text1, Text2;
     hostenv::DriveList Drive1;
     hostenv::FolderList Dir1;
@@ -80,7 +79,7 @@ public:
     std::string searchpattern;
     hostenv::Lines foundgalaxies;
 
-private:
+  private:
     // While a walk lets window events through, the other commands are ignored.
     bool busy_ = false;
 

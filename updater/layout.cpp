@@ -24,11 +24,13 @@ constexpr std::array controls{
     ControlLayout{"Label12", Kind::label, "cpu ident", 120, 0, 660, 195, dialog, Align::left, true},
     ControlLayout{"Label11", Kind::label, "cpu", 120, 240, 270, 195, dialog, Align::left, true},
     ControlLayout{"Label17", Kind::label, "cores", 840, 240, 390, 195, dialog, Align::left, true},
-    ControlLayout{"Label13", Kind::label, "cpulevel", 1560, 240, 600, 195, dialog, Align::left, true},
+    ControlLayout{"Label13", Kind::label, "cpulevel", 1560, 240, 600, 195, dialog, Align::left,
+                  true},
     ControlLayout{"Label14", Kind::label, "cpurev", 2400, 240, 495, 195, dialog, Align::left, true},
     ControlLayout{"Label18", Kind::label, "os", 4080, 480, 165, 195, dialog, Align::left, true},
     ControlLayout{"Label15", Kind::label, "winver", 4080, 720, 465, 195, dialog, Align::left, true},
-    ControlLayout{"Label16", Kind::label, "winbits", 4080, 960, 480, 195, dialog, Align::left, true},
+    ControlLayout{"Label16", Kind::label, "winbits", 4080, 960, 480, 195, dialog, Align::left,
+                  true},
     ControlLayout{"Command4", Kind::button, "progfiles galaxies", 120, 480, 3855, 255, narrow},
     ControlLayout{"Command5", Kind::button, "local apps galaxies", 120, 720, 3855, 255, narrow},
     ControlLayout{"Command1", Kind::button, "find galaxies", 120, 1200, 1335, 255, boldsmall},
@@ -50,20 +52,22 @@ constexpr std::array controls{
     ControlLayout{"Label7", Kind::label, "updated", 8880, 1080, 1215, 375, boldlarge},
     ControlLayout{"Label9", Kind::label, "found galaxy files", 4200, 1440, 2775, 255, boldheading,
                   Align::centre},
-    ControlLayout{"Label10", Kind::label, "fixed galaxy files", 7200, 1440, 2895, 255,
-                  boldheading, Align::centre},
+    ControlLayout{"Label10", Kind::label, "fixed galaxy files", 7200, 1440, 2895, 255, boldheading,
+                  Align::centre},
     ControlLayout{"Text1", Kind::multilinetext, "", 4200, 1680, 2895, 5535},
     ControlLayout{"Text2", Kind::multilinetext, "", 7200, 1680, 2895, 5535},
 };
 
-constexpr std::array<const char*, 10> focusorder{
-    "Drive1", "File1", "Dir1", "Command1", "Command2", "Command3", "Command4", "Command5", "Text1",
-    "Text2"};
+constexpr std::array<const char*, 10> focusorder{"Drive1",   "File1",    "Dir1",     "Command1",
+                                                 "Command2", "Command3", "Command4", "Command5",
+                                                 "Text1",    "Text2"};
 
 constexpr hostenv::FormLayout form{"orvel's zarn map updater", 10215, 7440, controls, focusorder};
 
 }  // namespace
 
-const hostenv::FormLayout& galmendlayout() { return form; }
+const hostenv::FormLayout& galmendlayout() {
+    return form;
+}
 
 }  // namespace updater

@@ -11,7 +11,7 @@ namespace {
 using testing::TempDrive;
 
 class Lists : public ::testing::Test {
-protected:
+  protected:
     Lists() {
         drive.write("C:\\Games\\Zarn\\b.galaxy", "");
         drive.write("C:\\Games\\Zarn\\A.Galaxy", "");

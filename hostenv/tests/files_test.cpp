@@ -11,7 +11,7 @@ using testing::TempDrive;
 
 // A file that the lookup finds but that cannot be read, as a locked file is.
 class LockedFiles : public posix::PosixFileSystem {
-public:
+  public:
     using PosixFileSystem::PosixFileSystem;
     std::string readfile(const std::string& path) override {
         throw Failure("Permission denied: " + path);

@@ -34,7 +34,7 @@ std::vector<std::string> names(const std::filesystem::path& folder) {
 }
 
 class Replace : public ::testing::Test {
-protected:
+  protected:
     Replace() { drive.write(path, "old\r\n"); }
     TempDrive drive;
     const std::string path = "C:\\maps\\a.galaxy";
@@ -47,8 +47,8 @@ TEST_F(Replace, TheNewTextTakesThePlaceOfTheOld) {
 }
 
 TEST_F(Replace, AReadOnlyFileFailsNamingItAndKeepsItsBytesAndFlag) {
-    std::filesystem::permissions(drive.host(path), std::filesystem::perms::owner_read |
-                                                       std::filesystem::perms::group_read);
+    std::filesystem::permissions(
+        drive.host(path), std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     try {
         safereplace(drive.fs, path, "new\r\n");
         FAIL() << "a read-only file was replaced";

@@ -14,7 +14,7 @@ using testing::RecordingUi;
 using testing::TempDrive;
 
 class Walk : public ::testing::Test {
-protected:
+  protected:
     Walk() {
         dir.change = [this] { Dir1_Change(dir, file); };
         drive.write("C:\\S\\s.galaxy", "");
@@ -83,8 +83,7 @@ TEST_F(Walk, EmptyFoldersGiveNothing) {
 
 TEST_F(Walk, AMissingFolderFailsAndKeepsWhatWasFound) {
     Lines list{"earlier"};
-    EXPECT_THROW(walkfolders("*.galaxy", "C:\\Nowhere", list, {drive.fs, dir, file, ui}),
-                 Failure);
+    EXPECT_THROW(walkfolders("*.galaxy", "C:\\Nowhere", list, {drive.fs, dir, file, ui}), Failure);
     EXPECT_EQ(list, Lines{"earlier"});
 }
 
@@ -92,8 +91,8 @@ TEST_F(Walk, ALinkBackToAnAncestorIsNotEnteredAgain) {
     std::filesystem::create_directory_symlink(drive.host("C:\\S"), drive.host("C:\\S\\A\\loop"));
     std::filesystem::create_directory_symlink(drive.host("C:\\S\\B"), drive.host("C:\\S\\A\\toB"));
     const Lines list = walk("*.galaxy", "C:\\S");
-    EXPECT_EQ(list, (Lines{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\toB\\b.galaxy", "C:\\S\\A\\a.galaxy",
-                           "C:\\S\\B\\b.galaxy", "C:\\S\\s.galaxy"}))
+    EXPECT_EQ(list, (Lines{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\toB\\b.galaxy",
+                           "C:\\S\\A\\a.galaxy", "C:\\S\\B\\b.galaxy", "C:\\S\\s.galaxy"}))
         << "a link elsewhere is walked; the loop is not";
 }
 

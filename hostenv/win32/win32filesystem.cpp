@@ -212,16 +212,15 @@ void refusereadonly(const std::string& path, const std::string& what) {
 }  // namespace
 
 std::string Win32FileSystem::folderidentity(const std::string& folder) {
-    const FileHandle handle(CreateFileA(withseparator(folder).c_str(), 0,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                        nullptr));
+    const FileHandle handle(CreateFileA(
+        withseparator(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (handle.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle.get(), &info)) {
         return lower(folder);
     }
-    return std::to_string(info.dwVolumeSerialNumber) + ":" +
-           std::to_string(info.nFileIndexHigh) + ":" + std::to_string(info.nFileIndexLow);
+    return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
+           ":" + std::to_string(info.nFileIndexLow);
 }
 
 bool Win32FileSystem::createfile(const std::string& path, std::string_view bytes) {

@@ -26,7 +26,7 @@ std::string contents(const fs::path& file) {
 }
 
 class Conversion : public GalmendHost {
-protected:
+  protected:
     std::string game(const std::string& name) { return "C:\\Games\\Zarn\\" + name; }
     std::string user(const std::string& name) { return std::string(userfolder) + name; }
     std::string read(const std::string& path) { return contents(drive.host(path)); }
@@ -49,9 +49,8 @@ TEST_F(Conversion, DiscoveryListsBothFoldersInOrderAndCounts) {
     drive.write(game("readme.txt"), "");
     interactive();
     EXPECT_EQ(click("Command1"), std::nullopt);
-    EXPECT_EQ(form.foundgalaxies,
-              (Lines{game("sub\\a.galaxy"), game("b.galaxy"), game("c.galaxy"),
-                     user("deeper\\y.galaxy"), user("x.galaxy")}));
+    EXPECT_EQ(form.foundgalaxies, (Lines{game("sub\\a.galaxy"), game("b.galaxy"), game("c.galaxy"),
+                                         user("deeper\\y.galaxy"), user("x.galaxy")}));
     EXPECT_EQ(form.Text1.text(), "a.galaxy\r\nb.galaxy\r\nc.galaxy\r\ny.galaxy\r\nx.galaxy\r\n");
     EXPECT_EQ(form.Label6.caption(), "5");
     EXPECT_EQ(form.Label8.caption(), " 1");
@@ -155,7 +154,8 @@ TEST_F(Conversion, BadGalaxiesFailNamingTheFileAndStayAsTheyWere) {
             EXPECT_EQ(ended.exitcode, 1);
         }
         ASSERT_EQ(recorded.messages.size(), 1u);
-        EXPECT_NE(recorded.messages[0].find(game(c.name)), std::string::npos) << recorded.messages[0];
+        EXPECT_NE(recorded.messages[0].find(game(c.name)), std::string::npos)
+            << recorded.messages[0];
         EXPECT_NE(recorded.messages[0].find(c.reason), std::string::npos) << recorded.messages[0];
         EXPECT_EQ(contents(fresh.host(game(c.name))), c.bytes);
         EXPECT_EQ(contents(fresh.host(game("a.galaxy"))), newgalaxy) << "work done stays done";
@@ -216,9 +216,9 @@ TEST_F(Conversion, OtherCommandsAreIgnoredWhileAWalkLetsEventsThrough) {
 
 TEST_F(Conversion, EveryFailingFileOperationLeavesEachGalaxyOldOrNew) {
     const std::vector<std::pair<std::string, std::string>> galaxies{
-        {game("a.galaxy"), oldgalaxy},      {game("sub\\b.galaxy"), oldgalaxy},
-        {game("Twin.galaxy"), oldgalaxy},   {game("current.galaxy"), currentgalaxy},
-        {user("c.galaxy"), oldgalaxy},      {user("d.galaxy"), std::string(oldgalaxy) + "\r\n"}};
+        {game("a.galaxy"), oldgalaxy},    {game("sub\\b.galaxy"), oldgalaxy},
+        {game("Twin.galaxy"), oldgalaxy}, {game("current.galaxy"), currentgalaxy},
+        {user("c.galaxy"), oldgalaxy},    {user("d.galaxy"), std::string(oldgalaxy) + "\r\n"}};
     int runs = 0;
     int checked = 0;
     for (const bool persistent : {false, true}) {

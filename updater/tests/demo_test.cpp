@@ -40,7 +40,8 @@ TEST_F(Demo, TheReleaseDataTurnsTheDemoGameIntoTheExpectedFiles) {
     EXPECT_TRUE(ui.messages.empty()) << ui.messages.at(0);
     EXPECT_EQ(tree(drive.host("C:\\Games\\Zarn")), tree(source / "demo" / "expected" / "game"));
     EXPECT_EQ(tree(drive.host(userfolder)), tree(source / "demo" / "expected" / "user"));
-    EXPECT_EQ(form.Text2.text(), "Deep Reach.galaxy\r\nOrion Drift.galaxy\r\nMy First Map.galaxy\r\n");
+    EXPECT_EQ(form.Text2.text(),
+              "Deep Reach.galaxy\r\nOrion Drift.galaxy\r\nMy First Map.galaxy\r\n");
 }
 
 }  // namespace

@@ -19,10 +19,11 @@ using hostenv::testing::RecordingUi;
 using hostenv::testing::ScriptedPlatform;
 using hostenv::testing::TempDrive;
 
-inline constexpr const char* userfolder = "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion\\";
+inline constexpr const char* userfolder =
+    "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion\\";
 
 class GalmendHost : public ::testing::Test {
-protected:
+  protected:
     GalmendHost() {
         platform.env = {{"windir", "C:\\windows"},
                         {"PROCESSOR_ARCHITECTURE", "x86"},

@@ -90,8 +90,11 @@ TEST_F(Startup, VersionGateComparesExactly) {
     const struct {
         const char* target;
         bool passes;
-    } cases[] = {{"1.52.0.3 \r\n", false}, {"1.52.0.30\r\n", false}, {" 1.52.0.3", false},
-                 {"1.52.0.3", true},       {"1.52.0.3\r\n\r\n", true}};
+    } cases[] = {{"1.52.0.3 \r\n", false},
+                 {"1.52.0.30\r\n", false},
+                 {" 1.52.0.3", false},
+                 {"1.52.0.3", true},
+                 {"1.52.0.3\r\n\r\n", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target);
         drive.write("targetzarnver.txt", c.target);
@@ -217,7 +220,7 @@ TEST_F(Startup, AMissingListOfOwnMapsLoadsAsAbsent) {
 TEST_F(Startup, UnreadableVersionFileMatchesOnlyAGameWithoutVersion) {
     // A file that is found but cannot be read gives one empty line.
     class Unreadable : public hostenv::posix::PosixFileSystem {
-    public:
+      public:
         using PosixFileSystem::PosixFileSystem;
         std::string readfile(const std::string& path) override {
             if (path == "targetzarnver.txt") throw hostenv::Failure("locked");
@@ -237,7 +240,7 @@ TEST_F(Startup, AnUnreadableDefinitionOrListOfOwnMapsEndsTheStart) {
     for (const char* file : {"oldstruct.txt", "newstruct.txt", "original zarn galaxies.txt"}) {
         SCOPED_TRACE(file);
         class Unreadable : public hostenv::posix::PosixFileSystem {
-        public:
+          public:
             Unreadable(const TempDrive& drive, std::string file)
                 : PosixFileSystem({{'C', drive.root()}}, TempDrive::cwd), file_(std::move(file)) {}
             std::string readfile(const std::string& path) override {
@@ -245,7 +248,7 @@ TEST_F(Startup, AnUnreadableDefinitionOrListOfOwnMapsEndsTheStart) {
                 return PosixFileSystem::readfile(path);
             }
 
-        private:
+          private:
             std::string file_;
         } locked(drive, file);
         RecordingUi recorded;

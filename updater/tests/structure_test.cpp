@@ -32,8 +32,8 @@ TEST(Blockcount, ReadFromTheTextAfterTheFirstDollar) {
 }
 
 TEST(Blocktable, HeaderLineIndexesAfterAZero) {
-    const Lines definition{"title", "version", "a $1", "x", "y", "z", "w", "b $2", "c", "d", "e",
-                           "c $0"};
+    const Lines definition{"title", "version", "a $1", "x", "y", "z",
+                           "w",     "b $2",    "c",    "d", "e", "c $0"};
     EXPECT_EQ(blocktable(definition, "oldstruct.txt"), (Table{0, 2, 7, 11}));
     EXPECT_EQ(blocktable({"a $1", "b"}, "f"), (Table{0, 0})) << "a header at line 0";
     EXPECT_EQ(blocktable({"$1", "version", "planet $3"}, "f"), (Table{0, 2}));

@@ -11,11 +11,11 @@
 namespace hostenv {
 
 class Control {
-public:
+  public:
     // Set by the view; called after every change of what the control shows.
     std::function<void()> viewchanged;
 
-protected:
+  protected:
     Control() = default;
     ~Control() = default;
     void notify() const {
@@ -24,7 +24,7 @@ protected:
 };
 
 class Button : public Control {
-public:
+  public:
     explicit Button(std::string caption) : caption_(std::move(caption)) {}
     const std::string& caption() const { return caption_; }
     bool enabled() const { return enabled_; }
@@ -32,36 +32,36 @@ public:
     const std::string& tooltip() const { return tooltip_; }
     void settooltip(std::string tooltip);
 
-private:
+  private:
     std::string caption_;
     bool enabled_ = true;
     std::string tooltip_;
 };
 
 class Label : public Control {
-public:
+  public:
     Label(std::string caption, bool visible) : caption_(std::move(caption)), visible_(visible) {}
     const std::string& caption() const { return caption_; }
     void setcaption(std::string caption);
     bool visible() const { return visible_; }
     void setvisible(bool visible);
 
-private:
+  private:
     std::string caption_;
     bool visible_;
 };
 
 class TextBox : public Control {
-public:
+  public:
     const std::string& text() const { return text_; }
     void settext(std::string text);
 
-private:
+  private:
     std::string text_;
 };
 
 class DriveList : public Control {
-public:
+  public:
     explicit DriveList(FileSystem& fs) : fs_(fs) {}
     // The drives the list offers, read when the view first shows it.
     std::vector<std::string> drives() const { return fs_.drives(); }
@@ -69,14 +69,14 @@ public:
     const std::string& drive() const { return drive_; }
     void setdrive(std::string drive);
 
-private:
+  private:
     FileSystem& fs_;
     std::string drive_;
 };
 
 // The folder list: its current folder and that folder's subfolders.
 class FolderList : public Control {
-public:
+  public:
     explicit FolderList(FileSystem& fs) : fs_(fs) {}
     // Set by the program: its Dir1_Change handler.
     std::function<void()> change;
@@ -90,7 +90,7 @@ public:
     // Full path of subfolder i; empty text just past the last one (the end mark).
     std::string entry(int i) const;
 
-private:
+  private:
     FileSystem& fs_;
     std::string path_;
     std::vector<std::string> entries_;
@@ -98,7 +98,7 @@ private:
 
 // The file list: names of the ordinary files of one folder that match a pattern.
 class FileList : public Control {
-public:
+  public:
     explicit FileList(FileSystem& fs) : fs_(fs) {}
     const std::string& path() const { return path_; }
     const std::string& pattern() const { return pattern_; }
@@ -108,7 +108,7 @@ public:
     int count() const { return static_cast<int>(entries_.size()); }
     const std::string& entry(int i) const { return entries_.at(i); }
 
-private:
+  private:
     void reread();
     FileSystem& fs_;
     std::string path_;

@@ -12,7 +12,7 @@ namespace hostenv {
 
 // What failed, on which file or folder, and the system's reason.
 class Failure : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

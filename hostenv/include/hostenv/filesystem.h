@@ -12,7 +12,7 @@ namespace hostenv {
 enum class Entries { files, foldersandfiles };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // The name of the first entry that matches path, whose last component may hold

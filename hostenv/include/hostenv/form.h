@@ -47,7 +47,7 @@ inline constexpr int firstcontrolid = 1000;
 
 // What a program's window is to the view.
 class Form {
-public:
+  public:
     virtual ~Form() = default;
     virtual const FormLayout& layout() const = 0;
     virtual Control& control(std::string_view name) = 0;

@@ -28,14 +28,14 @@ struct FolderQuery {
 
 // The scripting shell object "WScript.Shell".
 class ShellObject {
-public:
+  public:
     virtual ~ShellObject() = default;
     // The value's content as text. Throws Failure when the key or value is missing.
     virtual std::string RegRead(const std::string& key) = 0;
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
     virtual std::optional<std::string> environment(const std::string& name) = 0;
     // The command line after the program's own name.

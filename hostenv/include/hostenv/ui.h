@@ -6,7 +6,7 @@
 namespace hostenv {
 
 class UserInterface {
-public:
+  public:
     virtual ~UserInterface() = default;
     // One OK button, the program's name as title; returns when the user closes it.
     virtual void messagebox(const std::string& text) = 0;

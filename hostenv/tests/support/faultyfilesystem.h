@@ -10,7 +10,7 @@
 namespace hostenv::testing {
 
 class FaultyFileSystem : public FileSystem {
-public:
+  public:
     // failat: the 1-based operation that fails first; 0 fails nothing.
     FaultyFileSystem(FileSystem& inner, int failat, bool persistent)
         : inner_(inner), failat_(failat), persistent_(persistent) {}
@@ -56,7 +56,7 @@ public:
         inner_.remove(path);
     }
 
-private:
+  private:
     void fault(const char* operation, const std::string& path) {
         ++operations_;
         if (failat_ > 0 && (operations_ == failat_ || (persistent_ && operations_ > failat_))) {

@@ -22,7 +22,7 @@ struct ProgramEnded {
 };
 
 class RecordingUi : public UserInterface {
-public:
+  public:
     void messagebox(const std::string& text) override { messages.push_back(text); }
     void doevents() override {
         ++eventsteps;
@@ -37,17 +37,17 @@ public:
 };
 
 class ScriptedShell : public ShellObject {
-public:
+  public:
     explicit ScriptedShell(const std::map<std::string, std::string>& registry)
         : registry_(registry) {}
     std::string RegRead(const std::string& key) override;
 
-private:
+  private:
     const std::map<std::string, std::string>& registry_;
 };
 
 class ScriptedPlatform : public Platform {
-public:
+  public:
     std::optional<std::string> environment(const std::string& name) override;
     std::string commandargs() override { return args; }
     VersionQuery versionquery() override { return version; }
@@ -66,13 +66,14 @@ public:
     std::map<std::string, FixedFileInfo> versions;  // by path, letter case aside
     std::map<std::string, std::string> registry;    // full key path -> value
     bool shellfails = false;
-    FolderQuery folder{0, std::string("C:\\users\\player\\AppData\\Local") + std::string(200, '\0')};
+    FolderQuery folder{0,
+                       std::string("C:\\users\\player\\AppData\\Local") + std::string(200, '\0')};
     std::vector<int> folderqueries;
 };
 
 // A temporary folder standing for drive C, removed at the end.
 class TempDrive {
-public:
+  public:
     TempDrive();
     ~TempDrive();
     TempDrive(const TempDrive&) = delete;
@@ -88,7 +89,7 @@ public:
     static constexpr const char* cwd = "C:\\tools";
     posix::PosixFileSystem fs;
 
-private:
+  private:
     std::filesystem::path root_;
 };
 

@@ -13,7 +13,7 @@
 namespace hostenv::posix {
 
 class PosixFileSystem : public FileSystem {
-public:
+  public:
     // cwd: the Windows path that bare file names are relative to, e.g. "C:\tools".
     PosixFileSystem(std::map<char, std::filesystem::path> drives, std::string cwd);
 
@@ -33,7 +33,7 @@ public:
     // without regard to case when the exact name does not exist.
     std::filesystem::path hostpath(const std::string& windowspath) const;
 
-private:
+  private:
     std::map<char, std::filesystem::path> drives_;
     std::string cwd_;
 };
