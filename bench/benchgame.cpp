@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iomanip>
+#include <iostream>
 #include <stdexcept>
 
 namespace bench {
@@ -67,6 +69,20 @@ double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t middle = values.size() / 2;
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+void report(const char* what, const std::vector<double>& times) {
+    std::cout << std::left << std::setw(24) << what << std::right << std::fixed
+              << std::setprecision(3);
+    for (double time : times) std::cout << std::setw(8) << time;
+    std::cout << "   median " << median(times) << " s\n";
+}
+
+TreeShape treeshape(const Options& options) {
+    TreeShape shape;
+    shape.folders = static_cast<int>(options.number("folders", shape.folders));
+    shape.files = static_cast<int>(options.number("files", shape.files));
+    return shape;
 }
 
 fs::path defaultroot(const char* name) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "benchhost.h"
+#include "corpus.h"
 #include "galmend.h"
 #include "hostenv/platform.h"
 #include "hostenv/ui.h"
@@ -97,6 +98,12 @@ double seconds(Work&& work) {
 }
 
 double median(std::vector<double> values);
+
+// One line: what, every time in seconds, and their median.
+void report(const char* what, const std::vector<double>& times);
+
+// The tree shape that --folders and --files ask for.
+TreeShape treeshape(const Options& options);
 
 // The default place of a benchmark's material.
 std::filesystem::path defaultroot(const char* name);

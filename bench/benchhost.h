@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hostenv/filesystem.h"
@@ -29,6 +30,9 @@ const char* hostname();
 
 // Copies from to the new file to with the host's own calls; flushed to the disk when flush.
 void copyfile(const std::filesystem::path& from, const std::filesystem::path& to, bool flush);
+
+// Writes text to the file to, made or emptied, with one write of the host's own; not flushed.
+void writefile(const std::filesystem::path& to, std::string_view text);
 
 // Writes everything below folder through to the disk, so that a timed run does not pay
 // for what was written before it.

@@ -45,4 +45,8 @@ struct TreeShape {
 // A folder tree of empty files; returns how many of them are galaxies.
 int writetree(const std::filesystem::path& root, const TreeShape& shape, std::uint64_t seed);
 
+// The tree of shape in root/game, kept from an earlier run when root/shape.txt records the
+// same shape; returns how many galaxies it holds.
+int preparetree(const std::filesystem::path& root, const TreeShape& shape);
+
 }  // namespace bench

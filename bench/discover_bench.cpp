@@ -4,42 +4,14 @@
 //                  [--rounds 5] [--keep]
 // With --keep the tree stays and a later run with the same shape uses it again.
 #include <filesystem>
-#include <fstream>
 #include <iomanip>
 #include <iostream>
 
 #include "benchgame.h"
 #include "corpus.h"
 
-namespace {
-
 namespace fs = std::filesystem;
 using bench::seconds;
-
-// The tree in root\game, made again only when its shape differs from the last one.
-int preparetree(const fs::path& root, const bench::TreeShape& shape) {
-    const fs::path marker = root / "shape.txt";
-    const std::string described = std::to_string(shape.folders) + " " +
-                                  std::to_string(shape.files) + " " + std::to_string(shape.fanout);
-    std::string found, galaxies;
-    if (std::ifstream in(marker);
-        in && std::getline(in, found) && found == described && std::getline(in, galaxies)) {
-        return std::stoi(galaxies);
-    }
-    fs::remove_all(root / "game");
-    const int count = bench::writetree(root / "game", shape, 7);
-    std::ofstream(marker) << described << "\n" << count << "\n";
-    return count;
-}
-
-void report(const char* what, const std::vector<double>& times) {
-    std::cout << std::left << std::setw(18) << what << std::right << std::fixed
-              << std::setprecision(3);
-    for (double time : times) std::cout << std::setw(8) << time;
-    std::cout << "   median " << bench::median(times) << " s\n";
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     try {
@@ -47,14 +19,12 @@ int main(int argc, char** argv) {
         const fs::path root =
             fs::absolute(options.text("root", bench::defaultroot("zarnbench-discover").string()));
         const fs::path data = fs::absolute(options.text("data", ZARN_DATA_DIR));
-        bench::TreeShape shape;
-        shape.folders = static_cast<int>(options.number("folders", shape.folders));
-        shape.files = static_cast<int>(options.number("files", shape.files));
+        const bench::TreeShape shape = bench::treeshape(options);
         const auto rounds = static_cast<int>(options.number("rounds", 5));
 
         fs::create_directories(root);
         int galaxies = 0;
-        const double making = seconds([&] { galaxies = preparetree(root, shape); });
+        const double making = seconds([&] { galaxies = bench::preparetree(root, shape); });
         const auto files = bench::hostfiles(root);
         bench::BenchUpdater updater(*files, root, root / "game", data);
 
@@ -77,8 +47,8 @@ int main(int argc, char** argv) {
                   << " folders, " << shape.files << " files, " << galaxies
                   << " galaxies (tree ready in " << std::fixed << std::setprecision(1) << making
                   << " s), times in s\n";
-        report("findgalaxies", walks);
-        report("plain listing", listings);
+        bench::report("findgalaxies", walks);
+        bench::report("plain listing", listings);
         const double ratio = bench::median(walks) / bench::median(listings);
         std::cout << std::setprecision(2) << "findgalaxies / plain listing: " << ratio
                   << (ratio <= 3 ? " (target 3: met)" : " (target 3: missed)") << "\n";

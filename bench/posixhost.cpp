@@ -81,6 +81,17 @@ void copyfile(const fs::path& from, const fs::path& to, bool flush) {
     if (flush && ::fsync(out.get()) != 0) fail("cannot flush", to);
 }
 
+void writefile(const fs::path& to, std::string_view text) {
+    const Descriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (out.get() < 0) fail("cannot create", to);
+    // One call, unless the system takes less than all of it.
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t put = ::write(out.get(), text.data() + done, text.size() - done);
+        if (put < 0) fail("cannot write", to);
+        done += static_cast<std::size_t>(put);
+    }
+}
+
 void syncfolder(const fs::path&) {
     ::sync();
 }

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# The main job on the demo game: builds the 64-bit galmend, installs it and the demo game
-# into a fresh Wine prefix, runs "galmend /s", and shows what it rewrote. Then it opens the
-# window, finds the galaxies again and saves a screenshot, whose path it prints.
+# The main job on the demo game: builds the 64-bit programs, installs them and the demo game
+# into a fresh Wine prefix, runs "galmend /s" and shows what it rewrote, then runs
+# "tallyhold /s" and prints the manifest it wrote. Last it opens galmend's window, finds the
+# galaxies again and saves a screenshot, whose path it prints.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/deps.sh
 zarn_ensure_packages "${zarn_build_packages[@]}" "${zarn_wine_packages[@]}"
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target galmend wintest Halcyrion >/dev/null
+cmake --build --preset win64 --target galmend tallyhold wintest Halcyrion >/dev/null
 
 export E2E_WORK=$root/build/demo
 rm -rf "$E2E_WORK"
@@ -65,6 +66,25 @@ else
     exit 1
 fi
 
+# A manifest left from an earlier run: tallyhold removes it before it writes the new one.
+printf 'TXT\r\nfileCount  1 \r\nfileName "Old Map"\r\n\r\n' >"$game/Fortrel/galaxy.manifest"
+galmendexe=$PROG_EXE
+source e2e/program-tallyhold.sh
+PROG_EXE=$(dirname "$(dirname "$(dirname "$galmendexe")")")/$PROG_EXE_REL
+new_case tallyhold >/dev/null
+use_release_data
+echo
+echo "Running tallyhold /s on the demo game"
+start_program /s
+wait_program 60 >/dev/null
+echo "tallyhold ended with exit code $PROG_RC"
+[[ -f "$game/Fortrel/galaxy.manifest" ]] && echo "  the old manifest in Fortrel is still there" ||
+    echo "  removed the old manifest in Fortrel"
+echo "The manifest it wrote, $GAME_FOLDER\galaxy.manifest (line ends shown as \r):"
+sed 's/\r$/\\r/' "$game/galaxy.manifest" | sed 's/^/  | /'
+
+source e2e/program-galmend.sh
+PROG_EXE=$galmendexe
 new_case window >/dev/null
 use_release_data
 start_program

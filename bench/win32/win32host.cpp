@@ -92,6 +92,17 @@ void copyfile(const fs::path& from, const fs::path& to, bool flush) {
     if (flush && !FlushFileBuffers(out.get())) fail("cannot flush", to);
 }
 
+void writefile(const fs::path& to, std::string_view text) {
+    const Handle out(CreateFileA(to.string().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (out.get() == INVALID_HANDLE_VALUE) fail("cannot create", to);
+    DWORD put = 0;
+    if (!WriteFile(out.get(), text.data(), static_cast<DWORD>(text.size()), &put, nullptr) ||
+        put != text.size()) {
+        fail("cannot write", to);
+    }
+}
+
 void syncfolder(const fs::path& folder) {
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;

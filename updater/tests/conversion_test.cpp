@@ -131,6 +131,7 @@ TEST_F(Conversion, BadGalaxiesFailNamingTheFileAndStayAsTheyWere) {
         {"one.galaxy", "only\r\n", "no version line"},
         {"lf.galaxy", "begin\nversion 3\nend\n", "no version line"},
         {"binary.galaxy", std::string("\0\x01\xff\n\x80", 5), "no version line"},
+        {"long.galaxy", std::string(10 << 20, 'x'), "no version line"},
         {"short.galaxy", "begin\r\nversion 3\r\nplanet\r\nowner 2\r\n", "ends at line 4"},
     };
     for (const auto& c : cases) {
@@ -181,6 +182,32 @@ TEST_F(Conversion, AGalaxyThatDisappearedOrIsReadOnlyFailsNamingIt) {
     EXPECT_NE(ui.messages.at(0).find("read-only"), std::string::npos);
     EXPECT_EQ(read(game("locked.galaxy")), oldgalaxy);
     EXPECT_TRUE(temporaries().empty());
+}
+
+TEST_F(Conversion, ALockedGalaxyFailsNamingItBeforeAnythingChanges) {
+    // Another program holds the file: it is found but cannot be read.
+    class Locking : public hostenv::posix::PosixFileSystem {
+      public:
+        Locking(const TempDrive& drive, std::string locked)
+            : PosixFileSystem({{'C', drive.root()}}, TempDrive::cwd), locked_(std::move(locked)) {}
+        std::string readfile(const std::string& path) override {
+            if (path == locked_) throw hostenv::Failure("The process cannot access the file.");
+            return PosixFileSystem::readfile(path);
+        }
+
+      private:
+        std::string locked_;
+    } locking(drive, game("b.galaxy"));
+    drive.write(game("a.galaxy"), oldgalaxy);
+    drive.write(game("b.galaxy"), oldgalaxy);
+    platform.args = "/s";
+    Galmend galmend{locking, platform, ui};
+    EXPECT_THROW(galmend.load(), ProgramEnded);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find(game("b.galaxy") + " cannot be read"), std::string::npos)
+        << ui.messages[0];
+    EXPECT_EQ(read(game("a.galaxy")), newgalaxy);
+    EXPECT_EQ(read(game("b.galaxy")), oldgalaxy);
 }
 
 TEST_F(Conversion, AMissingListOfOwnMapsFailsBeforeAnyGalaxyChanges) {
