@@ -32,6 +32,13 @@ void Label::setvisible(bool visible) {
 
 void TextBox::settext(std::string text) {
     text_ = std::move(text);
+    appendedat_ = std::string::npos;
+    notify();
+}
+
+void TextBox::append(std::string_view more) {
+    appendedat_ = text_.size();
+    text_ += more;
     notify();
 }
 

@@ -172,14 +172,14 @@ void Tallyhold::walk(const std::string& pattern, hostenv::Lines& list) {
 void Tallyhold::searchgalaxies() {
     walk("*.galaxy", foundgalaxies);
     galaxynames.assign(foundgalaxies.size(), "");
-    std::string found = Text1.text();
+    std::string found;
     for (std::size_t i = 0; i < foundgalaxies.size(); ++i) {
         const std::string name = filename(foundgalaxies[i]);
         found += name + crlf;
         // The walk's pattern guarantees the ".galaxy" ending.
         galaxynames[i] = name.substr(0, name.size() - 7);
     }
-    Text1.settext(std::move(found));
+    Text1.append(found);
     Label1.setcaption(hostenv::signform(static_cast<long long>(foundgalaxies.size())) +
                       " galaxies found");
 }

@@ -239,9 +239,9 @@ void Galmend::findgalaxies() {
         hostenv::walkfolders(searchpattern, folder, foundgalaxies, {fs_, Dir1, File1, ui_});
     }
     Label8.setcaption(hostenv::signform(stagenumber() + 1));
-    std::string found = Text1.text();
+    std::string found;
     for (const auto& path : foundgalaxies) found += filename(path) + crlf;
-    Text1.settext(std::move(found));
+    Text1.append(found);
     Label6.setcaption(std::to_string(foundgalaxies.size()));
 }
 
@@ -293,7 +293,7 @@ void Galmend::fixgalaxies() {
         }
         hostenv::safereplace(fs_, path, text);
         ++rewritten;
-        Text2.settext(Text2.text() + filename(path) + crlf);
+        Text2.append(filename(path) + crlf);
     }
     Label4.setcaption(hostenv::signform(rewritten));
 }

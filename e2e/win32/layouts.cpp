@@ -4,11 +4,12 @@
 #include <array>
 
 #include "galmend.h"
+#include "tallyhold.h"
 
 namespace wintest {
 
 const hostenv::FormLayout* layoutbycaption(std::string_view caption) {
-    const std::array layouts{&updater::galmendlayout()};
+    const std::array layouts{&updater::galmendlayout(), &manifest::tallyholdlayout()};
     for (const hostenv::FormLayout* layout : layouts) {
         if (caption == layout->caption) return layout;
     }

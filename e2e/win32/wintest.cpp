@@ -4,6 +4,7 @@
 //   wintest controls <caption> <ms>        print the window and each of its controls
 //   wintest layout <caption> <ms>          compare the controls with the layout table
 //   wintest click <caption> <control> <ms> press a button, named as the layout names it
+//   wintest items <caption> <control> <ms> print a list box's entries and its selection
 //   wintest msgbox <title> <ms>            print a message box's text and the program's
 //                                          other windows, then press OK
 //   wintest close <caption> <ms>           ask the window to close (WM_CLOSE)
@@ -281,27 +282,48 @@ int checklayout(const std::string& caption, const Deadline& deadline) {
     return check.ok() ? exitdone : exitfailed;
 }
 
-int click(const std::string& caption, const std::string& name, const Deadline& deadline) {
+// The id the layout table gives the named control of the window with this caption; 0 (and
+// the reason printed) when there is no such table or control.
+int controlid(const std::string& caption, const std::string& name) {
     const hostenv::FormLayout* layout = wintest::layoutbycaption(caption);
     if (!layout) {
         std::printf("no layout table for %s\n", escaped(caption).c_str());
-        return exitusage;
+        return 0;
     }
-    int id = 0;
     for (std::size_t i = 0; i < layout->controls.size(); ++i) {
-        if (name == layout->controls[i].name) id = hostenv::firstcontrolid + static_cast<int>(i);
+        if (name == layout->controls[i].name) return hostenv::firstcontrolid + static_cast<int>(i);
     }
+    std::printf("no control %s in the layout of %s\n", name.c_str(), escaped(caption).c_str());
+    return 0;
+}
+
+// The named control of the window, waited for; nullptr (and the reason printed) otherwise.
+// result then holds the exit code to give.
+HWND findcontrol(const std::string& caption, const std::string& name, const Deadline& deadline,
+                 int& result) {
+    const int id = controlid(caption, name);
     if (id == 0) {
-        std::printf("no control %s in the layout of %s\n", name.c_str(), escaped(caption).c_str());
-        return exitusage;
+        result = exitusage;
+        return nullptr;
     }
     HWND window = waitforwindow(caption, false, deadline);
-    if (!window) return timedout(caption);
-    HWND button = GetDlgItem(window, id);
-    if (!button) {
-        std::printf("missing %s id=%d\n", name.c_str(), id);
-        return exitfailed;
+    if (!window) {
+        result = timedout(caption);
+        return nullptr;
     }
+    HWND control = GetDlgItem(window, id);
+    if (!control) {
+        std::printf("missing %s id=%d\n", name.c_str(), id);
+        result = exitfailed;
+    }
+    return control;
+}
+
+int click(const std::string& caption, const std::string& name, const Deadline& deadline) {
+    int result = exitdone;
+    HWND button = findcontrol(caption, name, deadline, result);
+    if (!button) return result;
+    const int id = GetDlgCtrlID(button);
     // A disabled button cannot be pressed; it may still become enabled in time.
     while (!IsWindowEnabled(button)) {
         if (deadline.passed()) {
@@ -313,6 +335,49 @@ int click(const std::string& caption, const std::string& name, const Deadline& d
     // Posted: the click may run a long operation or open a message box.
     PostMessageA(button, BM_CLICK, 0, 0);
     std::printf("clicked %s id=%d\n", name.c_str(), id);
+    return exitdone;
+}
+
+// One list box message answered by the list's own thread, bounded like every other read.
+std::optional<LRESULT> asklist(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(list, message, wparam, lparam, SMTO_ABORTIFHUNG, messagetimeoutms,
+                             &answer)) {
+        return std::nullopt;
+    }
+    return static_cast<LRESULT>(answer);
+}
+
+// List boxes keep their entries apart from the window text that "controls" prints.
+int listitems(const std::string& caption, const std::string& name, const Deadline& deadline) {
+    int result = exitdone;
+    HWND list = findcontrol(caption, name, deadline, result);
+    if (!list) return result;
+    const std::optional<LRESULT> count = asklist(list, LB_GETCOUNT, 0, 0);
+    const std::optional<LRESULT> selected = asklist(list, LB_GETCURSEL, 0, 0);
+    if (!count || !selected || *count < 0) {
+        std::printf("no answer from %s\n", name.c_str());
+        return exitfailed;
+    }
+    std::printf("list name=%s count=%ld selected=%ld\n", name.c_str(), static_cast<long>(*count),
+                static_cast<long>(*selected));
+    for (LRESULT i = 0; i < *count; ++i) {
+        const std::optional<LRESULT> length =
+            asklist(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (!length || *length < 0) {
+            std::printf("no answer for item %ld\n", static_cast<long>(i));
+            return exitfailed;
+        }
+        std::string text(static_cast<std::size_t>(*length) + 1, '\0');
+        const std::optional<LRESULT> copied = asklist(list, LB_GETTEXT, static_cast<WPARAM>(i),
+                                                      reinterpret_cast<LPARAM>(text.data()));
+        if (!copied || *copied < 0) {
+            std::printf("no answer for item %ld\n", static_cast<long>(i));
+            return exitfailed;
+        }
+        text.resize(static_cast<std::size_t>(*copied));
+        std::printf("item=%s\n", escaped(text).c_str());
+    }
     return exitdone;
 }
 
@@ -424,7 +489,7 @@ int runprogram(const std::string& commandline, unsigned long ms) {
 int usage() {
     std::puts(
         "usage: wintest controls|layout|msgbox|close|gone <caption> <ms>\n"
-        "       wintest click <caption> <control> <ms>\n"
+        "       wintest click|items <caption> <control> <ms>\n"
         "       wintest run <command line> <ms>");
     return exitusage;
 }
@@ -450,6 +515,7 @@ int main(int argc, char** argv) {
     const std::string& command = args[0];
     const std::string& target = args[1];
     if (args.size() == 4 && command == "click") return click(target, args[2], deadline);
+    if (args.size() == 4 && command == "items") return listitems(target, args[2], deadline);
     if (args.size() != 3) return usage();
     if (command == "controls") return listcontrols(target, deadline);
     if (command == "layout") return checklayout(target, deadline);

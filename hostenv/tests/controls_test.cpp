@@ -100,7 +100,12 @@ TEST(Controls, EveryChangeReachesTheView) {
     label.setcaption(" 1");
     label.setvisible(true);
     text.settext("a.galaxy\r\n");
-    EXPECT_EQ(seen, 5);
+    text.append("b.galaxy\r\n");
+    EXPECT_EQ(text.appendedat(), 10u);
+    EXPECT_EQ(text.text(), "a.galaxy\r\nb.galaxy\r\n");
+    text.settext("");
+    EXPECT_EQ(text.appendedat(), std::string::npos);
+    EXPECT_EQ(seen, 7);
     EXPECT_FALSE(button.enabled());
     EXPECT_EQ(button.tooltip(), "C:\\Games\\Zarn\\");
     EXPECT_TRUE(label.visible());

@@ -40,10 +40,22 @@ class TextBoxView : public ControlView {
     }
 
   private:
-    void refresh() override { settext(handle(), shown_, model_.text()); }
+    void refresh() override {
+        const std::string& text = model_.text();
+        if (model_.appendedat() == shownlength_) {
+            // Only the new part goes to the control, so a long list stays cheap to grow.
+            const auto end = static_cast<WPARAM>(GetWindowTextLengthA(handle()));
+            SendMessageA(handle(), EM_SETSEL, end, static_cast<LPARAM>(end));
+            SendMessageA(handle(), EM_REPLACESEL, FALSE,
+                         reinterpret_cast<LPARAM>(text.c_str() + shownlength_));
+        } else {
+            SetWindowTextA(handle(), text.c_str());
+        }
+        shownlength_ = text.size();
+    }
 
     TextBox& model_;
-    std::string shown_;
+    std::size_t shownlength_ = 0;
 };
 
 }  // namespace

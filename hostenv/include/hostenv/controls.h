@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hostenv/filesystem.h"
@@ -55,9 +56,15 @@ class TextBox : public Control {
   public:
     const std::string& text() const { return text_; }
     void settext(std::string text);
+    // Adds text at the end; a long list grows without being copied whole each time.
+    void append(std::string_view more);
+    // Where the last change began when it only added text at the end; npos otherwise,
+    // so that a view can add just the new part.
+    std::size_t appendedat() const { return appendedat_; }
 
   private:
     std::string text_;
+    std::size_t appendedat_ = std::string::npos;
 };
 
 class DriveList : public Control {
