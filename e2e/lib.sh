@@ -5,6 +5,7 @@
 #   E2E_BUILD32, E2E_BUILD64  mingw-w64 build folders holding the executables under test
 #   E2E_WORK                  prefixes and per-case working folders
 #   E2E_DATA                  the release data shipped beside the programs
+#   E2E_REQUIRED              1: a missing tool or executable fails the scenario; 0: it skips
 
 # shellcheck shell=bash disable=SC2034  # many variables are set here for the scenarios
 set -uo pipefail
@@ -15,6 +16,7 @@ E2E_ROOT=$(cd "$E2E_DIR/.." && pwd)
 : "${E2E_BUILD64:=$E2E_ROOT/build/win64}"
 : "${E2E_WORK:=$E2E_ROOT/build/e2e-work}"
 : "${E2E_DATA:=$E2E_ROOT/data}"
+: "${E2E_REQUIRED:=1}"
 
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs while a prefix is made.
@@ -33,7 +35,13 @@ PROG_PID=
 PROG_RC=
 
 say() { printf '%s\n' "$*"; }
+# Skipping is for a developer who built only part of the project; a required run that tests
+# nothing must not pass.
 skip() {
+    if [[ "$E2E_REQUIRED" != 0 ]]; then
+        say "FAIL: $* (configure with -DZARN_E2E_REQUIRED=OFF to skip instead)"
+        exit 1
+    fi
     say "SKIP: $*"
     exit "$E2E_SKIP"
 }
@@ -423,4 +431,118 @@ answer_msgbox() {
 expect_exit() {
     wait_program "${2:-20}"
     expect_eq "exit code" "$1" "$PROG_RC"
+}
+
+# ---- files in the prefix ----------------------------------------------------------------------
+
+# The demo game: demo/game into the game folder, demo/user into the per-user folder.
+install_demo() {
+    cp -r "$E2E_ROOT/demo/game/." "$(unixpath "$GAME_FOLDER")/"
+    cp -r "$E2E_ROOT/demo/user/." "$(unixpath "$USER_GAME_FOLDER")/"
+}
+
+# Byte for byte: expect_same_file <what> <expected file> <file>
+expect_same_file() {
+    local what=$1 expected=$2 file=$3
+    if [[ ! -f "$file" ]]; then
+        fail "$what: $file is missing"
+    elif cmp -s "$expected" "$file"; then
+        say "ok   $what: same bytes as $(basename "$expected")"
+    else
+        fail "$what: $file differs from $expected: $(cmp "$expected" "$file" 2>&1 | head -1)"
+    fi
+}
+
+# The same bytes as this text: expect_file_text <what> <text> <file>
+expect_file_text() {
+    local what=$1 text=$2 file=$3
+    if [[ ! -f "$file" ]]; then
+        fail "$what: $file is missing"
+        return
+    fi
+    local bytes
+    # The x keeps the line ends at the end, which $( ) would drop.
+    bytes=$(cat "$file" && printf x)
+    expect_eq "$what" "$(escape "$text")" "$(escape "${bytes%x}")"
+}
+
+# The same files with the same bytes, nothing more or less: expect_same_tree <what> <expected
+# folder> <folder> [diff options]
+expect_same_tree() {
+    local what=$1 expected=$2 folder=$3 differences
+    differences=$(diff -r "${@:4}" "$expected" "$folder" 2>&1 | head -20)
+    if [[ -z "$differences" ]]; then
+        say "ok   $what: same files as $expected"
+    else
+        fail "$what differs from $expected:"$'\n'"$differences"
+    fi
+}
+
+expect_absent() {
+    if [[ -e "$2" ]]; then fail "$1: $2 exists"; else say "ok   $1: absent"; fi
+}
+
+# Writing is always done through a temporary file beside the target; none may survive a run.
+expect_no_temporaries() {
+    local left
+    left=$(find "$@" -iname '*.tmp' 2>&1)
+    expect_eq "temporary files left" "" "$left"
+}
+
+# Seconds and the full time with its fraction: a rewrite with the same bytes still shows.
+mtime() { stat -c '%Y %y' "$1"; }
+
+# FILE_ATTRIBUTE_READONLY as Windows programs see it, set and read through the prefix.
+set_readonly() { timeout 30 wine attrib +r "$1" >/dev/null 2>&1; }
+is_readonly() {
+    local line
+    line=$(timeout 30 wine attrib "$1" 2>/dev/null | tr -d '\r')
+    # The attribute letters stand before the path.
+    line=${line%%[A-Za-z]:\\*}
+    [[ "$line" == *R* ]]
+}
+expect_readonly() {
+    if is_readonly "$2"; then say "ok   $1: read-only"; else fail "$1: $2 is not read-only"; fi
+}
+
+# ---- list boxes -------------------------------------------------------------------------------
+
+# Reads a list box of the window into LIST_ITEMS (one entry a line, escaped) and LIST_SELECTED
+# (the selected index, -1 for none): read_list <control>
+read_list() {
+    LIST_ITEMS=
+    LIST_SELECTED=
+    wintest items "$PROG_CAPTION" "$1" "$WAIT_MS" || return 1
+    LIST_SELECTED=$(printf '%s\n' "$WINTEST_OUT" | sed -n 's/^list .* selected=\(-*[0-9]*\)$/\1/p')
+    LIST_ITEMS=$(printf '%s\n' "$WINTEST_OUT" | sed -n 's/^item=//p')
+}
+
+# The folder the folder list shows open: its entries from the root down to the selected one,
+# indentation dropped, joined into a path ("C:\" "Games" "Zarn" gives C:\Games\Zarn).
+shown_folder() {
+    local path="" index=0 item
+    while IFS= read -r item; do
+        ((index > LIST_SELECTED)) && break
+        item=${item#"${item%%[! ]*}"}
+        if ((index == 0)); then
+            path=$item
+        elif [[ "$path" == *'\\' ]]; then
+            path+=$item
+        else
+            path+='\\'$item
+        fi
+        index=$((index + 1))
+    done <<<"$LIST_ITEMS"
+    printf '%s' "$path"
+}
+
+# Reads the folder list until it shows the folder open: wait_shown_folder <escaped path> <seconds>
+wait_shown_folder() {
+    local _
+    for _ in $(seq $(($2 * 5))); do
+        read_list Dir1 && [[ "$(shown_folder)" == "$1" ]] && return 0
+        sleep 0.2
+    done
+    fail "Dir1 did not show [$1] within $2 s (shows [$(shown_folder)])"
+    return 1
 }

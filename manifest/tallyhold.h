@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "hostenv/commandform.h"
 #include "hostenv/controls.h"
 #include "hostenv/filesystem.h"
 #include "hostenv/form.h"
@@ -21,21 +22,16 @@ const hostenv::FormLayout& tallyholdlayout();
 // The whole text of "galaxy.manifest" for these galaxy names, every line ended by CR LF.
 std::string manifesttext(const hostenv::Lines& galaxynames);
 
-class Tallyhold : public hostenv::Form {
+class Tallyhold : public hostenv::CommandForm {
   public:
     Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);
 
     // hostenv::Form
     const hostenv::FormLayout& layout() const override { return tallyholdlayout(); }
     hostenv::Control& control(std::string_view name) override;
-    void load() override;
-    void clicked(std::string_view button) override;
-    void drivepicked(std::string_view drivetext) override;
-    void folderpicked(std::string_view path) override;
-    void closed() override;
 
     // Start-up and the buttons.
-    void Form_Load();
+    void Form_Load() override;
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -70,14 +66,11 @@ class Tallyhold : public hostenv::Form {
     hostenv::Lines manifestpaths;
 
   private:
+    void command(int number) override;
     void walk(const std::string& pattern, hostenv::Lines& list);
-
-    // While a walk lets window events through, the other commands are ignored.
-    bool busy_ = false;
 
     hostenv::FileSystem& fs_;
     hostenv::Platform& platform_;
-    hostenv::UserInterface& ui_;
 };
 
 }  // namespace manifest

@@ -55,7 +55,8 @@ std::string filename(const std::string& path) {
 }  // namespace
 
 Galmend::Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui)
-    : Command1(button("Command1")),
+    : CommandForm(ui, Drive1, Dir1, File1),
+      Command1(button("Command1")),
       Command2(button("Command2")),
       Command3(button("Command3")),
       Command4(button("Command4")),
@@ -83,8 +84,7 @@ Galmend::Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::
       Dir1(fs),
       File1(fs),
       fs_(fs),
-      platform_(platform),
-      ui_(ui) {
+      platform_(platform) {
     Dir1.change = [this] { hostenv::Dir1_Change(Dir1, File1); };
 }
 
@@ -106,39 +106,27 @@ hostenv::Control& Galmend::control(std::string_view name) {
     throw std::logic_error("no control " + std::string(name));
 }
 
-void Galmend::load() {
-    hostenv::guarded(ui_, [this] { Form_Load(); });
+void Galmend::command(int number) {
+    switch (number) {
+        case 1:
+            Command1_Click();
+            break;
+        case 2:
+            Command2_Click();
+            break;
+        case 3:
+            Command3_Click();
+            break;
+        case 4:
+            Command4_Click();
+            break;
+        case 5:
+            Command5_Click();
+            break;
+        default:
+            break;
+    }
 }
-
-void Galmend::clicked(std::string_view button) {
-    // "exit" still ends the program in the middle of a walk.
-    if (busy_ && button != "Command3") return;
-    hostenv::guarded(ui_, [&] {
-        if (button == "Command1") Command1_Click();
-        if (button == "Command2") Command2_Click();
-        if (button == "Command3") Command3_Click();
-        if (button == "Command4") Command4_Click();
-        if (button == "Command5") Command5_Click();
-    });
-}
-
-void Galmend::drivepicked(std::string_view drivetext) {
-    if (busy_) return;
-    hostenv::guarded(ui_, [&] {
-        Drive1.setdrive(std::string(drivetext));
-        hostenv::Drive1_Change(Drive1, Dir1, File1);
-    });
-}
-
-void Galmend::folderpicked(std::string_view path) {
-    if (busy_) return;
-    hostenv::guarded(ui_, [&] { Dir1.setpath(std::string(path)); });
-}
-
-void Galmend::closed() {
-    ui_.endprogram(hostenv::exitnormal);
-}
-
 long long Galmend::stagenumber() const {
     return static_cast<long long>(hostenv::leadingnumber(Label8.caption()));
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hostenv/commandform.h"
 #include "hostenv/controls.h"
 #include "hostenv/filesystem.h"
 #include "hostenv/form.h"
@@ -21,21 +22,16 @@ inline constexpr const char* programname = "galmend";
 
 const hostenv::FormLayout& galmendlayout();
 
-class Galmend : public hostenv::Form {
+class Galmend : public hostenv::CommandForm {
   public:
     Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);
 
     // hostenv::Form
     const hostenv::FormLayout& layout() const override { return galmendlayout(); }
     hostenv::Control& control(std::string_view name) override;
-    void load() override;
-    void clicked(std::string_view button) override;
-    void drivepicked(std::string_view drivetext) override;
-    void folderpicked(std::string_view path) override;
-    void closed() override;
 
     // Start-up and the buttons.
-    void Form_Load();
+    void Form_Load() override;
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -80,16 +76,13 @@ class Galmend : public hostenv::Form {
     hostenv::Lines foundgalaxies;
 
   private:
-    // While a walk lets window events through, the other commands are ignored.
-    bool busy_ = false;
-
+    void command(int number) override;
     std::string environment(const std::string& name);
     long long stagenumber() const;
     void readcommandline();
 
     hostenv::FileSystem& fs_;
     hostenv::Platform& platform_;
-    hostenv::UserInterface& ui_;
 };
 
 }  // namespace updater

@@ -39,18 +39,4 @@ void readswitches(const std::string& args, UserInterface& ui, const std::functio
 // The layout line of the named control; a name the table lacks is a programming error.
 const ControlLayout& design(const FormLayout& layout, std::string_view name);
 
-// Marks an operation that lets window events through: while the flag is set, the window
-// ignores the other commands and the user's list changes.
-class Busy {
-  public:
-    explicit Busy(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
-    ~Busy() { flag_ = previous_; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-  private:
-    bool& flag_;
-    bool previous_;
-};
-
 }  // namespace hostenv

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# "galmend /s" on the demo game: every old galaxy rewritten in place, the game's own map and
+# the current galaxies untouched down to their modification times, nothing left behind.
+# usage: galmend-silent.sh <exe bits> <prefix bits>
+source "$(dirname "$0")/lib.sh"
+begin galmend "$1" "$2" silent
+reset_game
+install_demo
+
+game=$(unixpath "$GAME_FOLDER")
+user=$(unixpath "$USER_GAME_FOLDER")
+untouched=("$game/Twin Suns.galaxy" "$game/Core Worlds.galaxy" "$user/maps/Spiral Arm.galaxy")
+# A time long past, so that a rewrite with the very same bytes would still show.
+touch -d '2021-03-04 05:06:07.123456789' "${untouched[@]}"
+declare -A before
+for file in "${untouched[@]}"; do before[$file]=$(mtime "$file"); done
+
+new_case silent
+use_release_data
+start_program /s
+# A message box would hold the program until the wait runs out.
+expect_exit 0 60
+expect_eq "output" "" "$(cat "$CASE_DIR/program.out")"
+expect_same_tree "game folder" "$E2E_ROOT/demo/expected/game" "$game" --exclude=Halcyrion.exe
+expect_same_tree "per-user folder" "$E2E_ROOT/demo/expected/user" "$user"
+for file in "${untouched[@]}"; do
+    expect_eq "modification time of ${file##*/}" "${before[$file]}" "$(mtime "$file")"
+done
+expect_no_temporaries "$game" "$user"
+
+finish
