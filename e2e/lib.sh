@@ -447,7 +447,7 @@ expect_same_file() {
     if [[ ! -f "$file" ]]; then
         fail "$what: $file is missing"
     elif cmp -s "$expected" "$file"; then
-        say "ok   $what: same bytes as $(basename "$expected")"
+        say "ok   $what: same bytes as ${expected#"$E2E_ROOT"/}"
     else
         fail "$what: $file differs from $expected: $(cmp "$expected" "$file" 2>&1 | head -1)"
     fi

@@ -1,5 +1,6 @@
 #include "hostenv/commandform.h"
 
+#include <stdexcept>
 #include <string>
 
 #include "hostenv/failure.h"
@@ -13,9 +14,16 @@ void CommandForm::load() {
 void CommandForm::clicked(std::string_view button) {
     const bool exit = button == "Command3";
     if (busy_ && !exit) return;
-    if (button.size() != 8 || !button.starts_with("Command")) return;
-    const int number = button.back() - '0';
-    guarded(ui_, [&] { command(number); });
+    using Handler = void (CommandForm::*)();
+    const std::pair<std::string_view, Handler> handlers[] = {
+        {"Command1", &CommandForm::Command1_Click},
+        {"Command2", &CommandForm::Command2_Click},
+        {"Command3", &CommandForm::Command3_Click},
+        {"Command4", &CommandForm::Command4_Click},
+        {"Command5", &CommandForm::Command5_Click}};
+    for (const auto& [name, handler] : handlers) {
+        if (name == button) guarded(ui_, [&] { (this->*handler)(); });
+    }
 }
 
 void CommandForm::drivepicked(std::string_view drivetext) {
@@ -29,6 +37,14 @@ void CommandForm::drivepicked(std::string_view drivetext) {
 void CommandForm::folderpicked(std::string_view path) {
     if (busy_) return;
     guarded(ui_, [&] { dir_.setpath(std::string(path)); });
+}
+
+Control& CommandForm::findcontrol(std::span<const std::pair<std::string_view, Control*>> controls,
+                                  std::string_view name) {
+    for (const auto& [controlname, control] : controls) {
+        if (controlname == name) return *control;
+    }
+    throw std::logic_error("no control " + std::string(name));
 }
 
 void CommandForm::closed() {

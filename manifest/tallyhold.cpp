@@ -58,33 +58,9 @@ hostenv::Control& Tallyhold::control(std::string_view name) {
         {"Command4", &Command4}, {"Command5", &Command5}, {"Label1", &Label1},
         {"Text1", &Text1},       {"Text2", &Text2},       {"Drive1", &Drive1},
         {"Dir1", &Dir1},         {"File1", &File1}};
-    for (const auto& [controlname, control] : controls) {
-        if (controlname == name) return *control;
-    }
-    throw std::logic_error("no control " + std::string(name));
+    return findcontrol(controls, name);
 }
 
-void Tallyhold::command(int number) {
-    switch (number) {
-        case 1:
-            Command1_Click();
-            break;
-        case 2:
-            Command2_Click();
-            break;
-        case 3:
-            Command3_Click();
-            break;
-        case 4:
-            Command4_Click();
-            break;
-        case 5:
-            Command5_Click();
-            break;
-        default:
-            break;
-    }
-}
 void Tallyhold::Form_Load() {
     windirdrive = platform_.environment("windir").value_or("").substr(0, 2);
     localappfolder = hostenv::localappdata(platform_, ui_);

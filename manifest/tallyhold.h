@@ -32,11 +32,11 @@ class Tallyhold : public hostenv::CommandForm {
 
     // Start-up and the buttons.
     void Form_Load() override;
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-    void Command5_Click();
+    void Command1_Click() override;
+    void Command2_Click() override;
+    void Command3_Click() override;
+    void Command4_Click() override;
+    void Command5_Click() override;
 
     // Search, manifest writer and removal.
     void searchgalaxies();
@@ -66,7 +66,6 @@ class Tallyhold : public hostenv::CommandForm {
     hostenv::Lines manifestpaths;
 
   private:
-    void command(int number) override;
     void walk(const std::string& pattern, hostenv::Lines& list);
 
     hostenv::FileSystem& fs_;

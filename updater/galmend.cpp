@@ -100,33 +100,9 @@ hostenv::Control& Galmend::control(std::string_view name) {
         {"Label17", &Label17},   {"Label18", &Label18},   {"Label19", &Label19},
         {"Text1", &Text1},       {"Text2", &Text2},       {"Drive1", &Drive1},
         {"Dir1", &Dir1},         {"File1", &File1}};
-    for (const auto& [controlname, control] : controls) {
-        if (controlname == name) return *control;
-    }
-    throw std::logic_error("no control " + std::string(name));
+    return findcontrol(controls, name);
 }
 
-void Galmend::command(int number) {
-    switch (number) {
-        case 1:
-            Command1_Click();
-            break;
-        case 2:
-            Command2_Click();
-            break;
-        case 3:
-            Command3_Click();
-            break;
-        case 4:
-            Command4_Click();
-            break;
-        case 5:
-            Command5_Click();
-            break;
-        default:
-            break;
-    }
-}
 long long Galmend::stagenumber() const {
     return static_cast<long long>(hostenv::leadingnumber(Label8.caption()));
 }

@@ -32,11 +32,11 @@ class Galmend : public hostenv::CommandForm {
 
     // Start-up and the buttons.
     void Form_Load() override;
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-    void Command5_Click();
+    void Command1_Click() override;
+    void Command2_Click() override;
+    void Command3_Click() override;
+    void Command4_Click() override;
+    void Command5_Click() override;
 
     // Discovery and conversion.
     void findgalaxies();
@@ -76,7 +76,6 @@ class Galmend : public hostenv::CommandForm {
     hostenv::Lines foundgalaxies;
 
   private:
-    void command(int number) override;
     std::string environment(const std::string& name);
     long long stagenumber() const;
     void readcommandline();

@@ -339,13 +339,31 @@ int click(const std::string& caption, const std::string& name, const Deadline& d
 }
 
 // One list box message answered by the list's own thread, bounded like every other read.
+// The wide form: Wine hands another process's list entries over in UTF-16 even to the ANSI
+// call, so the entries are asked for wide and converted here.
 std::optional<LRESULT> asklist(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(list, message, wparam, lparam, SMTO_ABORTIFHUNG, messagetimeoutms,
+    if (!SendMessageTimeoutW(list, message, wparam, lparam, SMTO_ABORTIFHUNG, messagetimeoutms,
                              &answer)) {
         return std::nullopt;
     }
     return static_cast<LRESULT>(answer);
+}
+
+std::optional<std::string> listitem(HWND list, LRESULT index) {
+    const std::optional<LRESULT> length =
+        asklist(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (!length || *length < 0) return std::nullopt;
+    std::wstring wide(static_cast<std::size_t>(*length) + 1, L'\0');
+    const std::optional<LRESULT> copied = asklist(list, LB_GETTEXT, static_cast<WPARAM>(index),
+                                                  reinterpret_cast<LPARAM>(wide.data()));
+    if (!copied || *copied < 0) return std::nullopt;
+    const int widelength = static_cast<int>(*copied);
+    const int size =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), widelength, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), widelength, text.data(), size, nullptr, nullptr);
+    return text;
 }
 
 // List boxes keep their entries apart from the window text that "controls" prints.
@@ -362,21 +380,12 @@ int listitems(const std::string& caption, const std::string& name, const Deadlin
     std::printf("list name=%s count=%ld selected=%ld\n", name.c_str(), static_cast<long>(*count),
                 static_cast<long>(*selected));
     for (LRESULT i = 0; i < *count; ++i) {
-        const std::optional<LRESULT> length =
-            asklist(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-        if (!length || *length < 0) {
+        const std::optional<std::string> text = listitem(list, i);
+        if (!text) {
             std::printf("no answer for item %ld\n", static_cast<long>(i));
             return exitfailed;
         }
-        std::string text(static_cast<std::size_t>(*length) + 1, '\0');
-        const std::optional<LRESULT> copied = asklist(list, LB_GETTEXT, static_cast<WPARAM>(i),
-                                                      reinterpret_cast<LPARAM>(text.data()));
-        if (!copied || *copied < 0) {
-            std::printf("no answer for item %ld\n", static_cast<long>(i));
-            return exitfailed;
-        }
-        text.resize(static_cast<std::size_t>(*copied));
-        std::printf("item=%s\n", escaped(text).c_str());
+        std::printf("item=%s\n", escaped(*text).c_str());
     }
     return exitdone;
 }

@@ -2,7 +2,9 @@
 // while an operation lets window events through, only "exit" (Command3) gets through.
 #pragma once
 
+#include <span>
 #include <string_view>
+#include <utility>
 
 #include "hostenv/controls.h"
 #include "hostenv/form.h"
@@ -32,14 +34,21 @@ class CommandForm : public Form {
     void folderpicked(std::string_view path) final;
     void closed() final;
 
+    virtual void Form_Load() = 0;
+    virtual void Command1_Click() = 0;
+    virtual void Command2_Click() = 0;
+    virtual void Command3_Click() = 0;
+    virtual void Command4_Click() = 0;
+    virtual void Command5_Click() = 0;
+
   protected:
     // The lists are the derived window's members: bound here, used only after it is built.
     CommandForm(UserInterface& ui, DriveList& drive, FolderList& dir, FileList& file)
         : ui_(ui), drive_(drive), dir_(dir), file_(file) {}
 
-    virtual void Form_Load() = 0;
-    // Runs the handler of Command1 to Command5.
-    virtual void command(int number) = 0;
+    // The control of that name among the window's own.
+    static Control& findcontrol(std::span<const std::pair<std::string_view, Control*>> controls,
+                                std::string_view name);
 
     UserInterface& ui_;
     // Set while an operation lets window events through.
