@@ -518,7 +518,8 @@ read_list() {
 }
 
 # The folder the folder list shows open: its entries from the root down to the selected one,
-# indentation dropped, joined into a path ("C:\" "Games" "Zarn" gives C:\Games\Zarn).
+# indentation dropped, joined into a path ("C:\" "Games" "Zarn" gives C:\Games\Zarn), escaped
+# as wintest prints it.
 shown_folder() {
     local path="" index=0 item
     while IFS= read -r item; do
@@ -526,10 +527,10 @@ shown_folder() {
         item=${item#"${item%%[! ]*}"}
         if ((index == 0)); then
             path=$item
-        elif [[ "$path" == *'\\' ]]; then
+        elif [[ "$path" == *"\\\\" ]]; then
             path+=$item
         else
-            path+='\\'$item
+            path+="\\\\$item"
         fi
         index=$((index + 1))
     done <<<"$LIST_ITEMS"

@@ -19,11 +19,8 @@ begin galmend 64 64 demo >/dev/null
 reset_game
 
 game=$(unixpath "$GAME_FOLDER")
-users=("$WINEPREFIX"/drive_c/users/*/AppData/Local)
-userfolder=${users[0]}/Corvatek/Halcyrion
-mkdir -p "$userfolder"
-cp -r demo/game/. "$game/"
-cp -r demo/user/. "$userfolder/"
+userfolder=$(unixpath "$USER_GAME_FOLDER")
+install_demo
 before=$E2E_WORK/before
 mkdir -p "$before"
 cp -r "$game" "$before/game"
@@ -70,7 +67,8 @@ fi
 printf 'TXT\r\nfileCount  1 \r\nfileName "Old Map"\r\n\r\n' >"$game/Fortrel/galaxy.manifest"
 galmendexe=$PROG_EXE
 source e2e/program-tallyhold.sh
-PROG_EXE=$(dirname "$(dirname "$(dirname "$galmendexe")")")/$PROG_EXE_REL
+PROG_EXE=$E2E_BUILD64/$PROG_EXE_REL
+take_program_copy
 new_case tallyhold >/dev/null
 use_release_data
 echo
@@ -85,6 +83,7 @@ sed 's/\r$/\\r/' "$game/galaxy.manifest" | sed 's/^/  | /'
 
 source e2e/program-galmend.sh
 PROG_EXE=$galmendexe
+take_program_copy
 new_case window >/dev/null
 use_release_data
 start_program

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The Windows side's unit tests (GoogleTest, built with mingw-w64) run in the Wine prefix.
+# usage: hostenv-win32-tests.sh <exe bits> <prefix bits>
+source "$(dirname "$0")/lib.sh"
+EXE_BITS=$1
+PREFIX_BITS=$2
+command -v wine >/dev/null || skip "wine is not installed"
+build=$E2E_BUILD64
+((EXE_BITS == 32)) && build=$E2E_BUILD32
+PROG_EXE=$build/hostenv/win32/tests/hostenv_win32_tests.exe
+[[ -f "$PROG_EXE" ]] || skip "not built: $PROG_EXE"
+make_prefix "$PREFIX_BITS" || exit 1
+export WINEPREFIX=$E2E_WORK/prefix$PREFIX_BITS
+CASES_DIR=$E2E_WORK/cases/hostenv_win32_tests-exe$EXE_BITS-prefix$PREFIX_BITS
+rm -rf "$CASES_DIR"
+mkdir -p "$CASES_DIR"
+take_program_copy
+trap cleanup EXIT
+
+(cd "$CASES_DIR" && exec timeout -k 5 120 wine "$(basename "$PROG_EXE")") \
+    >"$CASES_DIR/tests.out" 2>&1
+rc=$?
+sed 's/\r$//; s/^/  | /' "$CASES_DIR/tests.out"
+expect_eq "exit code" 0 "$rc"
+output=$(cat "$CASES_DIR/tests.out")
+expect_contains "output" "[  PASSED  ]" "$output"
+expect_not_contains "output" "FAILED" "$output"
+
+finish

@@ -1,0 +1,28 @@
+# tallyhold, the manifest manager, as the scenarios see it.
+# shellcheck shell=bash disable=SC2034
+PROG_NAME=tallyhold
+PROG_EXE_REL=manifest/win32/tallyhold.exe
+PROG_CAPTION="orvel's Zarn fortrel Galaxy manifest manager"
+PROG_DATAFILES=(targetzarnver.txt)
+
+write_program_data() {
+    local dir=$1 version=$2
+    crlf_file "$dir/targetzarnver.txt" "$version"
+}
+
+# The exact bytes of a manifest listing these galaxy names: manifest_text <name>...
+manifest_text() {
+    local name
+    printf 'TXT\r\nfileCount  %d \r\n' "$#"
+    for name in "$@"; do printf 'fileName "%s"\r\n' "$name"; done
+    printf '\r\n'
+}
+
+# The file holds exactly the manifest of these names: expect_manifest <what> <file> <name>...
+expect_manifest() {
+    local what=$1 file=$2 text
+    shift 2
+    # The x keeps the line ends at the end, which $( ) would drop.
+    text=$(manifest_text "$@" && printf x)
+    expect_file_text "$what" "${text%x}" "$file"
+}

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# A read-only galaxy.manifest below the game folder: the removal, from the button or in a
+# silent run, stops there with a message naming it; what was deleted before stays deleted,
+# the rest stays, and no new manifest is written.
+# usage: tallyhold-readonly.sh <exe bits> <prefix bits>
+source "$(dirname "$0")/lib.sh"
+begin tallyhold "$1" "$2" readonly
+
+game=$(unixpath "$GAME_FOLDER")
+user=$(unixpath "$USER_GAME_FOLDER")
+locked="$GAME_FOLDER\\maps\\galaxy.manifest"
+
+# Walk order: Alpha's manifest is deleted before the locked one, the game folder's own and
+# the per-user one after it.
+set_up() {
+    reset_game
+    mkdir -p "$game/Alpha" "$game/maps"
+    for file in "$game/Alpha/galaxy.manifest" "$game/maps/galaxy.manifest" \
+        "$game/galaxy.manifest" "$user/galaxy.manifest"; do
+        manifest_text "before" >"$file"
+    done
+    cp "$game/galaxy.manifest" "$CASE_DIR/before.manifest"
+    set_readonly "$locked"
+}
+
+check_files() {
+    expect_absent "the manifest deleted before" "$game/Alpha/galaxy.manifest"
+    expect_same_file "the read-only manifest" "$CASE_DIR/before.manifest" \
+        "$game/maps/galaxy.manifest"
+    expect_readonly "the read-only manifest" "$locked"
+    expect_same_file "the game folder's manifest" "$CASE_DIR/before.manifest" \
+        "$game/galaxy.manifest"
+    expect_same_file "the per-user manifest" "$CASE_DIR/before.manifest" "$user/galaxy.manifest"
+    expect_no_temporaries "$game" "$user"
+}
+
+new_case silent
+set_up
+use_release_data
+start_program /s
+answer_msgbox && expect_contains "message" "$(escape "$locked")" "$MSGBOX_TEXT"
+expect_exit 1
+check_files
+
+new_case button
+set_up
+use_release_data
+start_program
+if read_window; then
+    wintest click "$PROG_CAPTION" Command5 "$WAIT_MS" || fail "could not press Command5"
+    answer_msgbox && expect_contains "message" "$(escape "$locked")" "$MSGBOX_TEXT"
+fi
+expect_exit 1
+check_files
+
+finish
