@@ -16,24 +16,6 @@
 
 namespace {
 
-struct Outcome {
-    std::string out;
-    std::string failure;
-    bool failed = false;
-};
-
-template <class Rewrite>
-Outcome outcome(Rewrite rewrite) {
-    Outcome result;
-    try {
-        rewrite(result.out);
-    } catch (const hostenv::Failure& failure) {
-        result.failed = true;
-        result.failure = failure.what();
-    }
-    return result;
-}
-
 // The next part up to a NUL byte, or the rest.
 std::string_view part(std::string_view& input) {
     const auto end = input.find('\0');
@@ -42,7 +24,8 @@ std::string_view part(std::string_view& input) {
     return taken;
 }
 
-[[noreturn]] void mismatch(const char* what, const Outcome& engine, const Outcome& rules) {
+[[noreturn]] void mismatch(const char* what, const transcription::Outcome& engine,
+                           const transcription::Outcome& rules) {
     std::fprintf(stderr, "engine and transcription differ in %s\nengine: %s\nrules: %s\n", what,
                  engine.failed ? engine.failure.c_str() : "no failure",
                  rules.failed ? rules.failure.c_str() : "no failure");
@@ -74,10 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
     }
-    const Outcome fromengine =
-        outcome([&](std::string& out) { engine.rewritegalaxy(galaxy, out); });
-    const Outcome fromrules =
-        outcome([&](std::string& out) { transcription::rewritegalaxy(rules, galaxy, out); });
+    const transcription::Outcome fromengine =
+        transcription::outcome([&](std::string& out) { engine.rewritegalaxy(galaxy, out); });
+    const transcription::Outcome fromrules = transcription::outcome(
+        [&](std::string& out) { transcription::rewritegalaxy(rules, galaxy, out); });
     if (fromengine.failed != fromrules.failed || fromengine.failure != fromrules.failure) {
         mismatch("failure", fromengine, fromrules);
     }

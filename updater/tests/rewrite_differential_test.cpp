@@ -89,24 +89,6 @@ std::string describe(const Lines& lines) {
     return text;
 }
 
-struct Outcome {
-    std::string out;
-    std::string failure;
-    bool failed = false;
-};
-
-template <class Rewrite>
-Outcome outcome(Rewrite rewrite) {
-    Outcome result;
-    try {
-        rewrite(result.out);
-    } catch (const hostenv::Failure& failure) {
-        result.failed = true;
-        result.failure = failure.what();
-    }
-    return result;
-}
-
 struct Tally {
     int cases = 0;
     int failed = 0;
@@ -129,9 +111,10 @@ void compare(const Lines& oldstruct, const Lines& newstruct, const Lines& galaxy
             ASSERT_EQ(engine.blockofline(r), transcription::blockofline(rules, r)) << r;
         }
     }
-    const Outcome expected =
-        outcome([&](std::string& out) { transcription::rewritegalaxy(rules, galaxy, out); });
-    const Outcome actual = outcome([&](std::string& out) { engine.rewritegalaxy(galaxy, out); });
+    const transcription::Outcome expected = transcription::outcome(
+        [&](std::string& out) { transcription::rewritegalaxy(rules, galaxy, out); });
+    const transcription::Outcome actual =
+        transcription::outcome([&](std::string& out) { engine.rewritegalaxy(galaxy, out); });
     ASSERT_EQ(actual.failed, expected.failed) << actual.failure << expected.failure;
     ASSERT_EQ(actual.failure, expected.failure);
     ASSERT_EQ(actual.out, expected.out) << "the text written before the failure, or all of it";
@@ -142,8 +125,10 @@ void compare(const Lines& oldstruct, const Lines& newstruct, const Lines& galaxy
     hostenv::LineIndex index;
     index.assign(text);
     const Lines cut = hostenv::splitlines(text);
-    const Outcome fromlines = outcome([&](std::string& out) { engine.rewritegalaxy(cut, out); });
-    const Outcome fromindex = outcome([&](std::string& out) { engine.rewritegalaxy(index, out); });
+    const transcription::Outcome fromlines =
+        transcription::outcome([&](std::string& out) { engine.rewritegalaxy(cut, out); });
+    const transcription::Outcome fromindex =
+        transcription::outcome([&](std::string& out) { engine.rewritegalaxy(index, out); });
     ASSERT_EQ(fromindex.failure, fromlines.failure);
     ASSERT_EQ(fromindex.out, fromlines.out);
     ++tally.cases;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "hostenv/failure.h"
 #include "hostenv/text.h"
 #include "structure.h"
 
@@ -25,5 +26,24 @@ int findoldline(const Definitions& definitions, std::string_view galaxyline);
 int blockofline(const Definitions& definitions, int r);
 double writenewblock(const Definitions& definitions, int p, std::size_t k,
                      const hostenv::Lines& galaxy, std::string& out);
+
+// What a rewrite wrote, and how it failed if it did: two rewrites agree when these do.
+struct Outcome {
+    std::string out;
+    std::string failure;
+    bool failed = false;
+};
+
+template <class Rewrite>
+Outcome outcome(Rewrite rewrite) {
+    Outcome result;
+    try {
+        rewrite(result.out);
+    } catch (const hostenv::Failure& failure) {
+        result.failed = true;
+        result.failure = failure.what();
+    }
+    return result;
+}
 
 }  // namespace transcription
