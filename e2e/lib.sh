@@ -547,3 +547,18 @@ wait_shown_folder() {
     fail "Dir1 did not show [$1] within $2 s (shows [$(shown_folder)])"
     return 1
 }
+
+# The window's controls stand where the layout table puts them at a DPI (empty: Wine's
+# default, 96); a screenshot of each case is kept for a person looking into a failure.
+check_layout() {
+    new_case "layout-${1:-default}dpi"
+    set_dpi "$1"
+    use_release_data
+    start_program
+    if read_window; then
+        wintest layout "$PROG_CAPTION" "$WAIT_MS" || fail "the layout check found differences"
+        command -v import >/dev/null && timeout 20 import -window root "$CASE_DIR/screen.png"
+        wintest close "$PROG_CAPTION" "$WAIT_MS"
+    fi
+    expect_exit 0
+}

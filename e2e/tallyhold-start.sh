@@ -57,23 +57,8 @@ start_program
 read_window && { wintest close "$PROG_CAPTION" "$WAIT_MS" || fail "could not close the window"; }
 expect_exit 0
 
-# args: DPI (empty: Wine's default, 96)
-layout_case() {
-    new_case "layout-${1:-default}dpi"
-    set_dpi "$1"
-    use_release_data
-    start_program
-    if read_window; then
-        wintest layout "$PROG_CAPTION" "$WAIT_MS" || fail "the layout check found differences"
-        # For a person looking into a failure.
-        command -v import >/dev/null && timeout 20 import -window root "$CASE_DIR/screen.png"
-        wintest close "$PROG_CAPTION" "$WAIT_MS"
-    fi
-    expect_exit 0
-}
-
-layout_case ""
-layout_case 144
+check_layout ""
+check_layout 144
 set_dpi ""
 
 finish
