@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     const transcription::Outcome fromengine =
-        transcription::outcome([&](std::string& out) { engine.rewritegalaxy(galaxy, out); });
+        transcription::outcome([&](std::string& out) { engine.rewritegalaxy(input, out); });
     const transcription::Outcome fromrules = transcription::outcome(
         [&](std::string& out) { transcription::rewritegalaxy(rules, galaxy, out); });
     if (fromengine.failed != fromrules.failed || fromengine.failure != fromrules.failure) {

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "hostenv/lineends.h"
+
 namespace hostenv {
 
 namespace {
@@ -96,10 +98,13 @@ std::string signform(long long number) {
     return text;
 }
 
+std::string_view withoutfinalbreaks(std::string_view bytes) {
+    while (bytes.ends_with("\r\n")) bytes.remove_suffix(2);
+    return bytes;
+}
+
 Lines splitlines(std::string_view bytes) {
-    while (bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n") {
-        bytes.remove_suffix(2);
-    }
+    bytes = withoutfinalbreaks(bytes);
     Lines lines;
     if (bytes.empty()) return lines;
     // Sized once: growing a list of millions of lines would move them all and, while it
@@ -123,15 +128,13 @@ Lines splitlines(std::string_view bytes) {
 }
 
 void LineIndex::assign(std::string_view bytes) {
-    while (bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n") {
-        bytes.remove_suffix(2);
-    }
+    bytes = withoutfinalbreaks(bytes);
     text_ = bytes;
     starts_.clear();
     if (bytes.empty()) return;
     starts_.push_back(0);
-    for (std::size_t end = bytes.find("\r\n"); end != std::string_view::npos;
-         end = bytes.find("\r\n", end + 2)) {
+    LineEnds ends(bytes);
+    for (std::size_t end = ends.next(); end != bytes.size(); end = ends.next()) {
         starts_.push_back(end + 2);
     }
     starts_.push_back(bytes.size() + 2);

@@ -1,7 +1,9 @@
 #include "galmend.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
+#include <string_view>
 
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
@@ -33,6 +35,16 @@ hostenv::Label label(std::string_view name) {
 std::string missingfile(const std::string& file, const std::string& role) {
     return "The " + role + " \"" + file +
            "\" was not found in the folder the program was started from.";
+}
+
+// Line 1 of a galaxy's bytes, cut as splitlines cuts them; none when it has fewer lines.
+std::optional<std::string_view> versionline(std::string_view bytes) {
+    bytes = hostenv::withoutfinalbreaks(bytes);
+    const std::size_t first = bytes.find("\r\n");
+    if (first == std::string_view::npos) return std::nullopt;
+    const std::size_t start = first + 2;
+    const std::size_t end = bytes.find("\r\n", start);
+    return bytes.substr(start, end == std::string_view::npos ? end : end - start);
 }
 
 // The reader answers one empty line for a file it found but could not read, which no
@@ -211,8 +223,7 @@ void Galmend::findgalaxies() {
 
 void Galmend::fixgalaxies() {
     const Rewriter rewriter(*oldstruct, oldblocks, *newstruct, newblocks);
-    // The index of a galaxy's lines and its new text keep their memory for the next one.
-    hostenv::LineIndex galaxy;
+    // The new text keeps its memory for the next galaxy.
     std::string text;
     long long rewritten = 0;
     Label8.setcaption(hostenv::signform(stagenumber() + 1));
@@ -226,8 +237,8 @@ void Galmend::fixgalaxies() {
                         [&](const auto& name) { return hostenv::samefilename(path, name); })) {
             continue;
         }
-        // Read as readtextlines reads, but the lines stay views into the bytes: as Lines,
-        // a galaxy of short lines would take several times its size in memory.
+        // Read as readtextlines reads, but kept as bytes: as Lines, a galaxy of short lines
+        // would take several times its size in memory.
         if (!fs_.lookup(path, hostenv::Entries::files)) {
             throw Failure("The galaxy " + path + " has disappeared since it was found.");
         }
@@ -238,19 +249,19 @@ void Galmend::fixgalaxies() {
             throw Failure("The galaxy " + path +
                           " cannot be read; another program may be holding it.");
         }
-        galaxy.assign(bytes);
-        if (galaxy.size() < 2) {
+        const std::optional<std::string_view> version = versionline(bytes);
+        if (!version) {
             throw Failure("The galaxy " + path +
                           " has no version line: a galaxy has at least two lines ended by CR "
                           "LF.");
         }
-        if (versionofline(galaxy[1]) >= newversion) continue;
+        if (versionofline(*version) >= newversion) continue;
 
         // The new text is complete in memory before the file is touched.
         text.clear();
         text.reserve(bytes.size() + bytes.size() / 4);
         try {
-            rewriter.rewritegalaxy(galaxy, text);
+            rewriter.rewritegalaxy(bytes, text);
         } catch (const Failure& failure) {
             throw Failure("Cannot rewrite the galaxy " + path + "; it is unchanged.\r\n" +
                           failure.what());

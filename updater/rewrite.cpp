@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "hostenv/failure.h"
+#include "hostenv/lineends.h"
 
 namespace updater {
 
@@ -29,12 +30,12 @@ std::string linenumber(std::size_t index) {
 
 // Byte i of a word read from memory is its lane i, counted from the low end.
 static_assert(std::endian::native == std::endian::little);
+constexpr std::uint64_t ones = 0x0101010101010101u;
+constexpr std::uint64_t highs = 0x8080808080808080u;
 
 // The first of the lowest `lanes` bytes of word that equals c, or 8: all eight compared
 // at once, so that a node with many children costs no run of mispredicted branches.
 unsigned equallane(std::uint64_t word, char c, std::uint32_t lanes) {
-    constexpr std::uint64_t ones = 0x0101010101010101u;
-    constexpr std::uint64_t highs = 0x8080808080808080u;
     const std::uint64_t differ = word ^ (ones * static_cast<unsigned char>(c));
     // The lowest flagged byte is equal; flags above it may be false.
     std::uint64_t equal = (differ - ones) & ~differ & highs;
@@ -46,6 +47,89 @@ void appendline(std::string& out, std::string_view line) {
     out += line;
     out += "\r\n";
 }
+
+// A line of a galaxy held as its bytes: its index, where it starts and where it ends.
+struct Cursor {
+    std::size_t line;
+    std::size_t start;
+    std::size_t end;
+};
+
+// Moves the cursor down to line target; false, and left on the last line, when the
+// galaxy ends before it. ends must give the line ends after the cursor's.
+[[gnu::always_inline]] inline bool seek(Cursor& at, std::size_t target, hostenv::LineEnds& ends,
+                                        std::size_t size) {
+    while (at.line < target) {
+        if (at.end == size) return false;
+        at.start = at.end + 2;
+        at.end = ends.next();
+        ++at.line;
+    }
+    return true;
+}
+
+// Copies n bytes; the short runs that make up most of a galaxy without a call.
+[[gnu::always_inline]] inline char* copybytes(char* to, const char* from, std::size_t n) {
+    if (n > 32) {
+        std::memcpy(to, from, n);
+    } else if (n > 16) {
+        std::uint64_t words[4];
+        std::memcpy(words, from, 16);
+        std::memcpy(words + 2, from + n - 16, 16);
+        std::memcpy(to, words, 16);
+        std::memcpy(to + n - 16, words + 2, 16);
+    } else if (n >= 8) {
+        std::uint64_t head, tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + n - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + n - 8, &tail, 8);
+    } else if (n >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + n - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + n - 4, &tail, 4);
+    } else if (n > 0) {
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
+    }
+    return to + n;
+}
+
+// Appends to a string through a pointer. The string grows in steps ahead of the writing
+// and is cut back to what was written by finish().
+class Writer {
+  public:
+    explicit Writer(std::string& out)
+        : out_(out), put_(out.data() + out.size()), end_(out.data() + out.size()) {}
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    void ensure(std::size_t n) {
+        if (static_cast<std::size_t>(end_ - put_) < n) grow(n);
+    }
+    // Needs room made by ensure().
+    void copy(const char* from, std::size_t n) { put_ = copybytes(put_, from, n); }
+    std::size_t written() const { return static_cast<std::size_t>(put_ - out_.data()); }
+    // Leaves out holding what was written before position at.
+    void finish(std::size_t at) { out_.resize(at); }
+    void finish() { finish(written()); }
+
+  private:
+    void grow(std::size_t n) {
+        // A step at a time, so that the bytes made ready are still in the cache when written.
+        constexpr std::size_t step = std::size_t{1} << 18;
+        const std::size_t used = written();
+        out_.resize(used + std::max(n, step));
+        put_ = out_.data() + used;
+        end_ = out_.data() + out_.size();
+    }
+    std::string& out_;
+    char* put_;
+    char* end_;
+};
 
 }  // namespace
 
@@ -70,6 +154,72 @@ Rewriter::Rewriter(const hostenv::Lines& oldstruct, const BlockTable& oldblocks,
         for (const std::int16_t head : *newblocks_) {
             newcounts_.push_back(count(newstruct_, static_cast<std::size_t>(head)));
         }
+    }
+    buildplans();
+}
+
+// A block's plan follows writeblock step by step, but only as far as the block succeeds
+// whatever the galaxy: a block that can fail with every galaxy gets none.
+void Rewriter::buildplans() {
+    if (!oldblocks_) return;
+    // Definitions of thousands of long blocks could otherwise take memory without bound;
+    // the blocks past it are left to writeblock.
+    constexpr std::size_t mostplantext = std::size_t{1} << 24;
+    plans_.assign(oldblocks_->size(), Plan{});
+    for (std::size_t p = 0; p < plans_.size(); ++p) {
+        Plan& plan = plans_[p];
+        plan.consumed = consumedlines(oldcounts_[p]);
+        if (!newblocks_ || p >= newblocks_->size()) continue;
+        const auto s = static_cast<std::size_t>((*newblocks_)[p]);
+        const double n = newcounts_[p];
+        if (n >= 1 && s == static_cast<std::size_t>(lastheaderline)) continue;
+
+        const std::size_t text = plantext_.size();
+        const std::size_t firstsplice = splices_.size();
+        std::size_t spliced = text;  // where the text after the last splice starts
+        std::size_t reach = 0;
+        bool complete = true;
+        for (std::size_t j = 1; static_cast<double>(j) <= n; ++j) {
+            if (s + j >= newstruct_.size() ||
+                plantext_.size() + newstruct_[s + j].size() + 2 > mostplantext) {
+                complete = false;
+                break;
+            }
+            const std::string& t = newstruct_[s + j];
+            if (t.empty() || t.back() != '#') {
+                plantext_ += t;
+                plantext_ += "\r\n";
+                continue;
+            }
+            reach = j;
+            const std::string_view kept = std::string_view(t).substr(0, t.size() - 1);
+            std::uint32_t take = 0;
+            if (kept.ends_with(' ')) {
+                plantext_ += kept;
+                take = 1;
+            } else if (kept.ends_with('#')) {
+                plantext_ += kept.substr(0, kept.size() - 1);
+                take = 2;
+            } else {
+                continue;  // writes nothing, but still needs its galaxy line
+            }
+            splices_.push_back({static_cast<std::uint32_t>(plantext_.size() - spliced),
+                                static_cast<std::uint32_t>(j - 1), take});
+            spliced = plantext_.size();
+            plantext_ += "\r\n";
+        }
+        if (!complete) {
+            plantext_.resize(text);
+            splices_.resize(firstsplice);
+            continue;
+        }
+        plan.planned = true;
+        plan.reach = reach;
+        plan.text = static_cast<std::uint32_t>(text);
+        plan.textlength = static_cast<std::uint32_t>(plantext_.size() - text);
+        plan.firstsplice = static_cast<std::uint32_t>(firstsplice);
+        plan.splices = static_cast<std::uint32_t>(splices_.size() - firstsplice);
+        plan.most = plan.textlength + 2 * std::size_t{plan.splices};
     }
 }
 
@@ -247,14 +397,83 @@ double Rewriter::writenewblock(int p, std::size_t k, const hostenv::Lines& galax
     return writeblock(p, k, galaxy, out);
 }
 
-template <class Galaxy>
-void Rewriter::rewrite(const Galaxy& galaxy, std::string& out) const {
-    std::size_t bytes = out.size();
-    for (std::size_t i = 0; i < galaxy.size(); ++i) bytes += galaxy[i].size() + 2;
-    out.reserve(bytes + bytes / 8);
+// One pass over the bytes: each line's end is found as the rewriting reaches it, and a
+// block is written from its plan, so no index of the galaxy's lines is built.
+void Rewriter::rewritegalaxy(std::string_view galaxy, std::string& out) const {
+    const std::string_view text = hostenv::withoutfinalbreaks(galaxy);
+    const char* const bytes = text.data();
+    const std::size_t size = text.size();
+    Writer writer(out);
+    if (size == 0) return;
+    // What the plans leave goes line by line from the block's first line on.
+    const auto linebyline = [&](std::size_t k, std::size_t written) {
+        writer.finish(written);
+        hostenv::LineIndex lines;
+        lines.assign(text);
+        rewritefrom(lines, k, out);
+    };
 
+    hostenv::LineEnds ends(text);
+    Cursor at{0, 0, ends.next()};
+    for (;;) {
+        const std::size_t length = at.end - at.start;
+        const Node& recognised = recognise(std::string_view(bytes + at.start, length));
+        if (recognised.found == 0) {
+            writer.ensure(length + 2);
+            if (at.end < size) {
+                writer.copy(bytes + at.start, length + 2);  // with its own CR LF
+            } else {
+                writer.copy(bytes + at.start, length);
+                writer.copy("\r\n", 2);
+            }
+            if (!seek(at, at.line + 1, ends, size)) break;
+            continue;
+        }
+        const Cursor first = at;
+        const std::size_t k = at.line;
+        if (!oldblocks_ || !plans_[static_cast<std::size_t>(recognised.block)].planned) {
+            linebyline(k, writer.written());
+            return;
+        }
+        const Plan& plan = plans_[static_cast<std::size_t>(recognised.block)];
+        const std::size_t blockstart = writer.written();
+        writer.ensure(plan.most);
+        const char* literal = plantext_.data() + plan.text;
+        bool complete = true;
+        for (std::uint32_t i = 0; i < plan.splices; ++i) {
+            const Splice& splice = splices_[plan.firstsplice + i];
+            writer.copy(literal, splice.before);
+            literal += splice.before;
+            if (!seek(at, k + splice.line, ends, size)) {
+                complete = false;
+                break;
+            }
+            const std::size_t take = std::min<std::size_t>(splice.take, at.end - at.start);
+            writer.copy(bytes + at.end - take, take);
+        }
+        if (complete && plan.reach > 0) complete = seek(at, k + plan.reach - 1, ends, size);
+        if (!complete) {
+            linebyline(k, blockstart);  // the galaxy ends inside the block: that fails
+            return;
+        }
+        writer.copy(literal, static_cast<std::size_t>(plantext_.data() + plan.text +
+                                                      plan.textlength - literal));
+        const std::size_t next = plan.consumed > std::numeric_limits<std::size_t>::max() - k
+                                     ? std::numeric_limits<std::size_t>::max()
+                                     : k + plan.consumed;
+        // The templates may have looked past the lines the block consumes.
+        if (next < at.line) {
+            at = first;
+            ends.restart(first.end + 2);
+        }
+        if (!seek(at, next, ends, size)) break;
+    }
+    writer.finish();
+}
+
+void Rewriter::rewritefrom(const hostenv::LineIndex& galaxy, std::size_t k,
+                           std::string& out) const {
     const std::size_t count = galaxy.size();
-    std::size_t k = 0;
     while (k < count) {
         const Node& recognised = recognise(galaxy[k]);
         const int r = recognised.found;
@@ -273,14 +492,6 @@ void Rewriter::rewrite(const Galaxy& galaxy, std::string& out) const {
         const double w = writeblock(recognised.block, k, galaxy, out);
         k += std::min(consumedlines(w), count - k);
     }
-}
-
-void Rewriter::rewritegalaxy(const hostenv::Lines& galaxy, std::string& out) const {
-    rewrite(galaxy, out);
-}
-
-void Rewriter::rewritegalaxy(const hostenv::LineIndex& galaxy, std::string& out) const {
-    rewrite(galaxy, out);
 }
 
 std::size_t consumedlines(double w) {

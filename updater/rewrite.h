@@ -20,13 +20,11 @@ class Rewriter {
     Rewriter(const hostenv::Lines& oldstruct, const BlockTable& oldblocks,
              const hostenv::Lines& newstruct, const BlockTable& newblocks);
 
-    // Appends the new text to out, every line followed by CR LF. Throws Failure,
-    // saying which block, line and definition, when the definitions cannot rewrite
-    // the galaxy; out may then hold part of the text.
-    void rewritegalaxy(const hostenv::Lines& galaxy, std::string& out) const;
-    // The same for a galaxy held as its text and an index of its lines, which costs a
-    // large galaxy a fraction of the memory.
-    void rewritegalaxy(const hostenv::LineIndex& galaxy, std::string& out) const;
+    // Appends the new text to out, every line followed by CR LF. The galaxy is its bytes,
+    // cut into lines as splitlines cuts them. Throws Failure, saying which block, line and
+    // definition, when the definitions cannot rewrite the galaxy; out then holds the text
+    // written before the failing block line.
+    void rewritegalaxy(std::string_view galaxy, std::string& out) const;
 
     // The highest index of an old definition line the galaxy line begins with;
     // 0 when none but line 0 does.
@@ -50,10 +48,27 @@ class Rewriter {
         std::uint32_t edge = 0;  // the text from the parent to here, in edges_
         std::uint32_t edgelength = 0;
     };
+    // How block p is written when it succeeds, worked out once from the definitions: its
+    // new lines as one text, with the last characters of some galaxy lines spliced in.
+    struct Splice {
+        std::uint32_t before;  // the text written between the previous splice and this one
+        std::uint32_t line;    // the galaxy line, counted from the block's first
+        std::uint32_t take;    // how many of its last characters, 1 or 2 at most
+    };
+    struct Plan {
+        // A block that fails, or one beyond what the plans may hold, is written by writeblock.
+        bool planned = false;
+        std::size_t consumed = 1;  // consumedlines() of the old count
+        std::size_t reach = 0;     // how many galaxy lines the templates need, from the first
+        std::size_t most = 0;      // the most bytes the block writes
+        std::uint32_t text = 0, textlength = 0;  // in plantext_
+        std::uint32_t firstsplice = 0, splices = 0;
+    };
     void buildindex();
-    // rewritegalaxy and writenewblock for either form of a galaxy's lines.
-    template <class Galaxy>
-    void rewrite(const Galaxy& galaxy, std::string& out) const;
+    void buildplans();
+    // The rewriting from galaxy line k on, line by line through writeblock: what the plans
+    // leave, failures among them.
+    void rewritefrom(const hostenv::LineIndex& galaxy, std::size_t k, std::string& out) const;
     template <class Galaxy>
     double writeblock(int p, std::size_t k, const Galaxy& galaxy, std::string& out) const;
     // The node where the galaxy line's walk down the tree ends.
@@ -70,6 +85,9 @@ class Rewriter {
     std::vector<Node> nodes_;
     std::vector<char> labels_;  // labels_[i]: the first character of node i's edge
     std::string edges_;
+    std::vector<Plan> plans_;  // for every block of oldblocks_
+    std::vector<Splice> splices_;
+    std::string plantext_;
 };
 
 // How many galaxy lines a block with old count w consumes: its whole part, at least one.

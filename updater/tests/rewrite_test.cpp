@@ -26,7 +26,7 @@ std::string rewritten(const Lines& oldstruct, const Lines& newstruct, const Line
     const BlockTable oldblocks = blocktable(oldstruct, "oldstruct.txt");
     const BlockTable newblocks = blocktable(newstruct, "newstruct.txt");
     std::string out;
-    Rewriter(oldstruct, oldblocks, newstruct, newblocks).rewritegalaxy(galaxy, out);
+    Rewriter(oldstruct, oldblocks, newstruct, newblocks).rewritegalaxy(crlf(galaxy), out);
     return out;
 }
 
@@ -66,7 +66,7 @@ TEST(Rewrite, AppendsToWhatTheOutputHolds) {
     const BlockTable oldblocks = blocktable(exampleold, "oldstruct.txt");
     const BlockTable newblocks = blocktable(examplenew, "newstruct.txt");
     std::string out = "kept\r\n";
-    Rewriter(exampleold, oldblocks, examplenew, newblocks).rewritegalaxy({"x"}, out);
+    Rewriter(exampleold, oldblocks, examplenew, newblocks).rewritegalaxy("x", out);
     EXPECT_EQ(out, "kept\r\nx\r\n");
 }
 
@@ -137,8 +137,9 @@ TEST(Rewrite, Templates) {
         Lines expected;
     };
     const Case cases[] = {
-        {{"t #", "u #"}, {"a1", ""}, {"t 1", "u "}},
-        {{"t ##", "##", "u ##"}, {"a123", "b", ""}, {"t 23", "b", "u "}},
+        // The block consumes the line after the empty one too.
+        {{"t #", "u #"}, {"a1", "", "x"}, {"t 1", "u "}},
+        {{"t ##", "##", "u ##"}, {"a123", "b", "", "x"}, {"t 23", "b", "u "}},
         {{"t#", "#", "a#b", "# x", "plain"}, {"a1", "b2", "c3", "d4"}, {"a#b", "# x", "plain"}},
         {{"t ###"}, {"a1", "b", "c", "d"}, {"t #a1"}},
     };

@@ -30,6 +30,9 @@ double leadingnumber(std::string_view text);
 // A count as labels and the manifest print it: a blank in the sign position, then digits.
 std::string signform(long long number);
 
+// The bytes without the CR LFs at their very end, which end no line of their own.
+std::string_view withoutfinalbreaks(std::string_view bytes);
+
 // Cuts bytes into lines at CR LF after dropping every CR LF at the very end.
 Lines splitlines(std::string_view bytes);
 

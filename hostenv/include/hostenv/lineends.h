@@ -1,0 +1,112 @@
+// Finding the CR LF line breaks of a large text quickly: 64 bytes are looked at a time and
+// their breaks kept as the bits of one word, so that a short line costs a few instructions
+// and no call. SSE2 where the compiler may use it, eight-byte words otherwise.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace hostenv {
+
+// Byte i of a word read from memory is its lane i, counted from the low end.
+static_assert(std::endian::native == std::endian::little);
+
+// Bit i is set when byte i of the 64 at block is the LF of a CR LF; crbefore says whether
+// the byte before the block is a CR. Written with eight-byte words, for any processor.
+inline std::uint64_t crlfbitsportable(const char* block, bool crbefore) {
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    constexpr std::uint64_t lows = 0x7f7f7f7f7f7f7f7fu;
+    // The top bit of each byte equal to c, exactly: no carry crosses a byte.
+    const auto equal = [](std::uint64_t word, char c) {
+        const std::uint64_t differ = word ^ (ones * static_cast<unsigned char>(c));
+        return ~(((differ & lows) + lows) | differ | lows);
+    };
+    // Gathers the top bits of the eight bytes into the low eight bits, byte 0 lowest.
+    const auto gather = [](std::uint64_t tops) {
+        return static_cast<std::uint64_t>(((tops >> 7) * 0x0102040810204080u) >> 56);
+    };
+    std::uint64_t lf = 0;
+    std::uint64_t cr = 0;
+    for (int i = 0; i < 8; ++i) {
+        std::uint64_t word;
+        std::memcpy(&word, block + 8 * i, sizeof word);
+        lf |= gather(equal(word, '\n')) << (8 * i);
+        cr |= gather(equal(word, '\r')) << (8 * i);
+    }
+    return lf & ((cr << 1) | (crbefore ? 1 : 0));
+}
+
+#if defined(__SSE2__)
+inline std::uint64_t crlfbits(const char* block, bool crbefore) {
+    const __m128i lfs = _mm_set1_epi8('\n');
+    const __m128i crs = _mm_set1_epi8('\r');
+    std::uint64_t lf = 0;
+    std::uint64_t cr = 0;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
+        lf |= static_cast<std::uint64_t>(
+                  static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lfs))))
+              << (16 * i);
+        cr |= static_cast<std::uint64_t>(
+                  static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, crs))))
+              << (16 * i);
+    }
+    return lf & ((cr << 1) | (crbefore ? 1 : 0));
+}
+#else
+inline std::uint64_t crlfbits(const char* block, bool crbefore) {
+    return crlfbitsportable(block, crbefore);
+}
+#endif
+
+// The line ends of a text in order: where the CR of each CR LF stands, then the text's size.
+class LineEnds {
+  public:
+    explicit LineEnds(std::string_view text) : text_(text) { restart(0); }
+
+    // The next line end; the text's size when no CR LF is left.
+    std::size_t next() {
+        while (bits_ == 0) {
+            base_ += 64;
+            if (base_ >= text_.size()) return text_.size();
+            bits_ = blockbits(base_);
+        }
+        const std::size_t lf = base_ + static_cast<std::size_t>(std::countr_zero(bits_));
+        bits_ &= bits_ - 1;
+        return lf - 1;
+    }
+
+    // Makes next() give the first line end at or after position.
+    void restart(std::size_t position) {
+        const std::size_t lf = position + 1;  // the earliest LF that can follow such a CR
+        base_ = lf / 64 * 64;
+        if (base_ >= text_.size()) {
+            bits_ = 0;
+            return;
+        }
+        bits_ = blockbits(base_) & (~std::uint64_t{0} << (lf - base_));
+    }
+
+  private:
+    std::uint64_t blockbits(std::size_t base) const {
+        const bool crbefore = base > 0 && text_[base - 1] == '\r';
+        if (text_.size() - base >= 64) return crlfbits(text_.data() + base, crbefore);
+        // The last, short block is looked at in a copy padded with bytes that are no break.
+        char last[64] = {};
+        std::memcpy(last, text_.data() + base, text_.size() - base);
+        return crlfbits(last, crbefore);
+    }
+
+    std::string_view text_;
+    std::size_t base_ = 0;    // where the 64 bytes of bits_ start
+    std::uint64_t bits_ = 0;  // the LFs of CR LFs in that block not yet given
+};
+
+}  // namespace hostenv
