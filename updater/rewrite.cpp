@@ -33,19 +33,49 @@ static_assert(std::endian::native == std::endian::little);
 constexpr std::uint64_t ones = 0x0101010101010101u;
 constexpr std::uint64_t highs = 0x8080808080808080u;
 
-// The first of the lowest `lanes` bytes of word that equals c, or 8: all eight compared
-// at once, so that a node with many children costs no run of mispredicted branches.
-unsigned equallane(std::uint64_t word, char c, std::uint32_t lanes) {
+// The first byte of word that equals c, or 8: all eight compared at once, so that a node
+// with many children costs no run of mispredicted branches.
+unsigned equallane(std::uint64_t word, char c) {
     const std::uint64_t differ = word ^ (ones * static_cast<unsigned char>(c));
     // The lowest flagged byte is equal; flags above it may be false.
-    std::uint64_t equal = (differ - ones) & ~differ & highs;
-    if (lanes < 8) equal &= (std::uint64_t{1} << (8 * lanes)) - 1;
+    const std::uint64_t equal = (differ - ones) & ~differ & highs;
     return equal == 0 ? 8 : static_cast<unsigned>(std::countr_zero(equal)) / 8;
 }
 
 void appendline(std::string& out, std::string_view line) {
     out += line;
     out += "\r\n";
+}
+
+// Whether the first length bytes of text are edge's; text has room bytes, at least length.
+// Eight at a time; a short edge in one masked word when the text has room for it.
+[[gnu::always_inline]] inline bool edgematches(const char* edge, const char* text,
+                                               std::size_t length, std::size_t room) {
+    std::uint64_t a, b;
+    if (length <= 8 && room >= 8) {  // most edges: one masked word (no edge is empty)
+        std::memcpy(&a, edge, 8);
+        std::memcpy(&b, text, 8);
+        return ((a ^ b) & (~std::uint64_t{0} >> (64 - 8 * length))) == 0;
+    }
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        std::memcpy(&a, edge + i, 8);
+        std::memcpy(&b, text + i, 8);
+        if (a != b) return false;
+    }
+    return std::memcmp(edge + i, text + i, length - i) == 0;
+}
+
+// The eight bytes of text from at where room allows, fewer and zeros past room otherwise.
+[[gnu::always_inline]] inline std::uint64_t wordat(const char* text, std::size_t at,
+                                                   std::size_t room) {
+    std::uint64_t word = 0;
+    if (at + 8 <= room) {
+        std::memcpy(&word, text + at, 8);
+    } else if (at < room) {
+        std::memcpy(&word, text + at, room - at);
+    }
+    return word;
 }
 
 // A line of a galaxy held as its bytes: its index, where it starts and where it ends.
@@ -238,7 +268,8 @@ void Rewriter::buildindex() {
         int inherited;
     };
     nodes_.assign(1, Node{});
-    labels_.assign(1, '\0');
+    matches_.assign(1, Match{});
+    std::vector<char> labels(1, '\0');  // labels[i]: the first character of node i's edge
     edges_.clear();
     std::vector<Pending> pending{{0, 0, order.size(), 0, 0}};
     while (!pending.empty()) {
@@ -249,9 +280,10 @@ void Rewriter::buildindex() {
         for (; i < item.last && oldstruct_[order[i]].size() == item.depth; ++i) {
             found = std::max(found, static_cast<int>(order[i]));
         }
+        Match& match = matches_[item.node];
+        match.found = found;
+        if (found != 0 && oldblocks_) match.block = blockofline(found);
         Node& parent = nodes_[item.node];
-        parent.found = found;
-        if (found != 0 && oldblocks_) parent.block = blockofline(found);
         parent.firstchild = static_cast<std::uint32_t>(nodes_.size());
         while (i < item.last) {
             const std::string& first = oldstruct_[order[i]];
@@ -268,47 +300,75 @@ void Rewriter::buildindex() {
             pending.push_back({static_cast<std::uint32_t>(nodes_.size()), i, end, depth, found});
             nodes_.push_back(Node{.edge = static_cast<std::uint32_t>(edges_.size()),
                                   .edgelength = static_cast<std::uint32_t>(depth - item.depth)});
-            labels_.push_back(first[item.depth]);
+            matches_.push_back(Match{});
+            labels.push_back(first[item.depth]);
             edges_.append(first, item.depth, depth - item.depth);
             i = end;
         }
         nodes_[item.node].children =
             static_cast<std::uint32_t>(nodes_.size()) - nodes_[item.node].firstchild;
     }
-    labels_.resize(labels_.size() + 7, '\0');  // what childwith may read past the last
+    edges_.resize(edges_.size() + 8, '\0');  // what edgematches may read past the last
+
+    childtable_.assign(256, 0);  // the table of every node without children
+    for (Node& node : nodes_) {
+        std::memcpy(&node.head, edges_.data() + node.edge,
+                    std::min<std::size_t>(node.edgelength, 8));
+        if (node.children == 0) continue;
+        if (node.children <= 8) {
+            // The lanes past the last child repeat the first, which is found before them.
+            for (unsigned lane = 0; lane < 8; ++lane) {
+                const char label = labels[node.firstchild + (lane < node.children ? lane : 0)];
+                node.labels |= std::uint64_t{static_cast<unsigned char>(label)} << (8 * lane);
+            }
+            continue;
+        }
+        node.labels = childtable_.size();
+        childtable_.resize(childtable_.size() + 256, 0);
+        for (std::uint32_t child = 0; child < node.children; ++child) {
+            const auto c = static_cast<unsigned char>(labels[node.firstchild + child]);
+            childtable_[node.labels + c] = static_cast<std::uint16_t>(child + 1);
+        }
+    }
 }
 
 std::uint32_t Rewriter::childwith(const Node& here, char c) const {
-    for (std::uint32_t base = 0; base < here.children; base += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, labels_.data() + here.firstchild + base, sizeof word);
-        const unsigned lane = equallane(word, c, here.children - base);
-        if (lane < 8) return base + lane;
+    if (here.children - 1 < 8) {  // one to eight children
+        const unsigned lane = equallane(here.labels, c);
+        return lane < 8 ? lane : here.children;
     }
-    return here.children;
+    const std::uint16_t child = childtable_[here.labels + static_cast<unsigned char>(c)];
+    return child == 0 ? here.children : child - 1u;
 }
 
 int Rewriter::findoldline(std::string_view galaxyline) const {
-    return recognise(galaxyline).found;
+    return recognise(galaxyline, galaxyline.size()).found;
 }
 
-const Rewriter::Node& Rewriter::recognise(std::string_view galaxyline) const {
+const Rewriter::Match& Rewriter::recognise(std::string_view galaxyline, std::size_t room) const {
+    const char* const line = galaxyline.data();
+    const std::size_t size = galaxyline.size();
     std::uint32_t node = 0;
     std::size_t at = 0;
-    while (at < galaxyline.size()) {
+    // The line's bytes from at, eight of them where room allows: the next character is the
+    // lowest, and a short edge is matched against the word without reading its text.
+    std::uint64_t ahead = wordat(line, 0, room);
+    while (at < size) {
         const Node& here = nodes_[node];
-        const std::uint32_t child = childwith(here, galaxyline[at]);
+        const std::uint32_t child = childwith(here, static_cast<char>(ahead & 0xff));
         if (child == here.children) break;
         const Node& next = nodes_[here.firstchild + child];
-        if (galaxyline.size() - at < next.edgelength) break;
-        const char* edge = edges_.data() + next.edge;
-        std::uint32_t matched = 1;
-        while (matched < next.edgelength && edge[matched] == galaxyline[at + matched]) ++matched;
-        if (matched < next.edgelength) break;
-        at += next.edgelength;
+        const std::size_t length = next.edgelength;
+        if (size - at < length) break;
+        if (length <= 8 ? ((ahead ^ next.head) & (~std::uint64_t{0} >> (64 - 8 * length))) != 0
+                        : !edgematches(edges_.data() + next.edge, line + at, length, room - at)) {
+            break;
+        }
+        at += length;
         node = here.firstchild + child;
+        ahead = wordat(line, at, room);
     }
-    return nodes_[node];
+    return matches_[node];
 }
 
 int Rewriter::blockofline(int r) const {
@@ -417,7 +477,8 @@ void Rewriter::rewritegalaxy(std::string_view galaxy, std::string& out) const {
     Cursor at{0, 0, ends.next()};
     for (;;) {
         const std::size_t length = at.end - at.start;
-        const Node& recognised = recognise(std::string_view(bytes + at.start, length));
+        const Match& recognised =
+            recognise(std::string_view(bytes + at.start, length), size - at.start);
         if (recognised.found == 0) {
             writer.ensure(length + 2);
             if (at.end < size) {
@@ -475,7 +536,7 @@ void Rewriter::rewritefrom(const hostenv::LineIndex& galaxy, std::size_t k,
                            std::string& out) const {
     const std::size_t count = galaxy.size();
     while (k < count) {
-        const Node& recognised = recognise(galaxy[k]);
+        const Match& recognised = recognise(galaxy[k], galaxy[k].size());
         const int r = recognised.found;
         if (r == 0) {
             appendline(out, galaxy[k]);

@@ -39,14 +39,22 @@ class Rewriter {
   private:
     // A prefix tree over the old lines. Walking a galaxy line down it passes every old
     // line the galaxy line begins with, so recognition costs the galaxy line's length,
-    // whatever the old definition's. The children of a node are consecutive nodes.
+    // whatever the old definition's. The children of a node are consecutive nodes. A node
+    // holds what the walk reads on its way; what it ends with is apart, in a Match.
     struct Node {
-        int found = 0;  // the highest old line index that is a prefix of this node's text
-        int block = 0;  // blockofline(found), looked up once when the tree is built
         std::uint32_t firstchild = 0;
         std::uint32_t children = 0;
         std::uint32_t edge = 0;  // the text from the parent to here, in edges_
         std::uint32_t edgelength = 0;
+        // One to eight children: their edges' first characters, one a byte. None or more:
+        // where their 256 entries start in childtable_. Either way one look finds the child.
+        std::uint64_t labels = 0;
+        std::uint64_t head = 0;  // the edge's first eight characters, zero past its end
+    };
+    // What a walk ending at a node has recognised.
+    struct Match {
+        int found = 0;  // the highest old line index that is a prefix of this node's text
+        int block = 0;  // blockofline(found), looked up once when the tree is built
     };
     // How block p is written when it succeeds, worked out once from the definitions: its
     // new lines as one text, with the last characters of some galaxy lines spliced in.
@@ -71,8 +79,9 @@ class Rewriter {
     void rewritefrom(const hostenv::LineIndex& galaxy, std::size_t k, std::string& out) const;
     template <class Galaxy>
     double writeblock(int p, std::size_t k, const Galaxy& galaxy, std::string& out) const;
-    // The node where the galaxy line's walk down the tree ends.
-    const Node& recognise(std::string_view galaxyline) const;
+    // What the galaxy line's walk down the tree recognises where it ends.
+    // room: how many bytes from the line's start may be read, at least its length.
+    const Match& recognise(std::string_view galaxyline, std::size_t room) const;
     // Which child's edge begins with c; here.children when none does.
     std::uint32_t childwith(const Node& here, char c) const;
 
@@ -83,7 +92,8 @@ class Rewriter {
     std::vector<double> oldcounts_;  // block q's old count, for every entry of oldblocks_
     std::vector<double> newcounts_;  // block q's new count, for every entry of newblocks_
     std::vector<Node> nodes_;
-    std::vector<char> labels_;  // labels_[i]: the first character of node i's edge
+    std::vector<Match> matches_;             // for every node
+    std::vector<std::uint16_t> childtable_;  // for each character, 1 + the child, or 0
     std::string edges_;
     std::vector<Plan> plans_;  // for every block of oldblocks_
     std::vector<Splice> splices_;
