@@ -327,7 +327,8 @@ void Rewriter::buildindex() {
         childtable_.resize(childtable_.size() + 256, 0);
         for (std::uint32_t child = 0; child < node.children; ++child) {
             const auto c = static_cast<unsigned char>(labels[node.firstchild + child]);
-            childtable_[node.labels + c] = static_cast<std::uint16_t>(child + 1);
+            childtable_[static_cast<std::size_t>(node.labels) + c] =
+                static_cast<std::uint16_t>(child + 1);
         }
     }
 }
@@ -337,7 +338,8 @@ std::uint32_t Rewriter::childwith(const Node& here, char c) const {
         const unsigned lane = equallane(here.labels, c);
         return lane < 8 ? lane : here.children;
     }
-    const std::uint16_t child = childtable_[here.labels + static_cast<unsigned char>(c)];
+    const std::uint16_t child =
+        childtable_[static_cast<std::size_t>(here.labels) + static_cast<unsigned char>(c)];
     return child == 0 ? here.children : child - 1u;
 }
 
