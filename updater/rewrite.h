@@ -23,7 +23,7 @@ class Rewriter {
     // Appends the new text to out, every line followed by CR LF. The galaxy is its bytes,
     // cut into lines as splitlines cuts them. Throws Failure, saying which block, line and
     // definition, when the definitions cannot rewrite the galaxy; out then holds the text
-    // written before the failing block line.
+    // written before the failing block line. The galaxy must not lie in out.
     void rewritegalaxy(std::string_view galaxy, std::string& out) const;
 
     // The highest index of an old definition line the galaxy line begins with;

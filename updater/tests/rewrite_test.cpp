@@ -99,6 +99,23 @@ TEST(Findoldline, TheLastMatchWinsNotTheLongest) {
     }
 }
 
+// More than eight ways on from one node, and edges longer than a word, as long
+// definitions have them.
+TEST(Findoldline, WideAndLongBranches) {
+    Lines oldstruct{"$1", "v"};
+    for (char c = 'a'; c <= 'l'; ++c) oldstruct.push_back(std::string(1, c) + " starsystem");
+    oldstruct.push_back("a starsystem with a long name");
+    const BlockTable oldblocks = blocktable(oldstruct, "oldstruct.txt");
+    const Rewriter rewriter(oldstruct, oldblocks, examplenew, oldblocks);
+    for (int i = 2; i < 14; ++i) {
+        EXPECT_EQ(rewriter.findoldline(oldstruct[i] + " 7"), i) << oldstruct[i];
+        EXPECT_EQ(rewriter.findoldline(oldstruct[i].substr(0, 10)), 0) << "cut short";
+    }
+    EXPECT_EQ(rewriter.findoldline("a starsystem with a long name!"), 14);
+    EXPECT_EQ(rewriter.findoldline("a starsystem with a long nam"), 2);
+    EXPECT_EQ(rewriter.findoldline("m starsystem"), 0);
+}
+
 TEST(Blockofline, TheHeaderStrictlyAbove) {
     const BlockTable table = std::vector<std::int16_t>{0, 2, 7, 11};
     const Rewriter rewriter(exampleold, table, examplenew, table);
