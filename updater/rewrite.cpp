@@ -161,6 +161,7 @@ Rewriter::Rewriter(const hostenv::Lines& oldstruct, const BlockTable& oldblocks,
                    const hostenv::Lines& newstruct, const BlockTable& newblocks)
     : oldstruct_(oldstruct), oldblocks_(oldblocks), newstruct_(newstruct), newblocks_(newblocks) {
     buildindex();
+    buildjumps();
     // The definitions do not change while the rewriter lives, so each block's counts are
     // read once here rather than for every block of every galaxy. A table made for other
     // definitions (which only tests do) gives the blocks it names past their end no count.
@@ -343,14 +344,63 @@ int Rewriter::findoldline(std::string_view galaxyline) const {
     return recognise(galaxyline, galaxyline.size()).found;
 }
 
+// Fibonacci hashing of eight bytes into a table of 2^(64 - shift) slots.
+std::size_t jumpslot(std::uint64_t start, unsigned shift) {
+    return static_cast<std::size_t>((start * 0x9e3779b97f4a7c15u) >> shift);
+}
+
+void Rewriter::buildjumps() {
+    std::vector<Jump> found;
+    for (std::size_t i = 1; i < oldstruct_.size(); ++i) {
+        const std::string& line = oldstruct_[i];
+        if (line.size() < 8) continue;
+        const Walk reached = walk(std::string_view(line).substr(0, 8), 8, 0, 0);
+        if (reached.steps < 2) continue;
+        std::uint64_t start;
+        std::memcpy(&start, line.data(), 8);
+        found.push_back({start, reached.node, static_cast<std::uint32_t>(reached.at)});
+    }
+    jumps_.clear();
+    if (found.empty()) return;
+    unsigned bits = 1;
+    while ((std::size_t{1} << bits) < 2 * found.size()) ++bits;
+    jumpshift_ = 64 - bits;
+    jumps_.assign(std::size_t{1} << bits, Jump{});
+    for (const Jump& jump : found) {
+        std::size_t slot = jumpslot(jump.start, jumpshift_);
+        while (jumps_[slot].at != 0 && jumps_[slot].start != jump.start) {
+            slot = (slot + 1) & (jumps_.size() - 1);
+        }
+        jumps_[slot] = jump;
+    }
+}
+
 const Rewriter::Match& Rewriter::recognise(std::string_view galaxyline, std::size_t room) const {
-    const char* const line = galaxyline.data();
-    const std::size_t size = galaxyline.size();
     std::uint32_t node = 0;
     std::size_t at = 0;
+    if (!jumps_.empty() && galaxyline.size() >= 8) {
+        std::uint64_t start;
+        std::memcpy(&start, galaxyline.data(), 8);
+        for (std::size_t slot = jumpslot(start, jumpshift_); jumps_[slot].at != 0;
+             slot = (slot + 1) & (jumps_.size() - 1)) {
+            if (jumps_[slot].start == start) {
+                node = jumps_[slot].node;
+                at = jumps_[slot].at;
+                break;
+            }
+        }
+    }
+    return matches_[walk(galaxyline, room, node, at).node];
+}
+
+Rewriter::Walk Rewriter::walk(std::string_view galaxyline, std::size_t room, std::uint32_t node,
+                              std::size_t at) const {
+    const char* const line = galaxyline.data();
+    const std::size_t size = galaxyline.size();
+    unsigned steps = 0;
     // The line's bytes from at, eight of them where room allows: the next character is the
     // lowest, and a short edge is matched against the word without reading its text.
-    std::uint64_t ahead = wordat(line, 0, room);
+    std::uint64_t ahead = wordat(line, at, room);
     while (at < size) {
         const Node& here = nodes_[node];
         const std::uint32_t child = childwith(here, static_cast<char>(ahead & 0xff));
@@ -364,9 +414,10 @@ const Rewriter::Match& Rewriter::recognise(std::string_view galaxyline, std::siz
         }
         at += length;
         node = here.firstchild + child;
+        ++steps;
         ahead = wordat(line, at, room);
     }
-    return matches_[node];
+    return {node, at, steps};
 }
 
 int Rewriter::blockofline(int r) const {

@@ -73,6 +73,7 @@ class Rewriter {
         std::uint32_t firstsplice = 0, splices = 0;
     };
     void buildindex();
+    void buildjumps();
     void buildplans();
     // The rewriting from galaxy line k on, line by line through writeblock: what the plans
     // leave, failures among them.
@@ -82,6 +83,15 @@ class Rewriter {
     // What the galaxy line's walk down the tree recognises where it ends.
     // room: how many bytes from the line's start may be read, at least its length.
     const Match& recognise(std::string_view galaxyline, std::size_t room) const;
+    // A walk down the tree from node, at byte at of the line, as far as it goes: where it
+    // ends, and how many nodes it passed.
+    struct Walk {
+        std::uint32_t node;
+        std::size_t at;
+        unsigned steps;
+    };
+    Walk walk(std::string_view galaxyline, std::size_t room, std::uint32_t node,
+              std::size_t at) const;
     // Which child's edge begins with c; here.children when none does.
     std::uint32_t childwith(const Node& here, char c) const;
 
@@ -94,6 +104,16 @@ class Rewriter {
     std::vector<Node> nodes_;
     std::vector<Match> matches_;             // for every node
     std::vector<std::uint16_t> childtable_;  // for each character, 1 + the child, or 0
+    // Where the walks of lines that begin with the same eight bytes as an old line get to
+    // within those bytes, when that is two nodes or more down: long definitions whose lines
+    // share their starts then cost a look instead of those steps. Empty slots have at 0.
+    struct Jump {
+        std::uint64_t start;  // the eight bytes
+        std::uint32_t node;
+        std::uint32_t at;
+    };
+    std::vector<Jump> jumps_;  // a power of two long, or empty when no start is worth it
+    unsigned jumpshift_ = 0;
     std::string edges_;
     std::vector<Plan> plans_;  // for every block of oldblocks_
     std::vector<Splice> splices_;

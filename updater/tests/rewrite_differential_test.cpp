@@ -56,8 +56,11 @@ class Generator {
         return *(items.begin() + below(static_cast<int>(items.size())));
     }
 
-    // Few letters, so that old lines are prefixes of one another.
-    std::string word() { return oneof({"", "a", "b", "ab", "ba", "aa", "abb", "A", "a b", "b#"}); }
+    // Few letters, so that old lines are prefixes of one another, some sharing their first
+    // eight bytes.
+    std::string word() {
+        return oneof({"", "a", "b", "ab", "ba", "aa", "abb", "A", "a b", "b#", "abbaab", "abbabb"});
+    }
     std::string count() {
         return oneof({"0", "1", "1", "2", "2", "3", "4", "-1", "1.5", "2.7", "0.5", "", "x", "1e9",
                       "&H2", " 2"});

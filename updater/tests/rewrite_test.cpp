@@ -116,6 +116,21 @@ TEST(Findoldline, WideAndLongBranches) {
     EXPECT_EQ(rewriter.findoldline("m starsystem"), 0);
 }
 
+// Lines whose first eight bytes branch more than once start their walk further down.
+TEST(Findoldline, SharedStartsOfEightBytes) {
+    const Lines oldstruct{"$1",        "v",         "ob", "object01 name", "object02 name",
+                          "object1 x", "object01 n"};
+    const BlockTable oldblocks = blocktable(oldstruct, "oldstruct.txt");
+    const Rewriter rewriter(oldstruct, oldblocks, examplenew, oldblocks);
+    const std::pair<const char*, int> cases[] = {
+        {"object01 name 5", 6}, {"object01 nam", 6},  {"object01", 2},
+        {"object02 name", 4},   {"object03 name", 2}, {"object1 xyz", 5},
+        {"object1 ", 2},        {"objec", 2},         {"ob", 2},
+        {"Object01 name", 0},   {"object01 nome", 6}};
+    for (const auto& [line, expected] : cases)
+        EXPECT_EQ(rewriter.findoldline(line), expected) << line;
+}
+
 TEST(Blockofline, TheHeaderStrictlyAbove) {
     const BlockTable table = std::vector<std::int16_t>{0, 2, 7, 11};
     const Rewriter rewriter(exampleold, table, examplenew, table);
