@@ -122,6 +122,9 @@ struct Cursor {
     return to + n;
 }
 
+// How far past a literal of the plans Writer::copyover may read and write.
+constexpr std::size_t literalslack = 16;
+
 // Appends to a string through a pointer. The string grows in steps ahead of the writing
 // and is cut back to what was written by finish().
 class Writer {
@@ -136,6 +139,13 @@ class Writer {
     }
     // Needs room made by ensure().
     void copy(const char* from, std::size_t n) { put_ = copybytes(put_, from, n); }
+    // Copies n bytes in whole runs of 16, so past n: needs that much room made by ensure()
+    // and that much to read at from.
+    void copyover(const char* from, std::size_t n) {
+        char* const end = put_ + n;
+        for (; put_ < end; put_ += 16, from += 16) std::memcpy(put_, from, 16);
+        put_ = end;
+    }
     std::size_t written() const { return static_cast<std::size_t>(put_ - out_.data()); }
     // Leaves out holding what was written before position at.
     void finish(std::size_t at) { out_.resize(at); }
@@ -249,6 +259,7 @@ void Rewriter::buildplans() {
         plan.splices = static_cast<std::uint32_t>(splices_.size() - firstsplice);
         plan.most = plan.textlength + 2 * std::size_t{plan.splices};
     }
+    plantext_.append(literalslack, '\0');  // what copyover may read past the last literal
 }
 
 // Built from the old lines in sorted order: the lines below one node share its text,
@@ -547,12 +558,12 @@ void Rewriter::rewritegalaxy(std::string_view galaxy, std::string& out) const {
         }
         const Plan& plan = plans_[static_cast<std::size_t>(recognised.block)];
         const std::size_t blockstart = writer.written();
-        writer.ensure(plan.most);
+        writer.ensure(plan.most + literalslack);
         const char* literal = plantext_.data() + plan.text;
         bool complete = true;
         for (std::uint32_t i = 0; i < plan.splices; ++i) {
             const Splice& splice = splices_[plan.firstsplice + i];
-            writer.copy(literal, splice.before);
+            writer.copyover(literal, splice.before);
             literal += splice.before;
             if (!seek(at, k + splice.line, ends, size)) {
                 complete = false;
@@ -566,8 +577,8 @@ void Rewriter::rewritegalaxy(std::string_view galaxy, std::string& out) const {
             linebyline(k, blockstart);  // the galaxy ends inside the block: that fails
             return;
         }
-        writer.copy(literal, static_cast<std::size_t>(plantext_.data() + plan.text +
-                                                      plan.textlength - literal));
+        writer.copyover(literal, static_cast<std::size_t>(plantext_.data() + plan.text +
+                                                          plan.textlength - literal));
         const std::size_t next = plan.consumed > std::numeric_limits<std::size_t>::max() - k
                                      ? std::numeric_limits<std::size_t>::max()
                                      : k + plan.consumed;
