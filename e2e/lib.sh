@@ -30,6 +30,7 @@ readonly GAME_REGKEY='HKLM\SOFTWARE\Mervane\Kestrix\zarn'
 readonly GAME_FOLDER='C:\Games\Zarn'
 
 FAILURES=0
+WINE32=() WINE64=() WINE64_CMD=() WINESERVER=(wineserver) WINE_EXE=() WINE_TOOLS=()
 XVFB_PID=
 PROG_PID=
 PROG_RC=
@@ -116,35 +117,27 @@ finish() {
     exit 0
 }
 
-# ---- display and prefix ----------------------------------------------------------------------
+# ---- how Wine starts on this host ------------------------------------------------------------
+#
+# Some hosts execute 64-bit user code only: the kernel refuses every i386 program. There
+# Debian's wine, wineboot and wine-stable wrappers fail even for 64-bit programs, because they
+# pick the 32-bit loader whenever wine32 is installed, and the 32-bit executables cannot run at
+# all. The host is probed once per test run (e2e.host) and the facts are kept in
+# $E2E_WORK/host.facts; a script started on its own probes when the facts are missing.
+#
+# Every Wine call goes through these commands:
+#   WINE32      starts a 32-bit program (Debian's wrapper)
+#   WINE64      starts a 64-bit program, and the tools of a 64-bit prefix (reg, attrib...):
+#               Debian's wrapper where the host runs 32-bit code, as it always has; the 64-bit
+#               loader itself where it does not
+#   WINE64_CMD  the 64-bit cmd: in a 64-bit prefix the wrapper starts the 32-bit one, which
+#               sees PROCESSOR_ARCHITECTURE=x86
+#   WINESERVER  the Wine server of the prefixes
+# E2E_NO_32BIT=1 makes a run behave as on a host that cannot execute 32-bit code.
 
-start_xvfb() {
-    local fdfile=$E2E_WORK/xvfb.$$.display
-    : >"$fdfile"
-    # -displayfd lets the server pick a free display and tell us which.
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$fdfile" 2>/dev/null &
-    XVFB_PID=$!
-    local _
-    for _ in $(seq 100); do
-        [[ -s "$fdfile" ]] && break
-        sleep 0.1
-    done
-    local display
-    display=$(tr -dc 0-9 <"$fdfile")
-    rm -f "$fdfile"
-    [[ -n "$display" ]] || { fail "Xvfb did not start within 10 s"; exit 1; }
-    export DISPLAY=:$display
-}
+readonly WINE32_LOADER=/usr/lib/wine/wine
 
-cleanup() {
-    if [[ -n "$PROG_PID" ]] && kill -0 "$PROG_PID" 2>/dev/null; then kill "$PROG_PID"; fi
-    # Ends the programs of our own prefix, so that the next scenario starts a clean server.
-    [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]] && timeout 20 wineserver -k 2>/dev/null
-    [[ -n "$XVFB_PID" ]] && kill "$XVFB_PID" 2>/dev/null
-    wait 2>/dev/null
-}
-
-# The 64-bit Wine loader, for 64-bit programs such as the 64-bit cmd.
+# The 64-bit Wine loader.
 wine64_loader() {
     if [[ -x /usr/lib/wine/wine64 ]]; then
         printf '%s' /usr/lib/wine/wine64
@@ -153,12 +146,135 @@ wine64_loader() {
     fi
 }
 
+# Writes the host's facts: HOST_RUNS_32 (1 or 0), HOST_NO_32_REASON, HOST_NO_32_MISSING (1
+# when what is missing is a package, not the host's ability), WINE64_LOADER, and the value of
+# the override they were found with.
+probe_host() {
+    local runs32=1 reason="" missing=0 output
+    if [[ "${E2E_NO_32BIT:-0}" == 1 ]]; then
+        runs32=0
+        reason="E2E_NO_32BIT=1 makes this run behave as on a host that cannot execute 32-bit code"
+    elif [[ ! -x "$WINE32_LOADER" ]]; then
+        runs32=0 missing=1
+        reason="wine32 is not installed ($WINE32_LOADER)"
+    # bash, not timeout's exec, starts the loader: on a refused i386 program exec falls back
+    # to running it as a shell script, where bash says "cannot execute binary file".
+    elif ! output=$(timeout 20 bash -c '"$0" --version' "$WINE32_LOADER" 2>&1); then
+        runs32=0
+        if [[ "$output" == *"Exec format error"* || "$output" == *"cannot execute binary"* ]]; then
+            reason="this host cannot execute 32-bit code ($WINE32_LOADER --version: Exec format error)"
+        else
+            missing=1
+            reason="the 32-bit Wine loader fails: $WINE32_LOADER --version: ${output//$'\n'/ }"
+        fi
+    fi
+    printf 'HOST_RUNS_32=%q\nHOST_NO_32_REASON=%q\nHOST_NO_32_MISSING=%q\n' \
+        "$runs32" "$reason" "$missing"
+    printf 'WINE64_LOADER=%q\nHOST_OVERRIDE=%q\n' "$(wine64_loader)" "${E2E_NO_32BIT:-0}"
+}
+
+# Loads the host's facts, probing when there are none yet or the override changed; "fresh"
+# probes anew. Sets the Wine commands above.
+load_host() {
+    local facts=$E2E_WORK/host.facts
+    mkdir -p "$E2E_WORK"
+    (
+        flock -w 60 9 || exit 1
+        if [[ "${1:-}" == fresh || ! -s "$facts" ]] ||
+            ! grep -qx "HOST_OVERRIDE=${E2E_NO_32BIT:-0}" "$facts"; then
+            probe_host >"$facts.new" && mv "$facts.new" "$facts"
+        fi
+    ) 9>"$facts.lock" || { say "cannot probe the host for Wine"; exit 1; }
+    # shellcheck disable=SC1090
+    source "$facts"
+    WINE32=(wine)
+    if [[ -z "$WINE64_LOADER" ]]; then
+        WINE64=(false) WINE64_CMD=(false)
+    elif ((HOST_RUNS_32)); then
+        WINE64=(wine)
+        WINE64_CMD=(env "WINELOADER=$WINE64_LOADER" "$WINE64_LOADER")
+    else
+        WINE64=(env "WINELOADER=$WINE64_LOADER" "$WINE64_LOADER")
+        WINE64_CMD=("${WINE64[@]}")
+    fi
+    WINESERVER=(wineserver)
+}
+
+# The command that starts a program of the given bitness: wine_of <bits>; sets WINE_OF.
+wine_of() {
+    if (($1 == 32)); then WINE_OF=("${WINE32[@]}"); else WINE_OF=("${WINE64[@]}"); fi
+}
+
+# Ends the script as skipped when one of the bitnesses needs what the host lacks: needs_bits
+# <bits>... A host that cannot execute 32-bit code skips whatever the run is told; a missing
+# package is a missing tool, which skip() fails on a required run.
+needs_bits() {
+    local bits
+    [[ -n "$WINE64_LOADER" ]] || skip "the 64-bit Wine loader (wine64) is not installed"
+    for bits in "$@"; do
+        ((bits == 32 && !HOST_RUNS_32)) || continue
+        ((HOST_NO_32_MISSING)) && skip "32-bit executables not run: $HOST_NO_32_REASON"
+        say "SKIP: 32-bit executables not run: $HOST_NO_32_REASON"
+        exit "$E2E_SKIP"
+    done
+}
+
+# ---- display and prefix ----------------------------------------------------------------------
+
+# A Windows program without a display cannot make its window and ends with exit code 1, and
+# nobody sees why: the run stops here first, saying so.
+no_display() {
+    say "no X display: $1"
+    exit 1
+}
+
+require_display() {
+    [[ -n "${DISPLAY:-}" ]] || no_display "DISPLAY is not set"
+    local output
+    output=$(timeout 10 xdpyinfo -display "$DISPLAY" 2>&1 >/dev/null) ||
+        no_display "$DISPLAY cannot be reached${output:+ ($output)}"
+}
+
+start_xvfb() {
+    local fdfile=$E2E_WORK/xvfb.$$.display errors=$E2E_WORK/xvfb.$$.errors
+    : >"$fdfile"
+    # -displayfd lets the server pick a free display and tell us which.
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$fdfile" 2>"$errors" &
+    XVFB_PID=$!
+    local _
+    for _ in $(seq 100); do
+        [[ -s "$fdfile" ]] && break
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    local display
+    display=$(tr -dc 0-9 <"$fdfile")
+    rm -f "$fdfile"
+    if [[ -z "$display" ]]; then
+        say "Xvfb did not start within 10 s; its last lines:"
+        tail -n 5 "$errors" | sed 's/^/  | /'
+        rm -f "$errors"
+        no_display "Xvfb gave none"
+    fi
+    rm -f "$errors"
+    export DISPLAY=:$display
+    require_display
+}
+
+cleanup() {
+    if [[ -n "$PROG_PID" ]] && kill -0 "$PROG_PID" 2>/dev/null; then kill "$PROG_PID"; fi
+    # Ends the programs of our own prefix, so that the next scenario starts a clean server.
+    [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]] && timeout 20 "${WINESERVER[@]}" -k 2>/dev/null
+    [[ -n "$XVFB_PID" ]] && kill "$XVFB_PID" 2>/dev/null
+    wait 2>/dev/null
+}
+
 # Makes the prefix of the given architecture unless it is there; with "fresh", always anew.
 # flock: parallel test runs make it once. A prefix made before wine32 was installed cannot
 # start 32-bit programs, which is why a test run starts from a fresh one.
 make_prefix() {
     local bits=$1 mode=${2:-}
-    local prefix=$E2E_WORK/prefix$bits
+    local prefix=$E2E_WORK/prefix$bits log=$E2E_WORK/prefix$bits.log
     mkdir -p "$E2E_WORK"
     (
         flock -w 300 9 || { say "timed out waiting for the prefix lock"; exit 1; }
@@ -167,14 +283,23 @@ make_prefix() {
         rm -rf "$prefix"
         local arch=win64
         ((bits == 32)) && arch=win32
-        say "making the $arch prefix $prefix"
-        WINEPREFIX=$prefix WINEARCH=$arch DISPLAY='' timeout 180 wineboot --init >/dev/null 2>&1 ||
-            { say "wineboot failed"; exit 1; }
+        wine_of "$bits"
+        say "making the $arch prefix $prefix with ${WINE_OF[*]}"
+        if ! WINEPREFIX=$prefix WINEARCH=$arch DISPLAY='' timeout 180 "${WINE_OF[@]}" wineboot \
+            --init >"$log" 2>&1; then
+            say "wineboot failed; its last lines:"
+            tail -n 20 "$log" | sed 's/^/  | /'
+            exit 1
+        fi
         # Without a window manager Wine waits two seconds for every closed window to be
         # withdrawn; unmanaged windows close at once.
-        WINEPREFIX=$prefix timeout 30 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed \
-            /t REG_SZ /d N /f >/dev/null 2>&1 || { say "cannot set up the prefix"; exit 1; }
-        WINEPREFIX=$prefix timeout 60 wineserver -w
+        if ! WINEPREFIX=$prefix timeout 30 "${WINE_OF[@]}" reg add 'HKCU\Software\Wine\X11 Driver' \
+            /v Managed /t REG_SZ /d N /f >"$log" 2>&1; then
+            say "cannot set up the prefix: reg add failed; its last lines:"
+            tail -n 20 "$log" | sed 's/^/  | /'
+            exit 1
+        fi
+        WINEPREFIX=$prefix timeout 60 "${WINESERVER[@]}" -w
         touch "$prefix/.e2e-ready"
     ) 9>"$E2E_WORK/prefix$bits.lock"
 }
@@ -189,6 +314,13 @@ begin() {
     SCENARIO=$4
     command -v wine >/dev/null || skip "wine is not installed"
     command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+    command -v xdpyinfo >/dev/null || skip "xdpyinfo is not installed"
+    load_host
+    needs_bits "$EXE_BITS" "$PREFIX_BITS"
+    wine_of "$PREFIX_BITS"
+    WINE_TOOLS=("${WINE_OF[@]}")
+    wine_of "$EXE_BITS"
+    WINE_EXE=("${WINE_OF[@]}")
     # shellcheck source=program-galmend.sh
     source "$E2E_DIR/program-$program.sh"
     local build=$E2E_BUILD64
@@ -212,13 +344,12 @@ begin() {
         "display $DISPLAY"
 }
 
-# cmd of the executable's bitness: in a 64-bit prefix the plain "wine" command starts the
-# 32-bit cmd, which sees PROCESSOR_ARCHITECTURE=x86.
+# cmd of the executable's bitness.
 wine_cmd() {
     if ((EXE_BITS == 64)); then
-        timeout 30 "$(wine64_loader)" cmd /c "$@"
+        timeout 30 "${WINE64_CMD[@]}" cmd /c "$@"
     else
-        timeout 30 wine cmd /c "$@"
+        timeout 30 "${WINE32[@]}" cmd /c "$@"
     fi
 }
 
@@ -233,7 +364,7 @@ read_hostenv() {
     done < <(wine_cmd set)
 }
 
-reg() { timeout 30 wine reg "$@" >/dev/null 2>&1; }
+reg() { timeout 30 "${WINE_TOOLS[@]}" reg "$@" >/dev/null 2>&1; }
 
 # The install path where a 32-bit installer writes it, and nothing in the 64-bit view.
 set_install_path() {
@@ -330,7 +461,9 @@ use_release_data() {
 # Starts the program from the case's folder in the background: start_program [args...]
 start_program() {
     PROG_RC=
-    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" wine "$(basename "$PROG_EXE")" "$@") \
+    require_display
+    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" "${WINE_EXE[@]}" "$(basename "$PROG_EXE")" \
+        "$@") \
         >"$CASE_DIR/program.out" 2>&1 &
     PROG_PID=$!
     say "started $PROG_NAME $* (pid $PROG_PID)"
@@ -342,7 +475,8 @@ start_program_raw() {
     PROG_RC=
     local line
     line="$(basename "$PROG_EXE") $1"
-    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" wine "$WINTEST" run "$line" \
+    require_display
+    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" "${WINE_EXE[@]}" "$WINTEST" run "$line" \
         $(((RUN_TIMEOUT - 5) * 1000))) >"$CASE_DIR/program.out" 2>&1 &
     PROG_PID=$!
     say "started [$line] (pid $PROG_PID)"
@@ -372,7 +506,7 @@ wait_program() {
 
 # Runs wintest in the prefix; its output goes to WINTEST_OUT and to the log.
 wintest() {
-    WINTEST_OUT=$(timeout 60 wine "$WINTEST" "$@" 2>/dev/null)
+    WINTEST_OUT=$(timeout 60 "${WINE_EXE[@]}" "$WINTEST" "$@" 2>/dev/null)
     local rc=$?
     say "wintest $1 -> $rc"
     [[ -n "$WINTEST_OUT" ]] && printf '%s\n' "$WINTEST_OUT" | sed 's/^/  | /'
@@ -493,10 +627,10 @@ expect_no_temporaries() {
 mtime() { stat -c '%Y %y' "$1"; }
 
 # FILE_ATTRIBUTE_READONLY as Windows programs see it, set and read through the prefix.
-set_readonly() { timeout 30 wine attrib +r "$1" >/dev/null 2>&1; }
+set_readonly() { timeout 30 "${WINE_TOOLS[@]}" attrib +r "$1" >/dev/null 2>&1; }
 is_readonly() {
     local line
-    line=$(timeout 30 wine attrib "$1" 2>/dev/null | tr -d '\r')
+    line=$(timeout 30 "${WINE_TOOLS[@]}" attrib "$1" 2>/dev/null | tr -d '\r')
     # The attribute letters stand before the path.
     line=${line%%[A-Za-z]:\\*}
     [[ "$line" == *R* ]]

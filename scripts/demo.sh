@@ -2,36 +2,66 @@
 # The main job on the demo game: builds the 64-bit programs, installs them and the demo game
 # into a fresh Wine prefix, runs "galmend /s" and shows what it rewrote, then runs
 # "tallyhold /s" and prints the manifest it wrote. Last it opens galmend's window, finds the
-# galaxies again and saves a screenshot, whose path it prints.
+# galaxies again and saves a screenshot, whose path it prints. It uses only the 64-bit
+# programs, so it runs on a host that cannot execute 32-bit code too. Every step that fails
+# says so, with the tool's own last lines, and the demo then ends with exit code 1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+steplog=$root/build/demo-step.log
+mkdir -p build
+
+die() {
+    echo "demo: $1" >&2
+    if [[ -n "${2:-}" && -s "$2" ]]; then tail -n 30 "$2" | sed 's/^/  | /' >&2; fi
+    exit 1
+}
+
+# step <what> <command...>: runs a command quietly; on failure shows what failed and the
+# command's last lines.
+step() {
+    local what=$1 rc=0
+    shift
+    "$@" >"$steplog" 2>&1 || rc=$?
+    ((rc == 0)) || die "$what failed (exit code $rc); its last lines:" "$steplog"
+}
+
 . scripts/deps.sh
-zarn_ensure_packages "${zarn_build_packages[@]}" "${zarn_wine_packages[@]}"
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target galmend tallyhold wintest Halcyrion >/dev/null
+zarn_ensure_packages "${zarn_build_packages[@]}" "${zarn_wine_packages[@]}" ||
+    die "installing the Debian packages failed (see apt's lines above)"
+step "configuring the 64-bit build" cmake --preset win64
+step "building the 64-bit programs" cmake --build --preset win64 --target galmend tallyhold \
+    wintest Halcyrion
 
 export E2E_WORK=$root/build/demo
 rm -rf "$E2E_WORK"
+# The library's failures end the script themselves, each with its reason printed.
 source e2e/lib.sh
-set +eu
-begin galmend 64 64 demo >/dev/null
+set +e
+begin galmend 64 64 demo
 reset_game
 
 game=$(unixpath "$GAME_FOLDER")
 userfolder=$(unixpath "$USER_GAME_FOLDER")
-install_demo
+step "installing the demo game into the prefix" install_demo
 before=$E2E_WORK/before
-mkdir -p "$before"
-cp -r "$game" "$before/game"
-cp -r "$userfolder" "$before/user"
+step "keeping a copy of the demo game" \
+    bash -c 'mkdir -p "$1" && cp -r "$2" "$1/game" && cp -r "$3" "$1/user"' _ \
+    "$before" "$game" "$userfolder"
+
+# wait_program leaves PROG_RC; a program that did not end normally shows what Wine said.
+expect_ended() {
+    local what=$1
+    echo "$what ended with exit code $PROG_RC"
+    [[ "$PROG_RC" == 0 ]] || die "$what did not end normally; Wine's output:" "$CASE_DIR/program.out"
+}
 
 new_case silent >/dev/null
 use_release_data
 echo "Running galmend /s on the demo game in $WINEPREFIX"
 start_program /s
-wait_program 60 >/dev/null
-echo "galmend ended with exit code $PROG_RC"
+wait_program 60
+expect_ended "galmend /s"
 
 echo
 echo "Galaxies rewritten:"
@@ -51,16 +81,14 @@ done < <(find "$before" -name '*.galaxy' -print0 | sort -z)
 echo
 echo "The changes in game/Orion Drift.galaxy:"
 diff -u --label before --label after <(tr -d '\r' <"$before/game/Orion Drift.galaxy") \
-    <(tr -d '\r' <"$game/Orion Drift.galaxy") || true
+    <(tr -d '\r' <"$game/Orion Drift.galaxy")
 
-if diff -r "$game" demo/expected/game --exclude=Halcyrion.exe >/dev/null &&
-    diff -r "$userfolder" demo/expected/user >/dev/null; then
+if diff -r "$game" demo/expected/game --exclude=Halcyrion.exe >"$steplog" 2>&1 &&
+    diff -r "$userfolder" demo/expected/user >>"$steplog" 2>&1; then
     echo
     echo "Every galaxy now equals demo/expected byte for byte."
 else
-    echo
-    echo "The galaxies differ from demo/expected."
-    exit 1
+    die "the galaxies differ from demo/expected:" "$steplog"
 fi
 
 # A manifest left from an earlier run: tallyhold removes it before it writes the new one.
@@ -74,10 +102,14 @@ use_release_data
 echo
 echo "Running tallyhold /s on the demo game"
 start_program /s
-wait_program 60 >/dev/null
-echo "tallyhold ended with exit code $PROG_RC"
-[[ -f "$game/Fortrel/galaxy.manifest" ]] && echo "  the old manifest in Fortrel is still there" ||
+wait_program 60
+expect_ended "tallyhold /s"
+if [[ -f "$game/Fortrel/galaxy.manifest" ]]; then
+    echo "  the old manifest in Fortrel is still there"
+else
     echo "  removed the old manifest in Fortrel"
+fi
+[[ -f "$game/galaxy.manifest" ]] || die "tallyhold wrote no $GAME_FOLDER\\galaxy.manifest"
 echo "The manifest it wrote, $GAME_FOLDER\galaxy.manifest (line ends shown as \r):"
 sed 's/\r$/\\r/' "$game/galaxy.manifest" | sed 's/^/  | /'
 
@@ -87,13 +119,14 @@ take_program_copy
 new_case window >/dev/null
 use_release_data
 start_program
-if read_window >/dev/null; then
-    wintest click "$PROG_CAPTION" Command1 "$WAIT_MS" >/dev/null
-    sleep 2
-    shot=$E2E_WORK/galmend-window.png
-    import -window root "$shot"
-    echo
-    echo "Screenshot of the window after \"find galaxies\": $shot"
-    wintest click "$PROG_CAPTION" Command3 "$WAIT_MS" >/dev/null
-fi
-wait_program 20 >/dev/null
+read_window >/dev/null || die "galmend's window did not appear; Wine's output:" "$CASE_DIR/program.out"
+wintest click "$PROG_CAPTION" Command1 "$WAIT_MS" >/dev/null ||
+    die "could not press \"find galaxies\""
+sleep 2
+shot=$E2E_WORK/galmend-window.png
+step "taking the screenshot" import -window root "$shot"
+wintest click "$PROG_CAPTION" Command3 "$WAIT_MS" >/dev/null || die "could not press \"exit\""
+wait_program 20
+expect_ended "galmend's window"
+echo
+echo "Screenshot of the window after \"find galaxies\": $shot"
