@@ -127,16 +127,16 @@ std::string localappdata(Platform& platform, UserInterface& ui) {
 }
 
 bool folderexists(FileSystem& fs, const std::string& path) {
-    return fs.lookup(path, Entries::foldersandfiles).has_value();
+    try {
+        return fs.lookup(path, Entries::foldersandfiles).has_value();
+    } catch (const Failure&) {
+        return false;
+    }
 }
 
 MaybeLines readtextlines(FileSystem& fs, const std::string& path) {
     if (!fs.lookup(path, Entries::files)) return std::nullopt;
-    try {
-        return splitlines(fs.readfile(path));
-    } catch (const Failure&) {
-        return Lines{""};
-    }
+    return splitlines(fs.readfile(path));
 }
 
 }  // namespace hostenv

@@ -16,8 +16,16 @@ std::string readgamefolder(Platform& platform, FileSystem& fs, const std::string
     return registryop(platform, "read", key, "Path", "string") + "\\";
 }
 
+MaybeLines readdatafile(FileSystem& fs, const std::string& file, const std::string& role) {
+    try {
+        return readtextlines(fs, file);
+    } catch (const Failure& failure) {
+        throw Failure("The " + role + " \"" + file + "\" cannot be read.\r\n" + failure.what());
+    }
+}
+
 std::string readtargetversion(FileSystem& fs) {
-    const auto target = readtextlines(fs, "targetzarnver.txt");
+    const auto target = readdatafile(fs, "targetzarnver.txt", "game version file");
     if (!target) {
         throw Failure(
             "The game version file \"targetzarnver.txt\" was not found in the folder the "
@@ -33,7 +41,9 @@ std::string readtargetversion(FileSystem& fs) {
 
 void versiongate(UserInterface& ui, const std::string& gameversion,
                  const std::string& targetversion, const Lines& message) {
-    if (gameversion == targetversion) return;
+    // An empty target names no version, so nothing can match it: two empty texts (an
+    // unreadable file and no game found) must not open the gate.
+    if (!targetversion.empty() && gameversion == targetversion) return;
     std::string text;
     for (std::size_t i = 0; i < message.size(); ++i) {
         if (i > 0) text += "\r\n";

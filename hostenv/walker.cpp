@@ -40,11 +40,26 @@ void walk(const std::string& pattern, const std::string& folder, std::string ide
     ancestors.pop_back();
 }
 
+// The identities of the folders above folder, from its root down: a link to one of them
+// would lead the walk out of folder and back over it.
+std::vector<std::string> identitiesabove(FileSystem& fs, const std::string& folder) {
+    std::vector<std::string> identities;
+    std::string path = folder;
+    while (path.ends_with("\\")) path.pop_back();
+    for (std::size_t separator = path.find('\\'); separator != std::string::npos;
+         separator = path.find('\\', separator + 1)) {
+        identities.push_back(fs.folderidentity(path.substr(0, separator + 1)));
+    }
+    return identities;
+}
+
 }  // namespace
 
 void walkfolders(const std::string& pattern, const std::string& folder, Lines& list,
                  WalkLists lists) {
-    std::vector<std::string> ancestors;
+    // A player who never made a map has no per-user galaxy folder yet.
+    if (!lists.fs.hasfolder(folder)) return;
+    std::vector<std::string> ancestors = identitiesabove(lists.fs, folder);
     walk(pattern, folder, "", list, lists, ancestors);
 }
 

@@ -87,15 +87,35 @@ void Tallyhold::Form_Load() {
     });
 
     if (silentmode) {
-        // "find and remove all galaxy.manifests" stays enabled: a click on it while a walk
-        // lets events through must not start a removal in the middle of the run.
-        const hostenv::Busy busy(busy_);
-        removemanifests();
-        searchgalaxies();
-        updategalaxy(gamefolder);
+        silentrun();
         ui_.endprogram(hostenv::exitnormal);
     }
     Command2.setenabled(false);
+}
+
+// Every manifest is removed and a new one is written into the game folder. The new one is
+// safe on disk before any is removed, so a run that cannot write it changes nothing.
+void Tallyhold::silentrun() {
+    // "find and remove all galaxy.manifests" stays enabled: a click on it while a walk
+    // lets events through must not start a removal in the middle of the run.
+    const hostenv::Busy busy(busy_);
+    searchgalaxies();
+    const std::string manifest = gamefolder + "galaxy.manifest";
+    hostenv::StagedFile staged = stagemanifest(manifest);
+    try {
+        removemanifests();
+    } catch (const Failure& failure) {
+        throw Failure(std::string(failure.what()) + "\r\n" +
+                      (manifestsremoved == 0 ? std::string("No manifest was removed")
+                                             : std::to_string(manifestsremoved) + " of " +
+                                                   std::to_string(manifestpaths.size()) +
+                                                   " manifests were removed before this") +
+                      ", and " + manifest + " was not written.");
+    }
+    putinplace(staged, manifest,
+               manifestsremoved == 0
+                   ? "nothing was changed"
+                   : "the " + std::to_string(manifestsremoved) + " manifests found were removed");
 }
 
 void Tallyhold::Command1_Click() {
@@ -149,26 +169,46 @@ void Tallyhold::searchgalaxies() {
 }
 
 void Tallyhold::updategalaxy(const std::string& locate) {
-    const std::string text = manifesttext(galaxynames);
     const std::string manifest = locate + "galaxy.manifest";
+    hostenv::StagedFile staged = stagemanifest(manifest);
+    putinplace(staged, manifest, "nothing was changed");
+}
+
+hostenv::StagedFile Tallyhold::stagemanifest(const std::string& manifest) {
+    const std::string folder = manifest.substr(0, manifest.rfind('\\') + 1);
+    hostenv::removestaletemporaries(fs_, folder);
+    try {
+        return hostenv::StagedFile(fs_, manifest, manifesttext(galaxynames));
+    } catch (const Failure& failure) {
+        throw Failure("Cannot write " + manifest + "; nothing was changed.\r\n" + failure.what());
+    }
+}
+
+void Tallyhold::putinplace(hostenv::StagedFile& staged, const std::string& manifest,
+                           const std::string& sofar) {
     const std::string old = manifest + ".old";
     const auto found = fs_.lookup(manifest, hostenv::Entries::files);
     const bool present = found && found->size() > 3;
-
-    // The new manifest is complete in a temporary file before the old one is moved aside,
-    // so a failure up to the last step leaves the folder as it was.
-    bool movedaside = false;
+    if (present) {
+        // The previous manifest is kept as ".old", which is never replaced: the player
+        // decides what becomes of an earlier backup.
+        if (fs_.lookup(old, hostenv::Entries::files)) {
+            throw Failure("Cannot write " + manifest + "; " + sofar +
+                          ".\r\nThe previous manifest is kept as " + old +
+                          ", and that file exists already. Remove or rename " + old +
+                          ", then write the manifest again.");
+        }
+        try {
+            fs_.rename(manifest, old);
+        } catch (const Failure& failure) {
+            throw Failure("Cannot write " + manifest + "; " + sofar + ".\r\n" + failure.what());
+        }
+    }
     try {
-        hostenv::safecreate(fs_, manifest, text, [&] {
-            if (present) {
-                fs_.rename(manifest, old);
-                movedaside = true;
-            }
-        });
+        staged.create();
     } catch (const Failure& failure) {
-        if (!movedaside) {
-            throw Failure("Cannot write " + manifest + "; nothing was changed.\r\n" +
-                          failure.what());
+        if (!present) {
+            throw Failure("Cannot write " + manifest + "; " + sofar + ".\r\n" + failure.what());
         }
         try {
             fs_.rename(old, manifest);
@@ -176,16 +216,18 @@ void Tallyhold::updategalaxy(const std::string& locate) {
             throw Failure("Cannot write " + manifest + "; the previous manifest is kept as " + old +
                           ".\r\n" + failure.what());
         }
-        throw Failure("Cannot write " + manifest + "; the previous manifest is unchanged.\r\n" +
-                      failure.what());
+        throw Failure("Cannot write " + manifest + "; " + sofar +
+                      ": the previous manifest is back in its place.\r\n" + failure.what());
     }
 }
 
 void Tallyhold::removemanifests() {
     walk("galaxy.manifest", manifestpaths);
+    manifestsremoved = 0;
     for (const auto& path : manifestpaths) {
         Text2.settext("killing " + path);
         fs_.remove(path);
+        ++manifestsremoved;
     }
 }
 

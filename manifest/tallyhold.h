@@ -10,6 +10,7 @@
 #include "hostenv/filesystem.h"
 #include "hostenv/form.h"
 #include "hostenv/platform.h"
+#include "hostenv/safereplace.h"
 #include "hostenv/text.h"
 #include "hostenv/ui.h"
 
@@ -64,9 +65,18 @@ class Tallyhold : public hostenv::CommandForm {
     hostenv::Lines foundgalaxies;
     hostenv::Lines galaxynames;
     hostenv::Lines manifestpaths;
+    // How many of manifestpaths the last removal deleted.
+    std::size_t manifestsremoved = 0;
 
   private:
     void walk(const std::string& pattern, hostenv::Lines& list);
+    void silentrun();
+    // The manifest's new text, complete on disk in a temporary file beside it.
+    hostenv::StagedFile stagemanifest(const std::string& manifest);
+    // Moves an existing manifest aside to ".old" and gives the staged text its name.
+    // sofar: what had changed before, for the message of a failure.
+    void putinplace(hostenv::StagedFile& staged, const std::string& manifest,
+                    const std::string& sofar);
 
     hostenv::FileSystem& fs_;
     hostenv::Platform& platform_;

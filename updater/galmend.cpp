@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string_view>
 
@@ -47,18 +49,14 @@ std::optional<std::string_view> versionline(std::string_view bytes) {
     return bytes.substr(start, end == std::string_view::npos ? end : end - start);
 }
 
-// The reader answers one empty line for a file it found but could not read, which no
-// file's content gives. Taken as a definition or list, that would rewrite galaxies with
-// nothing recognised, or the game's own maps, so the start ends instead.
-void refuseunreadable(const hostenv::Lines& lines, const std::string& file,
-                      const std::string& role) {
-    if (lines == hostenv::Lines{""}) {
-        throw Failure("The " + role + " \"" + file +
-                      "\" cannot be read; another program may be holding it.");
-    }
-}
-
 constexpr const char* crlf = "\r\n";
+
+// A version as a person writes it: 4, 4.5.
+std::string versiontext(double version) {
+    std::ostringstream text;
+    text << version;
+    return text.str();
+}
 
 std::string filename(const std::string& path) {
     return path.substr(static_cast<std::size_t>(hostenv::lastinstr(path, "\\") - 1));
@@ -226,6 +224,7 @@ void Galmend::fixgalaxies() {
     // The new text keeps its memory for the next galaxy.
     std::string text;
     long long rewritten = 0;
+    std::set<std::string> cleanedfolders;
     Label8.setcaption(hostenv::signform(stagenumber() + 1));
     for (const auto& path : foundgalaxies) {
         Label4.setcaption(hostenv::signform(rewritten));
@@ -245,9 +244,8 @@ void Galmend::fixgalaxies() {
         std::string bytes;
         try {
             bytes = fs_.readfile(path);
-        } catch (const Failure&) {
-            throw Failure("The galaxy " + path +
-                          " cannot be read; another program may be holding it.");
+        } catch (const Failure& failure) {
+            throw Failure("The galaxy " + path + " cannot be read.\r\n" + failure.what());
         }
         const std::optional<std::string_view> version = versionline(bytes);
         if (!version) {
@@ -266,6 +264,9 @@ void Galmend::fixgalaxies() {
             throw Failure("Cannot rewrite the galaxy " + path + "; it is unchanged.\r\n" +
                           failure.what());
         }
+        refuseoldformat(path, text);
+        const std::string folder = path.substr(0, path.rfind('\\') + 1);
+        if (cleanedfolders.insert(folder).second) hostenv::removestaletemporaries(fs_, folder);
         hostenv::safereplace(fs_, path, text);
         ++rewritten;
         Text2.append(filename(path) + crlf);
@@ -273,17 +274,28 @@ void Galmend::fixgalaxies() {
     Label4.setcaption(hostenv::signform(rewritten));
 }
 
+// Definitions that do not describe the galaxy's old format rewrite it into a text that is
+// still old; counted as updated, it would be "updated" again on every run.
+void Galmend::refuseoldformat(const std::string& path, std::string_view text) const {
+    const std::optional<std::string_view> version = versionline(text);
+    if (version && versionofline(*version) >= newversion) return;
+    const std::string line = version ? "\"" + std::string(*version) + "\"" : "none";
+    throw Failure("Cannot rewrite the galaxy " + path + "; it is unchanged.\r\n" +
+                  "Its new text would not be in the new format: its version line would be " + line +
+                  ", below version " + versiontext(newversion) +
+                  " of \"newstruct.txt\". Check that \"oldstruct.txt\" and \"newstruct.txt\" "
+                  "describe this galaxy's format.");
+}
+
 void Galmend::loadold() {
-    oldstruct = hostenv::readtextlines(fs_, "oldstruct.txt");
+    oldstruct = hostenv::readdatafile(fs_, "oldstruct.txt", "old structure definition");
     if (!oldstruct) throw Failure(missingfile("oldstruct.txt", "old structure definition"));
-    refuseunreadable(*oldstruct, "oldstruct.txt", "old structure definition");
     oldblocks = blocktable(*oldstruct, "oldstruct.txt");
 }
 
 void Galmend::loadnew() {
-    newstruct = hostenv::readtextlines(fs_, "newstruct.txt");
+    newstruct = hostenv::readdatafile(fs_, "newstruct.txt", "new structure definition");
     if (!newstruct) throw Failure(missingfile("newstruct.txt", "new structure definition"));
-    refuseunreadable(*newstruct, "newstruct.txt", "new structure definition");
     newblocks = blocktable(*newstruct, "newstruct.txt");
     if (newstruct->size() < 2) {
         throw Failure(
@@ -294,11 +306,8 @@ void Galmend::loadnew() {
 }
 
 void Galmend::loadoriginalmaps() {
-    originalmaps = hostenv::readtextlines(fs_, "original zarn galaxies.txt");
-    if (originalmaps) {
-        refuseunreadable(*originalmaps, "original zarn galaxies.txt",
-                         "list of the game's own maps");
-    }
+    originalmaps =
+        hostenv::readdatafile(fs_, "original zarn galaxies.txt", "list of the game's own maps");
 }
 
 }  // namespace updater

@@ -79,6 +79,7 @@ class Galmend : public hostenv::CommandForm {
     std::string environment(const std::string& name);
     long long stagenumber() const;
     void readcommandline();
+    void refuseoldformat(const std::string& path, std::string_view text) const;
 
     hostenv::FileSystem& fs_;
     hostenv::Platform& platform_;

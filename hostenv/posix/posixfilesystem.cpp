@@ -65,8 +65,10 @@ Kind kindof(const fs::path& folder, const dirent& entry) {
 template <class Wanted>
 std::vector<std::string> listfolder(const std::string& folder, const fs::path& host, Kind kind,
                                     Wanted wanted) {
-    DIR* const handle = host.empty() ? nullptr : ::opendir(host.c_str());
-    if (handle == nullptr) throw Failure("Path not found: " + folder);
+    if (host.empty()) throw Failure("Path not found: " + folder + "\r\nNo such drive.");
+    DIR* const handle = ::opendir(host.c_str());
+    if (handle == nullptr)
+        throw Failure("Path not found: " + folder + "\r\n" + std::strerror(errno));
     std::vector<std::pair<std::string, std::string>> keyed;
     for (;;) {
         errno = 0;
@@ -78,7 +80,7 @@ std::vector<std::string> listfolder(const std::string& folder, const fs::path& h
     }
     const int error = errno;
     ::closedir(handle);
-    if (error != 0) throw Failure("Path not found: " + folder + ": " + std::strerror(error));
+    if (error != 0) throw Failure("Cannot list folder " + folder + "\r\n" + std::strerror(error));
     return sortednames(std::move(keyed));
 }
 
@@ -123,6 +125,20 @@ fs::path PosixFileSystem::hostpath(const std::string& windowspath) const {
     return result;
 }
 
+namespace {
+
+// What stat says of host: nullopt when nothing is there; Failure naming path when the
+// system cannot tell.
+std::optional<struct stat> statof(const fs::path& host, const std::string& path) {
+    struct stat info {};
+    if (host.empty()) return std::nullopt;
+    if (::stat(host.c_str(), &info) == 0) return info;
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+    throw Failure("Cannot look for " + path + "\r\n" + std::strerror(errno));
+}
+
+}  // namespace
+
 std::optional<std::string> PosixFileSystem::lookup(const std::string& path, Entries what) {
     const auto slash = path.rfind('\\');
     const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -130,14 +146,19 @@ std::optional<std::string> PosixFileSystem::lookup(const std::string& path, Entr
     if (last.find_first_of("*?") == std::string::npos) {
         // hostpath skips "." components, so "folder\." names the folder itself.
         const fs::path host = hostpath(path);
-        if (host.empty() || hidden(host) || !fs::exists(host, ec)) return std::nullopt;
-        if (what == Entries::files && fs::is_directory(host, ec)) return std::nullopt;
+        const auto info = statof(host, path);
+        if (!info || hidden(host)) return std::nullopt;
+        if (what == Entries::files && S_ISDIR(info->st_mode)) return std::nullopt;
         return host.filename().string();
     }
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
     const fs::path host = hostpath(folder.empty() ? "." : folder);
+    const auto info = statof(host, path);
+    if (!info || !S_ISDIR(info->st_mode)) return std::nullopt;
+    fs::directory_iterator entries(host, ec);
+    if (ec) throw Failure("Cannot look for " + path + "\r\n" + ec.message());
     std::vector<std::pair<std::string, std::string>> keyed;
-    for (const auto& entry : fs::directory_iterator(host, ec)) {
+    for (const auto& entry : entries) {
         const std::string name = entry.path().filename().string();
         if (hidden(entry.path()) || (what == Entries::files && entry.is_directory(ec))) continue;
         if (matchespattern(name, last)) keyed.emplace_back(lower(name), name);
@@ -146,10 +167,13 @@ std::optional<std::string> PosixFileSystem::lookup(const std::string& path, Entr
     return sortednames(std::move(keyed)).front();
 }
 
+bool PosixFileSystem::hasfolder(const std::string& folder) {
+    const auto info = statof(hostpath(folder), folder);
+    return info && S_ISDIR(info->st_mode);
+}
+
 std::string PosixFileSystem::readfile(const std::string& path) {
-    const auto fail = [&] {
-        throw Failure("Cannot read \"" + path + "\": " + std::strerror(errno));
-    };
+    const auto fail = [&] { throw Failure("Cannot read " + path + "\r\n" + std::strerror(errno)); };
     const int file = ::open(hostpath(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (file < 0) fail();
     // One read into a buffer of the file's size: a galaxy may be large.
@@ -241,21 +265,18 @@ bool PosixFileSystem::createfile(const std::string& path, std::string_view bytes
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
+    if (::fsync(file) != 0) {
+        const int error = errno;
+        ::close(file);
+        ::unlink(host.c_str());
+        fail("Cannot flush", path, error);
+    }
     if (::close(file) != 0) {
         const int error = errno;
         ::unlink(host.c_str());
         fail("Cannot write", path, error);
     }
     return true;
-}
-
-void PosixFileSystem::flush(const std::string& path) {
-    const int file = ::open(hostpath(path).c_str(), O_WRONLY | O_CLOEXEC);
-    if (file < 0) fail("Cannot flush", path, errno);
-    const int result = ::fsync(file);
-    const int error = errno;
-    ::close(file);
-    if (result != 0) fail("Cannot flush", path, error);
 }
 
 void PosixFileSystem::moveover(const std::string& from, const std::string& to) {

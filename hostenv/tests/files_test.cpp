@@ -30,8 +30,42 @@ TEST(Readtextlines, AbsentEmptyAndOneEmptyLineAreThreeAnswers) {
     EXPECT_EQ(readtextlines(drive.fs, "C:\\tools\\LINES.TXT"), (Lines{"a", "", "b"}));
 
     LockedFiles locked({{'C', drive.root()}}, TempDrive::cwd);
-    EXPECT_EQ(readtextlines(locked, "lines.txt"), Lines{""});
     EXPECT_EQ(readtextlines(locked, "missing.txt"), std::nullopt);
+    try {
+        readtextlines(locked, "lines.txt");
+        FAIL() << "an unreadable file gave lines";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(std::string(failure.what()), "Permission denied: lines.txt")
+            << "the reader's own reason, not a made-up answer";
+    }
+}
+
+TEST(Lookup, NotThereIsAnAnswerAndCannotLookIsAFailure) {
+    TempDrive drive;
+    drive.write("C:\\maps\\a.galaxy", "");
+    EXPECT_EQ(drive.fs.lookup("C:\\maps\\absent.galaxy", Entries::files), std::nullopt);
+    EXPECT_EQ(drive.fs.lookup("C:\\absent\\a.galaxy", Entries::files), std::nullopt);
+    EXPECT_EQ(drive.fs.lookup("C:\\maps\\a.galaxy\\x", Entries::files), std::nullopt)
+        << "a file where a folder should be is not there either";
+    EXPECT_EQ(drive.fs.lookup("C:\\absent\\*.galaxy", Entries::files), std::nullopt);
+    EXPECT_FALSE(drive.fs.hasfolder("C:\\absent"));
+    EXPECT_FALSE(drive.fs.hasfolder("C:\\maps\\a.galaxy"));
+    EXPECT_TRUE(drive.fs.hasfolder("C:\\maps\\"));
+
+    // A name too long for the system: it cannot even look.
+    const std::string toolong = "C:\\maps\\" + std::string(300, 'x');
+    for (const std::string& path : {toolong, toolong + "\\*.galaxy"}) {
+        SCOPED_TRACE(path.substr(path.size() - 12));
+        try {
+            drive.fs.lookup(path, Entries::files);
+            FAIL() << "a failed look was taken for \"not there\"";
+        } catch (const Failure& failure) {
+            EXPECT_NE(std::string(failure.what()).find("too long"), std::string::npos)
+                << failure.what();
+        }
+    }
+    EXPECT_THROW(drive.fs.hasfolder(toolong), Failure);
+    EXPECT_FALSE(folderexists(drive.fs, toolong)) << "the host query stays tolerant";
 }
 
 TEST(Readtextlines, FoldersAndHiddenFilesAreNotFound) {

@@ -63,11 +63,33 @@ TEST_F(Replace, AReadOnlyFileFailsNamingItAndKeepsItsBytesAndFlag) {
 }
 
 TEST_F(Replace, CreatingAFileThatExistsFailsAndChangesNothing) {
-    EXPECT_THROW(safecreate(drive.fs, path, "new\r\n"), Failure);
+    EXPECT_THROW(StagedFile(drive.fs, path, "new\r\n").create(), Failure);
     EXPECT_EQ(contents(drive.host(path)), "old\r\n");
-    safecreate(drive.fs, "C:\\maps\\b.galaxy", "b\r\n");
+    StagedFile(drive.fs, "C:\\maps\\b.galaxy", "b\r\n").create();
     EXPECT_EQ(contents(drive.host("C:\\maps\\b.galaxy")), "b\r\n");
     EXPECT_EQ(names(drive.host("C:\\maps")), (std::vector<std::string>{"a.galaxy", "b.galaxy"}));
+}
+
+TEST_F(Replace, AStagedTextNeverPutInPlaceLeavesNothing) {
+    {
+        const StagedFile staged(drive.fs, path, "new\r\n");
+        EXPECT_EQ(names(drive.host("C:\\maps")).size(), 2u) << "the text waits beside the file";
+    }
+    EXPECT_EQ(contents(drive.host(path)), "old\r\n");
+    EXPECT_EQ(names(drive.host("C:\\maps")), std::vector<std::string>{"a.galaxy"});
+}
+
+TEST_F(Replace, OnlyTheTemporaryFilesOfEarlierRunsAreRemoved) {
+    for (const char* name : {"~zarn653.tmp", "~ZARN7.TMP", "~zarnotes.tmp", "~zarn.tmp", "x.tmp"}) {
+        drive.write(std::string("C:\\maps\\") + name, "left\r\n");
+    }
+    drive.write("C:\\maps\\sub\\~zarn1.tmp", "left\r\n");
+    removestaletemporaries(drive.fs, "C:\\maps\\");
+    EXPECT_EQ(names(drive.host("C:\\maps")),
+              (std::vector<std::string>{"a.galaxy", "sub", "x.tmp", "~zarn.tmp", "~zarnotes.tmp"}));
+    EXPECT_EQ(names(drive.host("C:\\maps\\sub")), std::vector<std::string>{"~zarn1.tmp"});
+    // A folder that cannot be listed is left to the write that follows to report.
+    EXPECT_NO_THROW(removestaletemporaries(drive.fs, "C:\\absent"));
 }
 
 TEST_F(Replace, EveryFailingOperationLeavesTheOldFileAndNoTemporaryFile) {

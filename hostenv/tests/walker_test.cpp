@@ -81,9 +81,15 @@ TEST_F(Walk, EmptyFoldersGiveNothing) {
     EXPECT_TRUE(walk("*.galaxy", "C:\\E").empty());
 }
 
-TEST_F(Walk, AMissingFolderFailsAndKeepsWhatWasFound) {
+TEST_F(Walk, AMissingFolderHoldsNothingAndAnUnreadableOneFails) {
     Lines list{"earlier"};
-    EXPECT_THROW(walkfolders("*.galaxy", "C:\\Nowhere", list, {drive.fs, dir, file, ui}), Failure);
+    walkfolders("*.galaxy", "C:\\Nowhere\\", list, {drive.fs, dir, file, ui});
+    EXPECT_EQ(list, Lines{"earlier"});
+    EXPECT_EQ(ui.eventsteps, 0);
+
+    // A name the system cannot even look at is no missing folder.
+    const std::string toolong = "C:\\S\\" + std::string(300, 'x');
+    EXPECT_THROW(walkfolders("*.galaxy", toolong, list, {drive.fs, dir, file, ui}), Failure);
     EXPECT_EQ(list, Lines{"earlier"});
 }
 
@@ -94,6 +100,20 @@ TEST_F(Walk, ALinkBackToAnAncestorIsNotEnteredAgain) {
     EXPECT_EQ(list, (Lines{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\toB\\b.galaxy",
                            "C:\\S\\A\\a.galaxy", "C:\\S\\B\\b.galaxy", "C:\\S\\s.galaxy"}))
         << "a link elsewhere is walked; the loop is not";
+}
+
+TEST_F(Walk, ALinkToAnAncestorOfTheGivenFolderIsNotEntered) {
+    drive.write("C:\\Games\\Stray.galaxy", "");
+    drive.write("C:\\Games\\Zarn\\z.galaxy", "");
+    drive.write("C:\\Elsewhere\\e.galaxy", "");
+    std::filesystem::create_directory_symlink(drive.host("C:\\Games"),
+                                              drive.host("C:\\Games\\Zarn\\up"));
+    std::filesystem::create_directory_symlink(drive.host("C:\\"),
+                                              drive.host("C:\\Games\\Zarn\\root"));
+    std::filesystem::create_directory_symlink(drive.host("C:\\Elsewhere"),
+                                              drive.host("C:\\Games\\Zarn\\linked"));
+    EXPECT_EQ(walk("*.galaxy", "C:\\Games\\Zarn\\"),
+              (Lines{"C:\\Games\\Zarn\\linked\\e.galaxy", "C:\\Games\\Zarn\\z.galaxy"}));
 }
 
 }  // namespace

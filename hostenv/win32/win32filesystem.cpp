@@ -90,12 +90,40 @@ void sortbyname(std::vector<std::string>& names) {
     });
 }
 
+// A virus scanner or an indexer may hold a file for a moment: such errors are retried
+// for about two seconds before they count.
+bool transient(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED;
+}
+
+template <class Operation>
+void retried(Operation operation, const std::string& what) {
+    for (int attempt = 0;; ++attempt) {
+        if (operation()) return;
+        const DWORD error = GetLastError();
+        if (!transient(error) || attempt == 20) throw Failure(what + "\r\n" + systemreason(error));
+        Sleep(100);
+    }
+}
+
+// Errors that mean "nothing there", as opposed to "cannot look".
+bool notthere(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           error == ERROR_NO_MORE_FILES || error == ERROR_INVALID_DRIVE ||
+           error == ERROR_NOT_READY || error == ERROR_BAD_NETPATH;
+}
+
 }  // namespace
 
 std::optional<std::string> Win32FileSystem::lookup(const std::string& path, Entries what) {
     WIN32_FIND_DATAA entry{};
     const FindHandle search(FindFirstFileA(path.c_str(), &entry));
-    if (search.get() == INVALID_HANDLE_VALUE) return std::nullopt;
+    if (search.get() == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (notthere(error)) return std::nullopt;
+        throw Failure("Cannot look for " + path + "\r\n" + systemreason(error));
+    }
     // "." and ".." count only where the path names them itself ("x\." is the folder x).
     const std::string_view named = lastcomponent(path);
     do {
@@ -108,12 +136,24 @@ std::optional<std::string> Win32FileSystem::lookup(const std::string& path, Entr
     return std::nullopt;
 }
 
+bool Win32FileSystem::hasfolder(const std::string& folder) {
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const DWORD error = GetLastError();
+    if (notthere(error)) return false;
+    throw Failure("Cannot look for " + folder + "\r\n" + systemreason(error));
+}
+
 std::string Win32FileSystem::readfile(const std::string& path) {
-    const FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        throw Failure("Cannot open " + path + "\r\n" + systemreason(GetLastError()));
-    }
+    HANDLE opened = INVALID_HANDLE_VALUE;
+    retried(
+        [&] {
+            opened = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            return opened != INVALID_HANDLE_VALUE;
+        },
+        "Cannot open " + path);
+    const FileHandle file(opened);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) {
         throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
@@ -185,23 +225,6 @@ namespace hostenv::win32 {
 
 namespace {
 
-// A virus scanner or an indexer may hold a file for a moment: such errors are retried
-// for about two seconds before they count.
-bool transient(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-           error == ERROR_ACCESS_DENIED;
-}
-
-template <class Operation>
-void retried(Operation operation, const std::string& what) {
-    for (int attempt = 0;; ++attempt) {
-        if (operation()) return;
-        const DWORD error = GetLastError();
-        if (!transient(error) || attempt == 20) throw Failure(what + "\r\n" + systemreason(error));
-        Sleep(100);
-    }
-}
-
 void refusereadonly(const std::string& path, const std::string& what) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
@@ -241,20 +264,15 @@ bool Win32FileSystem::createfile(const std::string& path, std::string_view bytes
         }
         bytes.remove_prefix(written);
     }
+    // The handle that wrote the data writes it through: a file reopened by name could be
+    // another file by then.
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(file)) error = GetLastError();
     if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
     if (error != ERROR_SUCCESS) {
         DeleteFileA(path.c_str());
         throw Failure("Cannot write " + path + "\r\n" + systemreason(error));
     }
     return true;
-}
-
-void Win32FileSystem::flush(const std::string& path) {
-    const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE || !FlushFileBuffers(file.get())) {
-        throw Failure("Cannot flush " + path + "\r\n" + systemreason(GetLastError()));
-    }
 }
 
 void Win32FileSystem::moveover(const std::string& from, const std::string& to) {

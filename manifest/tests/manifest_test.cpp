@@ -93,13 +93,18 @@ TEST_F(Manager, AFileNamedOnlyDotGalaxyGivesAnEmptyName) {
     EXPECT_EQ(tallyhold.Text1.text(), ".galaxy\r\nb.galaxy\r\n");
 }
 
-TEST_F(Manager, AMissingRootFailsTheSearch) {
+TEST_F(Manager, APlayerWithoutAUserFolderGetsTheGameFoldersGalaxies) {
     fs::remove_all(drive.host(userfolder));
     drive.write(game("a.galaxy"), "");
     interactive();
-    EXPECT_EQ(click("Command1"), 1);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_NE(ui.messages[0].find(userfolder), std::string::npos) << ui.messages[0];
+    EXPECT_EQ(click("Command1"), std::nullopt);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(form.foundgalaxies, Lines{game("a.galaxy")});
+    EXPECT_EQ(click("Command5"), std::nullopt);
+
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_EQ(read(game("galaxy.manifest")), manifesttext({"a"}));
 }
 
 TEST_F(Manager, TheWriterKeepsThePreviousManifestOnce) {
@@ -117,7 +122,16 @@ TEST_F(Manager, TheWriterKeepsThePreviousManifestOnce) {
     EXPECT_EQ(read(game("galaxy.manifest.old")), first);
 
     form.galaxynames = {"Delta"};
-    EXPECT_THROW(form.updategalaxy(game("")), hostenv::Failure) << "the .old is never replaced";
+    try {
+        form.updategalaxy(game(""));
+        FAIL() << "the .old was replaced";
+    } catch (const hostenv::Failure& failure) {
+        EXPECT_EQ(std::string(failure.what()),
+                  "Cannot write " + game("galaxy.manifest") + "; nothing was changed.\r\n" +
+                      "The previous manifest is kept as " + game("galaxy.manifest.old") +
+                      ", and that file exists already. Remove or rename " +
+                      game("galaxy.manifest.old") + ", then write the manifest again.");
+    }
     EXPECT_EQ(read(game("galaxy.manifest")), manifesttext({"Gamma"}));
     EXPECT_EQ(read(game("galaxy.manifest.old")), first);
     EXPECT_TRUE(temporaries().empty());
@@ -276,6 +290,64 @@ TEST_F(Manager, ASilentRunRemovesSearchesAndWritesIntoTheGameFolder) {
     EXPECT_FALSE(exists(user("galaxy.manifest")));
     EXPECT_EQ(form.Label1.caption(), " 3 galaxies found");
     EXPECT_EQ(form.Text2.text(), "killing " + user("galaxy.manifest"));
+}
+
+// A run that cannot write the new manifest must not have removed the old ones first.
+class Crowded : public hostenv::posix::PosixFileSystem {
+  public:
+    using PosixFileSystem::PosixFileSystem;
+    bool createfile(const std::string& path, std::string_view bytes) override {
+        if (full) throw hostenv::Failure("Cannot write " + path + "\r\nDisk full.");
+        return PosixFileSystem::createfile(path, bytes);
+    }
+    bool full = true;
+};
+
+TEST_F(Manager, ASilentRunThatCannotWriteRemovesNothing) {
+    drive.write(game("galaxy.manifest"), "game");
+    drive.write(expansion("galaxy.manifest"), "expansion");
+    drive.write(user("galaxy.manifest"), "user");
+    drive.write(game("Beta.galaxy"), "");
+    Crowded crowded({{'C', drive.root()}}, TempDrive::cwd);
+    platform.args = "/s";
+    RecordingUi recorded;
+    Tallyhold tallyhold{crowded, platform, recorded};
+    EXPECT_EQ(ending([&] { tallyhold.load(); }), 1);
+    ASSERT_EQ(recorded.messages.size(), 1u);
+    EXPECT_EQ(recorded.messages[0].substr(0, recorded.messages[0].find("\r\n")),
+              "Cannot write " + game("galaxy.manifest") + "; nothing was changed.");
+    EXPECT_NE(recorded.messages[0].find("Disk full."), std::string::npos);
+    EXPECT_EQ(read(game("galaxy.manifest")), "game");
+    EXPECT_EQ(read(expansion("galaxy.manifest")), "expansion");
+    EXPECT_EQ(read(user("galaxy.manifest")), "user");
+    EXPECT_TRUE(temporaries().empty());
+}
+
+TEST_F(Manager, ASilentRunStoppedByARemovalSaysWhatWasRemovedAndWritesNothing) {
+    drive.write(expansion("galaxy.manifest"), "expansion");
+    drive.write(game("galaxy.manifest"), "game");
+    drive.write(user("galaxy.manifest"), "user");
+    fs::permissions(drive.host(game("galaxy.manifest")), fs::perms::owner_read);
+    platform.args = "/s";
+    EXPECT_EQ(load(), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], "Cannot delete " + game("galaxy.manifest") +
+                                  "\r\nThe file is read-only.\r\n1 of 3 manifests were removed "
+                                  "before this, and " +
+                                  game("galaxy.manifest") + " was not written.");
+    EXPECT_FALSE(exists(expansion("galaxy.manifest")));
+    EXPECT_EQ(read(game("galaxy.manifest")), "game");
+    EXPECT_EQ(read(user("galaxy.manifest")), "user");
+    EXPECT_TRUE(temporaries().empty());
+}
+
+TEST_F(Manager, WritingAManifestRemovesTheTemporaryFilesOfKilledRuns) {
+    drive.write(game("~zarn653.tmp"), "half");
+    drive.write(expansion("~zarn2.tmp"), "half");
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_FALSE(exists(game("~zarn653.tmp")));
+    EXPECT_TRUE(exists(expansion("~zarn2.tmp"))) << "only the folder written to is cleaned";
 }
 
 TEST_F(Manager, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne) {

@@ -204,10 +204,52 @@ TEST_F(Conversion, ALockedGalaxyFailsNamingItBeforeAnythingChanges) {
     Galmend galmend{locking, platform, ui};
     EXPECT_THROW(galmend.load(), ProgramEnded);
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_NE(ui.messages[0].find(game("b.galaxy") + " cannot be read"), std::string::npos)
-        << ui.messages[0];
+    EXPECT_EQ(ui.messages[0], "The galaxy " + game("b.galaxy") +
+                                  " cannot be read.\r\nThe process cannot access the file.")
+        << "the system's reason, not a guess";
     EXPECT_EQ(read(game("a.galaxy")), newgalaxy);
     EXPECT_EQ(read(game("b.galaxy")), oldgalaxy);
+}
+
+TEST_F(Conversion, DefinitionsThatLeaveTheOldFormatUpdateNothing) {
+    drive.write("oldstruct.txt", "");
+    drive.write(game("a.galaxy"), oldgalaxy);
+    drive.write(game("b.galaxy"), oldgalaxy);
+    interactive();
+    ASSERT_EQ(click("Command1"), std::nullopt);
+    EXPECT_EQ(click("Command2"), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0],
+              "Cannot rewrite the galaxy " + game("a.galaxy") +
+                  "; it is unchanged.\r\nIts new text would not be in the new format: its "
+                  "version line would be \"version 3\", below version 4 of \"newstruct.txt\". "
+                  "Check that \"oldstruct.txt\" and \"newstruct.txt\" describe this galaxy's "
+                  "format.");
+    EXPECT_EQ(read(game("a.galaxy")), oldgalaxy);
+    EXPECT_EQ(read(game("b.galaxy")), oldgalaxy);
+    EXPECT_EQ(form.Text2.text(), "") << "nothing is listed as updated";
+    EXPECT_EQ(form.Label4.caption(), " 0");
+    EXPECT_TRUE(temporaries().empty());
+}
+
+TEST_F(Conversion, APlayerWithoutAUserFolderStillHasTheGameFoldersGalaxiesRewritten) {
+    fs::remove_all(drive.host(userfolder));
+    drive.write(game("a.galaxy"), oldgalaxy);
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(read(game("a.galaxy")), newgalaxy);
+}
+
+TEST_F(Conversion, TheTemporaryFilesOfKilledRunsGoFromTheFoldersWrittenTo) {
+    drive.write(game("many\\a.galaxy"), oldgalaxy);
+    drive.write(game("many\\~zarn653.tmp"), "half");
+    drive.write(game("current\\b.galaxy"), currentgalaxy);
+    drive.write(game("current\\~zarn7.tmp"), "half");
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_FALSE(fs::exists(drive.host(game("many\\~zarn653.tmp"))));
+    EXPECT_TRUE(fs::exists(drive.host(game("current\\~zarn7.tmp")))) << "nothing written there";
 }
 
 TEST_F(Conversion, AMissingListOfOwnMapsFailsBeforeAnyGalaxyChanges) {

@@ -217,23 +217,43 @@ TEST_F(Startup, AMissingListOfOwnMapsLoadsAsAbsent) {
     EXPECT_EQ(form.originalmaps, std::nullopt);
 }
 
-TEST_F(Startup, UnreadableVersionFileMatchesOnlyAGameWithoutVersion) {
-    // A file that is found but cannot be read gives one empty line.
+TEST_F(Startup, AnUnreadableVersionFileEndsTheStartWithItsReason) {
     class Unreadable : public hostenv::posix::PosixFileSystem {
       public:
         using PosixFileSystem::PosixFileSystem;
         std::string readfile(const std::string& path) override {
-            if (path == "targetzarnver.txt") throw hostenv::Failure("locked");
+            if (path == "targetzarnver.txt") throw hostenv::Failure("Cannot open it\r\nlocked");
             return PosixFileSystem::readfile(path);
         }
     } locked({{'C', drive.root()}}, TempDrive::cwd);
-    Galmend galmend{locked, platform, ui};
-    EXPECT_THROW(galmend.load(), ProgramEnded);
-    EXPECT_EQ(galmend.targetversion, "");
-
+    // No game found either: its version "" must not pass for the unread target.
     platform.versions.clear();
-    Galmend noversion{locked, platform, ui};
-    EXPECT_NO_THROW(noversion.load());
+    platform.registry.clear();
+    for (const char* switches : {"", "/s"}) {
+        SCOPED_TRACE(switches);
+        platform.args = switches;
+        RecordingUi recorded;
+        Galmend galmend{locked, platform, recorded};
+        try {
+            galmend.load();
+            FAIL() << "the start went on";
+        } catch (const ProgramEnded& ended) {
+            EXPECT_EQ(ended.exitcode, hostenv::exitfailure);
+        }
+        EXPECT_EQ(recorded.messages,
+                  std::vector<std::string>{"The game version file \"targetzarnver.txt\" cannot be "
+                                           "read.\r\nCannot open it\r\nlocked"});
+        EXPECT_TRUE(galmend.foundgalaxies.empty());
+    }
+}
+
+TEST_F(Startup, AnEmptyTargetVersionNeverOpensTheGate) {
+    drive.write("targetzarnver.txt", "\r\nversion on the second line\r\n");
+    platform.registry.clear();
+    platform.versions.clear();
+    platform.args = "/s";
+    EXPECT_EQ(load(), hostenv::exitversiongate) << "game version \"\" equals target \"\"";
+    EXPECT_TRUE(form.foundgalaxies.empty());
 }
 
 TEST_F(Startup, AnUnreadableDefinitionOrListOfOwnMapsEndsTheStart) {

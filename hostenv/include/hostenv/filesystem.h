@@ -16,10 +16,16 @@ class FileSystem {
     virtual ~FileSystem() = default;
 
     // The name of the first entry that matches path, whose last component may hold
-    // "*" and "?"; nullopt when nothing matches.
+    // "*" and "?"; nullopt when nothing matches. Throws Failure, with the system's reason,
+    // when the system cannot look (access denied, a bad or too long name): that is not
+    // "not there".
     virtual std::optional<std::string> lookup(const std::string& path, Entries what) = 0;
 
-    // The whole file as bytes. Throws Failure naming the file and the reason.
+    // Whether folder exists as a folder; throws Failure when the system cannot tell.
+    virtual bool hasfolder(const std::string& folder) = 0;
+
+    // The whole file as bytes. Throws Failure naming the file and the system's reason; a
+    // file another program holds for a moment is waited for, as writes wait.
     virtual std::string readfile(const std::string& path) = 0;
 
     // Drive texts such as "C:", in letter order.
@@ -35,12 +41,10 @@ class FileSystem {
     // so that a walk never enters a folder inside itself again.
     virtual std::string folderidentity(const std::string& folder) = 0;
 
-    // Creates path with bytes as its whole content and closes it; false, with nothing
-    // created, when path exists already. On any other failure nothing is left behind
-    // and Failure is thrown.
+    // Creates path with bytes as its whole content, writes it through to the disk with the
+    // handle that wrote it, and closes it; false, with nothing created, when path exists
+    // already. On any other failure nothing is left behind and Failure is thrown.
     virtual bool createfile(const std::string& path, std::string_view bytes) = 0;
-    // Writes the file's data through to the disk.
-    virtual void flush(const std::string& path) = 0;
     // Moves from over to in one step, replacing it; fails when to is read-only.
     virtual void moveover(const std::string& from, const std::string& to) = 0;
     // Gives from the name to; fails when to exists.

@@ -18,6 +18,8 @@ std::string registryop(Platform& platform, const std::string& action, const std:
 std::string localappdata(Platform& platform, UserInterface& ui);
 
 bool folderexists(FileSystem& fs, const std::string& path);
+// The file's lines; nullopt when it does not exist. A file that exists but cannot be read
+// throws Failure with the system's reason: an answer made up for it would be acted on.
 MaybeLines readtextlines(FileSystem& fs, const std::string& path);
 
 }  // namespace hostenv

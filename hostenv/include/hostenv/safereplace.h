@@ -1,7 +1,6 @@
 // Replacing a file so that it is always either the old file or the new one, complete.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -9,16 +8,38 @@
 
 namespace hostenv {
 
-// Writes bytes to a temporary file in path's folder (a name that no "*.galaxy" or
-// "galaxy.manifest" pattern matches), flushes it and moves it over path in one step.
-// On failure the temporary file is removed and path is untouched; throws Failure.
+// A new text for path, complete in a temporary file in path's folder and written through to
+// the disk. The temporary name matches neither "*.galaxy" nor "galaxy.manifest". Until the
+// text is put in place path is untouched, and a text never put in place is removed.
+class StagedFile {
+  public:
+    // Throws Failure, with nothing left behind, when the temporary file cannot be written.
+    StagedFile(FileSystem& fs, std::string path, std::string_view bytes);
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    // Moves the new text over path in one step; on failure the temporary file is removed.
+    void replace();
+    // Gives the new text the name path, which must not exist; on failure the temporary
+    // file is removed.
+    void create();
+
+  private:
+    void discard() noexcept;
+
+    FileSystem& fs_;
+    std::string path_;
+    std::string temporary_;
+};
+
+// Writes bytes to a temporary file beside path and moves it over path in one step. On
+// failure path is untouched and no temporary file is left; throws Failure.
 void safereplace(FileSystem& fs, const std::string& path, std::string_view bytes);
 
-// The same, for a path that must not exist yet: the temporary file is renamed to it.
-// prepare runs once the temporary file is complete, just before that rename, so that a
-// caller can move an old file out of the way only when the new one is ready; when it
-// throws, the temporary file is removed as well.
-void safecreate(FileSystem& fs, const std::string& path, std::string_view bytes,
-                const std::function<void()>& prepare = {});
+// Removes the temporary files that earlier runs left in folder (a run that was killed
+// leaves one), where they can be deleted; one that cannot be (still open elsewhere) is
+// left alone.
+void removestaletemporaries(FileSystem& fs, const std::string& folder);
 
 }  // namespace hostenv

@@ -18,12 +18,16 @@ namespace hostenv {
 // "\"; "\" alone when nothing is stored. Only one key is read, never the other as well.
 std::string readgamefolder(Platform& platform, FileSystem& fs, const std::string& windirdrive);
 
-// The first line of "targetzarnver.txt" in the working folder. A missing or empty file
-// throws Failure naming it.
+// A data file's lines (nullopt when it does not exist); one that exists but cannot be read
+// throws Failure naming the file, its role ("old structure definition") and the reason.
+MaybeLines readdatafile(FileSystem& fs, const std::string& file, const std::string& role);
+
+// The first line of "targetzarnver.txt" in the working folder. A missing, unreadable or
+// empty file throws Failure naming it.
 std::string readtargetversion(FileSystem& fs);
 
-// When the two versions differ (exactly, letter case and blanks included), shows the
-// message lines joined by CR LF and ends the program.
+// When the two versions differ (exactly, letter case and blanks included), or the target
+// is empty, shows the message lines joined by CR LF and ends the program.
 void versiongate(UserInterface& ui, const std::string& gameversion,
                  const std::string& targetversion, const Lines& message);
 

@@ -21,6 +21,7 @@ class FaultyFileSystem : public FileSystem {
     std::optional<std::string> lookup(const std::string& path, Entries what) override {
         return inner_.lookup(path, what);
     }
+    bool hasfolder(const std::string& folder) override { return inner_.hasfolder(folder); }
     std::string readfile(const std::string& path) override {
         fault("read", path);
         return inner_.readfile(path);
@@ -37,11 +38,15 @@ class FaultyFileSystem : public FileSystem {
     }
     bool createfile(const std::string& path, std::string_view bytes) override {
         fault("write", path);
-        return inner_.createfile(path, bytes);
-    }
-    void flush(const std::string& path) override {
-        fault("flush", path);
-        inner_.flush(path);
+        if (!inner_.createfile(path, bytes)) return false;
+        // A failing flush, after which the file system leaves nothing behind.
+        try {
+            fault("flush", path);
+        } catch (const Failure&) {
+            inner_.remove(path);
+            throw;
+        }
+        return true;
     }
     void moveover(const std::string& from, const std::string& to) override {
         fault("replace", to);

@@ -127,6 +127,72 @@ TEST_F(Win32FileSystemTest, ReadFileGivesTheBytesUnchanged) {
     }
 }
 
+// Holds a file with no sharing, as another program may, for a while on a thread of its own.
+class Hold {
+  public:
+    Hold(const std::string& path, DWORD milliseconds) : milliseconds_(milliseconds) {
+        file_ = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+        thread_ = CreateThread(nullptr, 0, release, this, 0, nullptr);
+    }
+    ~Hold() {
+        WaitForSingleObject(thread_, 10000);
+        CloseHandle(thread_);
+    }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+    bool held() const { return file_ != INVALID_HANDLE_VALUE && thread_ != nullptr; }
+
+  private:
+    static DWORD WINAPI release(void* self) {
+        auto* hold = static_cast<Hold*>(self);
+        Sleep(hold->milliseconds_);
+        CloseHandle(hold->file_);
+        return 0;
+    }
+    DWORD milliseconds_;
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    HANDLE thread_ = nullptr;
+};
+
+TEST_F(Win32FileSystemTest, ReadFileWaitsOutABriefHoldAndReportsALongOne) {
+    makefile("held.galaxy", "held\r\n");
+    {
+        const Hold brief(at("held.galaxy"), 500);
+        ASSERT_TRUE(brief.held());
+        EXPECT_EQ(fs_.readfile(at("held.galaxy")), "held\r\n");
+    }
+    const Hold longer(at("held.galaxy"), 4000);
+    ASSERT_TRUE(longer.held());
+    try {
+        fs_.readfile(at("held.galaxy"));
+        FAIL() << "a file held for longer than the retries was read";
+    } catch (const Failure& failure) {
+        const std::string what = failure.what();
+        EXPECT_EQ(what.rfind("Cannot open " + at("held.galaxy") + "\r\n", 0), 0u) << what;
+        EXPECT_GT(what.size(), ("Cannot open " + at("held.galaxy") + "\r\n").size())
+            << "the system's reason follows";
+    }
+}
+
+TEST_F(Win32FileSystemTest, ANewFileIsWrittenWhole) {
+    EXPECT_TRUE(fs_.createfile(at("new.tmp"), "new\r\n"));
+    EXPECT_FALSE(fs_.createfile(at("new.tmp"), "other\r\n")) << "an existing file is no new one";
+    EXPECT_EQ(fs_.readfile(at("new.tmp")), "new\r\n");
+    EXPECT_THROW(fs_.createfile(at("absent\\new.tmp"), "x"), Failure);
+}
+
+TEST_F(Win32FileSystemTest, FoldersThatAreNotThereAreNoFailure) {
+    makefolder("maps");
+    makefile("map.galaxy", "x");
+    EXPECT_TRUE(fs_.hasfolder(at("maps")));
+    EXPECT_TRUE(fs_.hasfolder(at("maps\\")));
+    EXPECT_FALSE(fs_.hasfolder(at("absent")));
+    EXPECT_FALSE(fs_.hasfolder(at("absent\\deeper")));
+    EXPECT_FALSE(fs_.hasfolder(at("map.galaxy")));
+    EXPECT_EQ(fs_.lookup(at("absent\\map.galaxy"), Entries::files), std::nullopt);
+}
+
 TEST_F(Win32FileSystemTest, ListsAreVisibleAndInNameOrderWithoutCase) {
     for (const char* name : {"b", "A", "c"}) makefolder(name);
     makefolder("dot", FILE_ATTRIBUTE_HIDDEN);

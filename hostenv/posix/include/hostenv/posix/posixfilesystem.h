@@ -18,13 +18,13 @@ class PosixFileSystem : public FileSystem {
     PosixFileSystem(std::map<char, std::filesystem::path> drives, std::string cwd);
 
     std::optional<std::string> lookup(const std::string& path, Entries what) override;
+    bool hasfolder(const std::string& folder) override;
     std::string readfile(const std::string& path) override;
     std::vector<std::string> drives() override;
     std::vector<std::string> subfolders(const std::string& folder) override;
     std::vector<std::string> files(const std::string& folder, const std::string& pattern) override;
     std::string folderidentity(const std::string& folder) override;
     bool createfile(const std::string& path, std::string_view bytes) override;
-    void flush(const std::string& path) override;
     void moveover(const std::string& from, const std::string& to) override;
     void rename(const std::string& from, const std::string& to) override;
     void remove(const std::string& path) override;
