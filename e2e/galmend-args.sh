@@ -37,11 +37,11 @@ silent_case upper-and-long /S /silent
 silent_case dash-forms -s -SILENT
 
 # A silent run walks both galaxy folders; one that is missing is reported, and the run ends.
+# A player who never made a map has no per-user folder: it holds no galaxies.
 new_case silent-user-folder-missing
 write_program_data "$CASE_DIR" "$GAME_VERSION"
 rm -rf "$(unixpath "$USER_GAME_FOLDER")"
 start_program /s
-answer_msgbox && expect_contains "message" "$(escape "$USER_GAME_FOLDER")" "$MSGBOX_TEXT"
-expect_exit 1
+expect_exit 0
 
 finish

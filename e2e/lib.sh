@@ -34,6 +34,7 @@ WINE32=() WINE64=() WINE64_CMD=() WINESERVER=(wineserver) WINE_EXE=() WINE_TOOLS
 XVFB_PID=
 PROG_PID=
 PROG_RC=
+HOLD_PID=
 
 say() { printf '%s\n' "$*"; }
 # Skipping is for a developer who built only part of the project; a required run that tests
@@ -263,6 +264,7 @@ start_xvfb() {
 
 cleanup() {
     if [[ -n "$PROG_PID" ]] && kill -0 "$PROG_PID" 2>/dev/null; then kill "$PROG_PID"; fi
+    if [[ -n "$HOLD_PID" ]] && kill -0 "$HOLD_PID" 2>/dev/null; then kill "$HOLD_PID"; fi
     # Ends the programs of our own prefix, so that the next scenario starts a clean server.
     [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]] && timeout 20 "${WINESERVER[@]}" -k 2>/dev/null
     [[ -n "$XVFB_PID" ]] && kill "$XVFB_PID" 2>/dev/null
@@ -445,6 +447,16 @@ new_case() {
     say "== $CASE"
 }
 
+# The same with the case's folder on drive C: a program started there sees "\" as the
+# prefix's C:\, not the host's root through Z:.
+new_case_on_c() {
+    new_case "$1"
+    CASE_DIR=$(unixpath "C:\\cases\\$1")
+    rm -rf "$CASE_DIR"
+    mkdir -p "$CASE_DIR"
+    cp "$PROG_COPY" "$CASE_DIR/"
+}
+
 # The release data when data/ holds it, the program's own small data otherwise.
 use_release_data() {
     local file
@@ -513,6 +525,44 @@ wintest() {
     return $rc
 }
 
+# Another program keeps a file to itself, shared with nobody, for a while: hold_file <path>
+# <milliseconds>, a relative path being the case folder's. Returns once the file is held.
+hold_file() {
+    local out=$CASE_DIR/hold.out _
+    : >"$out"
+    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" "${WINE_EXE[@]}" "$WINTEST" hold "$1" \
+        "$2") >"$out" 2>/dev/null &
+    HOLD_PID=$!
+    for _ in $(seq 200); do
+        if grep -qx held "$out"; then
+            say "holding $1 for $2 ms (pid $HOLD_PID)"
+            return 0
+        fi
+        kill -0 "$HOLD_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    fail "wintest did not hold $1 within 20 s: [$(escape "$(cat "$out")")]"
+    return 1
+}
+
+# Waits, bounded, for the holder of hold_file to let the file go and end.
+expect_released() {
+    local _
+    for _ in $(seq 300); do
+        kill -0 "$HOLD_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$HOLD_PID" 2>/dev/null; then
+        kill "$HOLD_PID"
+        wait "$HOLD_PID"
+        fail "the holder still held the file after 30 s"
+    else
+        wait "$HOLD_PID"
+        expect_eq "the holder's exit code" 0 "$?"
+    fi
+    HOLD_PID=
+}
+
 # Reads the window's controls into WINDOW_OUT; fails the case when the window never shows.
 read_window() {
     if wintest controls "$PROG_CAPTION" "$WAIT_MS"; then
@@ -561,6 +611,10 @@ answer_msgbox() {
     fail "no message box titled $PROG_NAME appeared"
     return 1
 }
+
+# The first line of the message box last answered, and the lines after it (escaped).
+msgbox_first_line() { printf '%s\n' "$MSGBOX_OUT" | sed -n 's/^line=//p' | head -1; }
+msgbox_rest() { printf '%s\n' "$MSGBOX_OUT" | sed -n 's/^line=//p' | tail -n +2; }
 
 expect_exit() {
     wait_program "${2:-20}"

@@ -10,6 +10,8 @@
 //   wintest close <caption> <ms>           ask the window to close (WM_CLOSE)
 //   wintest gone <caption> <ms>            wait until no window has this caption
 //   wintest run <command line> <ms>        run a program with exactly this command line
+//   wintest hold <path> <ms>               keep a file open, shared with nobody, for ms;
+//                                          prints "held" once it is open
 //
 // Exit codes: 0 done, 1 a check failed, 2 timed out, 64 usage; "run" gives the program's
 // own exit code, or 124 when it was stopped at the timeout.
@@ -495,11 +497,28 @@ int runprogram(const std::string& commandline, unsigned long ms) {
     return result;
 }
 
+// Another program (a virus scanner, an editor) that keeps a file to itself for a while.
+int holdfile(const std::string& path, unsigned long ms) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        std::printf("cannot open %s: error %lu\n", escaped(path).c_str(), GetLastError());
+        return exitfailed;
+    }
+    // stdout is unbuffered: the scenario sees this line while the file is still held.
+    std::puts("held");
+    Sleep(ms);
+    CloseHandle(file);
+    std::puts("released");
+    return exitdone;
+}
+
 int usage() {
     std::puts(
         "usage: wintest controls|layout|msgbox|close|gone <caption> <ms>\n"
         "       wintest click|items <caption> <control> <ms>\n"
-        "       wintest run <command line> <ms>");
+        "       wintest run <command line> <ms>\n"
+        "       wintest hold <path> <ms>");
     return exitusage;
 }
 
@@ -532,5 +551,6 @@ int main(int argc, char** argv) {
     if (command == "close") return closewindow(target, deadline);
     if (command == "gone") return waitgone(target, deadline);
     if (command == "run") return runprogram(target, *timeout);
+    if (command == "hold") return holdfile(target, *timeout);
     return usage();
 }

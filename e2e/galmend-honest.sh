@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# "galmend /s" where the world is less tidy than a fresh install: a version file it cannot
+# read or that names no version, a galaxy another program holds for a moment, a folder link
+# back up to an ancestor, a player without a per-user folder.
+# usage: galmend-honest.sh <exe bits> <prefix bits>
+source "$(dirname "$0")/lib.sh"
+begin galmend "$1" "$2" honest
+
+game=$(unixpath "$GAME_FOLDER")
+user=$(unixpath "$USER_GAME_FOLDER")
+old=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
+new=$E2E_ROOT/demo/expected/game/Orion\ Drift.galaxy
+elsewhere=$(unixpath 'C:\elsewhere')
+
+# An old galaxy and a manifest outside the game folder, where only a walk of the drive finds
+# them; the manifest's reference copy stays off drive C.
+put_elsewhere() {
+    rm -rf "$elsewhere"
+    mkdir -p "$elsewhere"
+    cp "$old" "$elsewhere/x.galaxy"
+    manifest_text "x" >"$elsewhere/galaxy.manifest"
+    manifest_text "x" >"$CASES_DIR/elsewhere.manifest"
+}
+
+expect_elsewhere_untouched() {
+    expect_same_file "C:\\elsewhere\\x.galaxy" "$old" "$elsewhere/x.galaxy"
+    expect_same_file "C:\\elsewhere\\galaxy.manifest" "$CASES_DIR/elsewhere.manifest" \
+        "$elsewhere/galaxy.manifest"
+    expect_no_temporaries "$elsewhere"
+}
+
+# With no install path the game folder is "\": a gate that wrongly opened would walk the
+# whole drive the program was started from, so the cases run from drive C.
+reset_game
+clear_install_path
+put_elsewhere
+
+new_case_on_c version-file-held
+use_release_data
+# Longer than the retries on a shared file last: the read fails for good.
+if hold_file targetzarnver.txt 8000; then
+    start_program /s
+    if answer_msgbox; then
+        expect_eq "message, first line" \
+            'The game version file "targetzarnver.txt" cannot be read.' \
+            "$(msgbox_first_line)"
+        expect_contains "message, the system's reason" "Sharing violation" "$(msgbox_rest)"
+    fi
+    expect_exit 1 30
+    expect_released
+fi
+expect_elsewhere_untouched
+
+new_case_on_c version-file-first-line-empty
+use_release_data
+crlf_file "$CASE_DIR/targetzarnver.txt" "" "$GAME_VERSION"
+start_program /s
+# No game found and an empty target are two empty texts; they match nothing.
+answer_msgbox && expect_contains "message" "found zarn version ::\\r\\n need zarn version ::" \
+    "$MSGBOX_TEXT"
+expect_exit 2
+expect_elsewhere_untouched
+rm -rf "$elsewhere"
+
+new_case galaxy-held-briefly
+reset_game
+install_demo
+# A killed earlier run's temporary in a folder the run writes to.
+: >"$game/~zarn653.tmp"
+use_release_data
+# Shorter than the retries on a shared file last: the run waits it out.
+if hold_file "$GAME_FOLDER\\Orion Drift.galaxy" 1500; then
+    start_program /s
+    expect_exit 0 60
+    expect_released
+fi
+expect_eq "output" "" "$(cat "$CASE_DIR/program.out")"
+expect_absent "the earlier run's ~zarn653.tmp" "$game/~zarn653.tmp"
+expect_same_tree "game folder" "$E2E_ROOT/demo/expected/game" "$game" --exclude=Halcyrion.exe
+expect_same_tree "per-user folder" "$E2E_ROOT/demo/expected/user" "$user"
+
+new_case folder-links
+reset_game
+others=$(unixpath 'C:\OtherMaps')
+rm -rf "$others"
+mkdir -p "$others"
+cp "$old" "$others/Linked.galaxy"
+cp "$old" "$(unixpath 'C:\Games')/Stray.galaxy"
+cp "$old" "$game/Own.galaxy"
+# C:\Games\Zarn\loop leads back to C:\Games; C:\Games\Zarn\linked to a folder outside.
+ln -s .. "$game/loop"
+ln -s "$others" "$game/linked"
+use_release_data
+start_program /s
+expect_exit 0 60
+expect_same_file "C:\\Games\\Stray.galaxy, above the game folder" "$old" \
+    "$(unixpath 'C:\Games')/Stray.galaxy"
+expect_same_file "the galaxy behind the link to C:\\OtherMaps" "$new" "$others/Linked.galaxy"
+expect_same_file "the game folder's own galaxy" "$new" "$game/Own.galaxy"
+expect_no_temporaries "$(unixpath 'C:\Games')" "$others"
+rm -rf "$others"
+
+new_case no-per-user-folder
+reset_game
+install_demo
+rm -rf "$user"
+use_release_data
+start_program /s
+expect_exit 0 60
+expect_eq "output" "" "$(cat "$CASE_DIR/program.out")"
+expect_same_tree "game folder" "$E2E_ROOT/demo/expected/game" "$game" --exclude=Halcyrion.exe
+expect_absent "the per-user folder" "$user"
+
+finish

@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# "tallyhold /s" where the world is less tidy than a fresh install: a version file it cannot
+# read or that names no version, a game folder it cannot write to, a folder link back up to an
+# ancestor, a player without a per-user folder.
+# usage: tallyhold-honest.sh <exe bits> <prefix bits>
+source "$(dirname "$0")/lib.sh"
+begin tallyhold "$1" "$2" honest
+
+game=$(unixpath "$GAME_FOLDER")
+user=$(unixpath "$USER_GAME_FOLDER")
+games=$(unixpath 'C:\Games')
+old=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
+elsewhere=$(unixpath 'C:\elsewhere')
+
+# An old galaxy and a manifest outside the game folder, where only a walk of the drive finds
+# them; the manifest's reference copy stays off drive C.
+put_elsewhere() {
+    rm -rf "$elsewhere"
+    mkdir -p "$elsewhere"
+    cp "$old" "$elsewhere/x.galaxy"
+    manifest_text "x" >"$elsewhere/galaxy.manifest"
+    manifest_text "x" >"$CASES_DIR/elsewhere.manifest"
+}
+
+expect_elsewhere_untouched() {
+    expect_same_file "C:\\elsewhere\\x.galaxy" "$old" "$elsewhere/x.galaxy"
+    expect_same_file "C:\\elsewhere\\galaxy.manifest" "$CASES_DIR/elsewhere.manifest" \
+        "$elsewhere/galaxy.manifest"
+    expect_no_temporaries "$elsewhere"
+}
+
+# The game folder as a folder no Windows program can write to, though the tests run as root:
+# the immutable attribute of its Unix directory. Undone on every way out, so that the prefix
+# can be reset.
+UNWRITABLE=
+make_unwritable() {
+    local reason
+    if ! reason=$(chattr +i "$1" 2>&1); then
+        fail "cannot make $1 unwritable: chattr +i: $reason"
+        return 1
+    fi
+    UNWRITABLE=$1
+    if touch "$1/.e2e-probe" 2>/dev/null; then
+        rm -f "$1/.e2e-probe"
+        make_writable
+        fail "cannot make $1 unwritable: the immutable attribute does not stop root here"
+        return 1
+    fi
+    say "made $1 unwritable"
+}
+make_writable() {
+    if [[ -n "$UNWRITABLE" ]]; then chattr -i "$UNWRITABLE"; fi
+    UNWRITABLE=
+}
+trap 'make_writable; cleanup' EXIT
+# A run killed outright (SIGKILL) leaves the attribute set, and nothing could reset the prefix.
+if [[ -d "$game" ]]; then chattr -i "$game" 2>/dev/null; fi
+
+# With no install path the game folder is "\": a gate that wrongly opened would walk the
+# whole drive the program was started from, so the cases run from drive C.
+reset_game
+clear_install_path
+put_elsewhere
+
+new_case_on_c version-file-held
+use_release_data
+# Longer than the retries on a shared file last: the read fails for good.
+if hold_file targetzarnver.txt 8000; then
+    start_program /s
+    if answer_msgbox; then
+        expect_eq "message, first line" \
+            'The game version file "targetzarnver.txt" cannot be read.' "$(msgbox_first_line)"
+        expect_contains "message, the system's reason" "Sharing violation" "$(msgbox_rest)"
+    fi
+    expect_exit 1 30
+    expect_released
+fi
+expect_elsewhere_untouched
+
+new_case_on_c version-file-first-line-empty
+use_release_data
+crlf_file "$CASE_DIR/targetzarnver.txt" "" "$GAME_VERSION"
+start_program /s
+# No game found and an empty target are two empty texts; they match nothing.
+answer_msgbox && expect_contains "message" "found zarn version ::\\r\\n need zarn version ::" \
+    "$MSGBOX_TEXT"
+expect_exit 2
+expect_elsewhere_untouched
+rm -rf "$elsewhere"
+
+new_case game-folder-unwritable
+reset_game
+mkdir -p "$game/Fortrel"
+crlf_file "$game/Alpha.galaxy" "zarn galaxy" "version 4"
+crlf_file "$game/Fortrel/Deep Reach.galaxy" "zarn galaxy" "version 4"
+manifest_text "game" >"$game/galaxy.manifest"
+manifest_text "fortrel" >"$game/Fortrel/galaxy.manifest"
+manifest_text "per user" >"$user/galaxy.manifest"
+cp "$game/galaxy.manifest" "$CASE_DIR/game.manifest"
+cp "$game/Fortrel/galaxy.manifest" "$CASE_DIR/fortrel.manifest"
+cp "$user/galaxy.manifest" "$CASE_DIR/user.manifest"
+use_release_data
+if make_unwritable "$game"; then
+    start_program /s
+    if answer_msgbox; then
+        expect_eq "message, first line" \
+            "$(escape "Cannot write $GAME_FOLDER\\galaxy.manifest; nothing was changed.")" \
+            "$(msgbox_first_line)"
+        expect_contains "message, the system's reason" "Access denied" "$(msgbox_rest)"
+    fi
+    expect_exit 1 30
+    make_writable
+    # The manifests the run could have removed before failing are the ones that matter.
+    expect_same_file "Fortrel's galaxy.manifest" "$CASE_DIR/fortrel.manifest" \
+        "$game/Fortrel/galaxy.manifest"
+    expect_same_file "the per-user galaxy.manifest" "$CASE_DIR/user.manifest" \
+        "$user/galaxy.manifest"
+    expect_same_file "the game folder's galaxy.manifest" "$CASE_DIR/game.manifest" \
+        "$game/galaxy.manifest"
+    expect_no_temporaries "$game" "$user"
+fi
+
+new_case folder-links
+reset_game
+others=$(unixpath 'C:\OtherMaps')
+rm -rf "$others"
+mkdir -p "$others"
+crlf_file "$others/Linked.galaxy" "zarn galaxy" "version 4"
+crlf_file "$games/Stray.galaxy" "zarn galaxy" "version 4"
+crlf_file "$game/Own.galaxy" "zarn galaxy" "version 4"
+manifest_text "above the game folder" >"$games/galaxy.manifest"
+cp "$games/galaxy.manifest" "$CASE_DIR/games.manifest"
+# C:\Games\Zarn\loop leads back to C:\Games; C:\Games\Zarn\linked to a folder outside.
+ln -s .. "$game/loop"
+ln -s "$others" "$game/linked"
+use_release_data
+start_program /s
+expect_exit 0 60
+expect_manifest "the new manifest" "$game/galaxy.manifest" "Linked" "Own"
+expect_same_file "C:\\Games\\galaxy.manifest, above the game folder" "$CASE_DIR/games.manifest" \
+    "$games/galaxy.manifest"
+expect_no_temporaries "$games" "$others"
+rm -rf "$others"
+
+new_case no-per-user-folder
+reset_game
+: >"$game/~zarn653.tmp"
+crlf_file "$game/Alpha.galaxy" "zarn galaxy" "version 4"
+rm -rf "$user"
+use_release_data
+start_program /s
+expect_exit 0 60
+expect_eq "output" "" "$(cat "$CASE_DIR/program.out")"
+expect_manifest "the new manifest" "$game/galaxy.manifest" "Alpha"
+expect_absent "a killed earlier run's ~zarn653.tmp" "$game/~zarn653.tmp"
+expect_absent "the per-user folder" "$user"
+
+finish
