@@ -10,57 +10,8 @@ game=$(unixpath "$GAME_FOLDER")
 user=$(unixpath "$USER_GAME_FOLDER")
 old=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
 new=$E2E_ROOT/demo/expected/game/Orion\ Drift.galaxy
-elsewhere=$(unixpath 'C:\elsewhere')
 
-# An old galaxy and a manifest outside the game folder, where only a walk of the drive finds
-# them; the manifest's reference copy stays off drive C.
-put_elsewhere() {
-    rm -rf "$elsewhere"
-    mkdir -p "$elsewhere"
-    cp "$old" "$elsewhere/x.galaxy"
-    manifest_text "x" >"$elsewhere/galaxy.manifest"
-    manifest_text "x" >"$CASES_DIR/elsewhere.manifest"
-}
-
-expect_elsewhere_untouched() {
-    expect_same_file "C:\\elsewhere\\x.galaxy" "$old" "$elsewhere/x.galaxy"
-    expect_same_file "C:\\elsewhere\\galaxy.manifest" "$CASES_DIR/elsewhere.manifest" \
-        "$elsewhere/galaxy.manifest"
-    expect_no_temporaries "$elsewhere"
-}
-
-# With no install path the game folder is "\": a gate that wrongly opened would walk the
-# whole drive the program was started from, so the cases run from drive C.
-reset_game
-clear_install_path
-put_elsewhere
-
-new_case_on_c version-file-held
-use_release_data
-# Longer than the retries on a shared file last: the read fails for good.
-if hold_file targetzarnver.txt 8000; then
-    start_program /s
-    if answer_msgbox; then
-        expect_eq "message, first line" \
-            'The game version file "targetzarnver.txt" cannot be read.' \
-            "$(msgbox_first_line)"
-        expect_contains "message, the system's reason" "Sharing violation" "$(msgbox_rest)"
-    fi
-    expect_exit 1 30
-    expect_released
-fi
-expect_elsewhere_untouched
-
-new_case_on_c version-file-first-line-empty
-use_release_data
-crlf_file "$CASE_DIR/targetzarnver.txt" "" "$GAME_VERSION"
-start_program /s
-# No game found and an empty target are two empty texts; they match nothing.
-answer_msgbox && expect_contains "message" "found zarn version ::\\r\\n need zarn version ::" \
-    "$MSGBOX_TEXT"
-expect_exit 2
-expect_elsewhere_untouched
-rm -rf "$elsewhere"
+check_gate_refusals
 
 new_case galaxy-held-briefly
 reset_game

@@ -10,83 +10,8 @@ game=$(unixpath "$GAME_FOLDER")
 user=$(unixpath "$USER_GAME_FOLDER")
 games=$(unixpath 'C:\Games')
 old=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
-elsewhere=$(unixpath 'C:\elsewhere')
 
-# An old galaxy and a manifest outside the game folder, where only a walk of the drive finds
-# them; the manifest's reference copy stays off drive C.
-put_elsewhere() {
-    rm -rf "$elsewhere"
-    mkdir -p "$elsewhere"
-    cp "$old" "$elsewhere/x.galaxy"
-    manifest_text "x" >"$elsewhere/galaxy.manifest"
-    manifest_text "x" >"$CASES_DIR/elsewhere.manifest"
-}
-
-expect_elsewhere_untouched() {
-    expect_same_file "C:\\elsewhere\\x.galaxy" "$old" "$elsewhere/x.galaxy"
-    expect_same_file "C:\\elsewhere\\galaxy.manifest" "$CASES_DIR/elsewhere.manifest" \
-        "$elsewhere/galaxy.manifest"
-    expect_no_temporaries "$elsewhere"
-}
-
-# The game folder as a folder no Windows program can write to, though the tests run as root:
-# the immutable attribute of its Unix directory. Undone on every way out, so that the prefix
-# can be reset.
-UNWRITABLE=
-make_unwritable() {
-    local reason
-    if ! reason=$(chattr +i "$1" 2>&1); then
-        fail "cannot make $1 unwritable: chattr +i: $reason"
-        return 1
-    fi
-    UNWRITABLE=$1
-    if touch "$1/.e2e-probe" 2>/dev/null; then
-        rm -f "$1/.e2e-probe"
-        make_writable
-        fail "cannot make $1 unwritable: the immutable attribute does not stop root here"
-        return 1
-    fi
-    say "made $1 unwritable"
-}
-make_writable() {
-    if [[ -n "$UNWRITABLE" ]]; then chattr -i "$UNWRITABLE"; fi
-    UNWRITABLE=
-}
-trap 'make_writable; cleanup' EXIT
-# A run killed outright (SIGKILL) leaves the attribute set, and nothing could reset the prefix.
-if [[ -d "$game" ]]; then chattr -i "$game" 2>/dev/null; fi
-
-# With no install path the game folder is "\": a gate that wrongly opened would walk the
-# whole drive the program was started from, so the cases run from drive C.
-reset_game
-clear_install_path
-put_elsewhere
-
-new_case_on_c version-file-held
-use_release_data
-# Longer than the retries on a shared file last: the read fails for good.
-if hold_file targetzarnver.txt 8000; then
-    start_program /s
-    if answer_msgbox; then
-        expect_eq "message, first line" \
-            'The game version file "targetzarnver.txt" cannot be read.' "$(msgbox_first_line)"
-        expect_contains "message, the system's reason" "Sharing violation" "$(msgbox_rest)"
-    fi
-    expect_exit 1 30
-    expect_released
-fi
-expect_elsewhere_untouched
-
-new_case_on_c version-file-first-line-empty
-use_release_data
-crlf_file "$CASE_DIR/targetzarnver.txt" "" "$GAME_VERSION"
-start_program /s
-# No game found and an empty target are two empty texts; they match nothing.
-answer_msgbox && expect_contains "message" "found zarn version ::\\r\\n need zarn version ::" \
-    "$MSGBOX_TEXT"
-expect_exit 2
-expect_elsewhere_untouched
-rm -rf "$elsewhere"
+check_gate_refusals
 
 new_case game-folder-unwritable
 reset_game
