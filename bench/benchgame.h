@@ -25,14 +25,14 @@ class QuietPlatform : public hostenv::Platform {
   public:
     std::optional<std::string> environment(const std::string&) override { return std::nullopt; }
     std::string commandargs() override { return ""; }
-    hostenv::VersionQuery versionquery() override { return {}; }
-    std::uint32_t versioninfosize(const std::string&) override { return 0; }
-    std::optional<hostenv::FixedFileInfo> fixedfileinfo(const std::string&,
-                                                        std::uint32_t) override {
+    std::optional<hostenv::WindowsVersion> windowsversion() override { return std::nullopt; }
+    std::optional<hostenv::ProductVersion> productversion(const std::string&) override {
         return std::nullopt;
     }
-    std::unique_ptr<hostenv::ShellObject> createshell() override { return nullptr; }
-    hostenv::FolderQuery specialfolder(int) override { return {}; }
+    std::optional<std::string> registrytext(const std::string&) override { return std::nullopt; }
+    hostenv::FolderAnswer localappfolder() override { return {}; }
+    std::string fromansi(std::string_view bytes) override { return std::string(bytes); }
+    std::optional<std::string> toansi(std::string_view text) override { return std::string(text); }
 };
 
 class QuietUi : public hostenv::UserInterface {

@@ -8,7 +8,6 @@ namespace hostenv {
 
 namespace {
 
-constexpr int csidllocalappdatacreate = 0x801C;
 constexpr std::uint32_t sok = 0;
 constexpr std::uint32_t sfalse = 1;
 constexpr std::uint32_t einvalidarg = 0x80070057;
@@ -55,66 +54,49 @@ std::string ntlabel(std::uint32_t major, std::uint32_t minor) {
     }
 }
 
-std::uint32_t word(const FixedFileInfo& info, std::size_t offset) {
-    return static_cast<std::uint32_t>(info[offset]) |
-           static_cast<std::uint32_t>(info[offset + 1]) << 8 |
-           static_cast<std::uint32_t>(info[offset + 2]) << 16 |
-           static_cast<std::uint32_t>(info[offset + 3]) << 24;
-}
-
 }  // namespace
 
 std::string winvershort(Platform& platform) {
-    const VersionQuery v = platform.versionquery();
-    if (v.result != 1) return "";
-    switch (v.platformid) {
-        case 0:
+    const auto v = platform.windowsversion();
+    if (!v) return "";
+    switch (v->family) {
+        case WindowsVersion::Family::win32s:
             return "32s";
-        case 1:
-            if (v.minor == 0) return "95";
-            if (v.minor == 90) return "ME";
+        case WindowsVersion::Family::win9x:
+            if (v->minor == 0) return "95";
+            if (v->minor == 90) return "ME";
             return "98";
-        case 2:
-            return ntlabel(v.major, v.minor);
+        case WindowsVersion::Family::nt:
+            return ntlabel(v->major, v->minor);
         default:
             return "";
     }
 }
 
 bool is64bitwindows(Platform& platform, FileSystem& fs, const std::string& windirdrive) {
-    const VersionQuery v = platform.versionquery();
-    if (v.result != 1 || v.platformid != 2) return false;
+    const auto v = platform.windowsversion();
+    if (!v || v->family != WindowsVersion::Family::nt) return false;
     return folderexists(fs, windirdrive + "\\program files (x86)\\.");
 }
 
 std::string getfileversion(Platform& platform, const std::string& path) {
-    const std::uint32_t size = platform.versioninfosize(path);
-    if (size < 1) return "";
-    const auto info = platform.fixedfileinfo(path, size);
-    if (!info) return "";
-    const std::uint32_t ms = word(*info, 16);
-    const std::uint32_t ls = word(*info, 20);
-    return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." +
-           std::to_string(ls >> 16) + "." + std::to_string(ls & 0xFFFF);
+    const auto version = platform.productversion(path);
+    if (!version) return "";
+    return std::to_string((*version)[0]) + "." + std::to_string((*version)[1]) + "." +
+           std::to_string((*version)[2]) + "." + std::to_string((*version)[3]);
 }
 
 std::string registryop(Platform& platform, const std::string& action, const std::string& key,
                        const std::string& /*value*/, const std::string& /*valuetype*/) {
-    // Creating the shell object is the one failure that reaches the caller.
-    const auto shell = platform.createshell();
     if (lower(action) != "read") return "";
-    try {
-        return shell->RegRead(key);
-    } catch (const Failure&) {
-        return "";
-    }
+    return platform.registrytext(key).value_or("");
 }
 
 std::string localappdata(Platform& platform, UserInterface& ui) {
-    const FolderQuery query = platform.specialfolder(csidllocalappdatacreate);
-    switch (query.result) {
+    const FolderAnswer answer = platform.localappfolder();
+    switch (answer.result) {
         case sok:
-            return query.buffer.substr(0, query.buffer.find('\0'));
+            return answer.path;
         case sfalse:
             ui.messagebox("The folder does not exist");
             return "";

@@ -1,8 +1,8 @@
 #include "hostenv/text.h"
 
-#include <cctype>
 #include <cstdlib>
 
+#include "casefold.h"
 #include "hostenv/lineends.h"
 
 namespace hostenv {
@@ -10,7 +10,10 @@ namespace hostenv {
 namespace {
 
 char lowerchar(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+bool isasciibyte(char c) {
+    return static_cast<unsigned char>(c) < 0x80;
 }
 bool isdigit(char c) {
     return c >= '0' && c <= '9';
@@ -33,11 +36,95 @@ double radixnumber(std::string_view digits, int radix) {
     return value;
 }
 
+// One character of a name: a code point, or a byte that begins no valid UTF-8 and stands
+// for itself, as a value past every code point so that it matches only itself.
+struct Unit {
+    char32_t value;
+    std::size_t length;
+};
+constexpr char32_t straybyte = 0x110000;
+
+Unit unitat(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) return {lead, 1};
+    const Unit stray{straybyte + lead, 1};
+    std::size_t length = 0;
+    char32_t value = 0;
+    char32_t least = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1Fu;
+        least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0Fu;
+        least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07u;
+        least = 0x10000;
+    } else {
+        return stray;
+    }
+    if (text.size() - at < length) return stray;
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[at + i]);
+        if ((next & 0xC0u) != 0x80u) return stray;
+        value = value << 6 | (next & 0x3Fu);
+    }
+    // Overlong forms, surrogates and values past Unicode are not valid UTF-8.
+    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return stray;
+    return {value, length};
+}
+
+Unit foldedunitat(std::string_view text, std::size_t at) {
+    if (isasciibyte(text[at])) return {static_cast<unsigned char>(lowerchar(text[at])), 1};
+    Unit unit = unitat(text, at);
+    if (unit.value < straybyte) unit.value = foldcase(unit.value);
+    return unit;
+}
+
+// Appends c, a code point past ASCII, as UTF-8.
+void appendutf8(std::string& to, char32_t c) {
+    const auto byte = [&](char32_t b) { to += static_cast<char>(b); };
+    if (c < 0x800) {
+        byte(0xC0 | c >> 6);
+    } else if (c < 0x10000) {
+        byte(0xE0 | c >> 12);
+        byte(0x80 | (c >> 6 & 0x3F));
+    } else {
+        byte(0xF0 | c >> 18);
+        byte(0x80 | (c >> 12 & 0x3F));
+        byte(0x80 | (c >> 6 & 0x3F));
+    }
+    byte(0x80 | (c & 0x3F));
+}
+
 }  // namespace
 
 std::string lower(std::string_view text) {
     std::string result(text);
-    for (char& c : result) c = lowerchar(c);
+    for (std::size_t at = 0; at < result.size(); ++at) {
+        if (isasciibyte(result[at])) {
+            result[at] = lowerchar(result[at]);
+            continue;
+        }
+        // Past plain ASCII the lengths may change: build the rest afresh.
+        result.resize(at);
+        while (at < text.size()) {
+            const Unit unit = unitat(text, at);
+            if (unit.length == 1) {
+                // ASCII, or a stray byte, which passes through as it is.
+                result += lowerchar(text[at]);
+            } else if (const char32_t folded = foldcase(unit.value); folded != unit.value) {
+                appendutf8(result, folded);
+            } else {
+                result.append(text, at, unit.length);
+            }
+            at += unit.length;
+        }
+        break;
+    }
     return result;
 }
 
@@ -49,9 +136,8 @@ int lastinstr(std::string_view text, std::string_view find) {
 }
 
 bool samefilename(std::string_view path, std::string_view name) {
-    const std::string lowered = lower(path);
-    const auto start = static_cast<std::size_t>(lastinstr(lowered, "\\") - 1);
-    return lowered.substr(start) == lower(name);
+    const auto start = static_cast<std::size_t>(lastinstr(path, "\\") - 1);
+    return lower(path.substr(start)) == lower(name);
 }
 
 double leadingnumber(std::string_view text) {
@@ -147,16 +233,21 @@ bool matchespattern(std::string_view name, std::string_view pattern) {
         if (p < pattern.size() && pattern[p] == '*') {
             star = p++;
             resume = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || lowerchar(pattern[p]) == lowerchar(name[n]))) {
-            ++p;
-            ++n;
-        } else if (star != std::string_view::npos) {
-            p = star + 1;
-            n = ++resume;
-        } else {
-            return false;
+            continue;
         }
+        const Unit here = foldedunitat(name, n);
+        if (p < pattern.size()) {
+            const Unit wanted = foldedunitat(pattern, p);
+            if (pattern[p] == '?' || wanted.value == here.value) {
+                p += wanted.length;
+                n += here.length;
+                continue;
+            }
+        }
+        if (star == std::string_view::npos) return false;
+        p = star + 1;
+        resume += unitat(name, resume).length;
+        n = resume;
     }
     while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();

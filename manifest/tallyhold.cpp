@@ -116,6 +116,7 @@ void Tallyhold::silentrun() {
                manifestsremoved == 0
                    ? "nothing was changed"
                    : "the " + std::to_string(manifestsremoved) + " manifests found were removed");
+    tellleftout(manifest);
 }
 
 void Tallyhold::Command1_Click() {
@@ -172,13 +173,38 @@ void Tallyhold::updategalaxy(const std::string& locate) {
     const std::string manifest = locate + "galaxy.manifest";
     hostenv::StagedFile staged = stagemanifest(manifest);
     putinplace(staged, manifest, "nothing was changed");
+    tellleftout(manifest);
+}
+
+hostenv::Lines Tallyhold::manifestnames() {
+    hostenv::Lines names;
+    leftout.clear();
+    for (std::size_t i = 0; i < galaxynames.size(); ++i) {
+        if (auto ansi = platform_.toansi(galaxynames[i])) {
+            names.push_back(std::move(*ansi));
+        } else {
+            leftout.push_back(foundgalaxies[i]);
+        }
+    }
+    return names;
+}
+
+void Tallyhold::tellleftout(const std::string& manifest) {
+    if (leftout.empty()) return;
+    std::string text = manifest + " leaves out " + std::to_string(leftout.size()) +
+                       (leftout.size() == 1 ? " galaxy" : " galaxies") +
+                       ": the game reads the manifest in the system's ANSI code page, which has "
+                       "no exact form of these names. Rename them to play them.";
+    for (const auto& path : leftout) text += crlf + path;
+    ui_.messagebox(text);
 }
 
 hostenv::StagedFile Tallyhold::stagemanifest(const std::string& manifest) {
     const std::string folder = manifest.substr(0, manifest.rfind('\\') + 1);
     hostenv::removestaletemporaries(fs_, folder);
+    const hostenv::Lines names = manifestnames();
     try {
-        return hostenv::StagedFile(fs_, manifest, manifesttext(galaxynames));
+        return hostenv::StagedFile(fs_, manifest, manifesttext(names));
     } catch (const Failure& failure) {
         throw Failure("Cannot write " + manifest + "; nothing was changed.\r\n" + failure.what());
     }

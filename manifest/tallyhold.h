@@ -20,7 +20,8 @@ inline constexpr const char* programname = "tallyhold";
 
 const hostenv::FormLayout& tallyholdlayout();
 
-// The whole text of "galaxy.manifest" for these galaxy names, every line ended by CR LF.
+// The whole text of "galaxy.manifest" for these galaxy names (bytes in the ANSI code page),
+// every line ended by CR LF.
 std::string manifesttext(const hostenv::Lines& galaxynames);
 
 class Tallyhold : public hostenv::CommandForm {
@@ -67,10 +68,17 @@ class Tallyhold : public hostenv::CommandForm {
     hostenv::Lines manifestpaths;
     // How many of manifestpaths the last removal deleted.
     std::size_t manifestsremoved = 0;
+    // The galaxies found whose names the manifest cannot hold.
+    hostenv::Lines leftout;
 
   private:
     void walk(const std::string& pattern, hostenv::Lines& list);
     void silentrun();
+    // galaxynames in the ANSI code page, as the game reads the manifest; a name without an
+    // exact form there goes to leftout instead.
+    hostenv::Lines manifestnames();
+    // Tells the player which galaxies the manifest leaves out, and why.
+    void tellleftout(const std::string& manifest);
     // The manifest's new text, complete on disk in a temporary file beside it.
     hostenv::StagedFile stagemanifest(const std::string& manifest);
     // Moves an existing manifest aside to ".old" and gives the staged text its name.

@@ -308,6 +308,10 @@ void Galmend::loadnew() {
 void Galmend::loadoriginalmaps() {
     originalmaps =
         hostenv::readdatafile(fs_, "original zarn galaxies.txt", "list of the game's own maps");
+    // The game writes its list in the ANSI code page; names inside the program are Unicode.
+    if (originalmaps) {
+        for (auto& name : *originalmaps) name = platform_.fromansi(name);
+    }
 }
 
 }  // namespace updater

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "hostenv/lineends.h"
@@ -127,6 +128,135 @@ TEST(Matchespattern, WildcardsAndLetterCase) {
     EXPECT_TRUE(matchespattern("a.b", "?.?"));
     EXPECT_TRUE(matchespattern("abc", "*"));
     EXPECT_TRUE(matchespattern("a.galaxy.galaxy", "*.galaxy"));
+}
+
+TEST(Lower, KeepsAsciiAsItWasSoAsciiNamesKeepTheirOrder) {
+    for (int c = 1; c < 0x80; ++c) {
+        const std::string one(1, static_cast<char>(c));
+        const char expected = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : one[0];
+        EXPECT_EQ(lower(one), std::string(1, expected)) << c;
+    }
+    EXPECT_EQ(lower("My Map [2].GALAXY"), "my map [2].galaxy");
+}
+
+// Pairs of names and whether Windows takes them for the same file name, letter case aside.
+TEST(Lower, FoldsLetterCaseAsWindowsComparesFileNames) {
+    const struct {
+        const char* a;
+        const char* b;
+        bool same;
+    } cases[] = {
+        {"ÉTOILE.galaxy", "étoile.galaxy", true},
+        {"Łódź", "łÓDŹ", true},
+        {"Ÿ", "ÿ", true},
+        {"ΣΟΦΙΑ", "σοφια", true},
+        {"ΣΟΦΟΣ", "σοφος", false},  // final sigma has no upper-case partner in Windows' table
+        {"ς", "σ", false},
+        {"ЖУК", "жук", true},
+        {"ＡＢＣ", "ａｂｃ", true},  // fullwidth Latin
+        {"ＡＢＣ", "abc", false},
+        {"漢字", "漢字", true},
+        {"Ɐ", "ɐ", true},  // three bytes upper case, two lower case
+        {"Ȿ", "ȿ", true},
+        {"ı", "I", false},  // dotless i
+        {"ı", "i", false},
+        {"İ", "i", false},
+        {"ſ", "s", false},  // long s
+        {"ſ", "S", false},
+        {"\u212A", "k", false},  // Kelvin sign
+        {"\u212A", "K", false},
+        {"\u2126", "ω", false},  // ohm sign
+        {"µ", "μ", false},       // micro sign and Greek mu
+        {"Μ", "μ", true},
+        {"ß", "ẞ", false},
+        {"ǅ", "ǆ", false},  // title-case digraph
+        {"Ǆ", "ǆ", true},
+        {"\U00010400", "\U00010428", false},  // past the BMP letter case counts
+        {"é", "e\u0301", false},              // no normalisation
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+        EXPECT_EQ(lower(c.a) == lower(c.b), c.same);
+        EXPECT_EQ(samefilename(std::string("C:\\Maps\\") + c.a, c.b), c.same);
+        EXPECT_EQ(matchespattern(c.a, c.b), c.same);
+    }
+    EXPECT_EQ(lower("ÉTOILE Ł Ж Ａ Ɐ"), "étoile ł ж ａ ɐ");
+    EXPECT_EQ(lower("漢字 ς \u212A ı \U00010400"), "漢字 ς \u212A ı \U00010400");
+}
+
+TEST(Lower, PassesInvalidUtf8ThroughByteForByte) {
+    const char* const invalid[] = {
+        "\xC3",                  // cut short
+        "\xC3(",                 // lead byte without its continuation
+        "\x80\xBF",              // continuation bytes alone
+        "\xE2\x84",              // three-byte sequence cut short
+        "\xC0\xAF",              // overlong slash
+        "\xE0\x80\xAF",          // overlong slash in three bytes
+        "\xED\xA0\x80",          // a surrogate
+        "\xF4\x90\x80\x80",      // past U+10FFFF
+        "\xF8\x88\x80\x80\x80",  // the five-byte form of old
+        "\xFE\xFF",              // bytes UTF-8 never uses
+    };
+    for (const char* bytes : invalid) {
+        SCOPED_TRACE(::testing::PrintToString(std::string(bytes)));
+        EXPECT_EQ(lower(bytes), bytes);
+        EXPECT_EQ(lower(std::string("É") + bytes + "É"), std::string("é") + bytes + "é");
+        EXPECT_TRUE(matchespattern(bytes, bytes));
+        EXPECT_TRUE(matchespattern(bytes, std::string(std::strlen(bytes), '?')))
+            << "each byte is a character of its own";
+    }
+    EXPECT_EQ(lower("A\xFF!\xC3\x89"), "a\xFF!\xC3\xA9");
+    EXPECT_EQ(lower(std::string("Z\0Z", 3)), std::string("z\0z", 3));
+    EXPECT_FALSE(matchespattern("\xC3", "\xC4"));
+    EXPECT_FALSE(matchespattern("\xC3", "\xC3\x89")) << "a stray byte is not the letter it starts";
+}
+
+// Names built from letters whose forms differ in length, confusable letters and stray bytes
+// that may join into letters: the matcher, samefilename and lower must agree on which are
+// the same name.
+TEST(Lower, AgreesWithMatchingOnRandomNames) {
+    const char* const pieces[] = {"a",      "A", "É",    "é",    "ς",        "σ",   "Σ",
+                                  "\u212A", "k", "K",    "ı",    "I",        "Ɐ",   "ɐ",
+                                  "漢",     ".", "\xC3", "\x89", "\xE2\x84", "\xB2"};
+    std::mt19937 random(7);
+    const auto name = [&] {
+        std::string text;
+        for (auto n = random() % 5; n > 0; --n) text += pieces[random() % std::size(pieces)];
+        return text;
+    };
+    int same = 0;
+    for (int round = 0; round < 20000; ++round) {
+        const std::string a = name();
+        const std::string b = name();
+        SCOPED_TRACE(::testing::PrintToString(a) + " / " + ::testing::PrintToString(b));
+        const bool folded = lower(a) == lower(b);
+        ASSERT_EQ(matchespattern(a, b), folded);
+        ASSERT_EQ(samefilename(a, b), folded);
+        ASSERT_EQ(lower(lower(a)), lower(a));
+        same += folded;
+    }
+    EXPECT_GT(same, 100) << "enough pairs fold alike to tell";
+}
+
+TEST(Matchespattern, AQuestionMarkIsOneCharacterOfAnyLength) {
+    EXPECT_TRUE(matchespattern("漢.galaxy", "?.galaxy"));
+    EXPECT_FALSE(matchespattern("漢字.galaxy", "?.galaxy"));
+    EXPECT_TRUE(matchespattern("漢字.galaxy", "??.galaxy"));
+    EXPECT_TRUE(matchespattern("É.galaxy", "?.galaxy"));
+    EXPECT_TRUE(matchespattern("\U0001F30C.galaxy", "?.galaxy"));
+    EXPECT_TRUE(matchespattern("\xFF.galaxy", "?.galaxy"));
+    EXPECT_FALSE(matchespattern("\xE2\x84.galaxy", "?.galaxy")) << "two stray bytes";
+    EXPECT_FALSE(matchespattern("", "?"));
+}
+
+TEST(Matchespattern, StarsBacktrackOverWholeCharacters) {
+    EXPECT_TRUE(matchespattern("étoile.galaxy", "ÉTOILE.*"));
+    EXPECT_TRUE(matchespattern("ÉÉÉTOILE.GALAXY", "*é?oile.galaxy"));
+    EXPECT_TRUE(matchespattern("漢漢字.galaxy", "*漢字*"));
+    EXPECT_FALSE(matchespattern("漢漢字.galaxy", "*漢字"));
+    EXPECT_TRUE(matchespattern("ΣΣς", "*σς"));
+    EXPECT_FALSE(matchespattern("ΣΣς", "*σσ"));
+    EXPECT_FALSE(matchespattern("漢ab", "*??a?")) << "a star resumes at a whole character";
 }
 
 }  // namespace

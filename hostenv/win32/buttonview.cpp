@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "view.h"
+#include "widetext.h"
 
 namespace hostenv::win32 {
 
@@ -36,20 +37,21 @@ class ButtonView : public ControlView {
     void showtip(const std::string& tip) {
         if (tip == tip_) return;
         tip_ = tip;
-        TOOLINFOA tool{};
+        tipwide_ = widen(tip_);
+        TOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = parent_;
         tool.uId = reinterpret_cast<UINT_PTR>(handle());
-        tool.lpszText = tip_.data();
+        tool.lpszText = tipwide_.data();
         if (tip_.empty()) {
-            SendMessageA(tooltips_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+            SendMessageW(tooltips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
             hastool_ = false;
         } else if (hastool_) {
-            SendMessageA(tooltips_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+            SendMessageW(tooltips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
         } else {
             hastool_ =
-                SendMessageA(tooltips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
+                SendMessageW(tooltips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
         }
     }
 
@@ -60,6 +62,7 @@ class ButtonView : public ControlView {
     HWND tooltips_;
     std::string shown_;
     std::string tip_;
+    std::wstring tipwide_;
     bool hastool_ = false;
 };
 

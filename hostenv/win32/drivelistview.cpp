@@ -1,5 +1,6 @@
 #include "hostenv/text.h"
 #include "view.h"
+#include "widetext.h"
 
 namespace hostenv::win32 {
 
@@ -19,14 +20,14 @@ class DriveListView : public ControlView {
           drives_(model.drives()) {
         fitfield(args.place.right - args.place.left, args.place.bottom - args.place.top);
         for (const std::string& drive : drives_) {
-            SendMessageA(handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(drive.c_str()));
+            SendMessageW(handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(drive).c_str()));
         }
         bind();
     }
 
     void notified(int code) override {
         if (code != CBN_SELCHANGE) return;
-        const LRESULT picked = SendMessageA(handle(), CB_GETCURSEL, 0, 0);
+        const LRESULT picked = SendMessageW(handle(), CB_GETCURSEL, 0, 0);
         if (picked < 0 || static_cast<std::size_t>(picked) >= drives_.size()) return;
         form_.drivepicked(drives_[static_cast<std::size_t>(picked)]);
         // The form may have refused the choice; show the drive the model holds.
@@ -42,14 +43,14 @@ class DriveListView : public ControlView {
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         // Count from the height asked for: Wine answers a larger one than it was given.
         auto requested =
-            static_cast<int>(SendMessageA(handle(), CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+            static_cast<int>(SendMessageW(handle(), CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
         for (int attempt = 0; attempt < 3; ++attempt) {
             RECT field{};
             GetWindowRect(handle(), &field);
             const int error = fieldheight - (field.bottom - field.top);
             if (error == 0 || requested + error < 1) return;
             requested += error;
-            SendMessageA(handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), requested);
+            SendMessageW(handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), requested);
         }
     }
 
@@ -59,7 +60,7 @@ class DriveListView : public ControlView {
         for (std::size_t i = 0; i < drives_.size(); ++i) {
             if (!current.empty() && lower(drives_[i].substr(0, 2)) == current) index = i;
         }
-        SendMessageA(handle(), CB_SETCURSEL, index, 0);
+        SendMessageW(handle(), CB_SETCURSEL, index, 0);
     }
 
     DriveList& model_;

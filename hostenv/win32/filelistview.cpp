@@ -1,4 +1,5 @@
 #include "view.h"
+#include "widetext.h"
 
 namespace hostenv::win32 {
 
@@ -21,12 +22,12 @@ class FileListView : public ControlView {
         for (int i = 0; i < model_.count(); ++i) names.push_back(model_.entry(i));
         if (names == names_) return;
         names_ = std::move(names);
-        SendMessageA(handle(), WM_SETREDRAW, FALSE, 0);
-        SendMessageA(handle(), LB_RESETCONTENT, 0, 0);
+        SendMessageW(handle(), WM_SETREDRAW, FALSE, 0);
+        SendMessageW(handle(), LB_RESETCONTENT, 0, 0);
         for (const std::string& name : names_) {
-            SendMessageA(handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+            SendMessageW(handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(name).c_str()));
         }
-        SendMessageA(handle(), WM_SETREDRAW, TRUE, 0);
+        SendMessageW(handle(), WM_SETREDRAW, TRUE, 0);
         InvalidateRect(handle(), nullptr, TRUE);
     }
 

@@ -1,4 +1,5 @@
 #include "view.h"
+#include "widetext.h"
 
 namespace hostenv::win32 {
 
@@ -36,7 +37,7 @@ class FolderListView : public ControlView {
 
     void notified(int code) override {
         if (code != LBN_DBLCLK) return;
-        const LRESULT picked = SendMessageA(handle(), LB_GETCURSEL, 0, 0);
+        const LRESULT picked = SendMessageW(handle(), LB_GETCURSEL, 0, 0);
         if (picked < 0 || static_cast<std::size_t>(picked) >= paths_.size()) return;
         form_.folderpicked(paths_[static_cast<std::size_t>(picked)]);
         refresh();
@@ -58,14 +59,14 @@ class FolderListView : public ControlView {
         }
         if (paths == paths_) return;
         paths_ = std::move(paths);
-        SendMessageA(handle(), WM_SETREDRAW, FALSE, 0);
-        SendMessageA(handle(), LB_RESETCONTENT, 0, 0);
+        SendMessageW(handle(), WM_SETREDRAW, FALSE, 0);
+        SendMessageW(handle(), LB_RESETCONTENT, 0, 0);
         for (const std::string& name : names) {
-            SendMessageA(handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+            SendMessageW(handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(name).c_str()));
         }
-        SendMessageA(handle(), LB_SETCURSEL, current == 0 ? static_cast<WPARAM>(-1) : current - 1,
+        SendMessageW(handle(), LB_SETCURSEL, current == 0 ? static_cast<WPARAM>(-1) : current - 1,
                      0);
-        SendMessageA(handle(), WM_SETREDRAW, TRUE, 0);
+        SendMessageW(handle(), WM_SETREDRAW, TRUE, 0);
         InvalidateRect(handle(), nullptr, TRUE);
     }
 

@@ -11,12 +11,13 @@
 #include "hostenv/win32/win32ui.h"
 #include "systemerror.h"
 #include "view.h"
+#include "widetext.h"
 
 namespace hostenv::win32 {
 
 namespace {
 
-constexpr const char* windowclass = "hostenvform";
+constexpr const wchar_t* windowclass = L"hostenvform";
 constexpr DWORD windowstyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 std::unique_ptr<ControlView> makeview(const ControlArgs& args, Control& model) {
@@ -82,25 +83,25 @@ class FormWindow {
 
     int loop() {
         MSG message{};
-        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-            if (IsWindow(window_) && IsDialogMessageA(window_, &message)) continue;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (IsWindow(window_) && IsDialogMessageW(window_, &message)) continue;
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
         return static_cast<int>(message.wParam);
     }
 
   private:
     void registerclass() {
-        WNDCLASSEXA type{};
+        WNDCLASSEXW type{};
         type.cbSize = sizeof type;
         type.lpfnWndProc = procedure;
         type.hInstance = instance_;
         type.hCursor = LoadCursor(nullptr, IDC_ARROW);
         type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1);
         type.lpszClassName = windowclass;
-        WNDCLASSEXA existing{};
-        if (!GetClassInfoExA(instance_, windowclass, &existing) && !RegisterClassExA(&type)) {
+        WNDCLASSEXW existing{};
+        if (!GetClassInfoExW(instance_, windowclass, &existing) && !RegisterClassExW(&type)) {
             throw Failure("Cannot register the window class\r\n" + systemreason(GetLastError()));
         }
     }
@@ -109,14 +110,14 @@ class FormWindow {
         const FormLayout& layout = form_.layout();
         RECT outer{0, 0, scale_.x(layout.width), scale_.y(layout.height)};
         AdjustWindowRectEx(&outer, windowstyle, FALSE, 0);
-        window_ = CreateWindowExA(0, windowclass, layout.caption, windowstyle, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top,
-                                  nullptr, nullptr, instance_, this);
+        window_ = CreateWindowExW(0, windowclass, widen(layout.caption).c_str(), windowstyle,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
+                                  outer.bottom - outer.top, nullptr, nullptr, instance_, this);
         if (window_ == nullptr) {
             throw Failure("Cannot create the window\r\n" + systemreason(GetLastError()));
         }
         tooltips_ =
-            CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_, nullptr);
     }
@@ -145,7 +146,7 @@ class FormWindow {
                 return 0;
             case WM_ACTIVATE:
                 if (keepfocus(LOWORD(wparam))) return 0;
-                return DefWindowProcA(window_, message, wparam, lparam);
+                return DefWindowProcW(window_, message, wparam, lparam);
             case WM_CLOSE:
                 form_.closed();
                 DestroyWindow(window_);
@@ -154,7 +155,7 @@ class FormWindow {
                 PostQuitMessage(exitnormal);
                 return 0;
             default:
-                return DefWindowProcA(window_, message, wparam, lparam);
+                return DefWindowProcW(window_, message, wparam, lparam);
         }
     }
 
@@ -180,13 +181,13 @@ class FormWindow {
 
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
         if (message == WM_NCCREATE) {
-            const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lparam);
+            const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lparam);
             auto* self = static_cast<FormWindow*>(creation->lpCreateParams);
             self->window_ = window;
-            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         }
-        auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (self == nullptr) return DefWindowProcA(window, message, wparam, lparam);
+        auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
         return self->handle(message, wparam, lparam);
     }
 

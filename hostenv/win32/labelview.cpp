@@ -1,4 +1,5 @@
 #include "view.h"
+#include "widetext.h"
 
 namespace hostenv::win32 {
 
@@ -44,7 +45,8 @@ class LabelView : public ControlView {
         const HDC dc = GetDC(handle());
         const HGDIOBJ previous = SelectObject(dc, font_);
         RECT extent{};
-        DrawTextA(dc, shown_.c_str(), static_cast<int>(shown_.size()), &extent,
+        const std::wstring shown = widen(shown_);
+        DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &extent,
                   DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
         SelectObject(dc, previous);
         ReleaseDC(handle(), dc);

@@ -7,7 +7,7 @@
 
 namespace hostenv::win32 {
 
-// FormatMessageA's text for code, without its line end; the number when it has none.
+// The system's text for code, without its line end; the number when it has none.
 std::string systemreason(DWORD code);
 // The same for an HRESULT, with its hexadecimal value.
 std::string hresultreason(HRESULT result);

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "view.h"
+#include "widetext.h"
 
 namespace hostenv::win32 {
 
@@ -34,7 +35,7 @@ class TextBoxView : public ControlView {
         : ControlView(createcontrol(args, "EDIT", textboxstyle(multiline), WS_EX_CLIENTEDGE),
                       model),
           model_(model) {
-        SendMessageA(handle(), EM_SETLIMITTEXT, 0, 0);
+        SendMessageW(handle(), EM_SETLIMITTEXT, 0, 0);
         SetWindowSubclass(handle(), tabmovesfocus, 0, 0);
         bind();
     }
@@ -44,12 +45,12 @@ class TextBoxView : public ControlView {
         const std::string& text = model_.text();
         if (model_.appendedat() == shownlength_) {
             // Only the new part goes to the control, so a long list stays cheap to grow.
-            const auto end = static_cast<WPARAM>(GetWindowTextLengthA(handle()));
-            SendMessageA(handle(), EM_SETSEL, end, static_cast<LPARAM>(end));
-            SendMessageA(handle(), EM_REPLACESEL, FALSE,
-                         reinterpret_cast<LPARAM>(text.c_str() + shownlength_));
+            const auto end = static_cast<WPARAM>(GetWindowTextLengthW(handle()));
+            const std::wstring added = widen(std::string_view(text).substr(shownlength_));
+            SendMessageW(handle(), EM_SETSEL, end, static_cast<LPARAM>(end));
+            SendMessageW(handle(), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(added.c_str()));
         } else {
-            SetWindowTextA(handle(), text.c_str());
+            SetWindowTextW(handle(), widen(text).c_str());
         }
         shownlength_ = text.size();
     }

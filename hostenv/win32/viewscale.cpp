@@ -3,6 +3,7 @@
 #include "hostenv/failure.h"
 #include "systemerror.h"
 #include "view.h"
+#include "widetext.h"
 
 namespace hostenv::win32 {
 
@@ -33,31 +34,31 @@ HFONT Fonts::get(const Font& font) {
             return made.handle;
         }
     }
-    const HFONT handle =
-        CreateFontA(scale_.fontheight(font.points), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
-                    font.italic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.face);
+    const HFONT handle = CreateFontW(
+        scale_.fontheight(font.points), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic,
+        FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+        DEFAULT_PITCH | FF_DONTCARE, widen(font.face).c_str());
     made_.push_back(Made{font, handle});
     return handle;
 }
 
 HWND createcontrol(const ControlArgs& args, const char* windowclass, DWORD style, DWORD exstyle) {
-    const HWND control = CreateWindowExA(
-        exstyle, windowclass, "", WS_CHILD | style, args.place.left, args.place.top,
+    const HWND control = CreateWindowExW(
+        exstyle, widen(windowclass).c_str(), L"", WS_CHILD | style, args.place.left, args.place.top,
         args.place.right - args.place.left, args.place.bottom - args.place.top, args.parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.id)), args.instance, nullptr);
     if (control == nullptr) {
         throw Failure(std::string("Cannot create control ") + args.layout.name + "\r\n" +
                       systemreason(GetLastError()));
     }
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(args.font), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(args.font), FALSE);
     return control;
 }
 
 void settext(HWND control, std::string& shown, const std::string& text) {
     if (shown == text) return;
     shown = text;
-    SetWindowTextA(control, text.c_str());
+    SetWindowTextW(control, widen(text).c_str());
 }
 
 }  // namespace hostenv::win32

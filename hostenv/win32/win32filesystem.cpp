@@ -8,26 +8,27 @@
 #include "hostenv/failure.h"
 #include "hostenv/text.h"
 #include "systemerror.h"
+#include "widetext.h"
 
 namespace hostenv::win32 {
 
 namespace {
 
-bool hiddenorsystem(const WIN32_FIND_DATAA& entry) {
+bool hiddenorsystem(const WIN32_FIND_DATAW& entry) {
     return (entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
 }
 
-bool isfolder(const WIN32_FIND_DATAA& entry) {
+bool isfolder(const WIN32_FIND_DATAW& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool isdotentry(std::string_view name) {
-    return name == "." || name == "..";
+bool isdotentry(std::wstring_view name) {
+    return name == L"." || name == L"..";
 }
 
-std::string_view lastcomponent(std::string_view path) {
-    const std::size_t separator = path.find_last_of("\\/:");
-    return separator == std::string_view::npos ? path : path.substr(separator + 1);
+std::wstring_view lastcomponent(std::wstring_view path) {
+    const std::size_t separator = path.find_last_of(L"\\/:");
+    return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
 }
 
 class FindHandle {
@@ -64,9 +65,9 @@ std::string withseparator(const std::string& folder) {
 
 // Calls visit for every visible entry of folder other than "." and "..".
 void listfolder(const std::string& folder,
-                const std::function<void(const WIN32_FIND_DATAA&)>& visit) {
-    WIN32_FIND_DATAA entry{};
-    const FindHandle search(FindFirstFileA((withseparator(folder) + "*").c_str(), &entry));
+                const std::function<void(const WIN32_FIND_DATAW&)>& visit) {
+    WIN32_FIND_DATAW entry{};
+    const FindHandle search(FindFirstFileW(widepath(withseparator(folder) + "*").c_str(), &entry));
     if (search.get() == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         // An empty drive root has not even "." and "..".
@@ -75,7 +76,7 @@ void listfolder(const std::string& folder,
     }
     do {
         if (!hiddenorsystem(entry) && !isdotentry(entry.cFileName)) visit(entry);
-    } while (FindNextFileA(search.get(), &entry));
+    } while (FindNextFileW(search.get(), &entry));
     const DWORD error = GetLastError();
     if (error != ERROR_NO_MORE_FILES) {
         throw Failure("Cannot list folder " + folder + "\r\n" + systemreason(error));
@@ -117,27 +118,28 @@ bool notthere(DWORD error) {
 }  // namespace
 
 std::optional<std::string> Win32FileSystem::lookup(const std::string& path, Entries what) {
-    WIN32_FIND_DATAA entry{};
-    const FindHandle search(FindFirstFileA(path.c_str(), &entry));
+    WIN32_FIND_DATAW entry{};
+    const std::wstring widened = widepath(path);
+    const FindHandle search(FindFirstFileW(widened.c_str(), &entry));
     if (search.get() == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (notthere(error)) return std::nullopt;
         throw Failure("Cannot look for " + path + "\r\n" + systemreason(error));
     }
     // "." and ".." count only where the path names them itself ("x\." is the folder x).
-    const std::string_view named = lastcomponent(path);
+    const std::wstring_view named = lastcomponent(widen(path));
     do {
-        const std::string_view name = entry.cFileName;
+        const std::wstring_view name = entry.cFileName;
         if (hiddenorsystem(entry)) continue;
         if (what == Entries::files && isfolder(entry)) continue;
         if (isdotentry(name) && name != named) continue;
-        return std::string(name);
-    } while (FindNextFileA(search.get(), &entry));
+        return narrow(name);
+    } while (FindNextFileW(search.get(), &entry));
     return std::nullopt;
 }
 
 bool Win32FileSystem::hasfolder(const std::string& folder) {
-    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    const DWORD attributes = GetFileAttributesW(widepath(folder).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     const DWORD error = GetLastError();
     if (notthere(error)) return false;
@@ -148,7 +150,7 @@ std::string Win32FileSystem::readfile(const std::string& path) {
     HANDLE opened = INVALID_HANDLE_VALUE;
     retried(
         [&] {
-            opened = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+            opened = CreateFileW(widepath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             return opened != INVALID_HANDLE_VALUE;
         },
@@ -178,21 +180,21 @@ std::string Win32FileSystem::readfile(const std::string& path) {
 }
 
 std::vector<std::string> Win32FileSystem::drives() {
-    std::string roots(MAX_PATH, '\0');
+    std::wstring roots(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
-            GetLogicalDriveStringsA(static_cast<DWORD>(roots.size()), roots.data());
+            GetLogicalDriveStringsW(static_cast<DWORD>(roots.size()), roots.data());
         if (length == 0) return {};
         if (length < roots.size()) {
             roots.resize(length);
             break;
         }
-        roots.assign(length + 1, '\0');
+        roots.assign(length + 1, L'\0');
     }
     std::vector<std::string> drives;
     for (std::size_t start = 0; start < roots.size();) {
-        const std::size_t end = std::min(roots.find('\0', start), roots.size());
-        if (end - start >= 2) drives.push_back(roots.substr(start, 2));
+        const std::size_t end = std::min(roots.find(L'\0', start), roots.size());
+        if (end - start >= 2) drives.push_back(narrow(roots.substr(start, 2)));
         start = end + 1;
     }
     return drives;
@@ -200,8 +202,8 @@ std::vector<std::string> Win32FileSystem::drives() {
 
 std::vector<std::string> Win32FileSystem::subfolders(const std::string& folder) {
     std::vector<std::string> names;
-    listfolder(folder, [&](const WIN32_FIND_DATAA& entry) {
-        if (isfolder(entry)) names.emplace_back(entry.cFileName);
+    listfolder(folder, [&](const WIN32_FIND_DATAW& entry) {
+        if (isfolder(entry)) names.push_back(narrow(entry.cFileName));
     });
     sortbyname(names);
     return names;
@@ -210,10 +212,10 @@ std::vector<std::string> Win32FileSystem::subfolders(const std::string& folder) 
 std::vector<std::string> Win32FileSystem::files(const std::string& folder,
                                                 const std::string& pattern) {
     std::vector<std::string> names;
-    listfolder(folder, [&](const WIN32_FIND_DATAA& entry) {
-        if (!isfolder(entry) && matchespattern(entry.cFileName, pattern)) {
-            names.emplace_back(entry.cFileName);
-        }
+    listfolder(folder, [&](const WIN32_FIND_DATAW& entry) {
+        if (isfolder(entry)) return;
+        std::string name = narrow(entry.cFileName);
+        if (matchespattern(name, pattern)) names.push_back(std::move(name));
     });
     sortbyname(names);
     return names;
@@ -226,7 +228,7 @@ namespace hostenv::win32 {
 namespace {
 
 void refusereadonly(const std::string& path, const std::string& what) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(widepath(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         throw Failure(what + "\r\nThe file is read-only.");
     }
@@ -235,9 +237,10 @@ void refusereadonly(const std::string& path, const std::string& what) {
 }  // namespace
 
 std::string Win32FileSystem::folderidentity(const std::string& folder) {
-    const FileHandle handle(CreateFileA(
-        withseparator(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const FileHandle handle(CreateFileW(widepath(withseparator(folder)).c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (handle.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle.get(), &info)) {
         return lower(folder);
@@ -247,7 +250,8 @@ std::string Win32FileSystem::folderidentity(const std::string& folder) {
 }
 
 bool Win32FileSystem::createfile(const std::string& path, std::string_view bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const std::wstring widened = widepath(path);
+    HANDLE file = CreateFileW(widened.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
@@ -269,7 +273,7 @@ bool Win32FileSystem::createfile(const std::string& path, std::string_view bytes
     if (error == ERROR_SUCCESS && !FlushFileBuffers(file)) error = GetLastError();
     if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
     if (error != ERROR_SUCCESS) {
-        DeleteFileA(path.c_str());
+        DeleteFileW(widened.c_str());
         throw Failure("Cannot write " + path + "\r\n" + systemreason(error));
     }
     return true;
@@ -280,21 +284,25 @@ void Win32FileSystem::moveover(const std::string& from, const std::string& to) {
     refusereadonly(to, what);
     retried(
         [&] {
-            return MoveFileExA(from.c_str(), to.c_str(),
+            return MoveFileExW(widepath(from).c_str(), widepath(to).c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
         },
         what);
 }
 
 void Win32FileSystem::rename(const std::string& from, const std::string& to) {
-    retried([&] { return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0; },
-            "Cannot rename " + from + " to " + to);
+    retried(
+        [&] {
+            return MoveFileExW(widepath(from).c_str(), widepath(to).c_str(),
+                               MOVEFILE_WRITE_THROUGH) != 0;
+        },
+        "Cannot rename " + from + " to " + to);
 }
 
 void Win32FileSystem::remove(const std::string& path) {
     const std::string what = "Cannot delete " + path;
     refusereadonly(path, what);
-    retried([&] { return DeleteFileA(path.c_str()) != 0; }, what);
+    retried([&] { return DeleteFileW(widepath(path).c_str()) != 0; }, what);
 }
 
 }  // namespace hostenv::win32

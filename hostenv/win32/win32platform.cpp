@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
+
+#include "hostenv/text.h"
+#include "widetext.h"
 
 namespace hostenv::win32 {
 
@@ -26,69 +30,170 @@ std::string argumenttext(std::string_view commandline) {
 }
 
 std::optional<std::string> Win32Platform::environment(const std::string& name) {
+    const std::wstring widename = widen(name);
     SetLastError(ERROR_SUCCESS);
-    DWORD needed = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+    DWORD needed = GetEnvironmentVariableW(widename.c_str(), nullptr, 0);
     if (needed == 0) {
         if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
         return std::string();
     }
     // The value may grow between the two calls; ask again until it fits.
     for (;;) {
-        std::string value(needed, '\0');
-        const DWORD got = GetEnvironmentVariableA(name.c_str(), value.data(), needed);
+        std::wstring value(needed, L'\0');
+        const DWORD got = GetEnvironmentVariableW(widename.c_str(), value.data(), needed);
         if (got == 0) return std::nullopt;
         if (got < needed) {
             value.resize(got);
-            return value;
+            return narrow(value);
         }
         needed = got;
     }
 }
 
 std::string Win32Platform::commandargs() {
-    return argumenttext(GetCommandLineA());
+    return argumenttext(narrow(GetCommandLineW()));
 }
 
-VersionQuery Win32Platform::versionquery() {
-    OSVERSIONINFOA info{};
-    static_assert(sizeof info == 148);
-    info.dwOSVersionInfoSize = 148;
-    VersionQuery answer;
-    answer.result = GetVersionExA(&info);
-    answer.platformid = info.dwPlatformId;
-    answer.major = info.dwMajorVersion;
-    answer.minor = info.dwMinorVersion;
+std::optional<WindowsVersion> Win32Platform::windowsversion() {
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExW(&info)) return std::nullopt;
+    WindowsVersion version{WindowsVersion::Family::other, info.dwMajorVersion, info.dwMinorVersion};
+    switch (info.dwPlatformId) {
+        case VER_PLATFORM_WIN32s:
+            version.family = WindowsVersion::Family::win32s;
+            break;
+        case VER_PLATFORM_WIN32_WINDOWS:
+            version.family = WindowsVersion::Family::win9x;
+            break;
+        case VER_PLATFORM_WIN32_NT:
+            version.family = WindowsVersion::Family::nt;
+            break;
+        default:
+            break;
+    }
+    return version;
+}
+
+std::optional<ProductVersion> Win32Platform::productversion(const std::string& path) {
+    const std::wstring widened = widepath(path);
+    DWORD unused = 0;
+    const DWORD size = GetFileVersionInfoSizeW(widened.c_str(), &unused);
+    if (size == 0) return std::nullopt;
+    std::vector<unsigned char> resource(size);
+    if (!GetFileVersionInfoW(widened.c_str(), 0, size, resource.data())) return std::nullopt;
+    void* block = nullptr;
+    UINT length = 0;
+    wchar_t root[] = L"\\";
+    if (!VerQueryValueW(resource.data(), root, &block, &length) || block == nullptr ||
+        length < sizeof(VS_FIXEDFILEINFO)) {
+        return std::nullopt;
+    }
+    VS_FIXEDFILEINFO info{};
+    std::memcpy(&info, block, sizeof info);
+    return ProductVersion{HIWORD(info.dwProductVersionMS), LOWORD(info.dwProductVersionMS),
+                          HIWORD(info.dwProductVersionLS), LOWORD(info.dwProductVersionLS)};
+}
+
+namespace {
+
+HKEY rootkey(std::string_view name) {
+    const std::pair<std::string_view, HKEY> roots[] = {
+        {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+        {"HKLM", HKEY_LOCAL_MACHINE},
+        {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+        {"HKCU", HKEY_CURRENT_USER},
+        {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+        {"HKCR", HKEY_CLASSES_ROOT},
+        {"HKEY_USERS", HKEY_USERS},
+        {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG}};
+    for (const auto& [text, key] : roots) {
+        if (lower(name) == lower(text)) return key;
+    }
+    return nullptr;
+}
+
+class OpenKey {
+  public:
+    OpenKey(HKEY root, const std::wstring& subkey) {
+        if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE, &key_) != ERROR_SUCCESS) {
+            key_ = nullptr;
+        }
+    }
+    ~OpenKey() {
+        if (key_ != nullptr) RegCloseKey(key_);
+    }
+    OpenKey(const OpenKey&) = delete;
+    OpenKey& operator=(const OpenKey&) = delete;
+    HKEY get() const { return key_; }
+
+  private:
+    HKEY key_ = nullptr;
+};
+
+}  // namespace
+
+std::optional<std::string> Win32Platform::registrytext(const std::string& key) {
+    const std::size_t first = key.find('\\');
+    const std::size_t last = key.rfind('\\');
+    if (first == std::string::npos || last == first) return std::nullopt;
+    const HKEY root = rootkey(std::string_view(key).substr(0, first));
+    if (root == nullptr) return std::nullopt;
+    // The process's own view, as a script's registry read in this process would see it.
+    const OpenKey opened(root, widen(key.substr(first + 1, last - first - 1)));
+    if (opened.get() == nullptr) return std::nullopt;
+    const std::wstring value = widen(key.substr(last + 1));
+    DWORD type = 0;
+    DWORD bytes = 0;
+    if (RegQueryValueExW(opened.get(), value.c_str(), nullptr, &type, nullptr, &bytes) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        return std::nullopt;
+    }
+    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(opened.get(), value.c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(text.data()), &bytes) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    // The stored text may or may not end in a null character.
+    text.resize(std::min<std::size_t>(text.find(L'\0'), bytes / sizeof(wchar_t)));
+    return narrow(text);
+}
+
+FolderAnswer Win32Platform::localappfolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    const HRESULT result =
+        SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, buffer);
+    FolderAnswer answer{static_cast<std::uint32_t>(result), {}};
+    if (result == S_OK) answer.path = narrow(buffer);
     return answer;
 }
 
-std::uint32_t Win32Platform::versioninfosize(const std::string& path) {
-    DWORD unused = 0;
-    return GetFileVersionInfoSizeA(path.c_str(), &unused);
+std::string Win32Platform::fromansi(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const int length = static_cast<int>(bytes.size());
+    const int needed = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(needed), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, wide.data(), needed);
+    return narrow(wide);
 }
 
-std::optional<FixedFileInfo> Win32Platform::fixedfileinfo(const std::string& path,
-                                                          std::uint32_t size) {
-    std::vector<unsigned char> resource(size);
-    // A buffer the call did not fill holds no version resource to look into.
-    if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, resource.data())) {
-        return std::nullopt;
-    }
-    void* block = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueA(resource.data(), "\\", &block, &length) || block == nullptr) {
-        return std::nullopt;
-    }
-    FixedFileInfo info{};
-    if (length < info.size()) return std::nullopt;
-    std::memcpy(info.data(), block, info.size());
-    return info;
-}
-
-FolderQuery Win32Platform::specialfolder(int csidl) {
-    char buffer[MAX_PATH] = {};
-    static_assert(sizeof buffer == 260);
-    const HRESULT result = SHGetFolderPathA(nullptr, csidl, nullptr, 0, buffer);
-    return FolderQuery{static_cast<std::uint32_t>(result), std::string(buffer, sizeof buffer)};
+std::optional<std::string> Win32Platform::toansi(std::string_view text) {
+    const std::wstring wide = widen(text);
+    if (wide.empty()) return std::string();
+    const int length = static_cast<int>(wide.size());
+    // No best fit: "Ł" must not become "L", a name the game would then not find.
+    BOOL defaulted = FALSE;
+    const int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length,
+                                           nullptr, 0, nullptr, &defaulted);
+    if (needed == 0 || defaulted) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(needed), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, bytes.data(), needed,
+                        nullptr, &defaulted);
+    // A code page may still map a character to another one; only a round trip is exact.
+    if (defaulted || fromansi(bytes) != text) return std::nullopt;
+    return bytes;
 }
 
 }  // namespace hostenv::win32

@@ -268,6 +268,44 @@ TEST_F(Manager, OtherCommandsAreIgnoredWhileAWalkLetsEventsThrough) {
     EXPECT_EQ(read(game("sub\\galaxy.manifest")), "kept");
 }
 
+TEST_F(Manager, NamesWithoutAnExactAnsiFormAreLeftOutAndNamed) {
+    drive.makefolder(expansion(""));
+    drive.write(game("Caf\xC3\xA9.galaxy"), "");
+    drive.write(game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy"), "");
+    drive.write(user("\xE5\x9C\xB0\xE5\x9B\xBE\\x.galaxy"), "");
+    drive.write(user("\xC5\x81\xC3\xB3"
+                     "d\xC5\xBA.galaxy"),
+                "");
+    for (const char* switches : {"", "/s"}) {
+        SCOPED_TRACE(switches);
+        platform.args = switches;
+        ui.messages.clear();
+        if (*switches == '\0') {
+            interactive();
+            ASSERT_EQ(click("Command1"), std::nullopt);
+            ASSERT_EQ(click("Command2"), std::nullopt);
+        } else {
+            ASSERT_EQ(load(), 0);
+        }
+        const std::string manifest =
+            std::string(*switches == '\0' ? expansion("") : game("")) + "galaxy.manifest";
+        // "Café" in Windows-1252; "Łódź" has no exact form there, though "Lodz" would fit.
+        EXPECT_EQ(read(manifest),
+                  "TXT\r\nfileCount  2 \r\nfileName \"Caf\xE9\"\r\n"
+                  "fileName \"x\"\r\n\r\n");
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0],
+                  manifest +
+                      " leaves out 2 galaxies: the game reads the manifest in the system's ANSI "
+                      "code page, which has no exact form of these names. Rename them to play "
+                      "them.\r\n" +
+                      game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy") + "\r\n" +
+                      user("\xC5\x81\xC3\xB3"
+                           "d\xC5\xBA.galaxy"));
+        EXPECT_EQ(form.Label1.caption(), " 4 galaxies found") << "every galaxy is still found";
+    }
+}
+
 TEST_F(Manager, ASilentRunRemovesSearchesAndWritesIntoTheGameFolder) {
     drive.write(game("galaxy.manifest"), "game");
     drive.write(expansion("galaxy.manifest"), "expansion");

@@ -98,6 +98,21 @@ TEST_F(Conversion, OldGalaxiesAreRewrittenCurrentAndOwnMapsKeepTheirBytes) {
     EXPECT_TRUE(temporaries().empty());
 }
 
+TEST_F(Conversion, TheListOfOwnMapsIsReadInTheAnsiCodePageAndComparedAsWindowsCompares) {
+    // "\xC9TOILE" is "ÉTOILE" in Windows-1252, the host's code page.
+    drive.write("original zarn galaxies.txt", "\xC9TOILE.galaxy\r\nCaf\xE9.galaxy\r\n");
+    drive.write(game("\xC3\xA9toile.galaxy"), oldgalaxy);
+    drive.write(game("CAF\xC3\x89.galaxy"), oldgalaxy);
+    drive.write(game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy"), oldgalaxy);
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_EQ(read(game("\xC3\xA9toile.galaxy")), oldgalaxy) << "protected by \xC9TOILE";
+    EXPECT_EQ(read(game("CAF\xC3\x89.galaxy")), oldgalaxy);
+    EXPECT_EQ(read(game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy")), newgalaxy)
+        << "a name outside the code page is converted like any other";
+    EXPECT_EQ(form.Text2.text(), "\xE6\x98\x9F\xE7\xB3\xBB.galaxy\r\n");
+}
+
 TEST_F(Conversion, APathFoundTwiceIsCurrentTheSecondTime) {
     platform.registry["HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path"] =
         "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion";

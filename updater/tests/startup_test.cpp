@@ -289,13 +289,6 @@ TEST_F(Startup, LocalAppDataFailureShowsItsMessageAndStartGoesOn) {
     EXPECT_EQ(form.galaxyfolders[1], "\\Corvatek\\Halcyrion\\");
 }
 
-TEST_F(Startup, AShellObjectThatCannotBeCreatedEndsTheProgram) {
-    platform.shellfails = true;
-    EXPECT_EQ(load(), 1);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_NE(ui.messages[0].find("WScript.Shell"), std::string::npos);
-}
-
 TEST_F(Startup, ExitAndClosingEndTheProgramNormally) {
     ASSERT_EQ(load(), std::nullopt);
     EXPECT_EQ(click("Command3"), 0);

@@ -1,56 +1,54 @@
-// Raw facts of the host. The decisions built on them live in hostqueries.
+// Facts of the host, in portable values. The decisions built on them live in hostqueries.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace hostenv {
 
-// GetVersionExA on an OSVERSIONINFOA record: its return value and three fields.
-struct VersionQuery {
-    int result = 0;
-    std::uint32_t platformid = 0;
+// The Windows version as the version query reports it.
+struct WindowsVersion {
+    enum class Family { win32s, win9x, nt, other };
+    Family family = Family::other;
     std::uint32_t major = 0;
     std::uint32_t minor = 0;
 };
 
-// The 52-byte VS_FIXEDFILEINFO block at the root of a version resource.
-using FixedFileInfo = std::array<unsigned char, 52>;
+// An executable's product version: its four numbers, most significant first.
+using ProductVersion = std::array<std::uint16_t, 4>;
 
-// SHGetFolderPathA: the HRESULT and the 260-character buffer as it was left.
-struct FolderQuery {
+// The per-user local application-data folder: the query's result code, and the folder
+// when it succeeded.
+struct FolderAnswer {
     std::uint32_t result = 0;
-    std::string buffer;
+    std::string path;
 };
 
-// The scripting shell object "WScript.Shell".
-class ShellObject {
-  public:
-    virtual ~ShellObject() = default;
-    // The value's content as text. Throws Failure when the key or value is missing.
-    virtual std::string RegRead(const std::string& key) = 0;
-};
-
+// Texts are UTF-8; bytes in the ANSI code page are named as such.
 class Platform {
   public:
     virtual ~Platform() = default;
     virtual std::optional<std::string> environment(const std::string& name) = 0;
     // The command line after the program's own name.
     virtual std::string commandargs() = 0;
-    virtual VersionQuery versionquery() = 0;
-    // GetFileVersionInfoSizeA: 0 when the file has no version resource.
-    virtual std::uint32_t versioninfosize(const std::string& path) = 0;
-    // GetFileVersionInfoA into a buffer of size bytes, then VerQueryValueA on "\";
-    // nullopt when the resource has no readable root block.
-    virtual std::optional<FixedFileInfo> fixedfileinfo(const std::string& path,
-                                                       std::uint32_t size) = 0;
-    // Throws Failure when the object cannot be created.
-    virtual std::unique_ptr<ShellObject> createshell() = 0;
-    // SHGetFolderPathA with no window, no token and flags 0.
-    virtual FolderQuery specialfolder(int csidl) = 0;
+    // nullopt when the query fails.
+    virtual std::optional<WindowsVersion> windowsversion() = 0;
+    // nullopt when the file has no readable version resource.
+    virtual std::optional<ProductVersion> productversion(const std::string& path) = 0;
+    // A registry value as text, read in the process's own view of the registry: key is its
+    // full path ("HKEY_LOCAL_MACHINE\SOFTWARE\...\Path", the value's name last). nullopt when
+    // the key or the value is missing or holds no text.
+    virtual std::optional<std::string> registrytext(const std::string& key) = 0;
+    // The local application-data folder, made when it is missing.
+    virtual FolderAnswer localappfolder() = 0;
+    // Bytes in the ANSI code page as text.
+    virtual std::string fromansi(std::string_view bytes) = 0;
+    // Text in the ANSI code page; nullopt when a character has no exact form there (a
+    // look-alike that the code page would substitute does not count).
+    virtual std::optional<std::string> toansi(std::string_view text) = 0;
 };
 
 }  // namespace hostenv

@@ -1,4 +1,4 @@
-// Text rules shared by both programs: single-byte text, 1-based positions.
+// Text rules shared by both programs: byte strings, 1-based positions, names in UTF-8.
 #pragma once
 
 #include <optional>
@@ -14,6 +14,9 @@ using Lines = std::vector<std::string>;
 // must tell apart from a file without lines.
 using MaybeLines = std::optional<Lines>;
 
+// The text with letter case folded as Windows folds file names: lower(a) == lower(b)
+// exactly when Windows takes a and b for the same name. ASCII letters become lower case,
+// so ASCII names keep their order; bytes that are not valid UTF-8 pass through unchanged.
 std::string lower(std::string_view text);
 
 // One past the start of the last occurrence of find in text, or 1 when there is none.
@@ -54,7 +57,8 @@ class LineIndex {
     std::vector<std::size_t> starts_;
 };
 
-// File-name match of the lists: "*" any run, "?" one character, letter case aside.
+// File-name match of the lists: "*" any run, "?" one character (a code point, or a byte
+// that is not valid UTF-8), letter case aside as lower folds it.
 bool matchespattern(std::string_view name, std::string_view pattern);
 
 }  // namespace hostenv

@@ -10,50 +10,95 @@ namespace hostenv::testing {
 
 namespace fs = std::filesystem;
 
-std::string ScriptedShell::RegRead(const std::string& key) {
-    const auto found = registry_.find(key);
-    if (found == registry_.end()) throw Failure("Invalid root in registry key \"" + key + "\".");
-    return found->second;
-}
-
 std::optional<std::string> ScriptedPlatform::environment(const std::string& name) {
     const auto found = env.find(name);
     if (found == env.end()) return std::nullopt;
     return found->second;
 }
 
-std::uint32_t ScriptedPlatform::versioninfosize(const std::string& path) {
-    return versions.contains(lower(path)) ? 200 : 0;
-}
-
-std::optional<FixedFileInfo> ScriptedPlatform::fixedfileinfo(const std::string& path,
-                                                             std::uint32_t /*size*/) {
+std::optional<ProductVersion> ScriptedPlatform::productversion(const std::string& path) {
     const auto found = versions.find(lower(path));
     if (found == versions.end()) return std::nullopt;
     return found->second;
 }
 
-std::unique_ptr<ShellObject> ScriptedPlatform::createshell() {
-    if (shellfails) throw Failure("ActiveX component can't create object: WScript.Shell");
-    return std::make_unique<ScriptedShell>(registry);
+std::optional<std::string> ScriptedPlatform::registrytext(const std::string& key) {
+    const auto found = registry.find(key);
+    if (found == registry.end()) return std::nullopt;
+    return found->second;
 }
 
-FolderQuery ScriptedPlatform::specialfolder(int csidl) {
-    folderqueries.push_back(csidl);
+FolderAnswer ScriptedPlatform::localappfolder() {
+    ++folderqueries;
     return folder;
+}
+
+namespace {
+
+// Windows-1252 from 0x80 to 0x9F; 0 for the five bytes that Windows maps to the control
+// characters of their own value.
+constexpr char32_t cp1252high[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void appendutf8(std::string& text, char32_t c) {
+    if (c < 0x80) {
+        text += static_cast<char>(c);
+    } else if (c < 0x800) {
+        text += static_cast<char>(0xC0 | (c >> 6));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        text += static_cast<char>(0xE0 | (c >> 12));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | (c >> 18));
+        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+char32_t ansichar(unsigned char byte) {
+    if (byte >= 0x80 && byte < 0xA0 && cp1252high[byte - 0x80] != 0) {
+        return cp1252high[byte - 0x80];
+    }
+    return byte;
+}
+
+}  // namespace
+
+std::string ScriptedPlatform::fromansi(std::string_view bytes) {
+    std::string text;
+    for (const char byte : bytes) appendutf8(text, ansichar(static_cast<unsigned char>(byte)));
+    return text;
+}
+
+std::optional<std::string> ScriptedPlatform::toansi(std::string_view text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; k < length && i + static_cast<std::size_t>(k) < text.size(); ++k) {
+            c = c << 6 | (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0x3F);
+        }
+        i += static_cast<std::size_t>(length);
+        int found = -1;
+        for (int byte = 0; byte < 256 && found < 0; ++byte) {
+            if (ansichar(static_cast<unsigned char>(byte)) == c) found = byte;
+        }
+        if (found < 0) return std::nullopt;
+        bytes += static_cast<char>(found);
+    }
+    return bytes;
 }
 
 void ScriptedPlatform::setversion(const std::string& path, unsigned a, unsigned b, unsigned c,
                                   unsigned d) {
-    FixedFileInfo info{};
-    const unsigned words[] = {a << 16 | b, c << 16 | d};
-    for (int w = 0; w < 2; ++w) {
-        for (int byte = 0; byte < 4; ++byte) {
-            info[static_cast<std::size_t>(16 + 4 * w + byte)] =
-                static_cast<unsigned char>(words[w] >> (8 * byte));
-        }
-    }
-    versions[lower(path)] = info;
+    versions[lower(path)] = {static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(b),
+                             static_cast<std::uint16_t>(c), static_cast<std::uint16_t>(d)};
 }
 
 namespace {

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,39 +35,28 @@ class RecordingUi : public UserInterface {
     std::function<void()> onevents;
 };
 
-class ScriptedShell : public ShellObject {
-  public:
-    explicit ScriptedShell(const std::map<std::string, std::string>& registry)
-        : registry_(registry) {}
-    std::string RegRead(const std::string& key) override;
-
-  private:
-    const std::map<std::string, std::string>& registry_;
-};
-
+// A host whose ANSI code page is Windows-1252, as a western Windows has.
 class ScriptedPlatform : public Platform {
   public:
     std::optional<std::string> environment(const std::string& name) override;
     std::string commandargs() override { return args; }
-    VersionQuery versionquery() override { return version; }
-    std::uint32_t versioninfosize(const std::string& path) override;
-    std::optional<FixedFileInfo> fixedfileinfo(const std::string& path,
-                                               std::uint32_t size) override;
-    std::unique_ptr<ShellObject> createshell() override;
-    FolderQuery specialfolder(int csidl) override;
+    std::optional<WindowsVersion> windowsversion() override { return version; }
+    std::optional<ProductVersion> productversion(const std::string& path) override;
+    std::optional<std::string> registrytext(const std::string& key) override;
+    FolderAnswer localappfolder() override;
+    std::string fromansi(std::string_view bytes) override;
+    std::optional<std::string> toansi(std::string_view text) override;
 
     // Gives the executable at path a product version of four parts.
     void setversion(const std::string& path, unsigned a, unsigned b, unsigned c, unsigned d);
 
     std::map<std::string, std::string> env;
     std::string args;
-    VersionQuery version{1, 2, 6, 1};
-    std::map<std::string, FixedFileInfo> versions;  // by path, letter case aside
-    std::map<std::string, std::string> registry;    // full key path -> value
-    bool shellfails = false;
-    FolderQuery folder{0,
-                       std::string("C:\\users\\player\\AppData\\Local") + std::string(200, '\0')};
-    std::vector<int> folderqueries;
+    std::optional<WindowsVersion> version = WindowsVersion{WindowsVersion::Family::nt, 6, 1};
+    std::map<std::string, ProductVersion> versions;  // by path, letter case aside
+    std::map<std::string, std::string> registry;     // full key path -> value
+    FolderAnswer folder{0, "C:\\users\\player\\AppData\\Local"};
+    int folderqueries = 0;
 };
 
 // A temporary folder standing for drive C, removed at the end.

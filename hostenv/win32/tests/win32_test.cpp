@@ -10,6 +10,7 @@
 #include "hostenv/hostqueries.h"
 #include "hostenv/win32/win32filesystem.h"
 #include "hostenv/win32/win32platform.h"
+#include "widetext.h"
 
 namespace hostenv::win32 {
 namespace {
@@ -62,23 +63,23 @@ class Win32FileSystemTest : public ::testing::Test {
     }
 
     static void removetree(const std::string& path) {
-        WIN32_FIND_DATAA entry;
-        const HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
+        WIN32_FIND_DATAW entry;
+        const HANDLE search = FindFirstFileW(widepath(path + "\\*").c_str(), &entry);
         if (search != INVALID_HANDLE_VALUE) {
             do {
-                const std::string name = entry.cFileName;
+                const std::string name = narrow(entry.cFileName);
                 if (name == "." || name == "..") continue;
                 const std::string inner = path + "\\" + name;
-                SetFileAttributesA(inner.c_str(), FILE_ATTRIBUTE_NORMAL);
+                SetFileAttributesW(widepath(inner).c_str(), FILE_ATTRIBUTE_NORMAL);
                 if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                     removetree(inner);
                 } else {
-                    DeleteFileA(inner.c_str());
+                    DeleteFileW(widepath(inner).c_str());
                 }
-            } while (FindNextFileA(search, &entry));
+            } while (FindNextFileW(search, &entry));
             FindClose(search);
         }
-        RemoveDirectoryA(path.c_str());
+        RemoveDirectoryW(widepath(path).c_str());
     }
 
     Win32FileSystem fs_;
@@ -193,6 +194,31 @@ TEST_F(Win32FileSystemTest, FoldersThatAreNotThereAreNoFailure) {
     EXPECT_EQ(fs_.lookup(at("absent\\map.galaxy"), Entries::files), std::nullopt);
 }
 
+TEST_F(Win32FileSystemTest, PathsPastTheClassicLimitAndNamesOutsideTheCodePageWork) {
+    // Six folders of 60 characters: the galaxy's path is over 400 characters long.
+    std::string deep = folder_;
+    for (int level = 0; level < 6; ++level) {
+        deep += "\\level" + std::to_string(level) + "-" + std::string(52, 'x');
+        ASSERT_TRUE(CreateDirectoryW(widepath(deep).c_str(), nullptr)) << deep.size();
+    }
+    const std::string galaxy = deep + "\\\xE6\x98\x9F\xE7\xB3\xBB.galaxy";
+    ASSERT_GT(galaxy.size(), 400u);
+    EXPECT_TRUE(fs_.hasfolder(deep));
+    EXPECT_TRUE(fs_.createfile(galaxy, "old\r\n"));
+    EXPECT_EQ(fs_.lookup(galaxy, Entries::files), "\xE6\x98\x9F\xE7\xB3\xBB.galaxy");
+    EXPECT_EQ(fs_.lookup(deep + "\\*.galaxy", Entries::files), "\xE6\x98\x9F\xE7\xB3\xBB.galaxy");
+    EXPECT_EQ(fs_.files(deep, "*.galaxy"),
+              std::vector<std::string>{"\xE6\x98\x9F\xE7\xB3\xBB.galaxy"});
+    EXPECT_EQ(fs_.readfile(galaxy), "old\r\n");
+    EXPECT_TRUE(fs_.createfile(deep + "\\~zarn1.tmp", "new\r\n"));
+    fs_.moveover(deep + "\\~zarn1.tmp", galaxy);
+    EXPECT_EQ(fs_.readfile(galaxy), "new\r\n");
+    fs_.rename(galaxy, deep + "\\renamed.galaxy");
+    fs_.remove(deep + "\\renamed.galaxy");
+    EXPECT_TRUE(fs_.files(deep, "*.*").empty());
+    EXPECT_NE(fs_.folderidentity(deep), fs_.folderidentity(folder_));
+}
+
 TEST_F(Win32FileSystemTest, ListsAreVisibleAndInNameOrderWithoutCase) {
     for (const char* name : {"b", "A", "c"}) makefolder(name);
     makefolder("dot", FILE_ATTRIBUTE_HIDDEN);
@@ -245,59 +271,90 @@ TEST(Win32PlatformTest, EnvironmentTellsAbsentFromPresentAndKeepsLongValues) {
 }
 
 TEST(Win32PlatformTest, VersionQuerySucceedsOnTheNtFamily) {
-    const VersionQuery version = Win32Platform().versionquery();
-    EXPECT_EQ(version.result, 1);
-    EXPECT_EQ(version.platformid, 2u);
-    EXPECT_GE(version.major, 5u);
+    const auto version = Win32Platform().windowsversion();
+    ASSERT_TRUE(version.has_value());
+    EXPECT_EQ(version->family, WindowsVersion::Family::nt);
+    EXPECT_GE(version->major, 5u);
 }
 
 std::string thisprogram() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return narrow(path);
 }
 
 TEST(Win32PlatformTest, ReadsTheProductVersionOfAVersionResource) {
     Win32Platform platform;
-    const std::uint32_t size = platform.versioninfosize(thisprogram());
-    ASSERT_GT(size, 0u);
-    const std::optional<FixedFileInfo> info = platform.fixedfileinfo(thisprogram(), size);
-    ASSERT_TRUE(info.has_value());
-    EXPECT_EQ((*info)[0], 0xBD);  // the block's signature, 0xFEEF04BD, little-endian
+    EXPECT_EQ(platform.productversion(thisprogram()), (ProductVersion{1, 52, 40000, 3}))
+        << "the product version, not the file version 9.8.7.6";
     EXPECT_EQ(getfileversion(platform, thisprogram()), "1.52.40000.3");
-}
 
-TEST(Win32PlatformTest, FileWithoutVersionResourceHasNone) {
-    Win32Platform platform;
     char windir[MAX_PATH];
     GetWindowsDirectoryA(windir, MAX_PATH);
-    const std::string noresource = std::string(windir) + "\\win.ini";
-    EXPECT_EQ(platform.versioninfosize(noresource), 0u);
-    EXPECT_EQ(platform.fixedfileinfo(noresource, 0), std::nullopt);
-    EXPECT_EQ(platform.versioninfosize("C:\\no\\such\\file.exe"), 0u);
+    EXPECT_EQ(platform.productversion(std::string(windir) + "\\win.ini"), std::nullopt);
+    EXPECT_EQ(platform.productversion("C:\\no\\such\\file.exe"), std::nullopt);
 }
 
-TEST(Win32PlatformTest, SpecialFolderLeavesTheWholeBuffer) {
-    const FolderQuery query = Win32Platform().specialfolder(0x801C);
-    EXPECT_EQ(query.result, 0u);
-    ASSERT_EQ(query.buffer.size(), 260u);
-    EXPECT_EQ(query.buffer[1], ':');
-    EXPECT_EQ(query.buffer.back(), '\0');
+TEST(Win32PlatformTest, TheLocalApplicationDataFolderIsAFullPath) {
+    const FolderAnswer answer = Win32Platform().localappfolder();
+    EXPECT_EQ(answer.result, 0u);
+    ASSERT_GE(answer.path.size(), 3u);
+    EXPECT_EQ(answer.path.substr(1, 2), ":\\");
+    EXPECT_EQ(answer.path.find('\0'), std::string::npos);
 }
 
-TEST(Win32PlatformTest, ShellReadsRegistryTextAndFailsOnAMissingValue) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\HostenvWin32Test", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const char value[] = "C:\\Games\\Zarn";
-    RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
-    RegCloseKey(key);
+// A test key of the current user, removed again.
+class RegistryTest : public ::testing::Test {
+  protected:
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\HostenvWin32Test"); }
+    static void set(const wchar_t* name, DWORD type, const std::wstring& text) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\HostenvWin32Test", 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    static constexpr const char* key = "HKEY_CURRENT_USER\\Software\\HostenvWin32Test\\";
+};
 
-    const std::unique_ptr<ShellObject> shell = Win32Platform().createshell();
-    EXPECT_EQ(shell->RegRead("HKEY_CURRENT_USER\\Software\\HostenvWin32Test\\Path"), value);
-    EXPECT_THROW(shell->RegRead("HKEY_CURRENT_USER\\Software\\HostenvWin32Test\\Absent"), Failure);
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\HostenvWin32Test");
+TEST_F(RegistryTest, ReadsTextValuesAndAnswersNoneForTheRest) {
+    set(L"Path", REG_SZ, L"C:\\Games\\Zarn");
+    set(L"Unicode", REG_SZ, L"C:\\\x5F20\x4F1F\\Spiele");
+    set(L"Number", REG_DWORD, L"");
+    Win32Platform platform;
+    EXPECT_EQ(platform.registrytext(std::string(key) + "Path"), "C:\\Games\\Zarn");
+    EXPECT_EQ(platform.registrytext("HKCU\\Software\\HostenvWin32Test\\Path"), "C:\\Games\\Zarn");
+    EXPECT_EQ(platform.registrytext(std::string(key) + "Unicode"),
+              "C:\\\xE5\xBC\xA0\xE4\xBC\x9F\\Spiele");
+    EXPECT_EQ(platform.registrytext(std::string(key) + "Absent"), std::nullopt);
+    EXPECT_EQ(platform.registrytext(std::string(key) + "Number"), std::nullopt);
+    EXPECT_EQ(platform.registrytext("HKEY_CURRENT_USER\\Software\\NoSuchKey\\Path"), std::nullopt);
+    EXPECT_EQ(platform.registrytext("HKEY_NOWHERE\\Software\\HostenvWin32Test\\Path"),
+              std::nullopt);
+}
+
+TEST(Win32TextTest, NamesRoundTripBetweenUtf8AndUtf16) {
+    for (const std::string name :
+         {"", "plain.galaxy", "Caf\xC3\xA9.galaxy", "\xE6\x98\x9F\xE7\xB3\xBB.galaxy",
+          "\xF0\x9F\x8C\x8C.galaxy", "\xC5\x81ukasz"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(narrow(widen(name)), name);
+    }
+    EXPECT_EQ(widen("\xE6\x98\x9F"), std::wstring(L"\x661F"));
+}
+
+TEST(Win32TextTest, TheAnsiFormOfANameIsExactOrNone) {
+    // Wine's default prefix, as a western Windows, has code page 1252.
+    ASSERT_EQ(GetACP(), 1252u);
+    Win32Platform platform;
+    EXPECT_EQ(platform.toansi("Caf\xC3\xA9"), "Caf\xE9");
+    EXPECT_EQ(platform.toansi("\xE2\x82\xAC"), "\x80") << "the euro sign has a byte of its own";
+    EXPECT_EQ(platform.toansi("\xC5\x81ukasz"), std::nullopt) << "no best fit: L for \xC5\x81";
+    EXPECT_EQ(platform.toansi("\xE6\x98\x9F\xE7\xB3\xBB"), std::nullopt);
+    EXPECT_EQ(platform.toansi(""), "");
+    EXPECT_EQ(platform.fromansi("Caf\xE9 \x80"), "Caf\xC3\xA9 \xE2\x82\xAC");
 }
 
 }  // namespace

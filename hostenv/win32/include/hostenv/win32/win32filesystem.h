@@ -1,4 +1,4 @@
-// The file system through the Windows API's A functions: names are ANSI bytes.
+// The file system through the Windows API's W functions: names are UTF-8 here, UTF-16 there.
 #pragma once
 
 #include "hostenv/filesystem.h"

@@ -1,4 +1,4 @@
-// The host's raw facts through the Windows API.
+// The host's facts through the Windows API's W functions.
 #pragma once
 
 #include <string>
@@ -17,12 +17,12 @@ class Win32Platform : public Platform {
   public:
     std::optional<std::string> environment(const std::string& name) override;
     std::string commandargs() override;
-    VersionQuery versionquery() override;
-    std::uint32_t versioninfosize(const std::string& path) override;
-    std::optional<FixedFileInfo> fixedfileinfo(const std::string& path,
-                                               std::uint32_t size) override;
-    std::unique_ptr<ShellObject> createshell() override;
-    FolderQuery specialfolder(int csidl) override;
+    std::optional<WindowsVersion> windowsversion() override;
+    std::optional<ProductVersion> productversion(const std::string& path) override;
+    std::optional<std::string> registrytext(const std::string& key) override;
+    FolderAnswer localappfolder() override;
+    std::string fromansi(std::string_view bytes) override;
+    std::optional<std::string> toansi(std::string_view text) override;
 };
 
 }  // namespace hostenv::win32
