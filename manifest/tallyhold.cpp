@@ -176,14 +176,28 @@ void Tallyhold::updategalaxy(const std::string& locate) {
     tellleftout(manifest);
 }
 
+// The part of a found path below the galaxy folder it was found in: what the game must be
+// able to name to open the galaxy. The folders themselves are the game's own.
+std::string Tallyhold::belowgalaxyfolder(const std::string& path) const {
+    std::size_t longest = 0;
+    for (std::string folder : galaxyfolders) {
+        if (!folder.ends_with('\\')) folder += '\\';
+        if (folder.size() > longest && path.starts_with(folder)) longest = folder.size();
+    }
+    return path.substr(longest);
+}
+
 hostenv::Lines Tallyhold::manifestnames() {
     hostenv::Lines names;
     leftout.clear();
     for (std::size_t i = 0; i < galaxynames.size(); ++i) {
-        if (auto ansi = platform_.toansi(galaxynames[i])) {
+        // The two lists come from one search; a name without its path is checked alone.
+        const std::string path = i < foundgalaxies.size() ? foundgalaxies[i] : galaxynames[i];
+        auto ansi = platform_.toansi(galaxynames[i]);
+        if (ansi && platform_.toansi(belowgalaxyfolder(path))) {
             names.push_back(std::move(*ansi));
         } else {
-            leftout.push_back(foundgalaxies[i]);
+            leftout.push_back(path);
         }
     }
     return names;

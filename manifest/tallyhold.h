@@ -74,9 +74,10 @@ class Tallyhold : public hostenv::CommandForm {
   private:
     void walk(const std::string& pattern, hostenv::Lines& list);
     void silentrun();
-    // galaxynames in the ANSI code page, as the game reads the manifest; a name without an
-    // exact form there goes to leftout instead.
+    // galaxynames in the ANSI code page, as the game reads the manifest; a galaxy whose name,
+    // or a folder between it and its galaxy folder, has no exact form there goes to leftout.
     hostenv::Lines manifestnames();
+    std::string belowgalaxyfolder(const std::string& path) const;
     // Tells the player which galaxies the manifest leaves out, and why.
     void tellleftout(const std::string& manifest);
     // The manifest's new text, complete on disk in a temporary file beside it.
