@@ -19,6 +19,9 @@ E2E_ROOT=$(cd "$E2E_DIR/.." && pwd)
 : "${E2E_REQUIRED:=1}"
 
 export WINEDEBUG=-all
+# Wine takes the encoding of Unix file names and the Windows locale from the Unix locale: the
+# scenarios write names in UTF-8 and expect English system messages and code page 1252.
+export LC_ALL=C.UTF-8
 # No Mono or Gecko installer dialogs while a prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -423,8 +426,41 @@ take_program_copy() {
 USER_APPS="C:\\users\\$(id -un)\\AppData\\Local"
 USER_GAME_FOLDER="$USER_APPS\\Corvatek\\Halcyrion"
 
+# A text as a .reg file's hex(2) value: its UTF-16LE bytes with the ending null character.
+reg_hex_text() {
+    printf '%s\0' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tx1 | tr -s ' \n' ',' |
+        sed 's/^,//; s/,$//'
+}
+
+# Imports registry lines with the prefix's regedit: import_reg <line>... The file is
+# UTF-16LE with a byte order mark, as regedit writes it, so that any name survives.
+import_reg() {
+    local file=$CASES_DIR/import.reg
+    {
+        printf '\xff\xfe'
+        printf '%s\r\n' "Windows Registry Editor Version 5.00" "" "$@" | iconv -f UTF-8 -t UTF-16LE
+    } >"$file"
+    (cd "$CASES_DIR" && timeout 30 "${WINE_TOOLS[@]}" regedit /S import.reg >/dev/null 2>&1) ||
+        fail "regedit /S could not import $file"
+}
+
+# The folder SHGetFolderPath gives for the per-user local application data: set_local_apps
+# <folder>; empty: Wine's default. Wine reads the user's "User Shell Folders" value
+# (REG_EXPAND_SZ) and copies what it finds to "Shell Folders" (REG_SZ); both are set, as
+# Windows keeps them in step.
+set_local_apps() {
+    local key='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer'
+    local user=$1 shown=$1
+    if [[ -z "$user" ]]; then
+        user='%USERPROFILE%\AppData\Local'
+        shown=$USER_APPS
+    fi
+    import_reg "[$key\\User Shell Folders]" "\"Local AppData\"=hex(2):$(reg_hex_text "$user")" \
+        "" "[$key\\Shell Folders]" "\"Local AppData\"=\"${shown//\\/\\\\}\""
+}
+
 # The stand-in game in the game folder, an empty per-user game folder, the install path written,
-# the Windows version and the DPI at Wine's default.
+# the Windows version, the DPI and the per-user folders at Wine's default.
 reset_game() {
     rm -rf "$WINEPREFIX/drive_c/Games"
     mkdir -p "$(unixpath "$GAME_FOLDER")"
@@ -434,6 +470,7 @@ reset_game() {
     set_install_path
     set_winver ""
     set_dpi ""
+    set_local_apps ""
 }
 
 # A fresh working folder for one case, holding a copy of the program as a player's unzipped

@@ -13,9 +13,14 @@
 //   wintest hold <path> <ms>               keep a file open, shared with nobody, for ms;
 //                                          prints "held" once it is open
 //
+// Texts are read from the windows in UTF-16 and printed in UTF-8, and the arguments are taken
+// as UTF-16, so that names outside the ANSI code page come through as they are.
+//
 // Exit codes: 0 done, 1 a check failed, 2 timed out, 64 usage; "run" gives the program's
 // own exit code, or 124 when it was stopped at the timeout.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -23,6 +28,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,6 +64,25 @@ void nap() {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
+std::string narrow(std::wstring_view wide) {
+    if (wide.empty()) return {};
+    const int length = static_cast<int>(wide.size());
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, text.data(), size, nullptr, nullptr);
+    return text;
+}
+
+std::wstring widen(std::string_view text) {
+    if (text.empty()) return {};
+    const int length = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), size);
+    return wide;
+}
+
 // CR, LF, tabs and backslashes made visible, so that one line of output holds any text.
 std::string escaped(std::string_view text) {
     std::string out;
@@ -83,35 +108,35 @@ std::string escaped(std::string_view text) {
 }
 
 std::string classof(HWND window) {
-    char name[256] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, static_cast<int>(std::size(name)));
+    return narrow(name);
 }
 
 // Top-level windows keep their caption in the window manager, so reading it needs no
 // answer from the (possibly busy) owner.
 std::string captionof(HWND window) {
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, static_cast<int>(std::size(text)));
+    return narrow(text);
 }
 
 // A control's text comes from its own thread; a hung program must not hang us.
 std::optional<std::string> textof(HWND control) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, messagetimeoutms,
+    if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, messagetimeoutms,
                              &length)) {
         return std::nullopt;
     }
-    std::string text(length + 1, '\0');
+    std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(control, WM_GETTEXT, text.size(),
+    if (!SendMessageTimeoutW(control, WM_GETTEXT, text.size(),
                              reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
                              messagetimeoutms, &copied)) {
         return std::nullopt;
     }
     text.resize(copied);
-    return text;
+    return narrow(text);
 }
 
 struct Search {
@@ -341,8 +366,6 @@ int click(const std::string& caption, const std::string& name, const Deadline& d
 }
 
 // One list box message answered by the list's own thread, bounded like every other read.
-// The wide form: Wine hands another process's list entries over in UTF-16 even to the ANSI
-// call, so the entries are asked for wide and converted here.
 std::optional<LRESULT> asklist(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutW(list, message, wparam, lparam, SMTO_ABORTIFHUNG, messagetimeoutms,
@@ -360,12 +383,8 @@ std::optional<std::string> listitem(HWND list, LRESULT index) {
     const std::optional<LRESULT> copied = asklist(list, LB_GETTEXT, static_cast<WPARAM>(index),
                                                   reinterpret_cast<LPARAM>(wide.data()));
     if (!copied || *copied < 0) return std::nullopt;
-    const int widelength = static_cast<int>(*copied);
-    const int size =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), widelength, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), widelength, text.data(), size, nullptr, nullptr);
-    return text;
+    wide.resize(static_cast<std::size_t>(*copied));
+    return narrow(wide);
 }
 
 // List boxes keep their entries apart from the window text that "controls" prints.
@@ -474,11 +493,11 @@ int waitgone(const std::string& caption, const Deadline& deadline) {
 // Wine quotes every argument it passes on; this is how a scenario gives a program blanks and
 // quotation marks exactly as typed.
 int runprogram(const std::string& commandline, unsigned long ms) {
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    std::string line = commandline;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    std::wstring line = widen(commandline);
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
         std::printf("cannot start %s: error %lu\n", escaped(commandline).c_str(), GetLastError());
         return exitfailed;
@@ -499,7 +518,7 @@ int runprogram(const std::string& commandline, unsigned long ms) {
 
 // Another program (a virus scanner, an editor) that keeps a file to itself for a while.
 int holdfile(const std::string& path, unsigned long ms) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         std::printf("cannot open %s: error %lu\n", escaped(path).c_str(), GetLastError());
@@ -529,13 +548,25 @@ std::optional<unsigned long> milliseconds(const char* text) {
     return value;
 }
 
+// The arguments in UTF-8, read from the UTF-16 command line: argv holds them in the ANSI code
+// page, which lacks most names.
+std::vector<std::string> arguments() {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    if (!wide) return args;
+    for (int i = 1; i < count; ++i) args.push_back(narrow(wide[i]));
+    LocalFree(wide);
+    return args;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
     // Plain LF line ends, whatever reads our output.
     _setmode(_fileno(stdout), _O_BINARY);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = arguments();
     if (args.size() < 3) return usage();
     const std::optional<unsigned long> timeout = milliseconds(args.back().c_str());
     if (!timeout) return usage();
