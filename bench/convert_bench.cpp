@@ -32,7 +32,7 @@ long long convert(const Setting& setting) {
     bench::BenchUpdater updater(*files, setting.root, setting.root / "game", setting.data);
     updater.form().findgalaxies();
     updater.form().fixgalaxies();
-    return static_cast<long long>(hostenv::leadingnumber(updater.form().Label4.caption()));
+    return static_cast<long long>(hostenv::leadingnumber(updater.form().updatedlabel.caption()));
 }
 
 double copyall(const bench::ConversionCorpus& corpus, const fs::path& copies, bool flush) {

@@ -1,4 +1,4 @@
-// tallyhold's search and manifest writer (searchgalaxies, then updategalaxy into the game
+// tallyhold's search and manifest writer (searchgalaxies, then writemanifest into the game
 // folder) on a large folder tree, against a plain recursive listing that collects the
 // same galaxy names and writes the same manifest text with one plain write.
 //   manifest_bench [--root DIR] [--folders 10000] [--files 100000] [--rounds 5] [--keep]
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
             bench::BenchTallyhold tallyhold(*files, root, game);
             removemanifests(game);
             searches.push_back(seconds([&] { tallyhold.form().searchgalaxies(); }));
-            writes.push_back(seconds([&] { tallyhold.form().updategalaxy(gamefolder); }));
+            writes.push_back(seconds([&] { tallyhold.form().writemanifest(gamefolder); }));
             totals.push_back(searches.back() + writes.back());
             tallyholdnames = tallyhold.form().galaxynames;
             if (round == 0) written = readfile(game / "galaxy.manifest");
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
                   << std::setprecision(1) << making << " s), times in s\n";
         bench::report("search + manifest", totals);
         bench::report("  searchgalaxies", searches);
-        bench::report("  updategalaxy", writes);
+        bench::report("  writemanifest", writes);
         bench::report("plain listing + write", plains);
         std::cout << std::setprecision(2) << "search + manifest / plain listing + write: "
                   << bench::median(totals) / bench::median(plains) << "\n";

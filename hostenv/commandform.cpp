@@ -12,17 +12,11 @@ void CommandForm::load() {
 }
 
 void CommandForm::clicked(std::string_view button) {
-    const bool exit = button == "Command3";
-    if (busy_ && !exit) return;
-    using Handler = void (CommandForm::*)();
-    const std::pair<std::string_view, Handler> handlers[] = {
-        {"Command1", &CommandForm::Command1_Click},
-        {"Command2", &CommandForm::Command2_Click},
-        {"Command3", &CommandForm::Command3_Click},
-        {"Command4", &CommandForm::Command4_Click},
-        {"Command5", &CommandForm::Command5_Click}};
-    for (const auto& [name, handler] : handlers) {
-        if (name == button) guarded(ui_, [&] { (this->*handler)(); });
+    for (const ControlLayout& control : layout().controls) {
+        if (control.name != button) continue;
+        const std::string_view role = control.role;
+        if (busy_ && role != "exitbutton") return;
+        guarded(ui_, [&] { command(role); });
     }
 }
 

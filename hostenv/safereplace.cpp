@@ -13,7 +13,7 @@ constexpr const char* temporaryprefix = "~zarn";
 constexpr const char* temporarypattern = "~zarn*.tmp";
 
 std::string folderof(const std::string& path) {
-    return path.substr(0, static_cast<std::size_t>(lastinstr(path, "\\") - 1));
+    return path.substr(0, lastcomponentstart(path));
 }
 
 // Creates a temporary file with bytes beside path and returns its name.

@@ -13,6 +13,8 @@ std::string readgamefolder(Platform& platform, FileSystem& fs, const std::string
         is64bitwindows(platform, fs, windirdrive)
             ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mervane\\Kestrix\\zarn\\Path"
             : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path";
+    // Nothing stored reads as "" and so gives "\": the gate then finds no game there and
+    // refuses, which is how a missing install ends.
     return registryop(platform, "read", key, "Path", "string") + "\\";
 }
 

@@ -128,16 +128,17 @@ std::string lower(std::string_view text) {
     return result;
 }
 
-int lastinstr(std::string_view text, std::string_view find) {
-    const auto at = text.rfind(find);
-    // An empty find would match past the end; the routine only ever tests full-length parts.
-    if (find.empty() || at == std::string_view::npos) return 1;
-    return static_cast<int>(at) + 2;
+std::size_t lastcomponentstart(std::string_view path) {
+    const std::size_t separator = path.rfind('\\');
+    return separator == std::string_view::npos ? 0 : separator + 1;
+}
+
+std::string_view lastcomponent(std::string_view path) {
+    return path.substr(lastcomponentstart(path));
 }
 
 bool samefilename(std::string_view path, std::string_view name) {
-    const auto start = static_cast<std::size_t>(lastinstr(path, "\\") - 1);
-    return lower(path.substr(start)) == lower(name);
+    return lower(lastcomponent(path)) == lower(name);
 }
 
 double leadingnumber(std::string_view text) {

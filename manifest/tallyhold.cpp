@@ -17,14 +17,6 @@ using hostenv::Failure;
 
 constexpr const char* crlf = "\r\n";
 
-hostenv::Button button(std::string_view name) {
-    return hostenv::Button(hostenv::design(tallyholdlayout(), name).caption);
-}
-
-std::string filename(const std::string& path) {
-    return path.substr(static_cast<std::size_t>(hostenv::lastinstr(path, "\\") - 1));
-}
-
 }  // namespace
 
 std::string manifesttext(const hostenv::Lines& galaxynames) {
@@ -37,64 +29,69 @@ std::string manifesttext(const hostenv::Lines& galaxynames) {
 
 Tallyhold::Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform,
                      hostenv::UserInterface& ui)
-    : CommandForm(ui, Drive1, Dir1, File1),
-      Command1(button("Command1")),
-      Command2(button("Command2")),
-      Command3(button("Command3")),
-      Command4(button("Command4")),
-      Command5(button("Command5")),
-      Label1(hostenv::design(tallyholdlayout(), "Label1").caption, true),
-      Drive1(fs),
-      Dir1(fs),
-      File1(fs),
-      fs_(fs),
-      platform_(platform) {
-    Dir1.change = [this] { hostenv::Dir1_Change(Dir1, File1); };
+    : GameForm(fs, platform, ui, drivelist, folderlist, filelist),
+      findbutton(hostenv::button(tallyholdlayout(), "findbutton")),
+      updatebutton(hostenv::button(tallyholdlayout(), "updatebutton")),
+      exitbutton(hostenv::button(tallyholdlayout(), "exitbutton")),
+      locationbutton(hostenv::button(tallyholdlayout(), "locationbutton")),
+      removebutton(hostenv::button(tallyholdlayout(), "removebutton")),
+      foundcountlabel(hostenv::label(tallyholdlayout(), "foundcountlabel")),
+      drivelist(fs),
+      folderlist(fs),
+      filelist(fs) {
+    folderlist.change = [this] { hostenv::Dir1_Change(folderlist, filelist); };
 }
 
 hostenv::Control& Tallyhold::control(std::string_view name) {
     const std::pair<std::string_view, hostenv::Control*> controls[] = {
-        {"Command1", &Command1}, {"Command2", &Command2}, {"Command3", &Command3},
-        {"Command4", &Command4}, {"Command5", &Command5}, {"Label1", &Label1},
-        {"Text1", &Text1},       {"Text2", &Text2},       {"Drive1", &Drive1},
-        {"Dir1", &Dir1},         {"File1", &File1}};
-    return findcontrol(controls, name);
+        {"findbutton", &findbutton},     {"updatebutton", &updatebutton},
+        {"exitbutton", &exitbutton},     {"locationbutton", &locationbutton},
+        {"removebutton", &removebutton}, {"foundcountlabel", &foundcountlabel},
+        {"foundlist", &foundlist},       {"removalbox", &removalbox},
+        {"drivelist", &drivelist},       {"folderlist", &folderlist},
+        {"filelist", &filelist}};
+    return findcontrol(controls, hostenv::design(tallyholdlayout(), name).role);
+}
+
+void Tallyhold::command(std::string_view role) {
+    const std::pair<std::string_view, void (Tallyhold::*)()> handlers[] = {
+        {"findbutton", &Tallyhold::findbutton_Click},
+        {"updatebutton", &Tallyhold::updatebutton_Click},
+        {"exitbutton", &Tallyhold::exitbutton_Click},
+        {"locationbutton", &Tallyhold::locationbutton_Click},
+        {"removebutton", &Tallyhold::removebutton_Click}};
+    for (const auto& [name, handler] : handlers) {
+        if (name == role) (this->*handler)();
+    }
 }
 
 void Tallyhold::Form_Load() {
-    windirdrive = platform_.environment("windir").value_or("").substr(0, 2);
-    localappfolder = hostenv::localappdata(platform_, ui_);
-    File1.setpattern("*.galaxy");
-    gamefolder = hostenv::readgamefolder(platform_, fs_, windirdrive);
+    readwindir();
+    filelist.setpattern("*.galaxy");
+    findgalaxyfolders("");
+    locationbutton.settooltip(galaxyfolders[0]);
+    fortrelfolder = gamefolder.substr(0, gamefolder.size() - 1) + "\\Fortrel\\";
 
-    galaxyfolders[0] = gamefolder;
-    galaxyfolders[1] = localappfolder + "\\Corvatek\\Halcyrion";
-    Command4.settooltip(galaxyfolders[0]);
-    expansionfolder = gamefolder.substr(0, gamefolder.size() - 1) + "\\Fortrel\\";
-
-    gameversion = hostenv::getfileversion(platform_, gamefolder + "Halcyrion.exe");
-    targetversion = hostenv::readtargetversion(fs_);
-    hostenv::versiongate(
-        ui_, gameversion, targetversion,
-        {"found zarn version :" + gameversion + ":", " need zarn version :" + targetversion + ":",
-         "in the default location of", gamefolder});
-
-    hostenv::readswitches(platform_.commandargs(), ui_, [this] {
-        for (auto* command : {&Command1, &Command2, &Command3, &Command4}) {
-            command->setenabled(false);
+    passgate({});
+    readcommandline([this] {
+        // "find and remove all galaxy.manifests" stays enabled, as it always has; the busy
+        // guard of the silent run keeps it from doing anything.
+        for (auto* button : {&findbutton, &updatebutton, &exitbutton, &locationbutton}) {
+            button->setenabled(false);
         }
-        silentmode = true;
     });
 
     if (silentmode) {
         silentrun();
         ui_.endprogram(hostenv::exitnormal);
     }
-    Command2.setenabled(false);
+    updatebutton.setenabled(false);
 }
 
-// Every manifest is removed and a new one is written into the game folder. The new one is
-// safe on disk before any is removed, so a run that cannot write it changes nothing.
+// Every manifest is removed and a new one is written into the game folder itself, where the
+// button writes into the Fortrel folder: a scripted run has always left it there, and scripts
+// may rely on it. The new one is safe on disk before any is removed, so a run that cannot
+// write it changes nothing.
 void Tallyhold::silentrun() {
     // "find and remove all galaxy.manifests" stays enabled: a click on it while a walk
     // lets events through must not start a removal in the middle of the run.
@@ -119,30 +116,30 @@ void Tallyhold::silentrun() {
     tellleftout(manifest);
 }
 
-void Tallyhold::Command1_Click() {
+void Tallyhold::findbutton_Click() {
     {
         const hostenv::Busy busy(busy_);
         searchgalaxies();
     }
-    Command1.setenabled(false);
-    Command2.setenabled(true);
+    findbutton.setenabled(false);
+    updatebutton.setenabled(true);
 }
 
-void Tallyhold::Command2_Click() {
-    updategalaxy(expansionfolder);
-    Command1.setenabled(true);
-    Command2.setenabled(false);
+void Tallyhold::updatebutton_Click() {
+    writemanifest(fortrelfolder);
+    findbutton.setenabled(true);
+    updatebutton.setenabled(false);
 }
 
-void Tallyhold::Command3_Click() {
+void Tallyhold::exitbutton_Click() {
     ui_.endprogram(hostenv::exitnormal);
 }
 
-void Tallyhold::Command4_Click() {
-    Dir1.setpath(galaxyfolders[0]);
+void Tallyhold::locationbutton_Click() {
+    folderlist.setpath(galaxyfolders[0]);
 }
 
-void Tallyhold::Command5_Click() {
+void Tallyhold::removebutton_Click() {
     const hostenv::Busy busy(busy_);
     removemanifests();
 }
@@ -150,7 +147,7 @@ void Tallyhold::Command5_Click() {
 void Tallyhold::walk(const std::string& pattern, hostenv::Lines& list) {
     list.clear();
     for (const auto& folder : galaxyfolders) {
-        hostenv::walkfolders(pattern, folder, list, {fs_, Dir1, File1, ui_});
+        hostenv::walkfolders(pattern, folder, list, {fs_, folderlist, filelist, ui_});
     }
 }
 
@@ -159,17 +156,17 @@ void Tallyhold::searchgalaxies() {
     galaxynames.assign(foundgalaxies.size(), "");
     std::string found;
     for (std::size_t i = 0; i < foundgalaxies.size(); ++i) {
-        const std::string name = filename(foundgalaxies[i]);
+        const std::string name = std::string(hostenv::lastcomponent(foundgalaxies[i]));
         found += name + crlf;
         // The walk's pattern guarantees the ".galaxy" ending.
         galaxynames[i] = name.substr(0, name.size() - 7);
     }
-    Text1.append(found);
-    Label1.setcaption(hostenv::signform(static_cast<long long>(foundgalaxies.size())) +
-                      " galaxies found");
+    foundlist.append(found);
+    foundcountlabel.setcaption(hostenv::signform(static_cast<long long>(foundgalaxies.size())) +
+                               " galaxies found");
 }
 
-void Tallyhold::updategalaxy(const std::string& locate) {
+void Tallyhold::writemanifest(const std::string& locate) {
     const std::string manifest = locate + "galaxy.manifest";
     hostenv::StagedFile staged = stagemanifest(manifest);
     putinplace(staged, manifest, "nothing was changed");
@@ -227,6 +224,8 @@ hostenv::StagedFile Tallyhold::stagemanifest(const std::string& manifest) {
 void Tallyhold::putinplace(hostenv::StagedFile& staged, const std::string& manifest,
                            const std::string& sofar) {
     const std::string old = manifest + ".old";
+    // Any name the lookup finds is longer than three characters: the length test is how the
+    // manager has always asked whether a manifest is there.
     const auto found = fs_.lookup(manifest, hostenv::Entries::files);
     const bool present = found && found->size() > 3;
     if (present) {
@@ -265,7 +264,7 @@ void Tallyhold::removemanifests() {
     walk("galaxy.manifest", manifestpaths);
     manifestsremoved = 0;
     for (const auto& path : manifestpaths) {
-        Text2.settext("killing " + path);
+        removalbox.settext("killing " + path);
         fs_.remove(path);
         ++manifestsremoved;
     }

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "hostenv/commandform.h"
 #include "hostenv/controls.h"
 #include "hostenv/filesystem.h"
 #include "hostenv/form.h"
+#include "hostenv/gameform.h"
 #include "hostenv/platform.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/text.h"
@@ -24,7 +24,7 @@ const hostenv::FormLayout& tallyholdlayout();
 // every line ended by CR LF.
 std::string manifesttext(const hostenv::Lines& galaxynames);
 
-class Tallyhold : public hostenv::CommandForm {
+class Tallyhold : public hostenv::GameForm {
   public:
     Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);
 
@@ -34,34 +34,30 @@ class Tallyhold : public hostenv::CommandForm {
 
     // Start-up and the buttons.
     void Form_Load() override;
-    void Command1_Click() override;
-    void Command2_Click() override;
-    void Command3_Click() override;
-    void Command4_Click() override;
-    void Command5_Click() override;
+    void command(std::string_view role) override;
+    void findbutton_Click();
+    void updatebutton_Click();
+    void exitbutton_Click();
+    void locationbutton_Click();
+    void removebutton_Click();
 
     // Search, manifest writer and removal.
     void searchgalaxies();
-    void updategalaxy(const std::string& locate);
+    // Writes "galaxy.manifest" for the galaxies of the last search into the folder locate.
+    void writemanifest(const std::string& locate);
     void removemanifests();
 
-    // Controls, named as the window names them.
-    hostenv::Button Command1, Command2, Command3, Command4, Command5;
-    hostenv::Label Label1;
-    hostenv::TextBox Text1, Text2;
-    hostenv::DriveList Drive1;
-    hostenv::FolderList Dir1;
-    hostenv::FileList File1;
+    // Controls, by role; the layout table gives each its design name ("Command1"...).
+    hostenv::Button findbutton, updatebutton, exitbutton, locationbutton, removebutton;
+    hostenv::Label foundcountlabel;
+    hostenv::TextBox foundlist, removalbox;
+    hostenv::DriveList drivelist;
+    hostenv::FolderList folderlist;
+    hostenv::FileList filelist;
 
-    // Run state.
-    std::string windirdrive;
-    std::string localappfolder;
-    std::string gamefolder;
-    std::array<std::string, 2> galaxyfolders;
-    std::string expansionfolder;
-    std::string gameversion;
-    std::string targetversion;
-    bool silentmode = false;
+    // Run state beyond the start-up's: the game's Fortrel folder, where the button writes
+    // the manifest.
+    std::string fortrelfolder;
 
     hostenv::Lines foundgalaxies;
     hostenv::Lines galaxynames;
@@ -86,9 +82,6 @@ class Tallyhold : public hostenv::CommandForm {
     // sofar: what had changed before, for the message of a failure.
     void putinplace(hostenv::StagedFile& staged, const std::string& manifest,
                     const std::string& sofar);
-
-    hostenv::FileSystem& fs_;
-    hostenv::Platform& platform_;
 };
 
 }  // namespace manifest

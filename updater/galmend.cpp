@@ -11,6 +11,7 @@
 #include "hostenv/hostqueries.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/startup.h"
+#include "hostenv/text.h"
 #include "hostenv/walker.h"
 #include "rewrite.h"
 #include "structure.h"
@@ -20,19 +21,6 @@ namespace updater {
 namespace {
 
 using hostenv::Failure;
-
-const hostenv::ControlLayout& design(std::string_view name) {
-    return hostenv::design(galmendlayout(), name);
-}
-
-hostenv::Button button(std::string_view name) {
-    return hostenv::Button(design(name).caption);
-}
-
-hostenv::Label label(std::string_view name) {
-    const auto& d = design(name);
-    return hostenv::Label(d.caption, d.visible);
-}
 
 std::string missingfile(const std::string& file, const std::string& role) {
     return "The " + role + " \"" + file +
@@ -58,176 +46,183 @@ std::string versiontext(double version) {
     return text.str();
 }
 
-std::string filename(const std::string& path) {
-    return path.substr(static_cast<std::size_t>(hostenv::lastinstr(path, "\\") - 1));
-}
-
 }  // namespace
 
 Galmend::Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui)
-    : CommandForm(ui, Drive1, Dir1, File1),
-      Command1(button("Command1")),
-      Command2(button("Command2")),
-      Command3(button("Command3")),
-      Command4(button("Command4")),
-      Command5(button("Command5")),
-      Label1(label("Label1")),
-      Label2(label("Label2")),
-      Label3(label("Label3")),
-      Label4(label("Label4")),
-      Label5(label("Label5")),
-      Label6(label("Label6")),
-      Label7(label("Label7")),
-      Label8(label("Label8")),
-      Label9(label("Label9")),
-      Label10(label("Label10")),
-      Label11(label("Label11")),
-      Label12(label("Label12")),
-      Label13(label("Label13")),
-      Label14(label("Label14")),
-      Label15(label("Label15")),
-      Label16(label("Label16")),
-      Label17(label("Label17")),
-      Label18(label("Label18")),
-      Label19(label("Label19")),
-      Drive1(fs),
-      Dir1(fs),
-      File1(fs),
-      fs_(fs),
-      platform_(platform) {
-    Dir1.change = [this] { hostenv::Dir1_Change(Dir1, File1); };
+    : GameForm(fs, platform, ui, drivelist, folderlist, filelist),
+      findbutton(hostenv::button(galmendlayout(), "findbutton")),
+      fixbutton(hostenv::button(galmendlayout(), "fixbutton")),
+      exitbutton(hostenv::button(galmendlayout(), "exitbutton")),
+      gamefolderbutton(hostenv::button(galmendlayout(), "gamefolderbutton")),
+      userfolderbutton(hostenv::button(galmendlayout(), "userfolderbutton")),
+      cputypelabel(hostenv::label(galmendlayout(), "cputypelabel")),
+      cpuidlabel(hostenv::label(galmendlayout(), "cpuidlabel")),
+      cpulevellabel(hostenv::label(galmendlayout(), "cpulevellabel")),
+      cpurevisionlabel(hostenv::label(galmendlayout(), "cpurevisionlabel")),
+      coreslabel(hostenv::label(galmendlayout(), "coreslabel")),
+      oslabel(hostenv::label(galmendlayout(), "oslabel")),
+      winverlabel(hostenv::label(galmendlayout(), "winverlabel")),
+      bitslabel(hostenv::label(galmendlayout(), "bitslabel")),
+      waitlabel(hostenv::label(galmendlayout(), "waitlabel")),
+      stagecaption(hostenv::label(galmendlayout(), "stagecaption")),
+      stagelabel(hostenv::label(galmendlayout(), "stagelabel")),
+      stagetotal(hostenv::label(galmendlayout(), "stagetotal")),
+      silentlabel(hostenv::label(galmendlayout(), "silentlabel")),
+      updatedlabel(hostenv::label(galmendlayout(), "updatedlabel")),
+      outofcaption(hostenv::label(galmendlayout(), "outofcaption")),
+      foundcountlabel(hostenv::label(galmendlayout(), "foundcountlabel")),
+      updatedcaption(hostenv::label(galmendlayout(), "updatedcaption")),
+      foundheading(hostenv::label(galmendlayout(), "foundheading")),
+      fixedheading(hostenv::label(galmendlayout(), "fixedheading")),
+      drivelist(fs),
+      folderlist(fs),
+      filelist(fs) {
+    folderlist.change = [this] { hostenv::Dir1_Change(folderlist, filelist); };
 }
 
 hostenv::Control& Galmend::control(std::string_view name) {
     const std::pair<std::string_view, hostenv::Control*> controls[] = {
-        {"Command1", &Command1}, {"Command2", &Command2}, {"Command3", &Command3},
-        {"Command4", &Command4}, {"Command5", &Command5}, {"Label1", &Label1},
-        {"Label2", &Label2},     {"Label3", &Label3},     {"Label4", &Label4},
-        {"Label5", &Label5},     {"Label6", &Label6},     {"Label7", &Label7},
-        {"Label8", &Label8},     {"Label9", &Label9},     {"Label10", &Label10},
-        {"Label11", &Label11},   {"Label12", &Label12},   {"Label13", &Label13},
-        {"Label14", &Label14},   {"Label15", &Label15},   {"Label16", &Label16},
-        {"Label17", &Label17},   {"Label18", &Label18},   {"Label19", &Label19},
-        {"Text1", &Text1},       {"Text2", &Text2},       {"Drive1", &Drive1},
-        {"Dir1", &Dir1},         {"File1", &File1}};
-    return findcontrol(controls, name);
+        {"findbutton", &findbutton},
+        {"fixbutton", &fixbutton},
+        {"exitbutton", &exitbutton},
+        {"gamefolderbutton", &gamefolderbutton},
+        {"userfolderbutton", &userfolderbutton},
+        {"cputypelabel", &cputypelabel},
+        {"cpuidlabel", &cpuidlabel},
+        {"cpulevellabel", &cpulevellabel},
+        {"cpurevisionlabel", &cpurevisionlabel},
+        {"coreslabel", &coreslabel},
+        {"oslabel", &oslabel},
+        {"winverlabel", &winverlabel},
+        {"bitslabel", &bitslabel},
+        {"waitlabel", &waitlabel},
+        {"stagecaption", &stagecaption},
+        {"stagelabel", &stagelabel},
+        {"stagetotal", &stagetotal},
+        {"silentlabel", &silentlabel},
+        {"updatedlabel", &updatedlabel},
+        {"outofcaption", &outofcaption},
+        {"foundcountlabel", &foundcountlabel},
+        {"updatedcaption", &updatedcaption},
+        {"foundheading", &foundheading},
+        {"fixedheading", &fixedheading},
+        {"foundlist", &foundlist},
+        {"fixedlist", &fixedlist},
+        {"drivelist", &drivelist},
+        {"folderlist", &folderlist},
+        {"filelist", &filelist}};
+    return findcontrol(controls, hostenv::design(galmendlayout(), name).role);
 }
 
-long long Galmend::stagenumber() const {
-    return static_cast<long long>(hostenv::leadingnumber(Label8.caption()));
+void Galmend::command(std::string_view role) {
+    const std::pair<std::string_view, void (Galmend::*)()> handlers[] = {
+        {"findbutton", &Galmend::findbutton_Click},
+        {"fixbutton", &Galmend::fixbutton_Click},
+        {"exitbutton", &Galmend::exitbutton_Click},
+        {"gamefolderbutton", &Galmend::gamefolderbutton_Click},
+        {"userfolderbutton", &Galmend::userfolderbutton_Click}};
+    for (const auto& [name, handler] : handlers) {
+        if (name == role) (this->*handler)();
+    }
 }
 
-std::string Galmend::environment(const std::string& name) {
-    return platform_.environment(name).value_or("");
+// The processor and Windows the program runs on, in the labels at the top.
+void Galmend::showhost() {
+    cputypelabel.setcaption(environment("PROCESSOR_ARCHITECTURE") + " type");
+    cpuidlabel.setcaption(environment("PROCESSOR_IDENTIFIER") + " ID");
+    cpulevellabel.setcaption(environment("PROCESSOR_LEVEL") + " Level");
+    cpurevisionlabel.setcaption(environment("PROCESSOR_REVISION") + " revision");
+    winverlabel.setcaption(hostenv::winvershort(platform_));
+    bitslabel.setcaption("32 bit");
+    if (hostenv::is64bitwindows(platform_, fs_, windirdrive)) bitslabel.setcaption("64 bit");
+    coreslabel.setcaption(environment("NUMBER_OF_PROCESSORS") + " cores");
+    oslabel.setcaption(environment("OS") + " O.S.");
 }
 
 void Galmend::Form_Load() {
-    windirdrive = environment("windir").substr(0, 2);
-
-    Label11.setcaption(environment("PROCESSOR_ARCHITECTURE") + " type");
-    Label12.setcaption(environment("PROCESSOR_IDENTIFIER") + " ID");
-    Label13.setcaption(environment("PROCESSOR_LEVEL") + " Level");
-    Label14.setcaption(environment("PROCESSOR_REVISION") + " revision");
-    Label15.setcaption(hostenv::winvershort(platform_));
-    Label16.setcaption("32 bit");
-    if (hostenv::is64bitwindows(platform_, fs_, windirdrive)) Label16.setcaption("64 bit");
-    Label17.setcaption(environment("NUMBER_OF_PROCESSORS") + " cores");
-    Label18.setcaption(environment("OS") + " O.S.");
-
-    localappfolder = hostenv::localappdata(platform_, ui_);
-    File1.setpattern("*.galaxy");
-
-    gamefolder = hostenv::readgamefolder(platform_, fs_, windirdrive);
-
-    galaxyfolders[0] = gamefolder;
-    galaxyfolders[1] = localappfolder + "\\Corvatek\\Halcyrion\\";
-    Command4.settooltip(galaxyfolders[0]);
-    Command5.settooltip(galaxyfolders[1]);
+    readwindir();
+    showhost();
+    filelist.setpattern("*.galaxy");
+    findgalaxyfolders("\\");
+    gamefolderbutton.settooltip(galaxyfolders[0]);
+    userfolderbutton.settooltip(galaxyfolders[1]);
 
     loadold();
     loadnew();
     loadoriginalmaps();
 
-    gameversion = hostenv::getfileversion(platform_, gamefolder + "Halcyrion.exe");
-    targetversion = hostenv::readtargetversion(fs_);
-    hostenv::versiongate(
-        ui_, gameversion, targetversion,
-        {"found zarn version :" + gameversion + ":", " need zarn version :" + targetversion + ":",
-         "in the default location of", gamefolder, "local apps is", localappfolder + ":",
-         "and the zarn user directory is", galaxyfolders[1]});
-
-    readcommandline();
+    passgate({"local apps is", localappfolder + ":", "and the zarn user directory is",
+              galaxyfolders[1]});
+    readcommandline([this] {
+        for (auto* button :
+             {&findbutton, &fixbutton, &exitbutton, &gamefolderbutton, &userfolderbutton}) {
+            button->setenabled(false);
+        }
+        silentlabel.setvisible(true);
+    });
 
     if (silentmode) {
         findgalaxies();
         fixgalaxies();
         ui_.endprogram(hostenv::exitnormal);
     }
-    Command2.setenabled(false);
+    fixbutton.setenabled(false);
 }
 
-void Galmend::readcommandline() {
-    hostenv::readswitches(platform_.commandargs(), ui_, [this] {
-        for (auto* command : {&Command1, &Command2, &Command3, &Command4, &Command5}) {
-            command->setenabled(false);
-        }
-        Label19.setvisible(true);
-        silentmode = true;
-    });
-}
-
-void Galmend::Command1_Click() {
+void Galmend::findbutton_Click() {
     {
         const hostenv::Busy busy(busy_);
         findgalaxies();
     }
-    Command1.setenabled(false);
-    Command2.setenabled(true);
+    findbutton.setenabled(false);
+    fixbutton.setenabled(true);
 }
 
-void Galmend::Command2_Click() {
+void Galmend::fixbutton_Click() {
     {
         const hostenv::Busy busy(busy_);
         fixgalaxies();
     }
-    Command1.setenabled(true);
-    Command2.setenabled(false);
+    findbutton.setenabled(true);
+    fixbutton.setenabled(false);
 }
 
-void Galmend::Command3_Click() {
+void Galmend::exitbutton_Click() {
     ui_.endprogram(hostenv::exitnormal);
 }
 
-void Galmend::Command4_Click() {
-    Dir1.setpath(galaxyfolders[0]);
+void Galmend::gamefolderbutton_Click() {
+    folderlist.setpath(galaxyfolders[0]);
 }
 
-void Galmend::Command5_Click() {
-    Dir1.setpath(galaxyfolders[1]);
+void Galmend::userfolderbutton_Click() {
+    folderlist.setpath(galaxyfolders[1]);
 }
 
 void Galmend::findgalaxies() {
     searchpattern = "*.galaxy";
     foundgalaxies.clear();
     for (const auto& folder : galaxyfolders) {
-        hostenv::walkfolders(searchpattern, folder, foundgalaxies, {fs_, Dir1, File1, ui_});
+        hostenv::walkfolders(searchpattern, folder, foundgalaxies,
+                             {fs_, folderlist, filelist, ui_});
     }
-    Label8.setcaption(hostenv::signform(stagenumber() + 1));
+    stagelabel.setcaption(hostenv::signform(++stages));
     std::string found;
-    for (const auto& path : foundgalaxies) found += filename(path) + crlf;
-    Text1.append(found);
-    Label6.setcaption(std::to_string(foundgalaxies.size()));
+    for (const auto& path : foundgalaxies)
+        found += std::string(hostenv::lastcomponent(path)) + crlf;
+    foundlist.append(found);
+    foundcountlabel.setcaption(std::to_string(foundgalaxies.size()));
 }
 
 void Galmend::fixgalaxies() {
     const Rewriter rewriter(*oldstruct, oldblocks, *newstruct, newblocks);
     // The new text keeps its memory for the next galaxy.
     std::string text;
-    long long rewritten = 0;
     std::set<std::string> cleanedfolders;
-    Label8.setcaption(hostenv::signform(stagenumber() + 1));
+    rewritten = 0;
+    stagelabel.setcaption(hostenv::signform(++stages));
     for (const auto& path : foundgalaxies) {
-        Label4.setcaption(hostenv::signform(rewritten));
+        updatedlabel.setcaption(hostenv::signform(rewritten));
         if (!originalmaps) {
             throw Failure(missingfile("original zarn galaxies.txt", "list of the game's own maps") +
                           " No galaxy was changed from " + path + " on.");
@@ -236,42 +231,48 @@ void Galmend::fixgalaxies() {
                         [&](const auto& name) { return hostenv::samefilename(path, name); })) {
             continue;
         }
-        // Read as readtextlines reads, but kept as bytes: as Lines, a galaxy of short lines
-        // would take several times its size in memory.
-        if (!fs_.lookup(path, hostenv::Entries::files)) {
-            throw Failure("The galaxy " + path + " has disappeared since it was found.");
+        if (convertgalaxy(path, rewriter, text, cleanedfolders)) {
+            ++rewritten;
+            fixedlist.append(std::string(hostenv::lastcomponent(path)) + crlf);
         }
-        std::string bytes;
-        try {
-            bytes = fs_.readfile(path);
-        } catch (const Failure& failure) {
-            throw Failure("The galaxy " + path + " cannot be read.\r\n" + failure.what());
-        }
-        const std::optional<std::string_view> version = versionline(bytes);
-        if (!version) {
-            throw Failure("The galaxy " + path +
-                          " has no version line: a galaxy has at least two lines ended by CR "
-                          "LF.");
-        }
-        if (versionofline(*version) >= newversion) continue;
-
-        // The new text is complete in memory before the file is touched.
-        text.clear();
-        text.reserve(bytes.size() + bytes.size() / 4);
-        try {
-            rewriter.rewritegalaxy(bytes, text);
-        } catch (const Failure& failure) {
-            throw Failure("Cannot rewrite the galaxy " + path + "; it is unchanged.\r\n" +
-                          failure.what());
-        }
-        refuseoldformat(path, text);
-        const std::string folder = path.substr(0, path.rfind('\\') + 1);
-        if (cleanedfolders.insert(folder).second) hostenv::removestaletemporaries(fs_, folder);
-        hostenv::safereplace(fs_, path, text);
-        ++rewritten;
-        Text2.append(filename(path) + crlf);
     }
-    Label4.setcaption(hostenv::signform(rewritten));
+    updatedlabel.setcaption(hostenv::signform(rewritten));
+}
+
+bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, std::string& text,
+                            std::set<std::string>& cleanedfolders) {
+    // Read as readtextlines reads, but kept as bytes: as Lines, a galaxy of short lines
+    // would take several times its size in memory.
+    if (!fs_.lookup(path, hostenv::Entries::files)) {
+        throw Failure("The galaxy " + path + " has disappeared since it was found.");
+    }
+    std::string bytes;
+    try {
+        bytes = fs_.readfile(path);
+    } catch (const Failure& failure) {
+        throw Failure("The galaxy " + path + " cannot be read.\r\n" + failure.what());
+    }
+    const std::optional<std::string_view> version = versionline(bytes);
+    if (!version) {
+        throw Failure("The galaxy " + path +
+                      " has no version line: a galaxy has at least two lines ended by CR LF.");
+    }
+    if (versionofline(*version) >= newversion) return false;
+
+    // The new text is complete in memory before the file is touched.
+    text.clear();
+    text.reserve(bytes.size() + bytes.size() / 4);
+    try {
+        rewriter.rewritegalaxy(bytes, text);
+    } catch (const Failure& failure) {
+        throw Failure("Cannot rewrite the galaxy " + path + "; it is unchanged.\r\n" +
+                      failure.what());
+    }
+    refuseoldformat(path, text);
+    const std::string folder = path.substr(0, hostenv::lastcomponentstart(path));
+    if (cleanedfolders.insert(folder).second) hostenv::removestaletemporaries(fs_, folder);
+    hostenv::safereplace(fs_, path, text);
+    return true;
 }
 
 // Definitions that do not describe the galaxy's old format rewrite it into a text that is

@@ -4,14 +4,15 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "hostenv/commandform.h"
 #include "hostenv/controls.h"
 #include "hostenv/filesystem.h"
 #include "hostenv/form.h"
+#include "hostenv/gameform.h"
 #include "hostenv/platform.h"
 #include "hostenv/text.h"
 #include "hostenv/ui.h"
@@ -22,7 +23,9 @@ inline constexpr const char* programname = "galmend";
 
 const hostenv::FormLayout& galmendlayout();
 
-class Galmend : public hostenv::CommandForm {
+class Rewriter;
+
+class Galmend : public hostenv::GameForm {
   public:
     Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);
 
@@ -32,11 +35,12 @@ class Galmend : public hostenv::CommandForm {
 
     // Start-up and the buttons.
     void Form_Load() override;
-    void Command1_Click() override;
-    void Command2_Click() override;
-    void Command3_Click() override;
-    void Command4_Click() override;
-    void Command5_Click() override;
+    void command(std::string_view role) override;
+    void findbutton_Click();
+    void fixbutton_Click();
+    void exitbutton_Click();
+    void gamefolderbutton_Click();
+    void userfolderbutton_Click();
 
     // Discovery and conversion.
     void findgalaxies();
@@ -47,24 +51,19 @@ class Galmend : public hostenv::CommandForm {
     void loadnew();
     void loadoriginalmaps();
 
-    // Controls, named as the window names them.
-    hostenv::Button Command1, Command2, Command3, Command4, Command5;
-    hostenv::Label Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label10,
-        Label11, Label12, Label13, Label14, Label15, Label16, Label17, Label18, Label19;
-    hostenv::TextBox Text1, Text2;
-    hostenv::DriveList Drive1;
-    hostenv::FolderList Dir1;
-    hostenv::FileList File1;
+    // Controls, by role; the layout table gives each its design name ("Command1"...).
+    hostenv::Button findbutton, fixbutton, exitbutton, gamefolderbutton, userfolderbutton;
+    hostenv::Label cputypelabel, cpuidlabel, cpulevellabel, cpurevisionlabel, coreslabel, oslabel,
+        winverlabel, bitslabel;
+    hostenv::Label waitlabel, stagecaption, stagelabel, stagetotal, silentlabel;
+    hostenv::Label updatedlabel, outofcaption, foundcountlabel, updatedcaption;
+    hostenv::Label foundheading, fixedheading;
+    hostenv::TextBox foundlist, fixedlist;
+    hostenv::DriveList drivelist;
+    hostenv::FolderList folderlist;
+    hostenv::FileList filelist;
 
-    // Run state.
-    std::string windirdrive;
-    std::string localappfolder;
-    std::string gamefolder;
-    std::array<std::string, 2> galaxyfolders;
-    std::string gameversion;
-    std::string targetversion;
-    bool silentmode = false;
-
+    // Run state beyond the start-up's.
     hostenv::MaybeLines oldstruct;
     hostenv::MaybeLines newstruct;
     std::optional<std::vector<std::int16_t>> oldblocks;
@@ -75,14 +74,17 @@ class Galmend : public hostenv::CommandForm {
     std::string searchpattern;
     hostenv::Lines foundgalaxies;
 
-  private:
-    std::string environment(const std::string& name);
-    long long stagenumber() const;
-    void readcommandline();
-    void refuseoldformat(const std::string& path, std::string_view text) const;
+    // Counters the labels show: the stages run (finds and fixes), the galaxies rewritten by
+    // the last fix.
+    long long stages = 0;
+    long long rewritten = 0;
 
-    hostenv::FileSystem& fs_;
-    hostenv::Platform& platform_;
+  private:
+    void showhost();
+    // Rewrites one found galaxy when it is old; whether it did.
+    bool convertgalaxy(const std::string& path, const Rewriter& rewriter, std::string& text,
+                       std::set<std::string>& cleanedfolders);
+    void refuseoldformat(const std::string& path, std::string_view text) const;
 };
 
 }  // namespace updater

@@ -10,14 +10,12 @@
 namespace hostenv {
 namespace {
 
-TEST(Lastinstr, FindsOnePastTheLastOccurrence) {
-    EXPECT_EQ(lastinstr("C:\\maps\\x.galaxy", "\\"), 9);
-    EXPECT_EQ(lastinstr("no separator", "\\"), 1);
-    EXPECT_EQ(lastinstr("maps\\", "\\"), 6);
-    EXPECT_EQ(lastinstr("", "\\"), 1);
-    EXPECT_EQ(lastinstr("abcabc", "bc"), 6);
-    EXPECT_EQ(lastinstr("aaa", "aa"), 3);
-    EXPECT_EQ(lastinstr("ABC", "b"), 1) << "letter case counts";
+TEST(Lastcomponent, IsWhatFollowsTheLastSeparator) {
+    EXPECT_EQ(lastcomponent("C:\\maps\\x.galaxy"), "x.galaxy");
+    EXPECT_EQ(lastcomponentstart("C:\\maps\\x.galaxy"), 8u);
+    EXPECT_EQ(lastcomponent("no separator"), "no separator");
+    EXPECT_EQ(lastcomponent("maps\\"), "");
+    EXPECT_EQ(lastcomponent(""), "");
 }
 
 TEST(Samefilename, ComparesTheLastComponentLetterCaseAside) {

@@ -35,8 +35,8 @@ TEST_F(Manager, ASearchWithNothingFoundCountsZero) {
     EXPECT_EQ(click("Command1"), std::nullopt);
     EXPECT_TRUE(form.foundgalaxies.empty());
     EXPECT_TRUE(form.galaxynames.empty());
-    EXPECT_EQ(form.Text1.text(), "");
-    EXPECT_EQ(form.Label1.caption(), " 0 galaxies found");
+    EXPECT_EQ(form.foundlist.text(), "");
+    EXPECT_EQ(form.foundcountlabel.caption(), " 0 galaxies found");
 }
 
 TEST_F(Manager, SearchListsBothRootsInWalkOrderWithNamesAsFound) {
@@ -54,18 +54,18 @@ TEST_F(Manager, SearchListsBothRootsInWalkOrderWithNamesAsFound) {
                      user("deep\\er\\UPPER.GALAXY"), user("Alpha.galaxy")}));
     EXPECT_EQ(form.galaxynames,
               (Lines{"Spaced Out", "a.b.c", "Alpha", "O'Brien's (best)", "z", "UPPER", "Alpha"}));
-    EXPECT_EQ(form.Text1.text(),
+    EXPECT_EQ(form.foundlist.text(),
               "Spaced Out.galaxy\r\na.b.c.galaxy\r\nAlpha.galaxy\r\n"
               "O'Brien's (best).galaxy\r\nz.galaxy\r\nUPPER.GALAXY\r\nAlpha.galaxy\r\n");
-    EXPECT_EQ(form.Label1.caption(), " 7 galaxies found");
-    EXPECT_EQ(form.File1.pattern(), "*.galaxy");
+    EXPECT_EQ(form.foundcountlabel.caption(), " 7 galaxies found");
+    EXPECT_EQ(form.filelist.pattern(), "*.galaxy");
 
     fs::remove(drive.host(game("z.galaxy")));
     form.searchgalaxies();
     EXPECT_EQ(form.galaxynames.size(), 6u) << "the lists describe the latest search only";
-    EXPECT_EQ(form.Label1.caption(), " 6 galaxies found");
-    EXPECT_EQ(form.Text1.text().substr(0, 19), "Spaced Out.galaxy\r\n");
-    EXPECT_EQ(std::count(form.Text1.text().begin(), form.Text1.text().end(), '\n'), 13)
+    EXPECT_EQ(form.foundcountlabel.caption(), " 6 galaxies found");
+    EXPECT_EQ(form.foundlist.text().substr(0, 19), "Spaced Out.galaxy\r\n");
+    EXPECT_EQ(std::count(form.foundlist.text().begin(), form.foundlist.text().end(), '\n'), 13)
         << "the box keeps the first search's names above the second's";
 }
 
@@ -90,7 +90,7 @@ TEST_F(Manager, AFileNamedOnlyDotGalaxyGivesAnEmptyName) {
     tallyhold.searchgalaxies();
     EXPECT_EQ(tallyhold.foundgalaxies, (Lines{game(".galaxy"), game("b.galaxy")}));
     EXPECT_EQ(tallyhold.galaxynames, (Lines{"", "b"}));
-    EXPECT_EQ(tallyhold.Text1.text(), ".galaxy\r\nb.galaxy\r\n");
+    EXPECT_EQ(tallyhold.foundlist.text(), ".galaxy\r\nb.galaxy\r\n");
 }
 
 TEST_F(Manager, APlayerWithoutAUserFolderGetsTheGameFoldersGalaxies) {
@@ -112,18 +112,18 @@ TEST_F(Manager, TheWriterKeepsThePreviousManifestOnce) {
     form.galaxynames = {"Alpha", "Beta"};
     const std::string first = manifesttext(form.galaxynames);
 
-    form.updategalaxy(game(""));
+    form.writemanifest(game(""));
     EXPECT_EQ(read(game("galaxy.manifest")), first);
     EXPECT_FALSE(exists(game("galaxy.manifest.old"))) << "nothing to keep yet";
 
     form.galaxynames = {"Gamma"};
-    form.updategalaxy(game(""));
+    form.writemanifest(game(""));
     EXPECT_EQ(read(game("galaxy.manifest")), manifesttext({"Gamma"}));
     EXPECT_EQ(read(game("galaxy.manifest.old")), first);
 
     form.galaxynames = {"Delta"};
     try {
-        form.updategalaxy(game(""));
+        form.writemanifest(game(""));
         FAIL() << "the .old was replaced";
     } catch (const hostenv::Failure& failure) {
         EXPECT_EQ(std::string(failure.what()),
@@ -138,20 +138,20 @@ TEST_F(Manager, TheWriterKeepsThePreviousManifestOnce) {
 }
 
 TEST_F(Manager, AWriterFailureNamesTheManifestAndChangesNothing) {
-    drive.write(expansion("galaxy.manifest"), "current\r\n");
-    drive.write(expansion("galaxy.manifest.old"), "older\r\n");
+    drive.write(fortrel("galaxy.manifest"), "current\r\n");
+    drive.write(fortrel("galaxy.manifest.old"), "older\r\n");
     interactive();
     ASSERT_EQ(click("Command1"), std::nullopt);
     EXPECT_EQ(click("Command2"), 1);
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_NE(ui.messages[0].find(expansion("galaxy.manifest")), std::string::npos);
-    EXPECT_EQ(read(expansion("galaxy.manifest")), "current\r\n");
-    EXPECT_EQ(read(expansion("galaxy.manifest.old")), "older\r\n");
+    EXPECT_NE(ui.messages[0].find(fortrel("galaxy.manifest")), std::string::npos);
+    EXPECT_EQ(read(fortrel("galaxy.manifest")), "current\r\n");
+    EXPECT_EQ(read(fortrel("galaxy.manifest.old")), "older\r\n");
     EXPECT_TRUE(temporaries().empty());
 
     // A target folder that does not exist.
     ui.messages.clear();
-    form.expansionfolder = game("Missing\\");
+    form.fortrelfolder = game("Missing\\");
     EXPECT_EQ(click("Command2"), 1);
     EXPECT_NE(ui.messages.at(0).find(game("Missing\\galaxy.manifest")), std::string::npos);
     EXPECT_FALSE(exists(game("Missing")));
@@ -160,34 +160,34 @@ TEST_F(Manager, AWriterFailureNamesTheManifestAndChangesNothing) {
 TEST_F(Manager, RemovalDeletesEveryManifestAnyCaseAndKeepsTheOldOnes) {
     drive.write(game("galaxy.manifest"), "1");
     drive.write(game("galaxy.manifest.old"), "old");
-    drive.write(expansion("GALAXY.MANIFEST"), "2");
+    drive.write(fortrel("GALAXY.MANIFEST"), "2");
     drive.write(user("maps\\Galaxy.Manifest"), "3");
     drive.write(user("galaxy.manifest.old"), "old");
     drive.write(user("a.galaxy"), "");
     interactive();
-    form.Text1.settext("earlier\r\n");
+    form.foundlist.settext("earlier\r\n");
     form.galaxynames = {"kept"};
     EXPECT_EQ(click("Command5"), std::nullopt);
-    EXPECT_EQ(form.manifestpaths, (Lines{expansion("GALAXY.MANIFEST"), game("galaxy.manifest"),
+    EXPECT_EQ(form.manifestpaths, (Lines{fortrel("GALAXY.MANIFEST"), game("galaxy.manifest"),
                                          user("maps\\Galaxy.Manifest")}));
-    EXPECT_EQ(form.Text2.text(), "killing " + user("maps\\Galaxy.Manifest"));
+    EXPECT_EQ(form.removalbox.text(), "killing " + user("maps\\Galaxy.Manifest"));
     for (const auto& path : form.manifestpaths) EXPECT_FALSE(exists(path)) << path;
     EXPECT_EQ(read(game("galaxy.manifest.old")), "old");
     EXPECT_EQ(read(user("galaxy.manifest.old")), "old");
-    EXPECT_EQ(form.File1.pattern(), "galaxy.manifest");
-    EXPECT_EQ(form.Text1.text(), "earlier\r\n");
+    EXPECT_EQ(form.filelist.pattern(), "galaxy.manifest");
+    EXPECT_EQ(form.foundlist.text(), "earlier\r\n");
     EXPECT_EQ(form.galaxynames, Lines{"kept"});
     EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
 
-    form.Text2.settext("shown");
+    form.removalbox.settext("shown");
     EXPECT_EQ(click("Command5"), std::nullopt);
     EXPECT_TRUE(form.manifestpaths.empty());
-    EXPECT_EQ(form.Text2.text(), "shown") << "nothing to remove leaves the box alone";
+    EXPECT_EQ(form.removalbox.text(), "shown") << "nothing to remove leaves the box alone";
     EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(Manager, AManifestThatCannotBeDeletedFailsNamingIt) {
-    drive.write(expansion("galaxy.manifest"), "1");
+    drive.write(fortrel("galaxy.manifest"), "1");
     drive.write(game("galaxy.manifest"), "2");
     drive.write(user("galaxy.manifest"), "3");
     fs::permissions(drive.host(game("galaxy.manifest")), fs::perms::owner_read);
@@ -196,7 +196,7 @@ TEST_F(Manager, AManifestThatCannotBeDeletedFailsNamingIt) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_NE(ui.messages[0].find(game("galaxy.manifest")), std::string::npos);
     EXPECT_NE(ui.messages[0].find("read-only"), std::string::npos);
-    EXPECT_FALSE(exists(expansion("galaxy.manifest"))) << "work done stays done";
+    EXPECT_FALSE(exists(fortrel("galaxy.manifest"))) << "work done stays done";
     EXPECT_EQ(read(game("galaxy.manifest")), "2");
     EXPECT_EQ(read(user("galaxy.manifest")), "3");
 }
@@ -204,27 +204,27 @@ TEST_F(Manager, AManifestThatCannotBeDeletedFailsNamingIt) {
 TEST_F(Manager, SearchAndUpdateAlternateAndARemovalBetweenChangesNothingOfThat) {
     drive.write(game("Alpha.galaxy"), "");
     drive.write(user("Beta.galaxy"), "");
-    drive.write(expansion("galaxy.manifest"), "previous\r\n");
+    drive.write(fortrel("galaxy.manifest"), "previous\r\n");
     interactive();
     EXPECT_EQ(click("Command1"), std::nullopt);
     EXPECT_EQ(buttons(), (std::vector<bool>{false, true, true, true, true}));
 
     fs::remove(drive.host(user("Beta.galaxy")));
     EXPECT_EQ(click("Command5"), std::nullopt);
-    EXPECT_FALSE(exists(expansion("galaxy.manifest")));
+    EXPECT_FALSE(exists(fortrel("galaxy.manifest")));
     EXPECT_EQ(buttons(), (std::vector<bool>{false, true, true, true, true}));
 
     EXPECT_EQ(click("Command2"), std::nullopt);
-    EXPECT_EQ(read(expansion("galaxy.manifest")), manifesttext({"Alpha", "Beta"}))
+    EXPECT_EQ(read(fortrel("galaxy.manifest")), manifesttext({"Alpha", "Beta"}))
         << "the earlier search's galaxies";
-    EXPECT_FALSE(exists(expansion("galaxy.manifest.old")));
+    EXPECT_FALSE(exists(fortrel("galaxy.manifest.old")));
     EXPECT_FALSE(exists(game("galaxy.manifest"))) << "the button writes into the expansion";
     EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
 
     EXPECT_EQ(click("Command1"), std::nullopt);
     EXPECT_EQ(click("Command2"), std::nullopt);
-    EXPECT_EQ(read(expansion("galaxy.manifest")), manifesttext({"Alpha"}));
-    EXPECT_EQ(read(expansion("galaxy.manifest.old")), manifesttext({"Alpha", "Beta"}));
+    EXPECT_EQ(read(fortrel("galaxy.manifest")), manifesttext({"Alpha"}));
+    EXPECT_EQ(read(fortrel("galaxy.manifest.old")), manifesttext({"Alpha", "Beta"}));
 }
 
 TEST_F(Manager, ShowZarnLocationMovesOnlyTheLists) {
@@ -232,44 +232,18 @@ TEST_F(Manager, ShowZarnLocationMovesOnlyTheLists) {
     drive.write(game("b.txt"), "");
     interactive();
     EXPECT_EQ(click("Command4"), std::nullopt);
-    EXPECT_EQ(form.Dir1.path(), "C:\\Games\\Zarn");
-    ASSERT_EQ(form.File1.count(), 1);
-    EXPECT_EQ(form.File1.entry(0), "a.galaxy");
-    EXPECT_EQ(form.Label1.caption(), "galaxies found");
+    EXPECT_EQ(form.folderlist.path(), "C:\\Games\\Zarn");
+    ASSERT_EQ(form.filelist.count(), 1);
+    EXPECT_EQ(form.filelist.entry(0), "a.galaxy");
+    EXPECT_EQ(form.foundcountlabel.caption(), "galaxies found");
     EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
 
     fs::remove_all(drive.host("C:\\Games\\Zarn"));
     EXPECT_EQ(click("Command4"), 1) << "a missing game folder falls under the failure rule";
 }
 
-TEST_F(Manager, OtherCommandsAreIgnoredWhileAWalkLetsEventsThrough) {
-    drive.write(game("sub\\a.galaxy"), "");
-    drive.write(game("sub\\galaxy.manifest"), "kept");
-    interactive();
-    int events = 0;
-    ui.onevents = [&] {
-        ++events;
-        form.clicked("Command2");
-        form.clicked("Command5");
-        form.clicked("Command4");
-        form.clicked("Command1");
-        form.folderpicked("C:\\");
-        form.drivepicked("C:");
-    };
-    ASSERT_EQ(click("Command1"), std::nullopt);
-    EXPECT_GT(events, 0);
-    EXPECT_EQ(read(game("sub\\galaxy.manifest")), "kept") << "no removal started mid-walk";
-    EXPECT_FALSE(exists(expansion("galaxy.manifest")));
-    EXPECT_EQ(form.foundgalaxies, Lines{game("sub\\a.galaxy")});
-    EXPECT_EQ(form.Text1.text(), "a.galaxy\r\n") << "no second search";
-
-    ui.onevents = [&] { form.clicked("Command3"); };
-    EXPECT_EQ(click("Command5"), 0) << "exit still ends the program mid-walk";
-    EXPECT_EQ(read(game("sub\\galaxy.manifest")), "kept");
-}
-
 TEST_F(Manager, NamesWithoutAnExactAnsiFormAreLeftOutAndNamed) {
-    drive.makefolder(expansion(""));
+    drive.makefolder(fortrel(""));
     drive.write(game("Caf\xC3\xA9.galaxy"), "");
     drive.write(game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy"), "");
     drive.write(user("\xE5\x9C\xB0\xE5\x9B\xBE\\x.galaxy"), "");
@@ -288,7 +262,7 @@ TEST_F(Manager, NamesWithoutAnExactAnsiFormAreLeftOutAndNamed) {
             ASSERT_EQ(load(), 0);
         }
         const std::string manifest =
-            std::string(*switches == '\0' ? expansion("") : game("")) + "galaxy.manifest";
+            std::string(*switches == '\0' ? fortrel("") : game("")) + "galaxy.manifest";
         // "Café" in Windows-1252; "Łódź" has no exact form there, though "Lodz" would fit.
         EXPECT_EQ(read(manifest), "TXT\r\nfileCount  1 \r\nfileName \"Caf\xE9\"\r\n\r\n");
         ASSERT_EQ(ui.messages.size(), 1u);
@@ -302,16 +276,27 @@ TEST_F(Manager, NamesWithoutAnExactAnsiFormAreLeftOutAndNamed) {
                       user("\xE5\x9C\xB0\xE5\x9B\xBE\\x.galaxy") + "\r\n" +
                       user("\xC5\x81\xC3\xB3"
                            "d\xC5\xBA.galaxy"));
-        EXPECT_EQ(form.Label1.caption(), " 4 galaxies found") << "every galaxy is still found";
+        EXPECT_EQ(form.foundcountlabel.caption(), " 4 galaxies found")
+            << "every galaxy is still found";
     }
+}
+
+TEST_F(Manager, ASearchTakesTheBusyGuardSoNoRemovalStartsMidWalk) {
+    drive.write(game("sub\\a.galaxy"), "");
+    drive.write(game("sub\\galaxy.manifest"), "kept");
+    interactive();
+    ui.onevents = [&] { form.clicked("Command5"); };
+    ASSERT_EQ(click("Command1"), std::nullopt);
+    EXPECT_GT(ui.eventsteps, 0);
+    EXPECT_EQ(read(game("sub\\galaxy.manifest")), "kept");
 }
 
 TEST_F(Manager, ASilentRunRemovesSearchesAndWritesIntoTheGameFolder) {
     drive.write(game("galaxy.manifest"), "game");
-    drive.write(expansion("galaxy.manifest"), "expansion");
-    drive.write(expansion("galaxy.manifest.old"), "expansion old");
+    drive.write(fortrel("galaxy.manifest"), "expansion");
+    drive.write(fortrel("galaxy.manifest.old"), "expansion old");
     drive.write(user("galaxy.manifest"), "user");
-    drive.write(expansion("Alpha.galaxy"), "");
+    drive.write(fortrel("Alpha.galaxy"), "");
     drive.write(game("Beta.galaxy"), "");
     drive.write(user("Gamma.galaxy"), "");
     platform.args = "/s";
@@ -319,15 +304,15 @@ TEST_F(Manager, ASilentRunRemovesSearchesAndWritesIntoTheGameFolder) {
     ui.onevents = [&] { form.clicked("Command5"); };
     EXPECT_EQ(load(), 0);
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(form.manifestpaths, (Lines{expansion("galaxy.manifest"), game("galaxy.manifest"),
+    EXPECT_EQ(form.manifestpaths, (Lines{fortrel("galaxy.manifest"), game("galaxy.manifest"),
                                          user("galaxy.manifest")}));
     EXPECT_EQ(read(game("galaxy.manifest")), manifesttext({"Alpha", "Beta", "Gamma"}));
     EXPECT_FALSE(exists(game("galaxy.manifest.old"))) << "removed before writing, so nothing kept";
-    EXPECT_FALSE(exists(expansion("galaxy.manifest")));
-    EXPECT_EQ(read(expansion("galaxy.manifest.old")), "expansion old");
+    EXPECT_FALSE(exists(fortrel("galaxy.manifest")));
+    EXPECT_EQ(read(fortrel("galaxy.manifest.old")), "expansion old");
     EXPECT_FALSE(exists(user("galaxy.manifest")));
-    EXPECT_EQ(form.Label1.caption(), " 3 galaxies found");
-    EXPECT_EQ(form.Text2.text(), "killing " + user("galaxy.manifest"));
+    EXPECT_EQ(form.foundcountlabel.caption(), " 3 galaxies found");
+    EXPECT_EQ(form.removalbox.text(), "killing " + user("galaxy.manifest"));
 }
 
 // A run that cannot write the new manifest must not have removed the old ones first.
@@ -343,7 +328,7 @@ class Crowded : public hostenv::posix::PosixFileSystem {
 
 TEST_F(Manager, ASilentRunThatCannotWriteRemovesNothing) {
     drive.write(game("galaxy.manifest"), "game");
-    drive.write(expansion("galaxy.manifest"), "expansion");
+    drive.write(fortrel("galaxy.manifest"), "expansion");
     drive.write(user("galaxy.manifest"), "user");
     drive.write(game("Beta.galaxy"), "");
     Crowded crowded({{'C', drive.root()}}, TempDrive::cwd);
@@ -356,13 +341,13 @@ TEST_F(Manager, ASilentRunThatCannotWriteRemovesNothing) {
               "Cannot write " + game("galaxy.manifest") + "; nothing was changed.");
     EXPECT_NE(recorded.messages[0].find("Disk full."), std::string::npos);
     EXPECT_EQ(read(game("galaxy.manifest")), "game");
-    EXPECT_EQ(read(expansion("galaxy.manifest")), "expansion");
+    EXPECT_EQ(read(fortrel("galaxy.manifest")), "expansion");
     EXPECT_EQ(read(user("galaxy.manifest")), "user");
     EXPECT_TRUE(temporaries().empty());
 }
 
 TEST_F(Manager, ASilentRunStoppedByARemovalSaysWhatWasRemovedAndWritesNothing) {
-    drive.write(expansion("galaxy.manifest"), "expansion");
+    drive.write(fortrel("galaxy.manifest"), "expansion");
     drive.write(game("galaxy.manifest"), "game");
     drive.write(user("galaxy.manifest"), "user");
     fs::permissions(drive.host(game("galaxy.manifest")), fs::perms::owner_read);
@@ -373,7 +358,7 @@ TEST_F(Manager, ASilentRunStoppedByARemovalSaysWhatWasRemovedAndWritesNothing) {
                                   "\r\nThe file is read-only.\r\n1 of 3 manifests were removed "
                                   "before this, and " +
                                   game("galaxy.manifest") + " was not written.");
-    EXPECT_FALSE(exists(expansion("galaxy.manifest")));
+    EXPECT_FALSE(exists(fortrel("galaxy.manifest")));
     EXPECT_EQ(read(game("galaxy.manifest")), "game");
     EXPECT_EQ(read(user("galaxy.manifest")), "user");
     EXPECT_TRUE(temporaries().empty());
@@ -381,11 +366,11 @@ TEST_F(Manager, ASilentRunStoppedByARemovalSaysWhatWasRemovedAndWritesNothing) {
 
 TEST_F(Manager, WritingAManifestRemovesTheTemporaryFilesOfKilledRuns) {
     drive.write(game("~zarn653.tmp"), "half");
-    drive.write(expansion("~zarn2.tmp"), "half");
+    drive.write(fortrel("~zarn2.tmp"), "half");
     platform.args = "/s";
     EXPECT_EQ(load(), 0);
     EXPECT_FALSE(exists(game("~zarn653.tmp")));
-    EXPECT_TRUE(exists(expansion("~zarn2.tmp"))) << "only the folder written to is cleaned";
+    EXPECT_TRUE(exists(fortrel("~zarn2.tmp"))) << "only the folder written to is cleaned";
 }
 
 TEST_F(Manager, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne) {
@@ -407,7 +392,7 @@ TEST_F(Manager, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne) {
                 tallyhold.galaxynames = {"Alpha", "Beta"};
                 bool failed = false;
                 try {
-                    tallyhold.updategalaxy(game(""));
+                    tallyhold.writemanifest(game(""));
                 } catch (const hostenv::Failure& failure) {
                     failed = true;
                     EXPECT_NE(std::string(failure.what()).find(game("galaxy.manifest")),
@@ -445,7 +430,7 @@ TEST_F(Manager, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne) {
 }
 
 TEST_F(Manager, EveryFailingRemovalLeavesEachManifestWholeOrGone) {
-    const Lines manifests{expansion("galaxy.manifest"), game("galaxy.manifest"),
+    const Lines manifests{fortrel("galaxy.manifest"), game("galaxy.manifest"),
                           user("a\\galaxy.manifest"), user("galaxy.manifest")};
     for (const bool persistent : {false, true}) {
         for (int failat = 1;; ++failat) {

@@ -55,15 +55,15 @@ class TallyholdHost : public ::testing::Test {
     }
 
     std::vector<bool> buttons() const {
-        return {form.Command1.enabled(), form.Command2.enabled(), form.Command3.enabled(),
-                form.Command4.enabled(), form.Command5.enabled()};
+        return {form.findbutton.enabled(), form.updatebutton.enabled(), form.exitbutton.enabled(),
+                form.locationbutton.enabled(), form.removebutton.enabled()};
     }
 
     static std::string game(const std::string& name) { return "C:\\Games\\Zarn\\" + name; }
     static std::string user(const std::string& name) {
         return std::string(userfolder) + "\\" + name;
     }
-    static std::string expansion(const std::string& name) { return game("Fortrel\\" + name); }
+    static std::string fortrel(const std::string& name) { return game("Fortrel\\" + name); }
 
     bool exists(const std::string& path) const { return std::filesystem::exists(drive.host(path)); }
     std::string read(const std::string& path) const {

@@ -51,9 +51,10 @@ TEST_F(Conversion, DiscoveryListsBothFoldersInOrderAndCounts) {
     EXPECT_EQ(click("Command1"), std::nullopt);
     EXPECT_EQ(form.foundgalaxies, (Lines{game("sub\\a.galaxy"), game("b.galaxy"), game("c.galaxy"),
                                          user("deeper\\y.galaxy"), user("x.galaxy")}));
-    EXPECT_EQ(form.Text1.text(), "a.galaxy\r\nb.galaxy\r\nc.galaxy\r\ny.galaxy\r\nx.galaxy\r\n");
-    EXPECT_EQ(form.Label6.caption(), "5");
-    EXPECT_EQ(form.Label8.caption(), " 1");
+    EXPECT_EQ(form.foundlist.text(),
+              "a.galaxy\r\nb.galaxy\r\nc.galaxy\r\ny.galaxy\r\nx.galaxy\r\n");
+    EXPECT_EQ(form.foundcountlabel.caption(), "5");
+    EXPECT_EQ(form.stagelabel.caption(), " 1");
     EXPECT_EQ(buttons(), (std::vector<bool>{false, true, true, true, true}));
 }
 
@@ -62,12 +63,12 @@ TEST_F(Conversion, NoGalaxiesStillCountsAStage) {
     form.findgalaxies();
     form.findgalaxies();
     EXPECT_TRUE(form.foundgalaxies.empty());
-    EXPECT_EQ(form.Text1.text(), "");
-    EXPECT_EQ(form.Label6.caption(), "0");
-    EXPECT_EQ(form.Label8.caption(), " 2");
+    EXPECT_EQ(form.foundlist.text(), "");
+    EXPECT_EQ(form.foundcountlabel.caption(), "0");
+    EXPECT_EQ(form.stagelabel.caption(), " 2");
     form.fixgalaxies();
-    EXPECT_EQ(form.Label4.caption(), " 0");
-    EXPECT_EQ(form.Label8.caption(), " 3");
+    EXPECT_EQ(form.updatedlabel.caption(), " 0");
+    EXPECT_EQ(form.stagelabel.caption(), " 3");
 }
 
 TEST_F(Conversion, OldGalaxiesAreRewrittenCurrentAndOwnMapsKeepTheirBytes) {
@@ -90,10 +91,10 @@ TEST_F(Conversion, OldGalaxiesAreRewrittenCurrentAndOwnMapsKeepTheirBytes) {
     EXPECT_EQ(fs::last_write_time(drive.host(game("current.galaxy"))), before);
     EXPECT_EQ(read(game("newer.galaxy")), "x\r\nversion12\r\n");
 
-    EXPECT_EQ(form.Text2.text(), "old.galaxy\r\nletters.galaxy\r\nold.galaxy\r\n");
-    EXPECT_EQ(form.Label4.caption(), " 3");
-    EXPECT_EQ(form.Label6.caption(), "6");
-    EXPECT_EQ(form.Label8.caption(), " 2");
+    EXPECT_EQ(form.fixedlist.text(), "old.galaxy\r\nletters.galaxy\r\nold.galaxy\r\n");
+    EXPECT_EQ(form.updatedlabel.caption(), " 3");
+    EXPECT_EQ(form.foundcountlabel.caption(), "6");
+    EXPECT_EQ(form.stagelabel.caption(), " 2");
     EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
     EXPECT_TRUE(temporaries().empty());
 }
@@ -110,7 +111,7 @@ TEST_F(Conversion, TheListOfOwnMapsIsReadInTheAnsiCodePageAndComparedAsWindowsCo
     EXPECT_EQ(read(game("CAF\xC3\x89.galaxy")), oldgalaxy);
     EXPECT_EQ(read(game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy")), newgalaxy)
         << "a name outside the code page is converted like any other";
-    EXPECT_EQ(form.Text2.text(), "\xE6\x98\x9F\xE7\xB3\xBB.galaxy\r\n");
+    EXPECT_EQ(form.fixedlist.text(), "\xE6\x98\x9F\xE7\xB3\xBB.galaxy\r\n");
 }
 
 TEST_F(Conversion, APathFoundTwiceIsCurrentTheSecondTime) {
@@ -120,9 +121,9 @@ TEST_F(Conversion, APathFoundTwiceIsCurrentTheSecondTime) {
     drive.write(user("old.galaxy"), oldgalaxy);
     interactive();
     form.findgalaxies();
-    EXPECT_EQ(form.Label6.caption(), "2");
+    EXPECT_EQ(form.foundcountlabel.caption(), "2");
     form.fixgalaxies();
-    EXPECT_EQ(form.Label4.caption(), " 1");
+    EXPECT_EQ(form.updatedlabel.caption(), " 1");
     EXPECT_EQ(read(user("old.galaxy")), newgalaxy);
 }
 
@@ -132,8 +133,8 @@ TEST_F(Conversion, ASilentRunFindsConvertsAndEnds) {
     EXPECT_EQ(load(), 0);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(read(game("old.galaxy")), newgalaxy);
-    EXPECT_EQ(form.Label8.caption(), " 2");
-    EXPECT_EQ(form.Text2.text(), "old.galaxy\r\n");
+    EXPECT_EQ(form.stagelabel.caption(), " 2");
+    EXPECT_EQ(form.fixedlist.text(), "old.galaxy\r\n");
 }
 
 TEST_F(Conversion, BadGalaxiesFailNamingTheFileAndStayAsTheyWere) {
@@ -242,8 +243,8 @@ TEST_F(Conversion, DefinitionsThatLeaveTheOldFormatUpdateNothing) {
                   "format.");
     EXPECT_EQ(read(game("a.galaxy")), oldgalaxy);
     EXPECT_EQ(read(game("b.galaxy")), oldgalaxy);
-    EXPECT_EQ(form.Text2.text(), "") << "nothing is listed as updated";
-    EXPECT_EQ(form.Label4.caption(), " 0");
+    EXPECT_EQ(form.fixedlist.text(), "") << "nothing is listed as updated";
+    EXPECT_EQ(form.updatedlabel.caption(), " 0");
     EXPECT_TRUE(temporaries().empty());
 }
 
@@ -291,7 +292,7 @@ TEST_F(Conversion, OtherCommandsAreIgnoredWhileAWalkLetsEventsThrough) {
     ASSERT_EQ(click("Command1"), std::nullopt);
     EXPECT_GT(events, 0);
     EXPECT_EQ(read(game("sub\\a.galaxy")), oldgalaxy) << "no conversion started mid-walk";
-    EXPECT_EQ(form.Label8.caption(), " 1") << "no second discovery";
+    EXPECT_EQ(form.stagelabel.caption(), " 1") << "no second discovery";
     EXPECT_EQ(form.foundgalaxies, Lines{game("sub\\a.galaxy")});
 
     ui.onevents = [&] { form.clicked("Command3"); };

@@ -53,7 +53,7 @@ TEST_F(Demo, TheReleaseDataTurnsTheDemoGameIntoTheExpectedFiles) {
     EXPECT_TRUE(ui.messages.empty()) << ui.messages.at(0);
     EXPECT_EQ(tree(drive.host(gamefolder)), tree(source / "demo" / "expected" / "game"));
     EXPECT_EQ(tree(drive.host(userfolder)), tree(source / "demo" / "expected" / "user"));
-    EXPECT_EQ(form.Text2.text(),
+    EXPECT_EQ(form.fixedlist.text(),
               "Deep Reach.galaxy\r\nOrion Drift.galaxy\r\nMy First Map.galaxy\r\n");
 }
 

@@ -64,8 +64,8 @@ class GalmendHost : public ::testing::Test {
     }
 
     std::vector<bool> buttons() const {
-        return {form.Command1.enabled(), form.Command2.enabled(), form.Command3.enabled(),
-                form.Command4.enabled(), form.Command5.enabled()};
+        return {form.findbutton.enabled(), form.fixbutton.enabled(), form.exitbutton.enabled(),
+                form.gamefolderbutton.enabled(), form.userfolderbutton.enabled()};
     }
 
     TempDrive drive;

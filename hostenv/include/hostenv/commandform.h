@@ -1,5 +1,5 @@
 // The event plumbing both windows share: every event runs under the failure rule, and
-// while an operation lets window events through, only "exit" (Command3) gets through.
+// while an operation lets window events through, only the exit button gets through.
 #pragma once
 
 #include <span>
@@ -35,11 +35,8 @@ class CommandForm : public Form {
     void closed() final;
 
     virtual void Form_Load() = 0;
-    virtual void Command1_Click() = 0;
-    virtual void Command2_Click() = 0;
-    virtual void Command3_Click() = 0;
-    virtual void Command4_Click() = 0;
-    virtual void Command5_Click() = 0;
+    // Runs the click handler of the button with this role.
+    virtual void command(std::string_view role) = 0;
 
   protected:
     // The lists are the derived window's members: bound here, used only after it is built.

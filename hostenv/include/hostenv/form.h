@@ -23,7 +23,8 @@ inline constexpr Font dialogfont{"MS Sans Serif", 8.25, false, false};
 
 // One control: positions and sizes in twips inside the client area.
 struct ControlLayout {
-    const char* name;
+    const char* name;  // the design name, as the window and its helper name the control
+    const char* role;  // what the control is, as the program names it
     Kind kind;
     const char* caption;
     int left, top, width, height;

@@ -19,8 +19,10 @@ using MaybeLines = std::optional<Lines>;
 // so ASCII names keep their order; bytes that are not valid UTF-8 pass through unchanged.
 std::string lower(std::string_view text);
 
-// One past the start of the last occurrence of find in text, or 1 when there is none.
-int lastinstr(std::string_view text, std::string_view find);
+// Where the last component of a path starts: just past its last "\", or 0.
+std::size_t lastcomponentstart(std::string_view path);
+// The last component of a path: the name of the file or folder it ends in.
+std::string_view lastcomponent(std::string_view path);
 
 // Whether the last component of path equals name, letter case aside.
 bool samefilename(std::string_view path, std::string_view name);

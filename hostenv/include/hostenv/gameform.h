@@ -1,0 +1,60 @@
+// What both programs' windows share beyond the event plumbing: the run state that start-up
+// fills, and the start-up steps that fill it alike.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "hostenv/commandform.h"
+#include "hostenv/controls.h"
+#include "hostenv/filesystem.h"
+#include "hostenv/form.h"
+#include "hostenv/platform.h"
+#include "hostenv/text.h"
+#include "hostenv/ui.h"
+
+namespace hostenv {
+
+class GameForm : public CommandForm {
+  public:
+    // Run state.
+    std::string windirdrive;
+    std::string localappfolder;
+    std::string gamefolder;
+    std::array<std::string, 2> galaxyfolders;
+    std::string gameversion;
+    std::string targetversion;
+    bool silentmode = false;
+
+  protected:
+    GameForm(FileSystem& fs, Platform& platform, UserInterface& ui, DriveList& drive,
+             FolderList& dir, FileList& file)
+        : CommandForm(ui, drive, dir, file), fs_(fs), platform_(platform) {}
+
+    // The environment variable's value; empty when it is not set.
+    std::string environment(const std::string& name);
+    // windirdrive, from "windir".
+    void readwindir();
+    // localappfolder, gamefolder and the two galaxy folders. userfolderend is what follows
+    // the per-user folder's name: galmend ends its folders in "\", tallyhold does not, and
+    // each keeps its own so that the texts it shows stay as they are.
+    void findgalaxyfolders(std::string_view userfolderend);
+    // gameversion and targetversion; when they do not match, shows the lines that say so,
+    // then extra, and ends the program.
+    void passgate(const Lines& extra);
+    // The command line: each silent switch calls silent and sets silentmode; any other piece
+    // ends the program.
+    void readcommandline(const std::function<void()>& silent);
+
+    FileSystem& fs_;
+    Platform& platform_;
+};
+
+// A control of the layout made with its design caption (and visibility): layout the window's
+// table, role the control's role in it.
+Button button(const FormLayout& layout, std::string_view role);
+Label label(const FormLayout& layout, std::string_view role);
+
+}  // namespace hostenv

@@ -1,0 +1,279 @@
+// The start-up and event plumbing both programs share, on a window of its own.
+#include "hostenv/gameform.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hostenv/failure.h"
+#include "hostenv/startup.h"
+#include "testhost.h"
+
+namespace hostenv {
+namespace {
+
+using testing::ProgramEnded;
+using testing::RecordingUi;
+using testing::ScriptedPlatform;
+using testing::TempDrive;
+
+constexpr const char* plainkey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path";
+constexpr const char* wowkey =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mervane\\Kestrix\\zarn\\Path";
+
+constexpr std::array controls{
+    ControlLayout{"Command1", "walkbutton", Kind::button, "walk", 0, 0, 100, 100},
+    ControlLayout{"Command2", "otherbutton", Kind::button, "other", 0, 100, 100, 100},
+    ControlLayout{"Command3", "exitbutton", Kind::button, "exit", 0, 200, 100, 100},
+    ControlLayout{"Drive1", "drivelist", Kind::drivelist, "", 0, 300, 100, 100},
+    ControlLayout{"Dir1", "folderlist", Kind::folderlist, "", 0, 400, 100, 100},
+    ControlLayout{"File1", "filelist", Kind::filelist, "", 0, 500, 100, 100},
+};
+constexpr std::array<const char*, 1> focusorder{"Command1"};
+constexpr FormLayout testlayout{"test", 1000, 1000, controls, focusorder};
+
+// A window that starts as both programs do and records what its buttons ran.
+class TestForm : public GameForm {
+  public:
+    TestForm(FileSystem& fs, Platform& platform, UserInterface& ui)
+        : GameForm(fs, platform, ui, drivelist, folderlist, filelist),
+          walkbutton(button(testlayout, "walkbutton")),
+          otherbutton(button(testlayout, "otherbutton")),
+          exitbutton(button(testlayout, "exitbutton")),
+          drivelist(fs),
+          folderlist(fs),
+          filelist(fs) {}
+
+    const FormLayout& layout() const override { return testlayout; }
+    Control& control(std::string_view name) override {
+        const std::pair<std::string_view, Control*> all[] = {
+            {"walkbutton", &walkbutton}, {"otherbutton", &otherbutton}, {"exitbutton", &exitbutton},
+            {"drivelist", &drivelist},   {"folderlist", &folderlist},   {"filelist", &filelist}};
+        return findcontrol(all, design(testlayout, name).role);
+    }
+
+    void Form_Load() override {
+        readwindir();
+        findgalaxyfolders("\\");
+        passgate({"and more"});
+        readcommandline([this] { walkbutton.setenabled(false); });
+        if (silentmode) ui_.endprogram(exitnormal);
+    }
+
+    void command(std::string_view role) override {
+        ran.emplace_back(role);
+        if (role == "exitbutton") ui_.endprogram(exitnormal);
+        if (role == "walkbutton") {
+            // As a walk does: events run while the operation is not done.
+            const Busy busy(busy_);
+            ui_.doevents();
+        }
+    }
+
+    Button walkbutton, otherbutton, exitbutton;
+    DriveList drivelist;
+    FolderList folderlist;
+    FileList filelist;
+    std::vector<std::string> ran;
+};
+
+class Start : public ::testing::Test {
+  protected:
+    Start() {
+        platform.env = {{"windir", "C:\\windows"}};
+        platform.registry[plainkey] = "C:\\Games\\Zarn";
+        platform.setversion("C:\\Games\\Zarn\\Halcyrion.exe", 1, 52, 0, 3);
+        drive.write("targetzarnver.txt", "1.52.0.3\r\n");
+    }
+
+    // The exit code when the start ended the program.
+    static std::optional<int> load(TestForm& started) {
+        try {
+            started.load();
+            return std::nullopt;
+        } catch (const ProgramEnded& ended) {
+            return ended.exitcode;
+        }
+    }
+    std::optional<int> load() { return load(form); }
+
+    TempDrive drive;
+    ScriptedPlatform platform;
+    RecordingUi ui;
+    TestForm form{drive.fs, platform, ui};
+};
+
+TEST_F(Start, FillsTheRunStateInOrder) {
+    EXPECT_EQ(load(), std::nullopt);
+    EXPECT_EQ(form.windirdrive, "C:");
+    EXPECT_EQ(form.localappfolder, "C:\\users\\player\\AppData\\Local");
+    EXPECT_EQ(form.gamefolder, "C:\\Games\\Zarn\\");
+    EXPECT_EQ(form.galaxyfolders,
+              (std::array<std::string, 2>{"C:\\Games\\Zarn\\",
+                                          "C:\\users\\player\\AppData\\Local\\Corvatek\\"
+                                          "Halcyrion\\"}));
+    EXPECT_EQ(form.gameversion, "1.52.0.3");
+    EXPECT_EQ(form.targetversion, "1.52.0.3");
+    EXPECT_FALSE(form.silentmode);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(Start, InstallPathsAreTakenAsTheyAreStored) {
+    for (const char* stored : {"C:\\Games\\Zarn\\", "c:/games/zarn", "D:\\Zarn"}) {
+        SCOPED_TRACE(stored);
+        platform.registry[plainkey] = stored;
+        TestForm fresh{drive.fs, platform, ui};
+        load(fresh);
+        EXPECT_EQ(fresh.gamefolder, std::string(stored) + "\\") << "never normalised";
+    }
+}
+
+TEST_F(Start, SixtyFourBitWindowsReadsOnlyTheWow6432NodeKey) {
+    drive.makefolder("C:\\Program Files (x86)");
+    EXPECT_EQ(load(), exitversiongate) << "the plain key is not a fallback";
+    EXPECT_EQ(form.gamefolder, "\\");
+    platform.registry[wowkey] = "C:\\Games\\Zarn";
+    platform.registry[plainkey] = "C:\\Elsewhere";
+    TestForm fresh{drive.fs, platform, ui};
+    EXPECT_EQ(load(fresh), std::nullopt);
+    EXPECT_EQ(fresh.gamefolder, "C:\\Games\\Zarn\\");
+}
+
+TEST_F(Start, TheGateComparesExactlyAndShowsWhatItFound) {
+    const struct {
+        const char* target;
+        bool passes;
+    } cases[] = {{"1.52.0.3 \r\n", false},
+                 {"1.52.0.30\r\n", false},
+                 {" 1.52.0.3", false},
+                 {"1.52.0.3", true},
+                 {"1.52.0.3\r\n\r\n", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        drive.write("targetzarnver.txt", c.target);
+        RecordingUi recorded;
+        TestForm fresh{drive.fs, platform, recorded};
+        platform.args = "/s";
+        EXPECT_EQ(load(fresh), c.passes ? exitnormal : exitversiongate);
+        EXPECT_EQ(fresh.silentmode, c.passes) << "the command line is read after the gate";
+    }
+    drive.write("targetzarnver.txt", "1.60.0.0\r\nignored\r\n");
+    EXPECT_EQ(load(), exitversiongate);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{
+                               "found zarn version :1.52.0.3:\r\n need zarn version :1.60.0.0:\r\n"
+                               "in the default location of\r\nC:\\Games\\Zarn\\\r\nand more"});
+}
+
+TEST_F(Start, NoGameAndAnEmptyTargetNeverPass) {
+    platform.registry.clear();
+    EXPECT_EQ(load(), exitversiongate) << "a missing install ends at the gate";
+    EXPECT_EQ(form.gameversion, "");
+    EXPECT_EQ(ui.messages.at(0).rfind("found zarn version ::\r\n", 0), 0u);
+
+    // Two empty texts, no game and no target, must not match.
+    drive.write("targetzarnver.txt", "\r\nversion on the second line\r\n");
+    platform.args = "/s";
+    TestForm fresh{drive.fs, platform, ui};
+    EXPECT_EQ(load(fresh), exitversiongate);
+    EXPECT_FALSE(fresh.silentmode);
+}
+
+TEST_F(Start, AVersionFileThatIsMissingEmptyOrUnreadableEndsTheStartNamingIt) {
+    class Unreadable : public posix::PosixFileSystem {
+      public:
+        using PosixFileSystem::PosixFileSystem;
+        std::string readfile(const std::string& path) override {
+            throw Failure("Cannot open " + path + "\r\nlocked");
+        }
+    } locked({{'C', drive.root()}}, TempDrive::cwd);
+    platform.registry.clear();
+    {
+        RecordingUi recorded;
+        TestForm fresh{locked, platform, recorded};
+        EXPECT_EQ(load(fresh), exitfailure) << "no game and an unread target must not pass";
+        EXPECT_EQ(recorded.messages,
+                  std::vector<std::string>{"The game version file \"targetzarnver.txt\" cannot be "
+                                           "read.\r\nCannot open targetzarnver.txt\r\nlocked"});
+    }
+    for (const char* content : {static_cast<const char*>(nullptr), "", "\r\n"}) {
+        SCOPED_TRACE(content ? "empty" : "missing");
+        std::filesystem::remove(drive.host("targetzarnver.txt"));
+        if (content) drive.write("targetzarnver.txt", content);
+        RecordingUi recorded;
+        TestForm fresh{drive.fs, platform, recorded};
+        EXPECT_EQ(load(fresh), exitfailure);
+        ASSERT_EQ(recorded.messages.size(), 1u);
+        EXPECT_NE(recorded.messages[0].find("\"targetzarnver.txt\""), std::string::npos);
+    }
+}
+
+TEST_F(Start, CommandLinePieces) {
+    const struct {
+        const char* args;
+        std::optional<int> end;
+        const char* message;
+        bool silent;
+    } cases[] = {
+        {"", std::nullopt, nullptr, false},
+        {"/s", 0, nullptr, true},
+        {"-S", 0, nullptr, true},
+        {"-silent", 0, nullptr, true},
+        {"/S /silent", 0, nullptr, true},
+        {"-SILENT /Silent", 0, nullptr, true},
+        {"/s foo", 3, "Invalid argument: foo", true},
+        {"Foo /s", 3, "Invalid argument: Foo", false},
+        {"/s  /s", 3, "Invalid argument: ", true},
+        {"\"/s\"", 3, "Invalid argument: \"/s\"", false},
+        {"/ss", 3, "Invalid argument: /ss", false},
+        {"--s", 3, "Invalid argument: --s", false},
+        {"/s ", 3, "Invalid argument: ", true},
+        {" ", 3, "Invalid argument: ", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("[") + c.args + "]");
+        platform.args = c.args;
+        RecordingUi recorded;
+        TestForm fresh{drive.fs, platform, recorded};
+        EXPECT_EQ(load(fresh), c.end);
+        EXPECT_EQ(recorded.messages,
+                  c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+        EXPECT_EQ(fresh.silentmode, c.silent);
+        EXPECT_EQ(fresh.walkbutton.enabled(), !c.silent) << "each switch runs the program's own";
+    }
+}
+
+TEST_F(Start, ALocalAppDataFailureShowsItsMessageAndTheStartGoesOn) {
+    platform.folder.result = 1;
+    EXPECT_EQ(load(), std::nullopt);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"The folder does not exist"});
+    EXPECT_EQ(form.galaxyfolders[1], "\\Corvatek\\Halcyrion\\");
+}
+
+TEST_F(Start, WhileAnOperationLetsEventsThroughOnlyExitGetsThrough) {
+    ASSERT_EQ(load(), std::nullopt);
+    drive.makefolder("C:\\Games\\Zarn\\sub");
+    form.folderlist.setpath("C:\\Games\\Zarn\\");
+    const std::string shown = form.folderlist.path();
+    ui.onevents = [&] {
+        form.clicked("Command2");
+        form.clicked("Command1");
+        form.folderpicked("C:\\Games\\Zarn\\sub\\");
+        form.drivepicked("C:");
+    };
+    form.clicked("Command1");
+    EXPECT_EQ(form.ran, std::vector<std::string>{"walkbutton"});
+    EXPECT_EQ(form.folderlist.path(), shown) << "the user's list changes are ignored too";
+
+    ui.onevents = [&] { form.clicked("Command3"); };
+    EXPECT_THROW(form.clicked("Command1"), ProgramEnded) << "exit still ends the program";
+    form.clicked("Command2");
+    EXPECT_EQ(form.ran.back(), "otherbutton") << "the guard is gone with the operation";
+    EXPECT_THROW(form.closed(), ProgramEnded);
+}
+
+}  // namespace
+}  // namespace hostenv
