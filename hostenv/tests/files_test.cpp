@@ -9,15 +9,6 @@ namespace {
 
 using testing::TempDrive;
 
-// A file that the lookup finds but that cannot be read, as a locked file is.
-class LockedFiles : public posix::PosixFileSystem {
-  public:
-    using PosixFileSystem::PosixFileSystem;
-    std::string readfile(const std::string& path) override {
-        throw Failure("Permission denied: " + path);
-    }
-};
-
 TEST(Readtextlines, AbsentEmptyAndOneEmptyLineAreThreeAnswers) {
     TempDrive drive;
     drive.write("empty.txt", "");
@@ -29,7 +20,7 @@ TEST(Readtextlines, AbsentEmptyAndOneEmptyLineAreThreeAnswers) {
     EXPECT_EQ(readtextlines(drive.fs, "lines.txt"), (Lines{"a", "", "b"}));
     EXPECT_EQ(readtextlines(drive.fs, "C:\\tools\\LINES.TXT"), (Lines{"a", "", "b"}));
 
-    LockedFiles locked({{'C', drive.root()}}, TempDrive::cwd);
+    testing::UnreadableFiles locked(drive.root(), {}, "Permission denied: lines.txt");
     EXPECT_EQ(readtextlines(locked, "missing.txt"), std::nullopt);
     try {
         readtextlines(locked, "lines.txt");

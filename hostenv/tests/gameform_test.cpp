@@ -92,12 +92,7 @@ class Start : public ::testing::Test {
 
     // The exit code when the start ended the program.
     static std::optional<int> load(TestForm& started) {
-        try {
-            started.load();
-            return std::nullopt;
-        } catch (const ProgramEnded& ended) {
-            return ended.exitcode;
-        }
+        return testing::ending([&] { started.load(); });
     }
     std::optional<int> load() { return load(form); }
 
@@ -183,13 +178,7 @@ TEST_F(Start, NoGameAndAnEmptyTargetNeverPass) {
 }
 
 TEST_F(Start, AVersionFileThatIsMissingEmptyOrUnreadableEndsTheStartNamingIt) {
-    class Unreadable : public posix::PosixFileSystem {
-      public:
-        using PosixFileSystem::PosixFileSystem;
-        std::string readfile(const std::string& path) override {
-            throw Failure("Cannot open " + path + "\r\nlocked");
-        }
-    } locked({{'C', drive.root()}}, TempDrive::cwd);
+    testing::UnreadableFiles locked(drive.root(), {}, "Cannot open targetzarnver.txt\r\nlocked");
     platform.registry.clear();
     {
         RecordingUi recorded;

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "faultyfilesystem.h"
 #include "hostenv/failure.h"
@@ -16,23 +14,6 @@ namespace {
 using testing::FaultyFileSystem;
 using testing::TempDrive;
 
-std::string contents(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-// Every file of the folder, so that a left-over temporary file shows.
-std::vector<std::string> names(const std::filesystem::path& folder) {
-    std::vector<std::string> found;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        found.push_back(entry.path().filename().string());
-    }
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
 class Replace : public ::testing::Test {
   protected:
     Replace() { drive.write(path, "old\r\n"); }
@@ -42,8 +23,8 @@ class Replace : public ::testing::Test {
 
 TEST_F(Replace, TheNewTextTakesThePlaceOfTheOld) {
     safereplace(drive.fs, path, "new\r\n");
-    EXPECT_EQ(contents(drive.host(path)), "new\r\n");
-    EXPECT_EQ(names(drive.host("C:\\maps")), std::vector<std::string>{"a.galaxy"});
+    EXPECT_EQ(drive.read(path), "new\r\n");
+    EXPECT_EQ(drive.names("C:\\maps"), std::vector<std::string>{"a.galaxy"});
 }
 
 TEST_F(Replace, AReadOnlyFileFailsNamingItAndKeepsItsBytesAndFlag) {
@@ -56,27 +37,27 @@ TEST_F(Replace, AReadOnlyFileFailsNamingItAndKeepsItsBytesAndFlag) {
         EXPECT_NE(std::string(failure.what()).find(path), std::string::npos) << failure.what();
         EXPECT_NE(std::string(failure.what()).find("read-only"), std::string::npos);
     }
-    EXPECT_EQ(contents(drive.host(path)), "old\r\n");
-    EXPECT_EQ(names(drive.host("C:\\maps")), std::vector<std::string>{"a.galaxy"});
+    EXPECT_EQ(drive.read(path), "old\r\n");
+    EXPECT_EQ(drive.names("C:\\maps"), std::vector<std::string>{"a.galaxy"});
     const auto perms = std::filesystem::status(drive.host(path)).permissions();
     EXPECT_EQ(perms & std::filesystem::perms::owner_write, std::filesystem::perms::none);
 }
 
 TEST_F(Replace, CreatingAFileThatExistsFailsAndChangesNothing) {
     EXPECT_THROW(StagedFile(drive.fs, path, "new\r\n").create(), Failure);
-    EXPECT_EQ(contents(drive.host(path)), "old\r\n");
+    EXPECT_EQ(drive.read(path), "old\r\n");
     StagedFile(drive.fs, "C:\\maps\\b.galaxy", "b\r\n").create();
-    EXPECT_EQ(contents(drive.host("C:\\maps\\b.galaxy")), "b\r\n");
-    EXPECT_EQ(names(drive.host("C:\\maps")), (std::vector<std::string>{"a.galaxy", "b.galaxy"}));
+    EXPECT_EQ(drive.read("C:\\maps\\b.galaxy"), "b\r\n");
+    EXPECT_EQ(drive.names("C:\\maps"), (std::vector<std::string>{"a.galaxy", "b.galaxy"}));
 }
 
 TEST_F(Replace, AStagedTextNeverPutInPlaceLeavesNothing) {
     {
         const StagedFile staged(drive.fs, path, "new\r\n");
-        EXPECT_EQ(names(drive.host("C:\\maps")).size(), 2u) << "the text waits beside the file";
+        EXPECT_EQ(drive.names("C:\\maps").size(), 2u) << "the text waits beside the file";
     }
-    EXPECT_EQ(contents(drive.host(path)), "old\r\n");
-    EXPECT_EQ(names(drive.host("C:\\maps")), std::vector<std::string>{"a.galaxy"});
+    EXPECT_EQ(drive.read(path), "old\r\n");
+    EXPECT_EQ(drive.names("C:\\maps"), std::vector<std::string>{"a.galaxy"});
 }
 
 TEST_F(Replace, OnlyTheTemporaryFilesOfEarlierRunsAreRemoved) {
@@ -85,9 +66,9 @@ TEST_F(Replace, OnlyTheTemporaryFilesOfEarlierRunsAreRemoved) {
     }
     drive.write("C:\\maps\\sub\\~zarn1.tmp", "left\r\n");
     removestaletemporaries(drive.fs, "C:\\maps\\");
-    EXPECT_EQ(names(drive.host("C:\\maps")),
+    EXPECT_EQ(drive.names("C:\\maps"),
               (std::vector<std::string>{"a.galaxy", "sub", "x.tmp", "~zarn.tmp", "~zarnotes.tmp"}));
-    EXPECT_EQ(names(drive.host("C:\\maps\\sub")), std::vector<std::string>{"~zarn1.tmp"});
+    EXPECT_EQ(drive.names("C:\\maps\\sub"), std::vector<std::string>{"~zarn1.tmp"});
     // A folder that cannot be listed is left to the write that follows to report.
     EXPECT_NO_THROW(removestaletemporaries(drive.fs, "C:\\absent"));
 }
@@ -104,11 +85,11 @@ TEST_F(Replace, EveryFailingOperationLeavesTheOldFileAndNoTemporaryFile) {
             } catch (const Failure&) {
                 failed = true;
             }
-            const std::string now = contents(drive.host(path));
+            const std::string now = drive.read(path);
             EXPECT_EQ(now, failed ? "old\r\n" : "new\r\n");
             // Only a disk that refuses the clean-up too keeps the temporary file.
             const bool cleanupfailed = faulty.failures() > 1;
-            EXPECT_EQ(names(drive.host("C:\\maps")).size(), cleanupfailed ? 2u : 1u);
+            EXPECT_EQ(drive.names("C:\\maps").size(), cleanupfailed ? 2u : 1u);
             std::filesystem::remove_all(drive.host("C:\\maps"));
             if (faulty.failures() == 0) break;
         }

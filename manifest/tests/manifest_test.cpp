@@ -104,7 +104,7 @@ TEST_F(Manager, APlayerWithoutAUserFolderGetsTheGameFoldersGalaxies) {
 
     platform.args = "/s";
     EXPECT_EQ(load(), 0);
-    EXPECT_EQ(read(game("galaxy.manifest")), manifesttext({"a"}));
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), manifesttext({"a"}));
 }
 
 TEST_F(Manager, TheWriterKeepsThePreviousManifestOnce) {
@@ -113,13 +113,13 @@ TEST_F(Manager, TheWriterKeepsThePreviousManifestOnce) {
     const std::string first = manifesttext(form.galaxynames);
 
     form.writemanifest(game(""));
-    EXPECT_EQ(read(game("galaxy.manifest")), first);
-    EXPECT_FALSE(exists(game("galaxy.manifest.old"))) << "nothing to keep yet";
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), first);
+    EXPECT_FALSE(drive.exists(game("galaxy.manifest.old"))) << "nothing to keep yet";
 
     form.galaxynames = {"Gamma"};
     form.writemanifest(game(""));
-    EXPECT_EQ(read(game("galaxy.manifest")), manifesttext({"Gamma"}));
-    EXPECT_EQ(read(game("galaxy.manifest.old")), first);
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), manifesttext({"Gamma"}));
+    EXPECT_EQ(drive.read(game("galaxy.manifest.old")), first);
 
     form.galaxynames = {"Delta"};
     try {
@@ -132,9 +132,9 @@ TEST_F(Manager, TheWriterKeepsThePreviousManifestOnce) {
                       ", and that file exists already. Remove or rename " +
                       game("galaxy.manifest.old") + ", then write the manifest again.");
     }
-    EXPECT_EQ(read(game("galaxy.manifest")), manifesttext({"Gamma"}));
-    EXPECT_EQ(read(game("galaxy.manifest.old")), first);
-    EXPECT_TRUE(temporaries().empty());
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), manifesttext({"Gamma"}));
+    EXPECT_EQ(drive.read(game("galaxy.manifest.old")), first);
+    EXPECT_TRUE(drive.temporaries().empty());
 }
 
 TEST_F(Manager, AWriterFailureNamesTheManifestAndChangesNothing) {
@@ -145,16 +145,16 @@ TEST_F(Manager, AWriterFailureNamesTheManifestAndChangesNothing) {
     EXPECT_EQ(click("Command2"), 1);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_NE(ui.messages[0].find(fortrel("galaxy.manifest")), std::string::npos);
-    EXPECT_EQ(read(fortrel("galaxy.manifest")), "current\r\n");
-    EXPECT_EQ(read(fortrel("galaxy.manifest.old")), "older\r\n");
-    EXPECT_TRUE(temporaries().empty());
+    EXPECT_EQ(drive.read(fortrel("galaxy.manifest")), "current\r\n");
+    EXPECT_EQ(drive.read(fortrel("galaxy.manifest.old")), "older\r\n");
+    EXPECT_TRUE(drive.temporaries().empty());
 
     // A target folder that does not exist.
     ui.messages.clear();
     form.fortrelfolder = game("Missing\\");
     EXPECT_EQ(click("Command2"), 1);
     EXPECT_NE(ui.messages.at(0).find(game("Missing\\galaxy.manifest")), std::string::npos);
-    EXPECT_FALSE(exists(game("Missing")));
+    EXPECT_FALSE(drive.exists(game("Missing")));
 }
 
 TEST_F(Manager, RemovalDeletesEveryManifestAnyCaseAndKeepsTheOldOnes) {
@@ -171,9 +171,9 @@ TEST_F(Manager, RemovalDeletesEveryManifestAnyCaseAndKeepsTheOldOnes) {
     EXPECT_EQ(form.manifestpaths, (Lines{fortrel("GALAXY.MANIFEST"), game("galaxy.manifest"),
                                          user("maps\\Galaxy.Manifest")}));
     EXPECT_EQ(form.removalbox.text(), "killing " + user("maps\\Galaxy.Manifest"));
-    for (const auto& path : form.manifestpaths) EXPECT_FALSE(exists(path)) << path;
-    EXPECT_EQ(read(game("galaxy.manifest.old")), "old");
-    EXPECT_EQ(read(user("galaxy.manifest.old")), "old");
+    for (const auto& path : form.manifestpaths) EXPECT_FALSE(drive.exists(path)) << path;
+    EXPECT_EQ(drive.read(game("galaxy.manifest.old")), "old");
+    EXPECT_EQ(drive.read(user("galaxy.manifest.old")), "old");
     EXPECT_EQ(form.filelist.pattern(), "galaxy.manifest");
     EXPECT_EQ(form.foundlist.text(), "earlier\r\n");
     EXPECT_EQ(form.galaxynames, Lines{"kept"});
@@ -196,9 +196,9 @@ TEST_F(Manager, AManifestThatCannotBeDeletedFailsNamingIt) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_NE(ui.messages[0].find(game("galaxy.manifest")), std::string::npos);
     EXPECT_NE(ui.messages[0].find("read-only"), std::string::npos);
-    EXPECT_FALSE(exists(fortrel("galaxy.manifest"))) << "work done stays done";
-    EXPECT_EQ(read(game("galaxy.manifest")), "2");
-    EXPECT_EQ(read(user("galaxy.manifest")), "3");
+    EXPECT_FALSE(drive.exists(fortrel("galaxy.manifest"))) << "work done stays done";
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), "2");
+    EXPECT_EQ(drive.read(user("galaxy.manifest")), "3");
 }
 
 TEST_F(Manager, SearchAndUpdateAlternateAndARemovalBetweenChangesNothingOfThat) {
@@ -211,20 +211,20 @@ TEST_F(Manager, SearchAndUpdateAlternateAndARemovalBetweenChangesNothingOfThat) 
 
     fs::remove(drive.host(user("Beta.galaxy")));
     EXPECT_EQ(click("Command5"), std::nullopt);
-    EXPECT_FALSE(exists(fortrel("galaxy.manifest")));
+    EXPECT_FALSE(drive.exists(fortrel("galaxy.manifest")));
     EXPECT_EQ(buttons(), (std::vector<bool>{false, true, true, true, true}));
 
     EXPECT_EQ(click("Command2"), std::nullopt);
-    EXPECT_EQ(read(fortrel("galaxy.manifest")), manifesttext({"Alpha", "Beta"}))
+    EXPECT_EQ(drive.read(fortrel("galaxy.manifest")), manifesttext({"Alpha", "Beta"}))
         << "the earlier search's galaxies";
-    EXPECT_FALSE(exists(fortrel("galaxy.manifest.old")));
-    EXPECT_FALSE(exists(game("galaxy.manifest"))) << "the button writes into the expansion";
+    EXPECT_FALSE(drive.exists(fortrel("galaxy.manifest.old")));
+    EXPECT_FALSE(drive.exists(game("galaxy.manifest"))) << "the button writes into the expansion";
     EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
 
     EXPECT_EQ(click("Command1"), std::nullopt);
     EXPECT_EQ(click("Command2"), std::nullopt);
-    EXPECT_EQ(read(fortrel("galaxy.manifest")), manifesttext({"Alpha"}));
-    EXPECT_EQ(read(fortrel("galaxy.manifest.old")), manifesttext({"Alpha", "Beta"}));
+    EXPECT_EQ(drive.read(fortrel("galaxy.manifest")), manifesttext({"Alpha"}));
+    EXPECT_EQ(drive.read(fortrel("galaxy.manifest.old")), manifesttext({"Alpha", "Beta"}));
 }
 
 TEST_F(Manager, ShowZarnLocationMovesOnlyTheLists) {
@@ -264,7 +264,7 @@ TEST_F(Manager, NamesWithoutAnExactAnsiFormAreLeftOutAndNamed) {
         const std::string manifest =
             std::string(*switches == '\0' ? fortrel("") : game("")) + "galaxy.manifest";
         // "Café" in Windows-1252; "Łódź" has no exact form there, though "Lodz" would fit.
-        EXPECT_EQ(read(manifest), "TXT\r\nfileCount  1 \r\nfileName \"Caf\xE9\"\r\n\r\n");
+        EXPECT_EQ(drive.read(manifest), "TXT\r\nfileCount  1 \r\nfileName \"Caf\xE9\"\r\n\r\n");
         ASSERT_EQ(ui.messages.size(), 1u);
         // A folder below a galaxy folder that the game cannot name hides its galaxies too.
         EXPECT_EQ(ui.messages[0],
@@ -288,7 +288,7 @@ TEST_F(Manager, ASearchTakesTheBusyGuardSoNoRemovalStartsMidWalk) {
     ui.onevents = [&] { form.clicked("Command5"); };
     ASSERT_EQ(click("Command1"), std::nullopt);
     EXPECT_GT(ui.eventsteps, 0);
-    EXPECT_EQ(read(game("sub\\galaxy.manifest")), "kept");
+    EXPECT_EQ(drive.read(game("sub\\galaxy.manifest")), "kept");
 }
 
 TEST_F(Manager, ASilentRunRemovesSearchesAndWritesIntoTheGameFolder) {
@@ -306,11 +306,12 @@ TEST_F(Manager, ASilentRunRemovesSearchesAndWritesIntoTheGameFolder) {
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(form.manifestpaths, (Lines{fortrel("galaxy.manifest"), game("galaxy.manifest"),
                                          user("galaxy.manifest")}));
-    EXPECT_EQ(read(game("galaxy.manifest")), manifesttext({"Alpha", "Beta", "Gamma"}));
-    EXPECT_FALSE(exists(game("galaxy.manifest.old"))) << "removed before writing, so nothing kept";
-    EXPECT_FALSE(exists(fortrel("galaxy.manifest")));
-    EXPECT_EQ(read(fortrel("galaxy.manifest.old")), "expansion old");
-    EXPECT_FALSE(exists(user("galaxy.manifest")));
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), manifesttext({"Alpha", "Beta", "Gamma"}));
+    EXPECT_FALSE(drive.exists(game("galaxy.manifest.old")))
+        << "removed before writing, so nothing kept";
+    EXPECT_FALSE(drive.exists(fortrel("galaxy.manifest")));
+    EXPECT_EQ(drive.read(fortrel("galaxy.manifest.old")), "expansion old");
+    EXPECT_FALSE(drive.exists(user("galaxy.manifest")));
     EXPECT_EQ(form.foundcountlabel.caption(), " 3 galaxies found");
     EXPECT_EQ(form.removalbox.text(), "killing " + user("galaxy.manifest"));
 }
@@ -340,10 +341,10 @@ TEST_F(Manager, ASilentRunThatCannotWriteRemovesNothing) {
     EXPECT_EQ(recorded.messages[0].substr(0, recorded.messages[0].find("\r\n")),
               "Cannot write " + game("galaxy.manifest") + "; nothing was changed.");
     EXPECT_NE(recorded.messages[0].find("Disk full."), std::string::npos);
-    EXPECT_EQ(read(game("galaxy.manifest")), "game");
-    EXPECT_EQ(read(fortrel("galaxy.manifest")), "expansion");
-    EXPECT_EQ(read(user("galaxy.manifest")), "user");
-    EXPECT_TRUE(temporaries().empty());
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), "game");
+    EXPECT_EQ(drive.read(fortrel("galaxy.manifest")), "expansion");
+    EXPECT_EQ(drive.read(user("galaxy.manifest")), "user");
+    EXPECT_TRUE(drive.temporaries().empty());
 }
 
 TEST_F(Manager, ASilentRunStoppedByARemovalSaysWhatWasRemovedAndWritesNothing) {
@@ -358,10 +359,10 @@ TEST_F(Manager, ASilentRunStoppedByARemovalSaysWhatWasRemovedAndWritesNothing) {
                                   "\r\nThe file is read-only.\r\n1 of 3 manifests were removed "
                                   "before this, and " +
                                   game("galaxy.manifest") + " was not written.");
-    EXPECT_FALSE(exists(fortrel("galaxy.manifest")));
-    EXPECT_EQ(read(game("galaxy.manifest")), "game");
-    EXPECT_EQ(read(user("galaxy.manifest")), "user");
-    EXPECT_TRUE(temporaries().empty());
+    EXPECT_FALSE(drive.exists(fortrel("galaxy.manifest")));
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), "game");
+    EXPECT_EQ(drive.read(user("galaxy.manifest")), "user");
+    EXPECT_TRUE(drive.temporaries().empty());
 }
 
 TEST_F(Manager, WritingAManifestRemovesTheTemporaryFilesOfKilledRuns) {
@@ -369,8 +370,8 @@ TEST_F(Manager, WritingAManifestRemovesTheTemporaryFilesOfKilledRuns) {
     drive.write(fortrel("~zarn2.tmp"), "half");
     platform.args = "/s";
     EXPECT_EQ(load(), 0);
-    EXPECT_FALSE(exists(game("~zarn653.tmp")));
-    EXPECT_TRUE(exists(fortrel("~zarn2.tmp"))) << "only the folder written to is cleaned";
+    EXPECT_FALSE(drive.exists(game("~zarn653.tmp")));
+    EXPECT_TRUE(drive.exists(fortrel("~zarn2.tmp"))) << "only the folder written to is cleaned";
 }
 
 TEST_F(Manager, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne) {
@@ -401,24 +402,25 @@ TEST_F(Manager, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne) {
                 ++runs;
                 EXPECT_EQ(failed, faulty.failures() > 0);
                 const bool cleanupfailed = persistent && faulty.failures() > 1;
-                const std::string now = exists(game("galaxy.manifest"))
-                                            ? read(game("galaxy.manifest"))
+                const std::string now = drive.exists(game("galaxy.manifest"))
+                                            ? drive.read(game("galaxy.manifest"))
                                             : std::string("(none)");
                 if (now == newmanifest) {
-                    EXPECT_EQ(exists(game("galaxy.manifest.old")), hadmanifest);
+                    EXPECT_EQ(drive.exists(game("galaxy.manifest.old")), hadmanifest);
                     if (hadmanifest) {
-                        EXPECT_EQ(read(game("galaxy.manifest.old")), oldmanifest);
+                        EXPECT_EQ(drive.read(game("galaxy.manifest.old")), oldmanifest);
                     }
                 } else if (hadmanifest && now == oldmanifest) {
-                    EXPECT_FALSE(exists(game("galaxy.manifest.old"))) << "put back in its place";
+                    EXPECT_FALSE(drive.exists(game("galaxy.manifest.old")))
+                        << "put back in its place";
                 } else if (hadmanifest && cleanupfailed && now == "(none)") {
                     // Even putting the old one back failed: it is kept under the .old name.
-                    EXPECT_EQ(read(game("galaxy.manifest.old")), oldmanifest);
+                    EXPECT_EQ(drive.read(game("galaxy.manifest.old")), oldmanifest);
                 } else {
                     EXPECT_TRUE(!hadmanifest && now == "(none)") << now;
-                    EXPECT_FALSE(exists(game("galaxy.manifest.old")));
+                    EXPECT_FALSE(drive.exists(game("galaxy.manifest.old")));
                 }
-                for (const auto& left : temporaries()) {
+                for (const auto& left : drive.temporaries()) {
                     EXPECT_TRUE(cleanupfailed) << "left behind: " << left;
                     fs::remove(left);
                 }
@@ -446,12 +448,12 @@ TEST_F(Manager, EveryFailingRemovalLeavesEachManifestWholeOrGone) {
             // The deletions run in the walk's order and stop at the first failure.
             for (std::size_t i = 0; i < manifests.size(); ++i) {
                 const bool deleted = faulty.failures() == 0 || static_cast<int>(i) + 1 < failat;
-                EXPECT_EQ(exists(manifests[i]), !deleted) << manifests[i];
+                EXPECT_EQ(drive.exists(manifests[i]), !deleted) << manifests[i];
                 if (!deleted) {
-                    EXPECT_EQ(read(manifests[i]), manifests[i]);
+                    EXPECT_EQ(drive.read(manifests[i]), manifests[i]);
                 }
             }
-            EXPECT_EQ(read(game("galaxy.manifest.old")), "old");
+            EXPECT_EQ(drive.read(game("galaxy.manifest.old")), "old");
             if (faulty.failures() == 0) break;
         }
     }

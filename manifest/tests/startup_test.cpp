@@ -31,7 +31,7 @@ TEST_F(Startup, InteractiveStartFillsTheRunStateAndLeavesUpdateDisabled) {
     EXPECT_EQ(form.foundcountlabel.caption(), "galaxies found");
     EXPECT_EQ(form.foundlist.text(), "");
     EXPECT_EQ(form.removalbox.text(), "");
-    EXPECT_FALSE(exists(game("galaxy.manifest"))) << "start-up writes nothing";
+    EXPECT_FALSE(drive.exists(game("galaxy.manifest"))) << "start-up writes nothing";
 }
 
 TEST_F(Startup, VersionGateShowsFourLinesBeforeTheCommandLineIsRead) {
@@ -45,7 +45,7 @@ TEST_F(Startup, VersionGateShowsFourLinesBeforeTheCommandLineIsRead) {
                                                     "C:\\Games\\Zarn\\"});
     EXPECT_FALSE(form.silentmode);
     EXPECT_EQ(buttons(), std::vector<bool>(5, true));
-    EXPECT_EQ(read(game("galaxy.manifest")), "kept") << "no silent run";
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), "kept") << "no silent run";
 }
 
 TEST_F(Startup, ASilentSwitchDisablesEveryButtonButTheRemoval) {

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +15,7 @@
 namespace manifest {
 
 using hostenv::Lines;
+using hostenv::testing::ending;
 using hostenv::testing::ProgramEnded;
 using hostenv::testing::RecordingUi;
 using hostenv::testing::ScriptedPlatform;
@@ -24,17 +23,6 @@ using hostenv::testing::TempDrive;
 
 inline constexpr const char* gamekey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path";
 inline constexpr const char* userfolder = "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion";
-
-// Runs one event of a form; the exit code when the program ended during it.
-template <class Event>
-std::optional<int> ending(Event&& event) {
-    try {
-        event();
-        return std::nullopt;
-    } catch (const ProgramEnded& ended) {
-        return ended.exitcode;
-    }
-}
 
 class TallyholdHost : public ::testing::Test {
   protected:
@@ -64,23 +52,6 @@ class TallyholdHost : public ::testing::Test {
         return std::string(userfolder) + "\\" + name;
     }
     static std::string fortrel(const std::string& name) { return game("Fortrel\\" + name); }
-
-    bool exists(const std::string& path) const { return std::filesystem::exists(drive.host(path)); }
-    std::string read(const std::string& path) const {
-        std::ifstream in(drive.host(path), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        return bytes.str();
-    }
-
-    // Every file below drive C whose name says it is a temporary file of ours.
-    std::vector<std::string> temporaries() const {
-        std::vector<std::string> found;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(drive.root())) {
-            if (entry.path().extension() == ".tmp") found.push_back(entry.path().string());
-        }
-        return found;
-    }
 
     TempDrive drive;
     ScriptedPlatform platform;

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "faultyfilesystem.h"
 #include "galmendhost.h"
@@ -18,27 +16,10 @@ constexpr const char* newgalaxy =
     "begin\r\nversion 4\r\nplanet\r\nowner 2\r\nmoons 11\r\nrings 0\r\nend\r\n";
 constexpr const char* currentgalaxy = "begin\r\nversion 4\r\nplanet\r\n";
 
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 class Conversion : public GalmendHost {
   protected:
     std::string game(const std::string& name) { return "C:\\Games\\Zarn\\" + name; }
     std::string user(const std::string& name) { return std::string(userfolder) + name; }
-    std::string read(const std::string& path) { return contents(drive.host(path)); }
-
-    // Every file below drive C whose name says it is a temporary file of ours.
-    std::vector<std::string> temporaries() {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::recursive_directory_iterator(drive.root())) {
-            if (entry.path().extension() == ".tmp") found.push_back(entry.path().string());
-        }
-        return found;
-    }
 
     void interactive() { ASSERT_EQ(load(), std::nullopt); }
 };
@@ -83,20 +64,22 @@ TEST_F(Conversion, OldGalaxiesAreRewrittenCurrentAndOwnMapsKeepTheirBytes) {
     ASSERT_EQ(click("Command1"), std::nullopt);
     ASSERT_EQ(click("Command2"), std::nullopt);
 
-    EXPECT_EQ(read(game("old.galaxy")), newgalaxy);
-    EXPECT_EQ(read(user("old.galaxy")), newgalaxy) << "trailing empty lines are not written back";
-    EXPECT_EQ(read(user("letters.galaxy")), "x\r\nversion 4\r\nend\r\n") << "version 0 is old";
-    EXPECT_EQ(read(game("TWIN.GALAXY")), oldgalaxy) << "one of the game's own maps";
-    EXPECT_EQ(read(game("current.galaxy")), currentgalaxy);
+    EXPECT_EQ(drive.read(game("old.galaxy")), newgalaxy);
+    EXPECT_EQ(drive.read(user("old.galaxy")), newgalaxy)
+        << "trailing empty lines are not written back";
+    EXPECT_EQ(drive.read(user("letters.galaxy")), "x\r\nversion 4\r\nend\r\n")
+        << "version 0 is old";
+    EXPECT_EQ(drive.read(game("TWIN.GALAXY")), oldgalaxy) << "one of the game's own maps";
+    EXPECT_EQ(drive.read(game("current.galaxy")), currentgalaxy);
     EXPECT_EQ(fs::last_write_time(drive.host(game("current.galaxy"))), before);
-    EXPECT_EQ(read(game("newer.galaxy")), "x\r\nversion12\r\n");
+    EXPECT_EQ(drive.read(game("newer.galaxy")), "x\r\nversion12\r\n");
 
     EXPECT_EQ(form.fixedlist.text(), "old.galaxy\r\nletters.galaxy\r\nold.galaxy\r\n");
     EXPECT_EQ(form.updatedlabel.caption(), " 3");
     EXPECT_EQ(form.foundcountlabel.caption(), "6");
     EXPECT_EQ(form.stagelabel.caption(), " 2");
     EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
-    EXPECT_TRUE(temporaries().empty());
+    EXPECT_TRUE(drive.temporaries().empty());
 }
 
 TEST_F(Conversion, TheListOfOwnMapsIsReadInTheAnsiCodePageAndComparedAsWindowsCompares) {
@@ -107,9 +90,9 @@ TEST_F(Conversion, TheListOfOwnMapsIsReadInTheAnsiCodePageAndComparedAsWindowsCo
     drive.write(game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy"), oldgalaxy);
     platform.args = "/s";
     EXPECT_EQ(load(), 0);
-    EXPECT_EQ(read(game("\xC3\xA9toile.galaxy")), oldgalaxy) << "protected by \xC9TOILE";
-    EXPECT_EQ(read(game("CAF\xC3\x89.galaxy")), oldgalaxy);
-    EXPECT_EQ(read(game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy")), newgalaxy)
+    EXPECT_EQ(drive.read(game("\xC3\xA9toile.galaxy")), oldgalaxy) << "protected by \xC9TOILE";
+    EXPECT_EQ(drive.read(game("CAF\xC3\x89.galaxy")), oldgalaxy);
+    EXPECT_EQ(drive.read(game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy")), newgalaxy)
         << "a name outside the code page is converted like any other";
     EXPECT_EQ(form.fixedlist.text(), "\xE6\x98\x9F\xE7\xB3\xBB.galaxy\r\n");
 }
@@ -124,7 +107,7 @@ TEST_F(Conversion, APathFoundTwiceIsCurrentTheSecondTime) {
     EXPECT_EQ(form.foundcountlabel.caption(), "2");
     form.fixgalaxies();
     EXPECT_EQ(form.updatedlabel.caption(), " 1");
-    EXPECT_EQ(read(user("old.galaxy")), newgalaxy);
+    EXPECT_EQ(drive.read(user("old.galaxy")), newgalaxy);
 }
 
 TEST_F(Conversion, ASilentRunFindsConvertsAndEnds) {
@@ -132,7 +115,7 @@ TEST_F(Conversion, ASilentRunFindsConvertsAndEnds) {
     platform.args = "/s";
     EXPECT_EQ(load(), 0);
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(read(game("old.galaxy")), newgalaxy);
+    EXPECT_EQ(drive.read(game("old.galaxy")), newgalaxy);
     EXPECT_EQ(form.stagelabel.caption(), " 2");
     EXPECT_EQ(form.fixedlist.text(), "old.galaxy\r\n");
 }
@@ -157,7 +140,7 @@ TEST_F(Conversion, BadGalaxiesFailNamingTheFileAndStayAsTheyWere) {
         fresh.makefolder("C:\\Games\\Zarn");
         for (const char* file : {"targetzarnver.txt", "oldstruct.txt", "newstruct.txt",
                                  "original zarn galaxies.txt"}) {
-            fresh.write(file, contents(drive.host(file)));
+            fresh.write(file, drive.read(file));
         }
         fresh.write(game("a.galaxy"), oldgalaxy);
         fresh.write(game(c.name), c.bytes);
@@ -174,9 +157,9 @@ TEST_F(Conversion, BadGalaxiesFailNamingTheFileAndStayAsTheyWere) {
         EXPECT_NE(recorded.messages[0].find(game(c.name)), std::string::npos)
             << recorded.messages[0];
         EXPECT_NE(recorded.messages[0].find(c.reason), std::string::npos) << recorded.messages[0];
-        EXPECT_EQ(contents(fresh.host(game(c.name))), c.bytes);
-        EXPECT_EQ(contents(fresh.host(game("a.galaxy"))), newgalaxy) << "work done stays done";
-        EXPECT_EQ(contents(fresh.host(game("z.galaxy"))), oldgalaxy) << "later ones not looked at";
+        EXPECT_EQ(fresh.read(game(c.name)), c.bytes);
+        EXPECT_EQ(fresh.read(game("a.galaxy")), newgalaxy) << "work done stays done";
+        EXPECT_EQ(fresh.read(game("z.galaxy")), oldgalaxy) << "later ones not looked at";
     }
 }
 
@@ -196,24 +179,14 @@ TEST_F(Conversion, AGalaxyThatDisappearedOrIsReadOnlyFailsNamingIt) {
     EXPECT_EQ(click("Command2"), 1);
     EXPECT_NE(ui.messages.at(0).find(game("locked.galaxy")), std::string::npos);
     EXPECT_NE(ui.messages.at(0).find("read-only"), std::string::npos);
-    EXPECT_EQ(read(game("locked.galaxy")), oldgalaxy);
-    EXPECT_TRUE(temporaries().empty());
+    EXPECT_EQ(drive.read(game("locked.galaxy")), oldgalaxy);
+    EXPECT_TRUE(drive.temporaries().empty());
 }
 
 TEST_F(Conversion, ALockedGalaxyFailsNamingItBeforeAnythingChanges) {
     // Another program holds the file: it is found but cannot be read.
-    class Locking : public hostenv::posix::PosixFileSystem {
-      public:
-        Locking(const TempDrive& drive, std::string locked)
-            : PosixFileSystem({{'C', drive.root()}}, TempDrive::cwd), locked_(std::move(locked)) {}
-        std::string readfile(const std::string& path) override {
-            if (path == locked_) throw hostenv::Failure("The process cannot access the file.");
-            return PosixFileSystem::readfile(path);
-        }
-
-      private:
-        std::string locked_;
-    } locking(drive, game("b.galaxy"));
+    hostenv::testing::UnreadableFiles locking(drive.root(), {game("b.galaxy")},
+                                              "The process cannot access the file.");
     drive.write(game("a.galaxy"), oldgalaxy);
     drive.write(game("b.galaxy"), oldgalaxy);
     platform.args = "/s";
@@ -223,8 +196,8 @@ TEST_F(Conversion, ALockedGalaxyFailsNamingItBeforeAnythingChanges) {
     EXPECT_EQ(ui.messages[0], "The galaxy " + game("b.galaxy") +
                                   " cannot be read.\r\nThe process cannot access the file.")
         << "the system's reason, not a guess";
-    EXPECT_EQ(read(game("a.galaxy")), newgalaxy);
-    EXPECT_EQ(read(game("b.galaxy")), oldgalaxy);
+    EXPECT_EQ(drive.read(game("a.galaxy")), newgalaxy);
+    EXPECT_EQ(drive.read(game("b.galaxy")), oldgalaxy);
 }
 
 TEST_F(Conversion, DefinitionsThatLeaveTheOldFormatUpdateNothing) {
@@ -241,11 +214,11 @@ TEST_F(Conversion, DefinitionsThatLeaveTheOldFormatUpdateNothing) {
                   "version line would be \"version 3\", below version 4 of \"newstruct.txt\". "
                   "Check that \"oldstruct.txt\" and \"newstruct.txt\" describe this galaxy's "
                   "format.");
-    EXPECT_EQ(read(game("a.galaxy")), oldgalaxy);
-    EXPECT_EQ(read(game("b.galaxy")), oldgalaxy);
+    EXPECT_EQ(drive.read(game("a.galaxy")), oldgalaxy);
+    EXPECT_EQ(drive.read(game("b.galaxy")), oldgalaxy);
     EXPECT_EQ(form.fixedlist.text(), "") << "nothing is listed as updated";
     EXPECT_EQ(form.updatedlabel.caption(), " 0");
-    EXPECT_TRUE(temporaries().empty());
+    EXPECT_TRUE(drive.temporaries().empty());
 }
 
 TEST_F(Conversion, APlayerWithoutAUserFolderStillHasTheGameFoldersGalaxiesRewritten) {
@@ -254,7 +227,7 @@ TEST_F(Conversion, APlayerWithoutAUserFolderStillHasTheGameFoldersGalaxiesRewrit
     platform.args = "/s";
     EXPECT_EQ(load(), 0);
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(read(game("a.galaxy")), newgalaxy);
+    EXPECT_EQ(drive.read(game("a.galaxy")), newgalaxy);
 }
 
 TEST_F(Conversion, TheTemporaryFilesOfKilledRunsGoFromTheFoldersWrittenTo) {
@@ -274,7 +247,7 @@ TEST_F(Conversion, AMissingListOfOwnMapsFailsBeforeAnyGalaxyChanges) {
     platform.args = "/s";
     EXPECT_EQ(load(), 1);
     EXPECT_NE(ui.messages.at(0).find("\"original zarn galaxies.txt\""), std::string::npos);
-    EXPECT_EQ(read(game("old.galaxy")), oldgalaxy);
+    EXPECT_EQ(drive.read(game("old.galaxy")), oldgalaxy);
 }
 
 TEST_F(Conversion, OtherCommandsAreIgnoredWhileAWalkLetsEventsThrough) {
@@ -291,7 +264,7 @@ TEST_F(Conversion, OtherCommandsAreIgnoredWhileAWalkLetsEventsThrough) {
     };
     ASSERT_EQ(click("Command1"), std::nullopt);
     EXPECT_GT(events, 0);
-    EXPECT_EQ(read(game("sub\\a.galaxy")), oldgalaxy) << "no conversion started mid-walk";
+    EXPECT_EQ(drive.read(game("sub\\a.galaxy")), oldgalaxy) << "no conversion started mid-walk";
     EXPECT_EQ(form.stagelabel.caption(), " 1") << "no second discovery";
     EXPECT_EQ(form.foundgalaxies, Lines{game("sub\\a.galaxy")});
 
@@ -320,7 +293,7 @@ TEST_F(Conversion, EveryFailingFileOperationLeavesEachGalaxyOldOrNew) {
             }
             ++runs;
             for (const auto& [path, bytes] : galaxies) {
-                const std::string now = read(path);
+                const std::string now = drive.read(path);
                 const bool current = bytes == currentgalaxy || path == game("Twin.galaxy");
                 if (current) {
                     EXPECT_EQ(now, bytes) << path << " should never change";
@@ -329,7 +302,7 @@ TEST_F(Conversion, EveryFailingFileOperationLeavesEachGalaxyOldOrNew) {
                 }
                 ++checked;
             }
-            for (const auto& left : temporaries()) {
+            for (const auto& left : drive.temporaries()) {
                 EXPECT_TRUE(persistent && faulty.failures() > 1) << "left behind: " << left;
                 fs::remove(left);
             }

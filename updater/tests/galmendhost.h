@@ -46,21 +46,10 @@ class GalmendHost : public ::testing::Test {
 
     // Runs the load event; the exit code when the program ended during it.
     std::optional<int> load() {
-        try {
-            form.load();
-            return std::nullopt;
-        } catch (const ProgramEnded& ended) {
-            return ended.exitcode;
-        }
+        return hostenv::testing::ending([&] { form.load(); });
     }
-
     std::optional<int> click(std::string_view button) {
-        try {
-            form.clicked(button);
-            return std::nullopt;
-        } catch (const ProgramEnded& ended) {
-            return ended.exitcode;
-        }
+        return hostenv::testing::ending([&] { form.clicked(button); });
     }
 
     std::vector<bool> buttons() const {

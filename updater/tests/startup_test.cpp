@@ -146,18 +146,7 @@ TEST_F(Startup, AMissingListOfOwnMapsLoadsAsAbsent) {
 TEST_F(Startup, AnUnreadableDefinitionOrListOfOwnMapsEndsTheStart) {
     for (const char* file : {"oldstruct.txt", "newstruct.txt", "original zarn galaxies.txt"}) {
         SCOPED_TRACE(file);
-        class Unreadable : public hostenv::posix::PosixFileSystem {
-          public:
-            Unreadable(const TempDrive& drive, std::string file)
-                : PosixFileSystem({{'C', drive.root()}}, TempDrive::cwd), file_(std::move(file)) {}
-            std::string readfile(const std::string& path) override {
-                if (path == file_) throw hostenv::Failure("locked");
-                return PosixFileSystem::readfile(path);
-            }
-
-          private:
-            std::string file_;
-        } locked(drive, file);
+        hostenv::testing::UnreadableFiles locked(drive.root(), {file}, "locked");
         RecordingUi recorded;
         Galmend galmend{locked, platform, recorded};
         EXPECT_THROW(galmend.load(), ProgramEnded);

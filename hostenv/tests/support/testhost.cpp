@@ -1,7 +1,9 @@
 #include "testhost.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
+#include <sstream>
 
 #include "hostenv/failure.h"
 #include "hostenv/text.h"
@@ -145,6 +147,47 @@ void TempDrive::write(const std::string& windowspath, const std::string& bytes) 
 
 void TempDrive::makefolder(const std::string& windowspath) {
     fs::create_directories(host(windowspath));
+}
+
+std::string TempDrive::read(const std::string& windowspath) const {
+    std::ifstream in(host(windowspath), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool TempDrive::exists(const std::string& windowspath) const {
+    return fs::exists(host(windowspath));
+}
+
+std::vector<std::string> TempDrive::names(const std::string& windowspath) const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(host(windowspath))) {
+        found.push_back(entry.path().filename().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::vector<std::string> TempDrive::temporaries() const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+        if (entry.path().extension() == ".tmp") found.push_back(entry.path().string());
+    }
+    return found;
+}
+
+UnreadableFiles::UnreadableFiles(const fs::path& root, std::vector<std::string> paths,
+                                 std::string reason)
+    : PosixFileSystem({{'C', root}}, TempDrive::cwd),
+      paths_(std::move(paths)),
+      reason_(std::move(reason)) {}
+
+std::string UnreadableFiles::readfile(const std::string& path) {
+    if (paths_.empty() || std::find(paths_.begin(), paths_.end(), path) != paths_.end()) {
+        throw Failure(reason_);
+    }
+    return PosixFileSystem::readfile(path);
 }
 
 }  // namespace hostenv::testing

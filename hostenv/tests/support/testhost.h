@@ -20,6 +20,17 @@ struct ProgramEnded {
     int exitcode;
 };
 
+// Runs one event of a form; the exit code when the program ended during it.
+template <class Event>
+std::optional<int> ending(Event&& event) {
+    try {
+        event();
+        return std::nullopt;
+    } catch (const ProgramEnded& ended) {
+        return ended.exitcode;
+    }
+}
+
 class RecordingUi : public UserInterface {
   public:
     void messagebox(const std::string& text) override { messages.push_back(text); }
@@ -59,6 +70,19 @@ class ScriptedPlatform : public Platform {
     int folderqueries = 0;
 };
 
+// The file system of a drive whose chosen files are found but cannot be read, as when
+// another program holds them; every file when none is chosen.
+class UnreadableFiles : public posix::PosixFileSystem {
+  public:
+    UnreadableFiles(const std::filesystem::path& root, std::vector<std::string> paths,
+                    std::string reason);
+    std::string readfile(const std::string& path) override;
+
+  private:
+    std::vector<std::string> paths_;
+    std::string reason_;
+};
+
 // A temporary folder standing for drive C, removed at the end.
 class TempDrive {
   public:
@@ -72,6 +96,13 @@ class TempDrive {
     void write(const std::string& windowspath, const std::string& bytes);
     void makefolder(const std::string& windowspath);
     std::filesystem::path host(const std::string& windowspath) const;
+    // The bytes of a file at a Windows path; whether anything is there.
+    std::string read(const std::string& windowspath) const;
+    bool exists(const std::string& windowspath) const;
+    // The names in a folder, sorted, so that a left-over file shows.
+    std::vector<std::string> names(const std::string& windowspath) const;
+    // Every temporary file of ours anywhere on the drive: none may outlive a write.
+    std::vector<std::string> temporaries() const;
 
     // The working folder from which the program starts.
     static constexpr const char* cwd = "C:\\tools";
