@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "hostenv/failure.h"
 #include "testhost.h"
@@ -114,6 +115,45 @@ TEST_F(Walk, ALinkToAnAncestorOfTheGivenFolderIsNotEntered) {
                                               drive.host("C:\\Games\\Zarn\\linked"));
     EXPECT_EQ(walk("*.galaxy", "C:\\Games\\Zarn\\"),
               (Lines{"C:\\Games\\Zarn\\linked\\e.galaxy", "C:\\Games\\Zarn\\z.galaxy"}));
+}
+
+// Counts how often each folder is read through the file system it wraps.
+class CountingFileSystem : public posix::PosixFileSystem {
+  public:
+    using PosixFileSystem::PosixFileSystem;
+    std::vector<std::string> subfolders(const std::string& folder) override {
+        ++readings[lower(folder)];
+        return PosixFileSystem::subfolders(folder);
+    }
+    std::vector<std::string> files(const std::string& folder, const std::string& pattern) override {
+        ++readings[lower(folder)];
+        return PosixFileSystem::files(folder, pattern);
+    }
+    std::map<std::string, int> readings;
+};
+
+TEST_F(Walk, AFolderIsReadAsOftenWhateverNumberOfSubfoldersItHas) {
+    for (int i = 0; i < 60; ++i) drive.write("C:\\Many\\f" + std::to_string(i) + "\\x.galaxy", "");
+    CountingFileSystem counting({{'C', drive.root()}}, TempDrive::cwd);
+    FolderList countingdir{counting};
+    FileList countingfile{counting};
+    countingdir.change = [&] { Dir1_Change(countingdir, countingfile); };
+    Lines list;
+    walkfolders("*.galaxy", "C:\\Many", list, {counting, countingdir, countingfile, ui});
+    EXPECT_EQ(list.size(), 60u);
+    // Its subfolders, its files, and its files again with the walk's pattern: reading it
+    // again after each subfolder would make a walk grow with the square of the siblings.
+    EXPECT_EQ(counting.readings["c:\\many"], 3);
+    EXPECT_EQ(counting.readings["c:\\many\\f59"], 2);
+}
+
+TEST_F(Walk, AFolderRemovedWhileTheWalkRunsIsSkipped) {
+    ui.onevents = [&] {
+        std::filesystem::remove_all(drive.host("C:\\S\\B"));
+        ui.onevents = nullptr;
+    };
+    EXPECT_EQ(walk("*.galaxy", "C:\\S"),
+              (Lines{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\a.galaxy", "C:\\S\\s.galaxy"}));
 }
 
 }  // namespace
