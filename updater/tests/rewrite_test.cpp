@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "hostenv/failure.h"
@@ -299,6 +300,67 @@ TEST(RewriteFailure, ATemplateBeyondTheNewDefinition) {
     newstruct[2] = "planet $1e400";
     expectmentions(failure(exampleold, newstruct, {"planet", "owner 2", "moons 11"}),
                    {"count inf", "template line 8"});
+}
+
+// The texts the player reads, byte for byte: the engine and the transcription share them,
+// so only this holds them still.
+TEST(RewriteFailure, TheTextsWordForWord) {
+    const Lines oldstruct{"$1", "version", "planet $1", "planet", "star $1", "star"};
+    Lines overflowing(32769, "filler");
+    overflowing[0] = "$1";
+    overflowing[32767] = "planet $1";
+    Lines counted = examplenew;
+    counted[2] = "planet $5.5";
+    Lines large = examplenew;
+    large[2] = "planet $1234567";
+    const std::pair<std::string, std::string> cases[] = {
+        {failure({"$1", "version"}, examplenew, {"a", "version 3"}),
+         "Galaxy line 2 begins with line 2 of the old structure definition \"oldstruct.txt\", "
+         "but that definition has no header line, so the galaxy line belongs to no block."},
+        {failure(oldstruct, {"$1", "v", "planet $1", "P"}, {"x", "star 1"}),
+         "Galaxy line 2 opens block 2, but the new structure definition \"newstruct.txt\" has "
+         "no block 2: its last block is 1."},
+        {failure(oldstruct, {"$1", "version 4"}, {"version 3"}),
+         "Galaxy line 1 opens block 0, but the new structure definition \"newstruct.txt\" has "
+         "no block 0: it has no header line."},
+        {failure({"$1", "v", "planet $1", "planet"}, overflowing, {"x", "planet"}),
+         "Overflow in the new structure definition \"newstruct.txt\": block 1, opened by galaxy "
+         "line 2, has its header at line 32768, so its template lines lie beyond the last line a "
+         "block can use."},
+        {failure(exampleold, counted, {"planet", "owner 2", "moons 11"}),
+         "Galaxy line 1 opens block 1, whose count 5.5 in the new structure definition "
+         "\"newstruct.txt\" needs template line 8, but that definition ends at line 7."},
+        {failure(exampleold, large, {"planet", "owner 2", "moons 11"}),
+         "Galaxy line 1 opens block 1, whose count 1.23457e+06 in the new structure definition "
+         "\"newstruct.txt\" needs template line 8, but that definition ends at line 7."},
+        {failure(exampleold, examplenew, {"begin", "planet", "owner 2"}),
+         "Galaxy line 2 opens block 1, whose template line 6 of the new structure definition "
+         "\"newstruct.txt\" (\"moons ##\") needs galaxy line 4, but the galaxy ends at line 3."},
+    };
+    for (const auto& [actual, expected] : cases) EXPECT_EQ(actual, expected);
+
+    const Lines headerless{"$1", "version"};
+    const BlockTable absent;
+    const BlockTable oldblocks = blocktable(exampleold, "oldstruct.txt");
+    const Rewriter rules(exampleold, oldblocks, examplenew, oldblocks);
+    const std::pair<std::function<void()>, std::string> calls[] = {
+        {[&] { Rewriter(headerless, absent, examplenew, absent).blockofline(1); },
+         "Line 2 of the old structure definition \"oldstruct.txt\" belongs to no block: that "
+         "definition has no header line."},
+        {[&] {
+             std::string out;
+             rules.writenewblock(2, 0, {"planet"}, out);
+         },
+         "The old structure definition \"oldstruct.txt\" has no block 2."},
+    };
+    for (const auto& [call, expected] : calls) {
+        try {
+            call();
+            ADD_FAILURE() << "no failure: " << expected;
+        } catch (const hostenv::Failure& failure) {
+            EXPECT_EQ(failure.what(), expected);
+        }
+    }
 }
 
 TEST(RewriteFailure, AHeaderAtTheLast16BitLineLeavesNoTemplateIndex) {
