@@ -1,12 +1,12 @@
 #include "rewrite.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <limits>
 #include <numeric>
 #include <sstream>
 
+#include "hostenv/bytes.h"
 #include "hostenv/failure.h"
 #include "hostenv/lineends.h"
 
@@ -28,48 +28,9 @@ std::string linenumber(std::size_t index) {
     return std::to_string(index + 1);
 }
 
-// Byte i of a word read from memory is its lane i, counted from the low end.
-static_assert(std::endian::native == std::endian::little);
-constexpr std::uint64_t ones = 0x0101010101010101u;
-constexpr std::uint64_t highs = 0x8080808080808080u;
-
-// The first byte of word that equals c, or 8: all eight compared at once, so that a node
-// with many children costs no run of mispredicted branches.
-unsigned equallane(std::uint64_t word, char c) {
-    const std::uint64_t differ = word ^ (ones * static_cast<unsigned char>(c));
-    // The lowest flagged byte is equal; flags above it may be false.
-    const std::uint64_t equal = (differ - ones) & ~differ & highs;
-    return equal == 0 ? 8 : static_cast<unsigned>(std::countr_zero(equal)) / 8;
-}
-
 void appendline(std::string& out, std::string_view line) {
     out += line;
     out += "\r\n";
-}
-
-// Whether the first length bytes of text are edge's, eight at a time.
-[[gnu::always_inline]] inline bool edgematches(const char* edge, const char* text,
-                                               std::size_t length) {
-    std::uint64_t a, b;
-    std::size_t i = 0;
-    for (; i + 8 <= length; i += 8) {
-        std::memcpy(&a, edge + i, 8);
-        std::memcpy(&b, text + i, 8);
-        if (a != b) return false;
-    }
-    return std::memcmp(edge + i, text + i, length - i) == 0;
-}
-
-// The eight bytes of text from at where room allows, fewer and zeros past room otherwise.
-[[gnu::always_inline]] inline std::uint64_t wordat(const char* text, std::size_t at,
-                                                   std::size_t room) {
-    std::uint64_t word = 0;
-    if (at + 8 <= room) {
-        std::memcpy(&word, text + at, 8);
-    } else if (at < room) {
-        std::memcpy(&word, text + at, room - at);
-    }
-    return word;
 }
 
 // A line of a galaxy held as its bytes: its index, where it starts and where it ends.
@@ -92,36 +53,6 @@ struct Cursor {
     return true;
 }
 
-// Copies n bytes; the short runs that make up most of a galaxy without a call.
-[[gnu::always_inline]] inline char* copybytes(char* to, const char* from, std::size_t n) {
-    if (n > 32) {
-        std::memcpy(to, from, n);
-    } else if (n > 16) {
-        std::uint64_t words[4];
-        std::memcpy(words, from, 16);
-        std::memcpy(words + 2, from + n - 16, 16);
-        std::memcpy(to, words, 16);
-        std::memcpy(to + n - 16, words + 2, 16);
-    } else if (n >= 8) {
-        std::uint64_t head, tail;
-        std::memcpy(&head, from, 8);
-        std::memcpy(&tail, from + n - 8, 8);
-        std::memcpy(to, &head, 8);
-        std::memcpy(to + n - 8, &tail, 8);
-    } else if (n >= 4) {
-        std::uint32_t head, tail;
-        std::memcpy(&head, from, 4);
-        std::memcpy(&tail, from + n - 4, 4);
-        std::memcpy(to, &head, 4);
-        std::memcpy(to + n - 4, &tail, 4);
-    } else if (n > 0) {
-        to[0] = from[0];
-        to[n / 2] = from[n / 2];
-        to[n - 1] = from[n - 1];
-    }
-    return to + n;
-}
-
 // How far past a literal of the plans Writer::copyover may read and write.
 constexpr std::size_t literalslack = 16;
 
@@ -138,7 +69,7 @@ class Writer {
         if (static_cast<std::size_t>(end_ - put_) < n) grow(n);
     }
     // Needs room made by ensure().
-    void copy(const char* from, std::size_t n) { put_ = copybytes(put_, from, n); }
+    void copy(const char* from, std::size_t n) { put_ = hostenv::copybytes(put_, from, n); }
     // Copies n bytes in whole runs of 16, so past n: needs that much room made by ensure()
     // and that much to read at from.
     void copyover(const char* from, std::size_t n) {
@@ -343,7 +274,9 @@ void Rewriter::buildindex() {
 
 std::uint32_t Rewriter::childwith(const Node& here, char c) const {
     if (here.children - 1 < 8) {  // one to eight children
-        const unsigned lane = equallane(here.labels, c);
+        // All eight compared at once, so that a node with many children costs no run of
+        // mispredicted branches.
+        const unsigned lane = hostenv::firstequallane(here.labels, c);
         return lane < 8 ? lane : here.children;
     }
     const std::uint16_t child =
@@ -367,9 +300,8 @@ void Rewriter::buildjumps() {
         if (line.size() < 8) continue;
         const Walk reached = walk(std::string_view(line).substr(0, 8), 8, 0, 0);
         if (reached.steps < 2) continue;
-        std::uint64_t start;
-        std::memcpy(&start, line.data(), 8);
-        found.push_back({start, reached.node, static_cast<std::uint32_t>(reached.at)});
+        found.push_back(
+            {hostenv::loadword(line.data()), reached.node, static_cast<std::uint32_t>(reached.at)});
     }
     jumps_.clear();
     if (found.empty()) return;
@@ -390,8 +322,7 @@ const Rewriter::Match& Rewriter::recognise(std::string_view galaxyline, std::siz
     std::uint32_t node = 0;
     std::size_t at = 0;
     if (!jumps_.empty() && galaxyline.size() >= 8) {
-        std::uint64_t start;
-        std::memcpy(&start, galaxyline.data(), 8);
+        const std::uint64_t start = hostenv::loadword(galaxyline.data());
         for (std::size_t slot = jumpslot(start, jumpshift_); jumps_[slot].at != 0;
              slot = (slot + 1) & (jumps_.size() - 1)) {
             if (jumps_[slot].start == start) {
@@ -411,7 +342,7 @@ Rewriter::Walk Rewriter::walk(std::string_view galaxyline, std::size_t room, std
     unsigned steps = 0;
     // The line's bytes from at, eight of them where room allows: the next character is the
     // lowest, and a short edge is matched against the word without reading its text.
-    std::uint64_t ahead = wordat(line, at, room);
+    std::uint64_t ahead = hostenv::wordat(line, at, room);
     while (at < size) {
         const Node& here = nodes_[node];
         const std::uint32_t child = childwith(here, static_cast<char>(ahead & 0xff));
@@ -420,13 +351,13 @@ Rewriter::Walk Rewriter::walk(std::string_view galaxyline, std::size_t room, std
         const std::size_t length = next.edgelength;
         if (size - at < length) break;
         if (length <= 8 ? ((ahead ^ next.head) & (~std::uint64_t{0} >> (64 - 8 * length))) != 0
-                        : !edgematches(edges_.data() + next.edge, line + at, length)) {
+                        : !hostenv::samebytes(edges_.data() + next.edge, line + at, length)) {
             break;
         }
         at += length;
         node = here.firstchild + child;
         ++steps;
-        ahead = wordat(line, at, room);
+        ahead = hostenv::wordat(line, at, room);
     }
     return {node, at, steps};
 }

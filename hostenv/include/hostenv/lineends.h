@@ -13,21 +13,13 @@
 #include <emmintrin.h>
 #endif
 
-namespace hostenv {
+#include "hostenv/bytes.h"
 
-// Byte i of a word read from memory is its lane i, counted from the low end.
-static_assert(std::endian::native == std::endian::little);
+namespace hostenv {
 
 // Bit i is set when byte i of the 64 at block is the LF of a CR LF; crbefore says whether
 // the byte before the block is a CR. Written with eight-byte words, for any processor.
 inline std::uint64_t crlfbitsportable(const char* block, bool crbefore) {
-    constexpr std::uint64_t ones = 0x0101010101010101u;
-    constexpr std::uint64_t lows = 0x7f7f7f7f7f7f7f7fu;
-    // The top bit of each byte equal to c, exactly: no carry crosses a byte.
-    const auto equal = [](std::uint64_t word, char c) {
-        const std::uint64_t differ = word ^ (ones * static_cast<unsigned char>(c));
-        return ~(((differ & lows) + lows) | differ | lows);
-    };
     // Gathers the top bits of the eight bytes into the low eight bits, byte 0 lowest.
     const auto gather = [](std::uint64_t tops) {
         return static_cast<std::uint64_t>(((tops >> 7) * 0x0102040810204080u) >> 56);
@@ -35,10 +27,9 @@ inline std::uint64_t crlfbitsportable(const char* block, bool crbefore) {
     std::uint64_t lf = 0;
     std::uint64_t cr = 0;
     for (int i = 0; i < 8; ++i) {
-        std::uint64_t word;
-        std::memcpy(&word, block + 8 * i, sizeof word);
-        lf |= gather(equal(word, '\n')) << (8 * i);
-        cr |= gather(equal(word, '\r')) << (8 * i);
+        const std::uint64_t word = loadword(block + 8 * i);
+        lf |= gather(equallanes(word, '\n')) << (8 * i);
+        cr |= gather(equallanes(word, '\r')) << (8 * i);
     }
     return lf & ((cr << 1) | (crbefore ? 1 : 0));
 }
