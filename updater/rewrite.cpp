@@ -4,11 +4,10 @@
 #include <cstring>
 #include <limits>
 #include <numeric>
-#include <sstream>
 
 #include "hostenv/bytes.h"
-#include "hostenv/failure.h"
 #include "hostenv/lineends.h"
+#include "rewritefailures.h"
 
 namespace updater {
 
@@ -17,16 +16,6 @@ namespace {
 // Header lines stand within the first 32768 lines, so a header at the last of them
 // leaves its templates no 16-bit index.
 constexpr std::int16_t lastheaderline = std::numeric_limits<std::int16_t>::max();
-
-std::string number(double value) {
-    std::ostringstream text;
-    text << value;
-    return text.str();
-}
-
-std::string linenumber(std::size_t index) {
-    return std::to_string(index + 1);
-}
 
 void appendline(std::string& out, std::string_view line) {
     out += line;
@@ -363,11 +352,7 @@ Rewriter::Walk Rewriter::walk(std::string_view galaxyline, std::size_t room, std
 }
 
 int Rewriter::blockofline(int r) const {
-    if (!oldblocks_) {
-        throw hostenv::Failure("Line " + linenumber(static_cast<std::size_t>(r)) +
-                               " of the old structure definition \"oldstruct.txt\" belongs to no "
-                               "block: that definition has no header line.");
-    }
+    if (!oldblocks_) throw oldlinewithoutblock(r);
     // The table is non-decreasing, so the entries below r are a prefix of it.
     const auto below = std::lower_bound(oldblocks_->begin(), oldblocks_->end(), r);
     const auto count = below - oldblocks_->begin();
@@ -379,41 +364,16 @@ double Rewriter::writeblock(int p, std::size_t k, const Galaxy& galaxy, std::str
     const auto block = static_cast<std::size_t>(p);
     const bool oldblock =
         p == 0 ? !oldstruct_.empty() : p > 0 && oldblocks_ && block < oldblocks_->size();
-    if (!oldblock) {
-        throw hostenv::Failure("The old structure definition \"oldstruct.txt\" has no block " +
-                               std::to_string(p) + ".");
-    }
+    if (!oldblock) throw oldblockmissing(p);
     const double w = oldcounts_[block];
-
-    // Built only when failing: a block must not cost an allocation.
-    const auto opens = [&] {
-        return "Galaxy line " + linenumber(k) + " opens block " + std::to_string(p) + ", ";
-    };
-    if (!newblocks_ || block >= newblocks_->size()) {
-        throw hostenv::Failure(
-            opens() + "but the new structure definition \"newstruct.txt\" has no block " +
-            std::to_string(p) +
-            (newblocks_ ? ": its last block is " + std::to_string(newblocks_->size() - 1) + "."
-                        : ": it has no header line."));
-    }
+    if (!newblocks_ || block >= newblocks_->size()) throw newblockmissing(k, p, newblocks_);
     const std::int16_t s = (*newblocks_)[block];
     const double n = newcounts_[block];
-    if (n >= 1 && s == lastheaderline) {
-        throw hostenv::Failure(
-            "Overflow in the new structure definition \"newstruct.txt\": block " +
-            std::to_string(p) + ", opened by galaxy line " + linenumber(k) +
-            ", has its header at line 32768, so its template lines lie beyond the last line a "
-            "block can use.");
-    }
+    if (n >= 1 && s == lastheaderline) throw newheaderoverflow(p, k);
     for (std::size_t j = 1; static_cast<double>(j) <= n; ++j) {
         const std::size_t templateindex = static_cast<std::size_t>(s) + j;
         if (templateindex >= newstruct_.size()) {
-            throw hostenv::Failure(opens() + "whose count " + number(n) +
-                                   " in the new structure definition \"newstruct.txt\" needs "
-                                   "template line " +
-                                   linenumber(templateindex) +
-                                   ", but that definition ends at line " +
-                                   std::to_string(newstruct_.size()) + ".");
+            throw templatemissing(k, p, n, templateindex, newstruct_.size());
         }
         const std::string& t = newstruct_[templateindex];
         if (t.empty() || t.back() != '#') {
@@ -422,11 +382,7 @@ double Rewriter::writeblock(int p, std::size_t k, const Galaxy& galaxy, std::str
         }
         const std::size_t galaxyindex = k + j - 1;
         if (galaxyindex >= galaxy.size()) {
-            throw hostenv::Failure(opens() + "whose template line " + linenumber(templateindex) +
-                                   " of the new structure definition \"newstruct.txt\" (\"" + t +
-                                   "\") needs galaxy line " + linenumber(galaxyindex) +
-                                   ", but the galaxy ends at line " +
-                                   std::to_string(galaxy.size()) + ".");
+            throw galaxylinemissing(k, p, templateindex, t, galaxyindex, galaxy.size());
         }
         const std::string_view g = galaxy[galaxyindex];
         const std::string_view kept = std::string_view(t).substr(0, t.size() - 1);
@@ -534,13 +490,7 @@ void Rewriter::rewritefrom(const hostenv::LineIndex& galaxy, std::size_t k,
             ++k;
             continue;
         }
-        if (!oldblocks_) {
-            throw hostenv::Failure(
-                "Galaxy line " + linenumber(k) + " begins with line " +
-                linenumber(static_cast<std::size_t>(r)) +
-                " of the old structure definition \"oldstruct.txt\", but that definition has no "
-                "header line, so the galaxy line belongs to no block.");
-        }
+        if (!oldblocks_) throw oldheadermissing(k, r);
         const double w = writeblock(recognised.block, k, galaxy, out);
         k += std::min(consumedlines(w), count - k);
     }

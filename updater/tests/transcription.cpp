@@ -1,20 +1,10 @@
 #include "transcription.h"
 
-#include <sstream>
-
-#include "hostenv/failure.h"
+#include "rewritefailures.h"
 
 namespace transcription {
 
 namespace {
-
-using hostenv::Failure;
-
-std::string number(double value) {
-    std::ostringstream text;
-    text << value;
-    return text.str();
-}
 
 bool beginswith(std::string_view galaxyline, std::string_view oldline) {
     if (galaxyline.size() < oldline.size()) return false;
@@ -45,13 +35,7 @@ void rewritegalaxy(const Definitions& definitions, const hostenv::Lines& galaxy,
             out += galaxy[k] + "\r\n";
             k = k + 1;
         } else {
-            if (!definitions.oldblocks) {
-                throw Failure("Galaxy line " + std::to_string(k + 1) + " begins with line " +
-                              std::to_string(r + 1) +
-                              " of the old structure definition \"oldstruct.txt\", but that "
-                              "definition has no header line, so the galaxy line belongs to no "
-                              "block.");
-            }
+            if (!definitions.oldblocks) throw updater::oldheadermissing(k, r);
             const int p = blockofline(definitions, r);
             const double w = writenewblock(definitions, p, k, galaxy, out);
             // At least one line, the whole part otherwise; beyond the end the loop ends.
@@ -75,11 +59,7 @@ int findoldline(const Definitions& definitions, std::string_view galaxyline) {
 }
 
 int blockofline(const Definitions& definitions, int r) {
-    if (!definitions.oldblocks) {
-        throw Failure("Line " + std::to_string(r + 1) +
-                      " of the old structure definition \"oldstruct.txt\" belongs to no block: "
-                      "that definition has no header line.");
-    }
+    if (!definitions.oldblocks) throw updater::oldlinewithoutblock(r);
     int result = 0;
     for (std::size_t q = 0; q < definitions.oldblocks->size(); ++q) {
         if ((*definitions.oldblocks)[q] < r) result = static_cast<int>(q);
@@ -92,35 +72,20 @@ double writenewblock(const Definitions& definitions, int p, std::size_t k,
     const auto& oldstruct = definitions.oldstruct;
     const auto& newstruct = definitions.newstruct;
     const auto& newblocks = definitions.newblocks;
-    const std::string opens =
-        "Galaxy line " + std::to_string(k + 1) + " opens block " + std::to_string(p) + ", ";
-
     const double w = updater::blockcount(oldstruct[(*definitions.oldblocks)[p]]);
 
     if (!newblocks || static_cast<std::size_t>(p) > newblocks->size() - 1) {
-        std::string why = newblocks
-                              ? ": its last block is " + std::to_string(newblocks->size() - 1) + "."
-                              : ": it has no header line.";
-        throw Failure(opens + "but the new structure definition \"newstruct.txt\" has no block " +
-                      std::to_string(p) + why);
+        throw updater::newblockmissing(k, p, newblocks);
     }
     const int s = (*newblocks)[p];
     const double n = updater::blockcount(newstruct[s]);
 
     for (int j = 1; j <= n; ++j) {
         // The first template index, s + 1, does not fit 16 bits.
-        if (s == 32767) {
-            throw Failure("Overflow in the new structure definition \"newstruct.txt\": block " +
-                          std::to_string(p) + ", opened by galaxy line " + std::to_string(k + 1) +
-                          ", has its header at line 32768, so its template lines lie beyond the "
-                          "last line a block can use.");
-        }
+        if (s == 32767) throw updater::newheaderoverflow(p, k);
         if (static_cast<std::size_t>(s + j) > newstruct.size() - 1) {
-            throw Failure(
-                opens + "whose count " + number(n) +
-                " in the new structure definition \"newstruct.txt\" needs template line " +
-                std::to_string(s + j + 1) + ", but that definition ends at line " +
-                std::to_string(newstruct.size()) + ".");
+            throw updater::templatemissing(k, p, n, static_cast<std::size_t>(s + j),
+                                           newstruct.size());
         }
         const std::string& t = newstruct[s + j];
         if (!endswith(t, "#")) {
@@ -128,10 +93,8 @@ double writenewblock(const Definitions& definitions, int p, std::size_t k,
             continue;
         }
         if (k + j - 1 > galaxy.size() - 1) {
-            throw Failure(opens + "whose template line " + std::to_string(s + j + 1) +
-                          " of the new structure definition \"newstruct.txt\" (\"" + t +
-                          "\") needs galaxy line " + std::to_string(k + j) +
-                          ", but the galaxy ends at line " + std::to_string(galaxy.size()) + ".");
+            throw updater::galaxylinemissing(k, p, static_cast<std::size_t>(s + j), t, k + j - 1,
+                                             galaxy.size());
         }
         const std::string& g = galaxy[k + j - 1];
         if (endswith(t, " #")) {

@@ -20,7 +20,7 @@ struct Definitions {
     const updater::BlockTable& newblocks;
 };
 
-// Fails with the same descriptions as the engine.
+// Fails with the engine's own failures (rewritefailures.h).
 void rewritegalaxy(const Definitions& definitions, const hostenv::Lines& galaxy, std::string& out);
 int findoldline(const Definitions& definitions, std::string_view galaxyline);
 int blockofline(const Definitions& definitions, int r);
