@@ -1,5 +1,6 @@
 #include "structure.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "hostenv/failure.h"
@@ -26,6 +27,13 @@ BlockTable blocktable(const hostenv::Lines& definition, const std::string& file)
     return table;
 }
 
+int blockabove(const std::vector<std::int16_t>& table, int r) {
+    // The table is non-decreasing, so the entries below r are a prefix of it.
+    const auto below = std::lower_bound(table.begin(), table.end(), r);
+    const auto count = below - table.begin();
+    return count == 0 ? 0 : static_cast<int>(count - 1);
+}
+
 double blockcount(std::string_view headline) {
     const auto dollar = headline.find('$');
     if (dollar == std::string_view::npos) return hostenv::leadingnumber(headline);
@@ -34,6 +42,14 @@ double blockcount(std::string_view headline) {
 
 double versionofline(std::string_view line) {
     return hostenv::leadingnumber(line.size() <= 2 ? line : line.substr(line.size() - 2));
+}
+
+std::size_t consumedlines(double w) {
+    // A NaN fails this test too.
+    if (!(w >= 1)) return 1;
+    constexpr auto most = std::numeric_limits<std::size_t>::max();
+    if (w >= static_cast<double>(most)) return most;
+    return static_cast<std::size_t>(w);
 }
 
 }  // namespace updater

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
-#include <limits>
 
 #include "hostenv/failure.h"
 
@@ -209,17 +207,6 @@ TEST(Rewrite, CountsDecideWhatIsWrittenAndConsumed) {
     // Plain templates do not read the galaxy, so a block may run past its end.
     EXPECT_EQ(rewritten({"$1", "v", "p $5", "p"}, {"$1", "v", "p $3", "A", "B", "C"}, {"p"}),
               crlf({"A", "B", "C"}));
-}
-
-TEST(Consumedlines, TheWholePartAtLeastOne) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    constexpr double inf = std::numeric_limits<double>::infinity();
-    constexpr auto most = std::numeric_limits<std::size_t>::max();
-    const std::pair<double, std::size_t> cases[] = {
-        {0, 1},    {-3, 1},      {0.5, 1},    {1, 1},
-        {1.5, 1},  {2.7, 2},     {3, 3},      {nan, 1},
-        {-inf, 1}, {1e30, most}, {inf, most}, {18446744073709549568.0, 18446744073709549568u}};
-    for (const auto& [w, lines] : cases) EXPECT_EQ(consumedlines(w), lines) << w;
 }
 
 TEST(Rewrite, OldCountsBelowOneOrFractionalStillMoveOn) {

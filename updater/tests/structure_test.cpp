@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "hostenv/failure.h"
 
 namespace updater {
@@ -29,6 +31,17 @@ TEST(Blockcount, ReadFromTheTextAfterTheFirstDollar) {
     EXPECT_DOUBLE_EQ(blockcount("galaxy title"), 0) << "a plain title line";
     EXPECT_DOUBLE_EQ(blockcount("5 lines"), 5) << "no dollar: the whole line";
     EXPECT_DOUBLE_EQ(blockcount("p $1.5"), 1.5);
+}
+
+TEST(Consumedlines, TheWholePartAtLeastOne) {
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    constexpr auto most = std::numeric_limits<std::size_t>::max();
+    const std::pair<double, std::size_t> cases[] = {
+        {0, 1},    {-3, 1},      {0.5, 1},    {1, 1},
+        {1.5, 1},  {2.7, 2},     {3, 3},      {nan, 1},
+        {-inf, 1}, {1e30, most}, {inf, most}, {18446744073709549568.0, 18446744073709549568u}};
+    for (const auto& [w, lines] : cases) EXPECT_EQ(consumedlines(w), lines) << w;
 }
 
 TEST(Blocktable, HeaderLineIndexesAfterAZero) {
