@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <span>
+#include <utility>
 
 #include "rewritefailures.h"
 
@@ -60,12 +61,12 @@ void splicetemplate(std::string& out, std::string_view t, std::string_view g) {
 
 }  // namespace
 
-Rewriter::Rewriter(const hostenv::Lines& oldstruct, const BlockTable& oldblocks,
-                   const hostenv::Lines& newstruct, const BlockTable& newblocks)
+Rewriter::Rewriter(const hostenv::Lines& oldstruct, BlockTable oldblocks, hostenv::Lines newstruct,
+                   BlockTable newblocks)
     : oldlinezero_(!oldstruct.empty()),
-      oldblocks_(oldblocks),
-      newstruct_(newstruct),
-      newblocks_(newblocks),
+      oldblocks_(std::move(oldblocks)),
+      newstruct_(std::move(newstruct)),
+      newblocks_(std::move(newblocks)),
       oldcounts_(oldblockcounts(oldstruct, oldblocks_)),
       newcounts_(newblockcounts(newstruct_, newblocks_)),
       index_(oldstruct, oldblocks_),

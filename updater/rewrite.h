@@ -16,10 +16,11 @@ namespace updater {
 
 class Rewriter {
   public:
-    // The definitions must outlive the rewriter, and the tables must be what
-    // blocktable() gives for them.
-    Rewriter(const hostenv::Lines& oldstruct, const BlockTable& oldblocks,
-             const hostenv::Lines& newstruct, const BlockTable& newblocks);
+    // The tables must be what blocktable() gives for the definitions. The old definition
+    // is read while the rewriter is built; the rest it keeps copies of, so any argument
+    // may be a temporary.
+    Rewriter(const hostenv::Lines& oldstruct, BlockTable oldblocks, hostenv::Lines newstruct,
+             BlockTable newblocks);
 
     // Appends the new text to out, every line followed by CR LF. The galaxy is its bytes,
     // cut into lines as splitlines cuts them. Throws Failure, saying which block, line and
@@ -45,9 +46,9 @@ class Rewriter {
     double writeblock(int p, std::size_t k, const Galaxy& galaxy, std::string& out) const;
 
     bool oldlinezero_;  // whether the old definition has line 0, the head of block 0
-    const BlockTable& oldblocks_;
-    const hostenv::Lines& newstruct_;
-    const BlockTable& newblocks_;
+    BlockTable oldblocks_;
+    hostenv::Lines newstruct_;
+    BlockTable newblocks_;
     // The definitions do not change while the rewriter lives, so each block's counts are
     // read once rather than for every block of every galaxy.
     std::vector<double> oldcounts_;  // block q's old count, for every entry of oldblocks_

@@ -69,6 +69,32 @@ TEST(Rewrite, AppendsToWhatTheOutputHolds) {
     EXPECT_EQ(out, "kept\r\nx\r\n");
 }
 
+// Built from temporaries, the rewriter still rewrites once they are gone: by its plans,
+// by the rules line by line, and into a failure that quotes a template. AddressSanitizer
+// watches the memory the temporaries held.
+TEST(Rewrite, KeepsWhatItNeedsOfTemporaries) {
+    const Rewriter rewriter(Lines(exampleold), blocktable(exampleold, "oldstruct.txt"),
+                            Lines(examplenew), blocktable(examplenew, "newstruct.txt"));
+    const std::string galaxy = crlf({"begin", "planet", "owner 2", "moons 11", "end"});
+    std::string out;
+    rewriter.rewritegalaxy(galaxy, out);
+    EXPECT_EQ(out, crlf({"begin", "planet", "owner 2", "moons 11", "rings 0", "end"}));
+
+    out.clear();
+    rewriter.writenewblock(1, 1, hostenv::splitlines(galaxy), out);
+    EXPECT_EQ(out, crlf({"planet", "owner 2", "moons 11", "rings 0"}));
+    EXPECT_EQ(rewriter.blockofline(3), 1);
+    EXPECT_EQ(rewriter.findoldline("moons 11"), 5);
+
+    out.clear();
+    try {
+        rewriter.rewritegalaxy(crlf({"planet", "owner 2"}), out);
+        ADD_FAILURE() << "no failure";
+    } catch (const hostenv::Failure& failure) {
+        expectmentions(failure.what(), {"(\"moons ##\")", "galaxy ends at line 2"});
+    }
+}
+
 TEST(Findoldline, TheLastMatchWinsNotTheLongest) {
     struct Case {
         Lines oldstruct;
