@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 #include <span>
-#include <utility>
 
 #include "rewritefailures.h"
 
@@ -61,17 +60,25 @@ void splicetemplate(std::string& out, std::string_view t, std::string_view g) {
 
 }  // namespace
 
-Rewriter::Rewriter(const hostenv::Lines& oldstruct, BlockTable oldblocks, hostenv::Lines newstruct,
-                   BlockTable newblocks)
+Rewriter::Rewriter(const hostenv::Lines& oldstruct, const BlockTable& oldblocks,
+                   const hostenv::Lines& newstruct, const BlockTable& newblocks)
     : oldlinezero_(!oldstruct.empty()),
-      oldblocks_(std::move(oldblocks)),
-      newstruct_(std::move(newstruct)),
-      newblocks_(std::move(newblocks)),
-      oldcounts_(oldblockcounts(oldstruct, oldblocks_)),
-      newcounts_(newblockcounts(newstruct_, newblocks_)),
-      index_(oldstruct, oldblocks_),
-      plans_(oldblocks_ ? std::span<const double>(oldcounts_) : std::span<const double>(),
-             newstruct_, newblocks_, newcounts_) {}
+      oldblocks_(oldblocks),
+      newblocks_(newblocks),
+      oldcounts_(oldblockcounts(oldstruct, oldblocks)),
+      newcounts_(newblockcounts(newstruct, newblocks)),
+      index_(oldstruct, oldblocks),
+      plans_(oldblocks ? std::span<const double>(oldcounts_) : std::span<const double>(), newstruct,
+             newblocks, newcounts_) {
+    std::size_t length = 0;
+    for (const std::string& line : newstruct) length += line.size();
+    newtext_.reserve(length);
+    newends_.reserve(newstruct.size());
+    for (const std::string& line : newstruct) {
+        newtext_ += line;
+        newends_.push_back(newtext_.size());
+    }
+}
 
 int Rewriter::findoldline(std::string_view galaxyline) const {
     return index_.recognise(galaxyline, galaxyline.size()).found;
@@ -94,10 +101,10 @@ double Rewriter::writeblock(int p, std::size_t k, const Galaxy& galaxy, std::str
     if (n >= 1 && s == lastheaderline) throw newheaderoverflow(p, k);
     for (std::size_t j = 1; static_cast<double>(j) <= n; ++j) {
         const std::size_t templateindex = static_cast<std::size_t>(s) + j;
-        if (templateindex >= newstruct_.size()) {
-            throw templatemissing(k, p, n, templateindex, newstruct_.size());
+        if (templateindex >= newends_.size()) {
+            throw templatemissing(k, p, n, templateindex, newends_.size());
         }
-        const std::string& t = newstruct_[templateindex];
+        const std::string_view t = newdefinitionline(templateindex);
         if (t.empty() || t.back() != '#') {
             appendline(out, t);
             continue;

@@ -16,11 +16,11 @@ namespace updater {
 
 class Rewriter {
   public:
-    // The tables must be what blocktable() gives for the definitions. The old definition
-    // is read while the rewriter is built; the rest it keeps copies of, so any argument
-    // may be a temporary.
-    Rewriter(const hostenv::Lines& oldstruct, BlockTable oldblocks, hostenv::Lines newstruct,
-             BlockTable newblocks);
+    // The tables must be what blocktable() gives for the definitions. The arguments are
+    // read while the rewriter is built, which keeps copies of what it needs, so any of
+    // them may be a temporary.
+    Rewriter(const hostenv::Lines& oldstruct, const BlockTable& oldblocks,
+             const hostenv::Lines& newstruct, const BlockTable& newblocks);
 
     // Appends the new text to out, every line followed by CR LF. The galaxy is its bytes,
     // cut into lines as splitlines cuts them. Throws Failure, saying which block, line and
@@ -44,11 +44,18 @@ class Rewriter {
     void rewritefrom(const hostenv::LineIndex& galaxy, std::size_t k, std::string& out) const;
     template <class Galaxy>
     double writeblock(int p, std::size_t k, const Galaxy& galaxy, std::string& out) const;
+    std::string_view newdefinitionline(std::size_t i) const {
+        const std::size_t start = i == 0 ? 0 : newends_[i - 1];
+        return std::string_view(newtext_).substr(start, newends_[i] - start);
+    }
 
     bool oldlinezero_;  // whether the old definition has line 0, the head of block 0
     BlockTable oldblocks_;
-    hostenv::Lines newstruct_;
     BlockTable newblocks_;
+    // The new definition's lines one after another, and where each ends: kept as one text,
+    // the definition costs two allocations rather than one a line.
+    std::string newtext_;
+    std::vector<std::size_t> newends_;
     // The definitions do not change while the rewriter lives, so each block's counts are
     // read once rather than for every block of every galaxy.
     std::vector<double> oldcounts_;  // block q's old count, for every entry of oldblocks_
