@@ -56,8 +56,8 @@ class Rewriter {
     // the definition costs two allocations rather than one a line.
     std::string newtext_;
     std::vector<std::size_t> newends_;
-    // The definitions do not change while the rewriter lives, so each block's counts are
-    // read once rather than for every block of every galaxy.
+    // Each block's counts, read once when the rewriter is built rather than for every block
+    // of every galaxy.
     std::vector<double> oldcounts_;  // block q's old count, for every entry of oldblocks_
     std::vector<double> newcounts_;  // block q's new count, for every entry of newblocks_
     OldLineIndex index_;
