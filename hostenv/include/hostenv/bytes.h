@@ -31,13 +31,17 @@ static_assert(std::endian::native == std::endian::little);
     return word;
 }
 
-// The top bit of each lane of word that equals c, and no other bit. No carry crosses a
+// The top bit of each lane of word that equals c, and no other bit. No borrow crosses a
 // lane, so every flag is true, not only the lowest.
 [[gnu::always_inline]] inline std::uint64_t equallanes(std::uint64_t word, char c) {
     constexpr std::uint64_t ones = 0x0101010101010101u;
     constexpr std::uint64_t lows = 0x7f7f7f7f7f7f7f7fu;
+    constexpr std::uint64_t highs = 0x8080808080808080u;
     const std::uint64_t differ = word ^ (ones * static_cast<unsigned char>(c));
-    return ~(((differ & lows) + lows) | differ | lows);
+    // 0x80 less a lane's low seven bits keeps the top bit only when they are all zero; the
+    // top bit of differ is tested beside it, so a child lookup in the prefix tree waits on
+    // three steps after the xor, not five.
+    return (highs - (differ & lows)) & ~(differ | lows);
 }
 
 // The first lane of word that equals c, or 8 when none does.
