@@ -269,7 +269,12 @@ cleanup() {
     if [[ -n "$PROG_PID" ]] && kill -0 "$PROG_PID" 2>/dev/null; then kill "$PROG_PID"; fi
     if [[ -n "$HOLD_PID" ]] && kill -0 "$HOLD_PID" 2>/dev/null; then kill "$HOLD_PID"; fi
     # Ends the programs of our own prefix, so that the next scenario starts a clean server.
-    [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]] && timeout 20 "${WINESERVER[@]}" -k 2>/dev/null
+    # Waits until the server is gone too: a next scenario's first call must not reach a
+    # server that is still going down.
+    if [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]]; then
+        timeout 20 "${WINESERVER[@]}" -k 2>/dev/null
+        timeout 20 "${WINESERVER[@]}" -w 2>/dev/null
+    fi
     [[ -n "$XVFB_PID" ]] && kill "$XVFB_PID" 2>/dev/null
     wait 2>/dev/null
 }
@@ -374,7 +379,14 @@ reg() { timeout 30 "${WINE_TOOLS[@]}" reg "$@" >/dev/null 2>&1; }
 # The install path where a 32-bit installer writes it, and nothing in the 64-bit view.
 set_install_path() {
     clear_install_path
-    reg add "$GAME_REGKEY" /v Path /t REG_SZ /d "$GAME_FOLDER" /f /reg:32
+    local _
+    # Checked, so that a write that did not land fails here and not as a puzzling gate.
+    for _ in 1 2 3; do
+        reg add "$GAME_REGKEY" /v Path /t REG_SZ /d "$GAME_FOLDER" /f /reg:32 &&
+            reg query "$GAME_REGKEY" /v Path /reg:32 && return 0
+        timeout 20 "${WINESERVER[@]}" -w 2>/dev/null
+    done
+    fail "could not write the install path $GAME_FOLDER to $GAME_REGKEY"
 }
 
 clear_install_path() {
