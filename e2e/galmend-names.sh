@@ -12,21 +12,13 @@ old=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
 new=$E2E_ROOT/demo/expected/game/Orion\ Drift.galaxy
 profile='C:\users\张伟'
 
-# "galmend /s" with the case's data: it ends by itself, with nothing to say (a message box
-# would hold it until the wait runs out, and be shown).
-run_silent() {
-    start_program /s
-    expect_exit 0 60
-    expect_eq "output" "" "$(cat "$CASE_DIR/program.out")"
-}
-
 new_case names-outside-the-code-page
 reset_game
 mkdir -p "$user/地图"
 cp "$old" "$game/星系.galaxy"
 cp "$old" "$user/地图/x.galaxy"
 use_release_data
-run_silent
+expect_quiet_silent_run
 expect_same_file "$GAME_FOLDER\\星系.galaxy" "$new" "$game/星系.galaxy"
 expect_same_file "地图\\x.galaxy in the per-user folder" "$new" "$user/地图/x.galaxy"
 expect_no_temporaries "$game" "$user"
@@ -41,7 +33,7 @@ cp "$old" "$elsewhere/maps/Far.galaxy"
 # The default per-user folder is no galaxy folder now.
 cp "$old" "$user/Stale.galaxy"
 use_release_data
-run_silent
+expect_quiet_silent_run
 expect_same_file "the galaxy in $profile's per-user folder" "$new" "$elsewhere/maps/Far.galaxy"
 expect_same_file "the galaxy in the default per-user folder" "$old" "$user/Stale.galaxy"
 expect_no_temporaries "$elsewhere"
@@ -50,13 +42,11 @@ rm -rf "$(unixpath "$profile")"
 
 new_case path-beyond-260-characters
 reset_game
-deep=$GAME_FOLDER
-for level in $(seq -w 1 60); do deep+="\\level$level-the-long-way-down-to-the-bottom-of-the-map"; done
-say "the galaxy's path has $((${#deep} + 14)) characters"
-mkdir -p "$(unixpath "$deep")"
+make_deep_folder
+deep=$DEEP_FOLDER
 cp "$old" "$(unixpath "$deep")/Bottom.galaxy"
 use_release_data
-run_silent
+expect_quiet_silent_run
 expect_same_file "the galaxy 60 folders down" "$new" "$(unixpath "$deep")/Bottom.galaxy"
 expect_no_temporaries "$game"
 
@@ -68,7 +58,7 @@ cp "$old" "$game/etoile.galaxy"
 use_release_data
 # The game's list in code page 1252: 0xC9 is "É".
 crlf_file "$CASE_DIR/original zarn galaxies.txt" $'\xc9TOILE.galaxy'
-run_silent
+expect_quiet_silent_run
 expect_same_file "étoile.galaxy, listed as ÉTOILE.galaxy" "$old" "$game/étoile.galaxy"
 expect_same_file "etoile.galaxy" "$new" "$game/etoile.galaxy"
 expect_no_temporaries "$game"

@@ -543,6 +543,26 @@ start_program_raw() {
     say "started [$line] (pid $PROG_PID)"
 }
 
+# A silent run with the case's data that ends by itself with nothing to say: a message box
+# would hold it until the wait runs out, and be shown.
+expect_quiet_silent_run() {
+    start_program /s
+    expect_exit 0 60
+    expect_eq "output" "" "$(cat "$CASE_DIR/program.out")"
+}
+
+# A folder 60 levels below the game folder, its path far past 260 characters: sets DEEP_FOLDER
+# (the Windows path) and makes it.
+make_deep_folder() {
+    local level
+    DEEP_FOLDER=$GAME_FOLDER
+    for level in $(seq -w 1 60); do
+        DEEP_FOLDER+="\\level$level-the-long-way-down-to-the-bottom-of-the-map"
+    done
+    say "the folder's path has ${#DEEP_FOLDER} characters"
+    mkdir -p "$(unixpath "$DEEP_FOLDER")"
+}
+
 # Waits at most the given seconds for the program to end and sets PROG_RC. A program still
 # running is shown (any message box it has open) and stopped, and PROG_RC is "running".
 wait_program() {

@@ -22,12 +22,6 @@ leftout_message() {
  system's ANSI code page, which has no exact form of these names. Rename them to play them." "$@")"
 }
 
-run_silent() {
-    start_program /s
-    expect_exit 0 60
-    expect_eq "output" "" "$(cat "$CASE_DIR/program.out")"
-}
-
 # A galaxy below a folder named outside the code page is as far out of the game's reach as one
 # named so.
 new_case names-outside-the-code-page
@@ -63,7 +57,7 @@ new_case name-in-the-code-page
 reset_game
 cp "$old" "$game/Café.galaxy"
 use_release_data
-run_silent
+expect_quiet_silent_run
 # Code page 1252: 0xE9 is "é".
 expect_manifest "the new manifest" "$game/galaxy.manifest" $'Caf\xe9'
 
@@ -104,7 +98,7 @@ manifest_text "before" >"$elsewhere/maps/galaxy.manifest"
 # The default per-user folder is no galaxy folder now.
 cp "$old" "$user/Stale.galaxy"
 use_release_data
-run_silent
+expect_quiet_silent_run
 expect_manifest "the new manifest" "$game/galaxy.manifest" "Far"
 expect_absent "the manifest in $profile's per-user folder" "$elsewhere/maps/galaxy.manifest"
 expect_no_temporaries "$game" "$elsewhere"
@@ -113,15 +107,13 @@ rm -rf "$(unixpath "$profile")"
 
 new_case path-beyond-260-characters
 reset_game
-deep=$GAME_FOLDER
-for level in $(seq -w 1 60); do deep+="\\level$level-the-long-way-down-to-the-bottom-of-the-map"; done
-say "the galaxy's path has $((${#deep} + 14)) characters"
-mkdir -p "$(unixpath "$deep")"
+make_deep_folder
+deep=$DEEP_FOLDER
 cp "$old" "$(unixpath "$deep")/Bottom.galaxy"
 manifest_text "before" >"$(unixpath "$deep")/galaxy.manifest"
 cp "$old" "$game/Alpha.galaxy"
 use_release_data
-run_silent
+expect_quiet_silent_run
 # The game folder's subfolders before its own files.
 expect_manifest "the new manifest" "$game/galaxy.manifest" "Bottom" "Alpha"
 expect_absent "the manifest 60 folders down" "$(unixpath "$deep")/galaxy.manifest"
