@@ -19,6 +19,10 @@ const ControlLayout& byrole(const FormLayout& layout, std::string_view role) {
 
 }  // namespace
 
+void GameForm::reportifsilent() {
+    if (hassilentswitch(platform_.commandargs())) ui_.beginreport();
+}
+
 std::string GameForm::environment(const std::string& name) {
     return platform_.environment(name).value_or("");
 }

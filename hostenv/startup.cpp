@@ -67,10 +67,23 @@ Lines splitatblanks(const std::string& text) {
     }
 }
 
+namespace {
+
+bool issilentswitch(const std::string& piece) {
+    const std::string lowered = lower(piece);
+    return lowered == "-s" || lowered == "/s" || lowered == "/silent" || lowered == "-silent";
+}
+
+}  // namespace
+
+bool hassilentswitch(const std::string& args) {
+    const Lines pieces = splitatblanks(args);
+    return std::any_of(pieces.begin(), pieces.end(), issilentswitch);
+}
+
 void readswitches(const std::string& args, UserInterface& ui, const std::function<void()>& silent) {
     for (const auto& piece : splitatblanks(args)) {
-        const std::string lowered = lower(piece);
-        if (lowered != "-s" && lowered != "/s" && lowered != "/silent" && lowered != "-silent") {
+        if (!issilentswitch(piece)) {
             ui.messagebox("Invalid argument: " + piece);
             ui.endprogram(exitinvalidargument);
         }

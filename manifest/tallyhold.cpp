@@ -66,6 +66,7 @@ void Tallyhold::command(std::string_view role) {
 }
 
 void Tallyhold::Form_Load() {
+    reportifsilent();
     readwindir();
     filelist.setpattern("*.galaxy");
     findgalaxyfolders("");
@@ -113,6 +114,13 @@ void Tallyhold::silentrun() {
                manifestsremoved == 0
                    ? "nothing was changed"
                    : "the " + std::to_string(manifestsremoved) + " manifests found were removed");
+    const std::size_t listed = galaxynames.size() - leftout.size();
+    ui_.report("Wrote " + manifest + " with " + std::to_string(listed) +
+               (listed == 1 ? " galaxy" : " galaxies") + "; " +
+               (manifestsremoved == 1
+                    ? std::string("1 earlier manifest was")
+                    : std::to_string(manifestsremoved) + " earlier manifests were") +
+               " removed.");
     tellleftout(manifest);
 }
 

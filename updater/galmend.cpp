@@ -140,6 +140,7 @@ void Galmend::showhost() {
 }
 
 void Galmend::Form_Load() {
+    reportifsilent();
     readwindir();
     showhost();
     filelist.setpattern("*.galaxy");
@@ -234,9 +235,15 @@ void Galmend::fixgalaxies() {
         if (convertgalaxy(path, rewriter, text, cleanedfolders)) {
             ++rewritten;
             fixedlist.append(std::string(hostenv::lastcomponent(path)) + crlf);
+            ui_.report("Rewrote " + path);
         }
     }
     updatedlabel.setcaption(hostenv::signform(rewritten));
+    const auto found = static_cast<long long>(foundgalaxies.size());
+    ui_.report("Rewrote " + std::to_string(rewritten) + " of the " + std::to_string(found) +
+               (found == 1 ? " galaxy" : " galaxies") + " found" +
+               (rewritten < found ? "; the others are the game's own or in the new format already."
+                                  : "."));
 }
 
 bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, std::string& text,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hostenv/failure.h"
+#include "hostenv/report.h"
 #include "hostenv/startup.h"
 #include "testhost.h"
 
@@ -17,6 +18,7 @@ namespace hostenv {
 namespace {
 
 using testing::ProgramEnded;
+using testing::RecordingConsole;
 using testing::RecordingUi;
 using testing::ScriptedPlatform;
 using testing::TempDrive;
@@ -57,6 +59,7 @@ class TestForm : public GameForm {
     }
 
     void Form_Load() override {
+        reportifsilent();
         readwindir();
         findgalaxyfolders("\\");
         passgate({"and more"});
@@ -232,6 +235,49 @@ TEST_F(Start, CommandLinePieces) {
                   c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
         EXPECT_EQ(fresh.silentmode, c.silent);
         EXPECT_EQ(fresh.walkbutton.enabled(), !c.silent) << "each switch runs the program's own";
+    }
+}
+
+// What a script reads: every message a silent run shows, a line each, and how it ended,
+// even when the start is refused; a run with the window writes nothing.
+TEST_F(Start, ASilentRunReportsItsMessagesAndItsEndToTheConsole) {
+    const std::string end = "test ended with exit code ";
+    const struct {
+        const char* args;
+        const char* target;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"/s", "1.52.0.3", {end + "0: the run is complete."}},
+        {"Foo -S",
+         "1.52.0.3",
+         {"Invalid argument: Foo",
+          end + "3: the command line holds an argument it does not know; nothing was changed."}},
+        {"/silent",
+         "1.60",
+         {"found zarn version :1.52.0.3:", " need zarn version :1.60:",
+          "in the default location of", "C:\\Games\\Zarn\\", "and more",
+          end + "2: the game is not the version \"targetzarnver.txt\" names; nothing was "
+                "changed."}},
+        {"-s",
+         "",
+         {"The game version file \"targetzarnver.txt\" is empty: its first line must name the "
+          "game version this program is made for.",
+          end + "1: the run failed, for the reason above."}},
+        {"", "1.60", {}},
+        {"Foo", "1.52.0.3", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("[") + c.args + "] " + c.target);
+        platform.args = c.args;
+        drive.write("targetzarnver.txt", c.target);
+        RecordingUi shown;
+        RecordingConsole console;
+        ReportingUi reporting(shown, console, "test");
+        TestForm fresh{drive.fs, platform, reporting};
+        load(fresh);
+        EXPECT_EQ(console.lines, c.lines);
+        EXPECT_EQ(shown.messages.size(), c.args == std::string("/s") ? 0u : 1u)
+            << "the message boxes stay";
     }
 }
 

@@ -36,6 +36,9 @@ TEST_F(ManagerWrites, ASilentRunRemovesSearchesAndWritesIntoTheGameFolder) {
     EXPECT_FALSE(drive.exists(user("galaxy.manifest")));
     EXPECT_EQ(form.foundcountlabel.caption(), " 3 galaxies found");
     EXPECT_EQ(form.removalbox.text(), "killing " + user("galaxy.manifest"));
+    EXPECT_EQ(ui.reports, std::vector<std::string>{"Wrote " + game("galaxy.manifest") +
+                                                   " with 3 galaxies; 3 earlier manifests were "
+                                                   "removed."});
 }
 
 // A run that cannot write the new manifest must not have removed the old ones first.

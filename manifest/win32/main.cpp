@@ -1,6 +1,8 @@
 // tallyhold's entry point: the Windows hosts behind the program's window.
 #include <windows.h>
 
+#include "hostenv/report.h"
+#include "hostenv/win32/win32console.h"
 #include "hostenv/win32/win32filesystem.h"
 #include "hostenv/win32/win32platform.h"
 #include "hostenv/win32/win32ui.h"
@@ -10,6 +12,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     hostenv::win32::Win32Platform platform;
     hostenv::win32::Win32FileSystem fs;
     hostenv::win32::Win32Ui ui(manifest::programname);
-    manifest::Tallyhold form(fs, platform, ui);
+    hostenv::win32::Win32Console console;
+    hostenv::ReportingUi reporting(ui, console, manifest::programname);
+    manifest::Tallyhold form(fs, platform, reporting);
     return hostenv::win32::run(form, ui, instance);
 }

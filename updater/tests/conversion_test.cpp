@@ -112,9 +112,15 @@ TEST_F(Conversion, APathFoundTwiceIsCurrentTheSecondTime) {
 
 TEST_F(Conversion, ASilentRunFindsConvertsAndEnds) {
     drive.write(game("old.galaxy"), oldgalaxy);
+    drive.write(game("Twin.galaxy"), oldgalaxy);
+    drive.write(user("new.galaxy"), currentgalaxy);
     platform.args = "/s";
     EXPECT_EQ(load(), 0);
     EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.reports, (std::vector<std::string>{
+                              "Rewrote C:\\Games\\Zarn\\old.galaxy",
+                              "Rewrote 1 of the 3 galaxies found; the others are the game's own or "
+                              "in the new format already."}));
     EXPECT_EQ(drive.read(game("old.galaxy")), newgalaxy);
     EXPECT_EQ(form.stagelabel.caption(), " 2");
     EXPECT_EQ(form.fixedlist.text(), "old.galaxy\r\n");

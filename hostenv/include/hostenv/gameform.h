@@ -33,6 +33,9 @@ class GameForm : public CommandForm {
              FolderList& dir, FileList& file)
         : CommandForm(ui, drive, dir, file), fs_(fs), platform_(platform) {}
 
+    // Starts the report of a silent run, before anything else can fail or end the program:
+    // a script that asked for a silent run reads even a refused start.
+    void reportifsilent();
     // The environment variable's value; empty when it is not set.
     std::string environment(const std::string& name);
     // windirdrive, from "windir".

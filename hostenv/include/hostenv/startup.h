@@ -38,6 +38,9 @@ Lines splitatblanks(const std::string& text);
 // Calls silent for every silent switch of the argument text ("-s", "/s", "/silent",
 // "-silent", letter case aside). The first other piece is refused with a message that
 // ends the program.
+// Whether any piece of the argument text is a silent switch, wherever it stands.
+bool hassilentswitch(const std::string& args);
+
 void readswitches(const std::string& args, UserInterface& ui, const std::function<void()>& silent);
 
 // The layout line of the named control; a name the table lacks is a programming error.

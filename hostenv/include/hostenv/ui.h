@@ -15,6 +15,11 @@ class UserInterface {
     // Ends the program at once. Never returns: Windows ends the process, a test host
     // records the end and unwinds.
     [[noreturn]] virtual void endprogram(int exitcode) = 0;
+    // A silent run reports what it does to the console it was started from, as a script
+    // sees no message box. beginreport marks the run as silent; report writes one line.
+    // A user interface without a console has nothing to write to.
+    virtual void beginreport() {}
+    virtual void report(const std::string&) {}
 };
 
 }  // namespace hostenv

@@ -11,6 +11,7 @@
 
 #include "hostenv/platform.h"
 #include "hostenv/posix/posixfilesystem.h"
+#include "hostenv/report.h"
 #include "hostenv/ui.h"
 
 namespace hostenv::testing {
@@ -39,11 +40,23 @@ class RecordingUi : public UserInterface {
         if (onevents) onevents();
     }
     [[noreturn]] void endprogram(int exitcode) override { throw ProgramEnded{exitcode}; }
+    void beginreport() override { reporting = true; }
+    void report(const std::string& line) override {
+        if (reporting) reports.push_back(line);
+    }
 
     std::vector<std::string> messages;
+    bool reporting = false;
+    std::vector<std::string> reports;
     int eventsteps = 0;
     // What the user does while pending events run.
     std::function<void()> onevents;
+};
+
+class RecordingConsole : public Console {
+  public:
+    void writeline(const std::string& line) override { lines.push_back(line); }
+    std::vector<std::string> lines;
 };
 
 // A host whose ANSI code page is Windows-1252, as a western Windows has.

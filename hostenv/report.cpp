@@ -1,0 +1,51 @@
+#include "hostenv/report.h"
+
+#include "hostenv/failure.h"
+
+namespace hostenv {
+
+void ReportingUi::messagebox(const std::string& text) {
+    if (reporting_) {
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos;
+             start = end + 2) {
+            console_.writeline(text.substr(start, end - start));
+        }
+        console_.writeline(text.substr(start));
+    }
+    shown_.messagebox(text);
+}
+
+void ReportingUi::report(const std::string& line) {
+    if (reporting_) console_.writeline(line);
+}
+
+void ReportingUi::endprogram(int exitcode) {
+    if (reporting_) console_.writeline(outcomeline(programname_, exitcode));
+    shown_.endprogram(exitcode);
+    // The compiler does not carry [[noreturn]] through a virtual call.
+    __builtin_unreachable();
+}
+
+std::string outcomeline(std::string_view programname, int exitcode) {
+    std::string line =
+        std::string(programname) + " ended with exit code " + std::to_string(exitcode);
+    switch (exitcode) {
+        case exitnormal:
+            return line + ": the run is complete.";
+        case exitfailure:
+            return line + ": the run failed, for the reason above.";
+        case exitversiongate:
+            return line +
+                   ": the game is not the version \"targetzarnver.txt\" names; nothing was "
+                   "changed.";
+        case exitinvalidargument:
+            return line +
+                   ": the command line holds an argument it does not know; nothing was "
+                   "changed.";
+        default:
+            return line + ".";
+    }
+}
+
+}  // namespace hostenv
