@@ -24,8 +24,8 @@ if hold_file "$GAME_FOLDER\\Orion Drift.galaxy" 1500; then
     start_program /s
     expect_exit 0 60
     expect_released
+    expect_report_ends "Rewrote $GAME_FOLDER\\Fortrel\\Deep Reach.galaxy" 0
 fi
-expect_eq "output" "" "$(cat "$CASE_DIR/program.out")"
 expect_absent "the earlier run's ~zarn653.tmp" "$game/~zarn653.tmp"
 expect_same_tree "game folder" "$E2E_ROOT/demo/expected/game" "$game" --exclude=Halcyrion.exe
 expect_same_tree "per-user folder" "$E2E_ROOT/demo/expected/user" "$user"
@@ -58,7 +58,10 @@ rm -rf "$user"
 use_release_data
 start_program /s
 expect_exit 0 60
-expect_eq "output" "" "$(cat "$CASE_DIR/program.out")"
+expect_report "Rewrote $GAME_FOLDER\\Fortrel\\Deep Reach.galaxy" \
+    "Rewrote $GAME_FOLDER\\Orion Drift.galaxy" \
+    "Rewrote 2 of the 4 galaxies found; the others are the game's own or in the new format already." \
+    "$(ended_line 0)"
 expect_same_tree "game folder" "$E2E_ROOT/demo/expected/game" "$game" --exclude=Halcyrion.exe
 expect_absent "the per-user folder" "$user"
 

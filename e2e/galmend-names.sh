@@ -18,7 +18,9 @@ mkdir -p "$user/地图"
 cp "$old" "$game/星系.galaxy"
 cp "$old" "$user/地图/x.galaxy"
 use_release_data
-expect_quiet_silent_run
+# A script reads the names exactly, in UTF-8.
+expect_quiet_silent_run "Rewrote $GAME_FOLDER\\星系.galaxy" \
+    "Rewrote $USER_GAME_FOLDER\\地图\\x.galaxy" "Rewrote 2 of the 2 galaxies found."
 expect_same_file "$GAME_FOLDER\\星系.galaxy" "$new" "$game/星系.galaxy"
 expect_same_file "地图\\x.galaxy in the per-user folder" "$new" "$user/地图/x.galaxy"
 expect_no_temporaries "$game" "$user"
@@ -33,7 +35,8 @@ cp "$old" "$elsewhere/maps/Far.galaxy"
 # The default per-user folder is no galaxy folder now.
 cp "$old" "$user/Stale.galaxy"
 use_release_data
-expect_quiet_silent_run
+expect_quiet_silent_run "Rewrote $profile\\AppData\\Local\\Corvatek\\Halcyrion\\maps\\Far.galaxy" \
+    "Rewrote 1 of the 1 galaxy found."
 expect_same_file "the galaxy in $profile's per-user folder" "$new" "$elsewhere/maps/Far.galaxy"
 expect_same_file "the galaxy in the default per-user folder" "$old" "$user/Stale.galaxy"
 expect_no_temporaries "$elsewhere"

@@ -543,12 +543,44 @@ start_program_raw() {
     say "started [$line] (pid $PROG_PID)"
 }
 
-# A silent run with the case's data that ends by itself with nothing to say: a message box
-# would hold it until the wait runs out, and be shown.
+# What a silent run wrote to the console it was started from, one line each (its CR LF ends
+# as LF).
+program_report() { tr -d '\r' <"$CASE_DIR/program.out"; }
+
+# The last line a run reports: ended_line <exit code>
+ended_line() {
+    local line="$PROG_NAME ended with exit code $1"
+    case $1 in
+    0) say "$line: the run is complete." ;;
+    1) say "$line: the run failed, for the reason above." ;;
+    2) say "$line: the game is not the version \"targetzarnver.txt\" names; nothing was changed." ;;
+    3) say "$line: the command line holds an argument it does not know; nothing was changed." ;;
+    esac
+}
+
+# The whole report of the run: expect_report <line>...
+expect_report() {
+    expect_eq "report" "$(printf '%s\n' "$@")" "$(program_report)"
+}
+
+# The report's first line and its last, which says how the run ended: expect_report_ends
+# <first line> <exit code>
+expect_report_ends() {
+    expect_eq "report, first line" "$1" "$(program_report | head -1)"
+    expect_eq "report, last line" "$(ended_line "$2")" "$(program_report | tail -1)"
+}
+
+# A silent run with the case's data that ends by itself with nothing to show: a message box
+# would hold it until the wait runs out, and be shown. Its report is what is given, or, with
+# nothing given, anything that ends normally.
 expect_quiet_silent_run() {
     start_program /s
     expect_exit 0 60
-    expect_eq "output" "" "$(cat "$CASE_DIR/program.out")"
+    if (($#)); then
+        expect_report "$@" "$(ended_line 0)"
+    else
+        expect_eq "report, last line" "$(ended_line 0)" "$(program_report | tail -1)"
+    fi
 }
 
 # A folder 60 levels below the game folder, its path far past 260 characters: sets DEEP_FOLDER
@@ -853,6 +885,7 @@ check_gate_refusals() {
         fi
         expect_exit 1 30
         expect_released
+        expect_report_ends 'The game version file "targetzarnver.txt" cannot be read.' 1
     fi
     expect_elsewhere_untouched "$elsewhere" "$old"
 
@@ -864,6 +897,7 @@ check_gate_refusals() {
     answer_msgbox && expect_contains "message" "found zarn version ::\\r\\n need zarn version ::" \
         "$MSGBOX_TEXT"
     expect_exit 2
+    expect_report_ends "found zarn version ::" 2
     expect_elsewhere_untouched "$elsewhere" "$old"
     rm -rf "$elsewhere"
 }

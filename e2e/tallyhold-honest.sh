@@ -11,6 +11,33 @@ user=$(unixpath "$USER_GAME_FOLDER")
 games=$(unixpath 'C:\Games')
 old=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
 
+# The game folder as a folder no Windows program can write to, though the tests run as root:
+# the immutable attribute of its Unix directory. Undone on every way out, so that the prefix
+# can be reset.
+UNWRITABLE=
+make_unwritable() {
+    local reason
+    if ! reason=$(chattr +i "$1" 2>&1); then
+        fail "cannot make $1 unwritable: chattr +i: $reason"
+        return 1
+    fi
+    UNWRITABLE=$1
+    if touch "$1/.e2e-probe" 2>/dev/null; then
+        rm -f "$1/.e2e-probe"
+        make_writable
+        fail "cannot make $1 unwritable: the immutable attribute does not stop root here"
+        return 1
+    fi
+    say "made $1 unwritable"
+}
+make_writable() {
+    if [[ -n "$UNWRITABLE" ]]; then chattr -i "$UNWRITABLE"; fi
+    UNWRITABLE=
+}
+trap 'make_writable; cleanup' EXIT
+# A run killed outright (SIGKILL) leaves the attribute set, and nothing could reset the prefix.
+if [[ -d "$game" ]]; then chattr -i "$game" 2>/dev/null; fi
+
 check_gate_refusals
 
 new_case game-folder-unwritable
@@ -34,6 +61,7 @@ if make_unwritable "$game"; then
         expect_contains "message, the system's reason" "Access denied" "$(msgbox_rest)"
     fi
     expect_exit 1 30
+    expect_report_ends "Cannot write $GAME_FOLDER\\galaxy.manifest; nothing was changed." 1
     make_writable
     # The manifests the run could have removed before failing are the ones that matter.
     expect_same_file "Fortrel's galaxy.manifest" "$CASE_DIR/fortrel.manifest" \
@@ -75,7 +103,8 @@ rm -rf "$user"
 use_release_data
 start_program /s
 expect_exit 0 60
-expect_eq "output" "" "$(cat "$CASE_DIR/program.out")"
+expect_report "Wrote $GAME_FOLDER\\galaxy.manifest with 1 galaxy; 0 earlier manifests were removed." \
+    "$(ended_line 0)"
 expect_manifest "the new manifest" "$game/galaxy.manifest" "Alpha"
 expect_absent "a killed earlier run's ~zarn653.tmp" "$game/~zarn653.tmp"
 expect_absent "the per-user folder" "$user"
