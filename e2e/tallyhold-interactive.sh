@@ -75,6 +75,8 @@ if read_window && press_find 3; then
     fi
 fi
 expect_exit 1
+# A failure in a run with the window is told in the window only.
+expect_report
 expect_same_file "galaxy.manifest after the failed update" "$CASE_DIR/second.manifest" \
     "$expansion/galaxy.manifest"
 expect_same_file "galaxy.manifest.old after the failed update" "$CASE_DIR/first.manifest" \

@@ -36,6 +36,11 @@ start_program /s
 answer_msgbox && expect_eq "message" "$(leftout_message "$GAME_FOLDER\\galaxy.manifest" \
     "$GAME_FOLDER\\星系.galaxy" "$USER_GAME_FOLDER\\地图\\x.galaxy")" "$MSGBOX_TEXT"
 expect_exit 0 30
+# What the message says reaches a script too.
+expect_report "Wrote $GAME_FOLDER\\galaxy.manifest with 1 galaxy; 0 earlier manifests were removed." \
+    "$GAME_FOLDER\\galaxy.manifest leaves out 2 galaxies: the game reads the manifest in the\
+ system's ANSI code page, which has no exact form of these names. Rename them to play them." \
+    "$GAME_FOLDER\\星系.galaxy" "$USER_GAME_FOLDER\\地图\\x.galaxy" "$(ended_line 0)"
 expect_manifest "the new manifest" "$game/galaxy.manifest" "Alpha"
 expect_no_temporaries "$game" "$user"
 
