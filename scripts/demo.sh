@@ -62,6 +62,8 @@ echo "Running galmend /s on the demo game in $WINEPREFIX"
 start_program /s
 wait_program 60
 expect_ended "galmend /s"
+echo "What it reported:"
+program_report | sed 's/^/  | /'
 
 echo
 echo "Galaxies rewritten:"
@@ -104,6 +106,8 @@ echo "Running tallyhold /s on the demo game"
 start_program /s
 wait_program 60
 expect_ended "tallyhold /s"
+echo "What it reported:"
+program_report | sed 's/^/  | /'
 if [[ -f "$game/Fortrel/galaxy.manifest" ]]; then
     echo "  the old manifest in Fortrel is still there"
 else

@@ -10,7 +10,9 @@ namespace hostenv::win32 {
 void Win32Console::open() {
     opened_ = true;
     const HANDLE given = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (given != nullptr && given != INVALID_HANDLE_VALUE) {
+    // A window program may be handed a handle value that leads nowhere; it has no type.
+    if (given != nullptr && given != INVALID_HANDLE_VALUE &&
+        GetFileType(given) != FILE_TYPE_UNKNOWN) {
         out_ = given;
     } else if (AttachConsole(ATTACH_PARENT_PROCESS)) {
         out_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
