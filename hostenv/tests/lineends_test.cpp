@@ -81,12 +81,12 @@ TEST(LineEnds, TheBuildsSearchIsSse2WhereTheProcessorHasIt) {
 TEST(LineEnds, EachWayFindsABlocksBreaks) {
     std::vector<std::string> blocks;
     std::mt19937 random(9);
-    const std::string near =
+    const std::string nearby =
         std::string("\r\n") + "x\x8a\x8d" + '\0' + "\x0b\x0c\x0e\x09\x1a\x2a\x2d\xff";
     for (int round = 0; round < 20000; ++round) {
         std::string block(64, ' ');
-        const std::size_t alphabet = round % 3 == 0 ? 2 : round % 3 == 1 ? 6 : near.size();
-        for (char& c : block) c = near[random() % alphabet];
+        const std::size_t alphabet = round % 3 == 0 ? 2 : round % 3 == 1 ? 6 : nearby.size();
+        for (char& c : block) c = nearby[random() % alphabet];
         blocks.push_back(block);
     }
     for (int round = 0; round < 2000; ++round) {
