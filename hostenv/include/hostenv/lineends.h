@@ -16,7 +16,7 @@
 
 #include "hostenv/bytes.h"
 
-// Defined where crlfbitssse2 exists, which sse2lanes says the processor can run.
+// Defined where crlfbitssse2 exists; sse2lanes then says whether the processor can run it.
 #if defined(__SSE2__) || (defined(__i386__) && defined(__GNUC__))
 #define HOSTENV_SSE2_LANES 1
 #endif
@@ -41,7 +41,8 @@ inline std::uint64_t crlfbitsportable(const char* block, bool crbefore) {
 }
 
 #if defined(__SSE2__)
-// Every x86-64 build may use SSE2: the search is inlined and nothing is chosen at run time.
+// The compiler may use SSE2 (every x86-64 build does): the search is inlined and nothing is
+// chosen at run time.
 inline constexpr bool sse2lanes = true;
 
 inline std::uint64_t crlfbitssse2(const char* block, bool crbefore) {
@@ -68,7 +69,7 @@ inline std::uint64_t crlfbits(const char* block, bool crbefore) {
 // 32-bit x86 built without SSE2. The SSE2 search is compiled for SSE2 alone in lanes.cpp and
 // never inlined here, so no code of this header holds an SSE2 instruction; sse2lanes is set
 // there once, before main, from the processor's cpuid (false until then: the words are right
-// on every processor). Per block, the cost is one well-predicted branch.
+// on every processor). Per block, the choice costs one well-predicted branch.
 extern const bool sse2lanes;
 std::uint64_t crlfbitssse2(const char* block, bool crbefore);
 
