@@ -5,8 +5,6 @@
 #include <cstring>
 #include <random>
 
-#include "hostenv/lineends.h"
-
 namespace hostenv {
 namespace {
 
@@ -75,45 +73,6 @@ TEST(Splitlines, CutsAtCrLfAndDropsTrailingLineEnds) {
         for (std::size_t i = 0; i < index.size(); ++i) indexed.emplace_back(index[i]);
         EXPECT_EQ(indexed, c.lines) << "the index cuts the same lines";
     }
-}
-
-// Texts thick with CR and LF, of lengths around the 64-byte blocks, against a plain search.
-TEST(LineEnds, GivesEveryCrLfInOrderFromAnyRestart) {
-    std::mt19937 random(5);
-    const auto below = [&](std::size_t n) {
-        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
-    };
-    for (int round = 0; round < 3000; ++round) {
-        std::string text(below(3) == 0 ? 60 + below(10) : below(300), ' ');
-        for (char& c : text) c = "\r\nab"[below(round % 2 == 0 ? 4 : 2)];
-        std::vector<std::size_t> expected;
-        for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 1)) {
-            expected.push_back(at);
-        }
-        const std::size_t restart = below(text.size() + 1);
-        LineEnds ends(text);
-        if (restart > 0) ends.restart(restart);
-        std::vector<std::size_t> found;
-        for (std::size_t end = ends.next(); end != text.size(); end = ends.next()) {
-            found.push_back(end);
-        }
-        std::erase_if(expected, [&](std::size_t at) { return at < restart; });
-        ASSERT_EQ(found, expected) << "text of " << text.size() << " bytes from " << restart;
-        EXPECT_EQ(ends.next(), text.size()) << "the end stays the end";
-    }
-}
-
-TEST(LineEnds, TheWordAtATimeSearchAgreesWithTheBuiltOne) {
-    std::mt19937 random(9);
-    char block[64];
-    for (int round = 0; round < 20000; ++round) {
-        for (char& c : block) c = "\r\nx\x8a\x8d\0"[random() % (round % 3 == 0 ? 2 : 6)];
-        const bool crbefore = round % 2 == 0;
-        ASSERT_EQ(crlfbitsportable(block, crbefore), crlfbits(block, crbefore)) << round;
-    }
-    char lfs[64];
-    std::fill(std::begin(lfs), std::end(lfs), '\n');
-    EXPECT_EQ(crlfbitsportable(lfs, true), 1u) << "only the first LF follows a CR, the one before";
 }
 
 TEST(Matchespattern, WildcardsAndLetterCase) {

@@ -1,6 +1,7 @@
 // Finding the CR LF line breaks of a large text quickly: 64 bytes are looked at a time and
 // their breaks kept as the bits of one word, so that a short line costs a few instructions
-// and no call. SSE2 where the compiler may use it, eight-byte words otherwise.
+// and no call. SSE2 where the compiler may use it; on 32-bit x86 built without it, SSE2 where
+// the processor has it, found once at start (lanes.cpp); eight-byte words otherwise.
 #pragma once
 
 #include <bit>
@@ -14,6 +15,11 @@
 #endif
 
 #include "hostenv/bytes.h"
+
+// Defined where crlfbitssse2 exists; sse2lanes then says whether the processor can run it.
+#if defined(__SSE2__) || (defined(__i386__) && defined(__GNUC__))
+#define HOSTENV_SSE2_LANES 1
+#endif
 
 namespace hostenv {
 
@@ -35,7 +41,11 @@ inline std::uint64_t crlfbitsportable(const char* block, bool crbefore) {
 }
 
 #if defined(__SSE2__)
-inline std::uint64_t crlfbits(const char* block, bool crbefore) {
+// The compiler may use SSE2 (every x86-64 build does): the search is inlined and nothing is
+// chosen at run time.
+inline constexpr bool sse2lanes = true;
+
+inline std::uint64_t crlfbitssse2(const char* block, bool crbefore) {
     const __m128i lfs = _mm_set1_epi8('\n');
     const __m128i crs = _mm_set1_epi8('\r');
     std::uint64_t lf = 0;
@@ -51,16 +61,37 @@ inline std::uint64_t crlfbits(const char* block, bool crbefore) {
     }
     return lf & ((cr << 1) | (crbefore ? 1 : 0));
 }
+
+inline std::uint64_t crlfbits(const char* block, bool crbefore) {
+    return crlfbitssse2(block, crbefore);
+}
+#elif defined(HOSTENV_SSE2_LANES)
+// 32-bit x86 built without SSE2. The SSE2 search is compiled for SSE2 alone in lanes.cpp and
+// never inlined here, so no code of this header holds an SSE2 instruction; sse2lanes is set
+// there once, before main, from the processor's cpuid (false until then: the words are right
+// on every processor). Per block, the choice costs one well-predicted branch.
+extern const bool sse2lanes;
+std::uint64_t crlfbitssse2(const char* block, bool crbefore);
+
+inline std::uint64_t crlfbits(const char* block, bool crbefore) {
+    if (sse2lanes) return crlfbitssse2(block, crbefore);
+    return crlfbitsportable(block, crbefore);
+}
 #else
 inline std::uint64_t crlfbits(const char* block, bool crbefore) {
     return crlfbitsportable(block, crbefore);
 }
 #endif
 
+// How the CR LF breaks of one block are found: crlfbits, or for a test or a measurement one
+// of the ways it chooses from.
+using BlockSearch = std::uint64_t (*)(const char* block, bool crbefore);
+
 // The line ends of a text in order: where the CR of each CR LF stands, then the text's size.
-class LineEnds {
+template <BlockSearch search>
+class LineEndsBy {
   public:
-    explicit LineEnds(std::string_view text) : text_(text) { restart(0); }
+    explicit LineEndsBy(std::string_view text) : text_(text) { restart(0); }
 
     // The next line end; the text's size when no CR LF is left.
     std::size_t next() {
@@ -88,16 +119,18 @@ class LineEnds {
   private:
     std::uint64_t blockbits(std::size_t base) const {
         const bool crbefore = base > 0 && text_[base - 1] == '\r';
-        if (text_.size() - base >= 64) return crlfbits(text_.data() + base, crbefore);
+        if (text_.size() - base >= 64) return search(text_.data() + base, crbefore);
         // The last, short block is looked at in a copy padded with bytes that are no break.
         char last[64] = {};
         std::memcpy(last, text_.data() + base, text_.size() - base);
-        return crlfbits(last, crbefore);
+        return search(last, crbefore);
     }
 
     std::string_view text_;
     std::size_t base_ = 0;    // where the 64 bytes of bits_ start
     std::uint64_t bits_ = 0;  // the LFs of CR LFs in that block not yet given
 };
+
+using LineEnds = LineEndsBy<crlfbits>;
 
 }  // namespace hostenv
