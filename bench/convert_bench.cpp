@@ -4,11 +4,10 @@
 // copy flushed and not flushed.
 //   convert_bench [--root DIR] [--data DIR] [--megabytes 200] [--rounds 3] [--keep]
 //   convert_bench --galaxies 5000 --kilobytes 10 [--root DIR] [--data DIR] [--rounds 3]
-// The first form converts a mixed corpus of that size, the second that many galaxies of
-// one size, all in the game folder itself.
 //   convert_bench --peak MEGABYTES [--root DIR] [--data DIR]
-// The second form converts one galaxy of that size and reports the peak memory; run it
-// in a fresh process.
+// The first form converts a mixed corpus of that size, the second that many galaxies of
+// one size, all in the game folder itself. The third converts one galaxy of that size and
+// reports the peak memory; run it in a fresh process.
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
