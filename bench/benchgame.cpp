@@ -79,6 +79,8 @@ void report(const char* what, const std::vector<double>& times) {
 }
 
 TreeShape treeshape(const Options& options) {
+    if (options.has("siblings"))
+        return siblingshape(static_cast<int>(options.number("siblings", 0)));
     TreeShape shape;
     shape.folders = static_cast<int>(options.number("folders", shape.folders));
     shape.files = static_cast<int>(options.number("files", shape.files));

@@ -102,7 +102,7 @@ double median(std::vector<double> values);
 // One line: what, every time in seconds, and their median.
 void report(const char* what, const std::vector<double>& times);
 
-// The tree shape that --folders and --files ask for.
+// The tree shape that --folders and --files, or --siblings, ask for.
 TreeShape treeshape(const Options& options);
 
 // The default place of a benchmark's material.

@@ -31,6 +31,10 @@ const char* hostname();
 // Copies from to the new file to with the host's own calls; flushed to the disk when flush.
 void copyfile(const std::filesystem::path& from, const std::filesystem::path& to, bool flush);
 
+// Rewrites file with its own bytes as the least a safe rewrite must do: read whole, written to
+// a new file beside it, flushed to the disk, closed, and moved over it in one step.
+void replacewithcopy(const std::filesystem::path& file);
+
 // Writes text to the file to, made or emptied, with one write of the host's own; not flushed.
 void writefile(const std::filesystem::path& to, std::string_view text);
 
@@ -41,6 +45,11 @@ void syncfolder(const std::filesystem::path& folder);
 // The paths of the "*.galaxy" files below folder (letter case aside), by the host's plain
 // recursive folder listing.
 std::vector<std::string> plainsearch(const std::filesystem::path& folder);
+
+// The most findgalaxies may take, as a multiple of plainsearch: under Wine every listing and
+// every handle the walk opens for a folder's identity crosses to the Wine server, which a
+// plain listing pays once per folder.
+double discoverytarget();
 
 // The process's peak resident memory in bytes.
 std::uint64_t peakmemory();

@@ -160,6 +160,30 @@ ConversionCorpus writeconversioncorpus(const fs::path& gamefolder, std::uint64_t
     return corpus;
 }
 
+ConversionCorpus writeuniformcorpus(const fs::path& gamefolder, int count, std::uint64_t bytes,
+                                    std::uint64_t seed) {
+    Random random(seed);
+    ConversionCorpus corpus;
+    fs::create_directories(gamefolder);
+    for (int i = 0; i < count; ++i) {
+        const fs::path file =
+            gamefolder / (numbered("Cluster ", static_cast<std::uint64_t>(i), 5) + ".galaxy");
+        writegalaxy(file, bytes, random.next());
+        corpus.galaxies.push_back(file);
+        corpus.bytes += fs::file_size(file);
+    }
+    return corpus;
+}
+
+TreeShape siblingshape(int count) {
+    TreeShape shape;
+    shape.folders = count + 1;
+    shape.files = count + 1;
+    shape.fanout = count;
+    shape.othereveryn = 0;
+    return shape;
+}
+
 int writetree(const fs::path& root, const TreeShape& shape, std::uint64_t seed) {
     Random random(seed);
     std::vector<fs::path> folders{root};
@@ -177,7 +201,8 @@ int writetree(const fs::path& root, const TreeShape& shape, std::uint64_t seed) 
     for (std::size_t f = 0; f < folders.size(); ++f) {
         for (std::size_t i = 0; i < perfolder + (f < extra ? 1 : 0); ++i) {
             std::string name = numbered("Map ", ++serial, 6);
-            if (random.between(1, static_cast<std::uint64_t>(shape.othereveryn)) == 1) {
+            if (shape.othereveryn > 0 &&
+                random.between(1, static_cast<std::uint64_t>(shape.othereveryn)) == 1) {
                 name += ".txt";
             } else {
                 // Some in other letter case, which the pattern matches too.
@@ -194,7 +219,8 @@ int writetree(const fs::path& root, const TreeShape& shape, std::uint64_t seed) 
 int preparetree(const fs::path& root, const TreeShape& shape) {
     const fs::path marker = root / "shape.txt";
     const std::string described = std::to_string(shape.folders) + " " +
-                                  std::to_string(shape.files) + " " + std::to_string(shape.fanout);
+                                  std::to_string(shape.files) + " " + std::to_string(shape.fanout) +
+                                  " " + std::to_string(shape.othereveryn);
     std::string found, galaxies;
     if (std::ifstream in(marker);
         in && std::getline(in, found) && found == described && std::getline(in, galaxies)) {

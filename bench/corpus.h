@@ -35,12 +35,19 @@ struct ConversionCorpus {
 ConversionCorpus writeconversioncorpus(const std::filesystem::path& gamefolder,
                                        std::uint64_t totalbytes, std::uint64_t seed);
 
+// A game folder of count galaxies of about bytes each, all in the folder itself.
+ConversionCorpus writeuniformcorpus(const std::filesystem::path& gamefolder, int count,
+                                    std::uint64_t bytes, std::uint64_t seed);
+
 struct TreeShape {
     int folders = 10000;  // the start folder included
     int files = 100000;
     int fanout = 10;       // subfolders per folder, filled breadth first
-    int othereveryn = 10;  // about one file in n is not a galaxy
+    int othereveryn = 10;  // about one file in n is not a galaxy; 0: every file is one
 };
+
+// A start folder of count subfolders and one galaxy in each folder, the start folder's too.
+TreeShape siblingshape(int count);
 
 // A folder tree of empty files; returns how many of them are galaxies.
 int writetree(const std::filesystem::path& root, const TreeShape& shape, std::uint64_t seed);

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -81,15 +82,48 @@ void copyfile(const fs::path& from, const fs::path& to, bool flush) {
     if (flush && ::fsync(out.get()) != 0) fail("cannot flush", to);
 }
 
-void writefile(const fs::path& to, std::string_view text) {
-    const Descriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (out.get() < 0) fail("cannot create", to);
+namespace {
+
+void writeall(const Descriptor& out, std::string_view text, const fs::path& to) {
     // One call, unless the system takes less than all of it.
     for (std::size_t done = 0; done < text.size();) {
         const ssize_t put = ::write(out.get(), text.data() + done, text.size() - done);
         if (put < 0) fail("cannot write", to);
         done += static_cast<std::size_t>(put);
     }
+}
+
+}  // namespace
+
+void replacewithcopy(const fs::path& file) {
+    std::string bytes;
+    {
+        const Descriptor in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+        struct stat info {};
+        if (in.get() < 0 || ::fstat(in.get(), &info) != 0) fail("cannot open", file);
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+        for (std::size_t done = 0; done < bytes.size();) {
+            const ssize_t got = ::read(in.get(), bytes.data() + done, bytes.size() - done);
+            if (got <= 0) fail("cannot read", file);
+            done += static_cast<std::size_t>(got);
+        }
+    }
+    fs::path temporary = file;
+    temporary += ".tmp";
+    {
+        const Descriptor out(
+            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        if (out.get() < 0) fail("cannot create", temporary);
+        writeall(out, bytes, temporary);
+        if (::fsync(out.get()) != 0) fail("cannot flush", temporary);
+    }
+    if (::rename(temporary.c_str(), file.c_str()) != 0) fail("cannot replace", file);
+}
+
+void writefile(const fs::path& to, std::string_view text) {
+    const Descriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (out.get() < 0) fail("cannot create", to);
+    writeall(out, text, to);
 }
 
 void syncfolder(const fs::path&) {
@@ -104,6 +138,10 @@ std::vector<std::string> plainsearch(const fs::path& folder) {
         if (hostenv::matchespattern(name, "*.galaxy")) found.push_back(entry.path().string());
     }
     return found;
+}
+
+double discoverytarget() {
+    return 3;
 }
 
 std::uint64_t peakmemory() {

@@ -44,20 +44,35 @@ class Handle {
     HANDLE handle_;
 };
 
-void search(const std::string& folder, std::vector<std::string>& found) {
-    WIN32_FIND_DATAA entry{};
-    const HANDLE handle = FindFirstFileA((folder + "\\*").c_str(), &entry);
+std::string narrowed(const std::wstring& wide) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+                        nullptr, nullptr);
+    return text;
+}
+
+// The same wide calls as the programs' file system, so that both sides pay what Wine adds to
+// each of them.
+void search(const std::wstring& folder, std::vector<std::string>& found) {
+    WIN32_FIND_DATAW entry{};
+    const HANDLE handle = FindFirstFileW((folder + L"\\*").c_str(), &entry);
     if (handle == INVALID_HANDLE_VALUE) return;
     do {
-        const std::string name = entry.cFileName;
-        if (name == "." || name == "..") continue;
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            search(folder + "\\" + name, found);
-        } else if (hostenv::matchespattern(name, "*.galaxy")) {
-            found.push_back(folder + "\\" + name);
+            search(folder + L"\\" + name, found);
+        } else if (hostenv::matchespattern(narrowed(name), "*.galaxy")) {
+            found.push_back(narrowed(folder + L"\\" + name));
         }
-    } while (FindNextFileA(handle, &entry));
+    } while (FindNextFileW(handle, &entry));
     FindClose(handle);
+}
+
+std::wstring widened(const fs::path& path) {
+    return fs::absolute(path).make_preferred().wstring();
 }
 
 }  // namespace
@@ -92,6 +107,37 @@ void copyfile(const fs::path& from, const fs::path& to, bool flush) {
     if (flush && !FlushFileBuffers(out.get())) fail("cannot flush", to);
 }
 
+void replacewithcopy(const fs::path& file) {
+    const std::wstring name = widened(file);
+    std::string bytes;
+    {
+        const Handle in(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size{};
+        if (in.get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(in.get(), &size)) {
+            fail("cannot open", file);
+        }
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        DWORD got = 0;
+        if (!ReadFile(in.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
+            got != bytes.size()) {
+            fail("cannot read", file);
+        }
+    }
+    const std::wstring temporary = name + L".tmp";
+    const HANDLE out = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) fail("cannot create", file);
+    DWORD put = 0;
+    const bool written =
+        WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
+        put == bytes.size() && FlushFileBuffers(out);
+    if (!CloseHandle(out) || !written) fail("cannot write a copy of", file);
+    if (!MoveFileExW(temporary.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        fail("cannot replace", file);
+    }
+}
+
 void writefile(const fs::path& to, std::string_view text) {
     const Handle out(CreateFileA(to.string().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -115,8 +161,12 @@ void syncfolder(const fs::path& folder) {
 
 std::vector<std::string> plainsearch(const fs::path& folder) {
     std::vector<std::string> found;
-    search(fs::absolute(folder).make_preferred().string(), found);
+    search(widened(folder), found);
     return found;
+}
+
+double discoverytarget() {
+    return 10;
 }
 
 std::uint64_t peakmemory() {

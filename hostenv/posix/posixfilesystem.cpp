@@ -84,6 +84,22 @@ std::vector<std::string> listfolder(const std::string& folder, const fs::path& h
     return sortednames(std::move(keyed));
 }
 
+// The entry of folder whose name lower folds to wanted.
+std::optional<std::string> samenameentry(const fs::path& folder, const std::string& wanted) {
+    DIR* const handle = ::opendir(folder.c_str());
+    if (handle == nullptr) return std::nullopt;
+    std::optional<std::string> found;
+    while (const dirent* entry = ::readdir(handle)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != ".." && lower(name) == wanted) {
+            found = std::string(name);
+            break;
+        }
+    }
+    ::closedir(handle);
+    return found;
+}
+
 }  // namespace
 
 PosixFileSystem::PosixFileSystem(std::map<char, fs::path> drives, std::string cwd)
@@ -112,13 +128,9 @@ fs::path PosixFileSystem::hostpath(const std::string& windowspath) const {
         if (part.empty() || part == ".") continue;
         fs::path next = result / part;
         if (!fs::exists(next, ec) && fs::is_directory(result, ec)) {
-            // Windows names compare without regard to letter case.
-            for (const auto& entry : fs::directory_iterator(result, ec)) {
-                if (lower(entry.path().filename().string()) == lower(part)) {
-                    next = entry.path();
-                    break;
-                }
-            }
+            // Windows names compare without regard to letter case. Every new file's name comes
+            // here, so the folder is read without a path object for each of its entries.
+            if (const auto found = samenameentry(result, lower(part))) next = result / *found;
         }
         result = next;
     }
