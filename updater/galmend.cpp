@@ -217,9 +217,7 @@ void Galmend::findgalaxies() {
 
 void Galmend::fixgalaxies() {
     const Rewriter rewriter(*oldstruct, oldblocks, *newstruct, newblocks);
-    // The new text keeps its memory for the next galaxy.
-    std::string text;
-    std::set<std::string> cleanedfolders;
+    FixState state;
     rewritten = 0;
     stagelabel.setcaption(hostenv::signform(++stages));
     for (const auto& path : foundgalaxies) {
@@ -232,7 +230,7 @@ void Galmend::fixgalaxies() {
                         [&](const auto& name) { return hostenv::samefilename(path, name); })) {
             continue;
         }
-        if (convertgalaxy(path, rewriter, text, cleanedfolders)) {
+        if (convertgalaxy(path, rewriter, state)) {
             ++rewritten;
             fixedlist.append(std::string(hostenv::lastcomponent(path)) + crlf);
             ui_.report("Rewrote " + path);
@@ -246,17 +244,17 @@ void Galmend::fixgalaxies() {
                                   : "."));
 }
 
-bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, std::string& text,
-                            std::set<std::string>& cleanedfolders) {
+bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state) {
     // Read as readtextlines reads, but kept as bytes: as Lines, a galaxy of short lines
     // would take several times its size in memory.
-    if (!fs_.lookup(path, hostenv::Entries::files)) {
-        throw Failure("The galaxy " + path + " has disappeared since it was found.");
-    }
-    std::string bytes;
+    std::string& bytes = state.bytes;
     try {
-        bytes = fs_.readfile(path);
+        fs_.readinto(path, bytes);
     } catch (const Failure& failure) {
+        // Looked for only when the read fails: a galaxy that is there costs no search.
+        if (!fs_.lookup(path, hostenv::Entries::files)) {
+            throw Failure("The galaxy " + path + " has disappeared since it was found.");
+        }
         throw Failure("The galaxy " + path + " cannot be read.\r\n" + failure.what());
     }
     const std::optional<std::string_view> version = versionline(bytes);
@@ -267,6 +265,7 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, s
     if (versionofline(*version) >= newversion) return false;
 
     // The new text is complete in memory before the file is touched.
+    std::string& text = state.text;
     text.clear();
     text.reserve(bytes.size() + bytes.size() / 4);
     try {
@@ -277,7 +276,7 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, s
     }
     refuseoldformat(path, text);
     const std::string folder = path.substr(0, hostenv::lastcomponentstart(path));
-    if (cleanedfolders.insert(folder).second) hostenv::removestaletemporaries(fs_, folder);
+    if (state.cleanedfolders.insert(folder).second) hostenv::removestaletemporaries(fs_, folder);
     hostenv::safereplace(fs_, path, text);
     return true;
 }

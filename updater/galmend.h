@@ -81,9 +81,15 @@ class Galmend : public hostenv::GameForm {
 
   private:
     void showhost();
+    // What a fix keeps from one galaxy to the next: the memory of the old and the new text,
+    // and the folders already rid of stale temporary files.
+    struct FixState {
+        std::string bytes;
+        std::string text;
+        std::set<std::string> cleanedfolders;
+    };
     // Rewrites one found galaxy when it is old; whether it did.
-    bool convertgalaxy(const std::string& path, const Rewriter& rewriter, std::string& text,
-                       std::set<std::string>& cleanedfolders);
+    bool convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state);
     void refuseoldformat(const std::string& path, std::string_view text) const;
 };
 

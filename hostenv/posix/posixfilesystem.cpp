@@ -184,13 +184,13 @@ bool PosixFileSystem::hasfolder(const std::string& folder) {
     return info && S_ISDIR(info->st_mode);
 }
 
-std::string PosixFileSystem::readfile(const std::string& path) {
+void PosixFileSystem::readinto(const std::string& path, std::string& bytes) {
     const auto fail = [&] { throw Failure("Cannot read " + path + "\r\n" + std::strerror(errno)); };
     const int file = ::open(hostpath(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (file < 0) fail();
     // One read into a buffer of the file's size: a galaxy may be large.
     struct stat info {};
-    std::string bytes;
+    bytes.clear();
     if (::fstat(file, &info) == 0 && info.st_size > 0) {
         bytes.resize(static_cast<std::size_t>(info.st_size));
     }
@@ -214,7 +214,6 @@ std::string PosixFileSystem::readfile(const std::string& path) {
     }
     ::close(file);
     bytes.resize(done);
-    return bytes;
 }
 
 std::vector<std::string> PosixFileSystem::drives() {

@@ -146,7 +146,7 @@ bool Win32FileSystem::hasfolder(const std::string& folder) {
     throw Failure("Cannot look for " + folder + "\r\n" + systemreason(error));
 }
 
-std::string Win32FileSystem::readfile(const std::string& path) {
+void Win32FileSystem::readinto(const std::string& path, std::string& bytes) {
     HANDLE opened = INVALID_HANDLE_VALUE;
     retried(
         [&] {
@@ -163,7 +163,7 @@ std::string Win32FileSystem::readfile(const std::string& path) {
     if (static_cast<unsigned long long>(size.QuadPart) > std::string().max_size()) {
         throw Failure("Cannot read " + path + "\r\nThe file is too large.");
     }
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
     std::size_t done = 0;
     while (done < bytes.size()) {
         const DWORD chunk =
@@ -176,7 +176,6 @@ std::string Win32FileSystem::readfile(const std::string& path) {
         done += got;
     }
     bytes.resize(done);
-    return bytes;
 }
 
 std::vector<std::string> Win32FileSystem::drives() {

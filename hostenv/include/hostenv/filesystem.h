@@ -24,9 +24,17 @@ class FileSystem {
     // Whether folder exists as a folder; throws Failure when the system cannot tell.
     virtual bool hasfolder(const std::string& folder) = 0;
 
-    // The whole file as bytes. Throws Failure naming the file and the system's reason; a
-    // file another program holds for a moment is waited for, as writes wait.
-    virtual std::string readfile(const std::string& path) = 0;
+    // The whole file as bytes, in place of what bytes held: a caller that reads many files
+    // keeps one buffer's memory for all of them. Throws Failure naming the file and the
+    // system's reason; a file another program holds for a moment is waited for, as writes
+    // wait.
+    virtual void readinto(const std::string& path, std::string& bytes) = 0;
+    // The same, as a string of its own.
+    std::string readfile(const std::string& path) {
+        std::string bytes;
+        readinto(path, bytes);
+        return bytes;
+    }
 
     // Drive texts such as "C:", in letter order.
     virtual std::vector<std::string> drives() = 0;

@@ -22,9 +22,9 @@ class FaultyFileSystem : public FileSystem {
         return inner_.lookup(path, what);
     }
     bool hasfolder(const std::string& folder) override { return inner_.hasfolder(folder); }
-    std::string readfile(const std::string& path) override {
+    void readinto(const std::string& path, std::string& bytes) override {
         fault("read", path);
-        return inner_.readfile(path);
+        inner_.readinto(path, bytes);
     }
     std::vector<std::string> drives() override { return inner_.drives(); }
     std::vector<std::string> subfolders(const std::string& folder) override {

@@ -183,11 +183,11 @@ UnreadableFiles::UnreadableFiles(const fs::path& root, std::vector<std::string> 
       paths_(std::move(paths)),
       reason_(std::move(reason)) {}
 
-std::string UnreadableFiles::readfile(const std::string& path) {
+void UnreadableFiles::readinto(const std::string& path, std::string& bytes) {
     if (paths_.empty() || std::find(paths_.begin(), paths_.end(), path) != paths_.end()) {
         throw Failure(reason_);
     }
-    return PosixFileSystem::readfile(path);
+    PosixFileSystem::readinto(path, bytes);
 }
 
 }  // namespace hostenv::testing

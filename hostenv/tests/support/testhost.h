@@ -89,7 +89,7 @@ class UnreadableFiles : public posix::PosixFileSystem {
   public:
     UnreadableFiles(const std::filesystem::path& root, std::vector<std::string> paths,
                     std::string reason);
-    std::string readfile(const std::string& path) override;
+    void readinto(const std::string& path, std::string& bytes) override;
 
   private:
     std::vector<std::string> paths_;

@@ -19,7 +19,7 @@ class PosixFileSystem : public FileSystem {
 
     std::optional<std::string> lookup(const std::string& path, Entries what) override;
     bool hasfolder(const std::string& folder) override;
-    std::string readfile(const std::string& path) override;
+    void readinto(const std::string& path, std::string& bytes) override;
     std::vector<std::string> drives() override;
     std::vector<std::string> subfolders(const std::string& folder) override;
     std::vector<std::string> files(const std::string& folder, const std::string& pattern) override;
