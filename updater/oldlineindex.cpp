@@ -94,6 +94,14 @@ std::vector<char> OldLineIndex::buildtree(const hostenv::Lines& oldstruct,
 }
 
 void OldLineIndex::buildchildlookups(const std::vector<char>& firstcharacters) {
+    // An old line that is empty is the start of every galaxy line; otherwise a line is
+    // recognised only past a child of the root.
+    const Node& root = nodes_[0];
+    openers_.fill(matches_[0].found != 0 ? ~std::uint64_t{0} : 0);
+    for (std::uint32_t child = 0; child < root.children; ++child) {
+        const auto c = static_cast<unsigned char>(firstcharacters[root.firstchild + child]);
+        openers_[c / 64] |= std::uint64_t{1} << (c % 64);
+    }
     childtable_.assign(256, 0);  // the table of every node without children
     for (Node& node : nodes_) {
         std::memcpy(&node.head, edges_.data() + node.edge,

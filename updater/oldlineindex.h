@@ -2,6 +2,7 @@
 // time the galaxy line's length takes, whatever the old definition's.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,6 +31,15 @@ class OldLineIndex {
     // What the galaxy line's walk down the tree recognises where it ends.
     // room: how many bytes from the line's start may be read, at least its length.
     const Match& recognise(std::string_view galaxyline, std::size_t room) const;
+
+    // False when recognise() would find nothing for the galaxy line, told by its first
+    // character alone: most galaxy lines begin with one that no old line begins with, and
+    // then cost no walk.
+    bool mayrecognise(std::string_view galaxyline) const {
+        if (galaxyline.empty()) return true;
+        const auto c = static_cast<unsigned char>(galaxyline.front());
+        return ((openers_[c / 64] >> (c % 64)) & 1) != 0;
+    }
 
   private:
     struct Node {
@@ -75,6 +85,7 @@ class OldLineIndex {
     std::vector<Match> matches_;             // for every node
     std::vector<std::uint16_t> childtable_;  // for each character, 1 + the child, or 0
     std::string edges_;
+    std::array<std::uint64_t, 4> openers_{};  // a bit for each first character that may match
     std::vector<Jump> jumps_;  // a power of two long, or empty when no start is worth it
     unsigned jumpshift_ = 0;
 };

@@ -73,17 +73,13 @@ class Writer {
     char* end_;
 };
 
-// Copies the cursor's line of text as it stands, followed by CR LF.
-[[gnu::always_inline]] inline void copyline(Writer& writer, std::string_view text,
-                                            const Cursor& at) {
-    const std::size_t length = at.end - at.start;
-    writer.ensure(length + 2);
-    if (at.end < text.size()) {
-        writer.copy(text.data() + at.start, length + 2);  // with its own CR LF
-    } else {
-        writer.copy(text.data() + at.start, length);
-        writer.copy("\r\n", 2);
-    }
+// Copies the lines of text from start up to end as they stand, their CR LFs with them;
+// the text's last line, which has none, is given one.
+void copylines(Writer& writer, std::string_view text, std::size_t start, std::size_t end) {
+    const bool last = end == text.size();
+    writer.ensure(end - start + 2);
+    writer.copy(text.data() + start, end - start);
+    if (last) writer.copy("\r\n", 2);
 }
 
 // Writes the block opened at the cursor's line from its plan, moving the cursor down to
@@ -125,16 +121,21 @@ void Rewriter::rewritegalaxy(std::string_view galaxy, std::string& out) const {
 
     hostenv::LineEnds ends(text);
     Cursor at{0, 0, ends.next()};
+    // Lines no block opens pass as they stand: they are copied a run at a time, from here up
+    // to the next block's first line.
+    std::size_t unchanged = 0;
     for (;;) {
-        const OldLineIndex::Match& recognised = index_.recognise(
-            std::string_view(text.data() + at.start, at.end - at.start), size - at.start);
-        if (recognised.found == 0) {
-            copyline(writer, text, at);
-            if (!seek(at, at.line + 1, ends, size)) break;
-            continue;
+        const std::string_view line(text.data() + at.start, at.end - at.start);
+        const OldLineIndex::Match* recognised =
+            index_.mayrecognise(line) ? &index_.recognise(line, size - at.start) : nullptr;
+        if (recognised == nullptr || recognised->found == 0) {
+            if (seek(at, at.line + 1, ends, size)) continue;
+            copylines(writer, text, unchanged, size);
+            break;
         }
+        if (unchanged < at.start) copylines(writer, text, unchanged, at.start);
         const Cursor first = at;
-        const Plan* plan = plans_.planof(static_cast<std::size_t>(recognised.block));
+        const Plan* plan = plans_.planof(static_cast<std::size_t>(recognised->block));
         if (plan == nullptr) {
             linebyline(first.line, writer.written());
             return;
@@ -154,6 +155,7 @@ void Rewriter::rewritegalaxy(std::string_view galaxy, std::string& out) const {
             ends.restart(first.end + 2);
         }
         if (!seek(at, next, ends, size)) break;
+        unchanged = at.start;
     }
     writer.finish();
 }
