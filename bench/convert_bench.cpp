@@ -5,9 +5,12 @@
 //   convert_bench [--root DIR] [--data DIR] [--megabytes 200] [--rounds 3] [--keep]
 //   convert_bench --galaxies 5000 --kilobytes 10 [--root DIR] [--data DIR] [--rounds 3]
 //   convert_bench --peak MEGABYTES [--root DIR] [--data DIR]
+//   convert_bench --rewrite MEGABYTES [--rounds 15] [--root DIR] [--data DIR]
 // The first form converts a mixed corpus of that size, the second that many galaxies of
 // one size, all in the game folder itself. The third converts one galaxy of that size and
-// reports the peak memory; run it in a fresh process.
+// reports the peak memory; run it in a fresh process. The fourth times the rewriting alone
+// of one galaxy of that size, read once, so that builds for different processors can be
+// compared without the files' cost.
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
@@ -15,6 +18,7 @@
 #include "benchgame.h"
 #include "corpus.h"
 #include "hostenv/text.h"
+#include "rewrite.h"
 
 namespace {
 
@@ -140,6 +144,33 @@ int peak(const Setting& setting, long long megabytes) {
     return 0;
 }
 
+int rewriteonly(const Setting& setting, long long megabytes, int rounds) {
+    fs::remove_all(setting.root / "game");
+    fs::create_directories(setting.root / "game");
+    const fs::path galaxy = setting.root / "game" / "Expanse.galaxy";
+    bench::writegalaxy(galaxy, static_cast<std::uint64_t>(megabytes) << 20, seed);
+    const auto files = bench::hostfiles(setting.root);
+    bench::BenchUpdater updater(*files, setting.root, setting.root / "game", setting.data);
+    const updater::Galmend& form = updater.form();
+    // Built as fixgalaxies builds it, and the new text kept from round to round as there.
+    const updater::Rewriter rewriter(*form.oldstruct, form.oldblocks, *form.newstruct,
+                                     form.newblocks);
+    const std::string bytes = files->fs().readfile(files->windowspath(galaxy));
+    std::string text;
+    text.reserve(bytes.size() + bytes.size() / 4);
+    std::vector<double> times;
+    for (int round = 0; round < rounds; ++round) {
+        text.clear();
+        times.push_back(seconds([&] { rewriter.rewritegalaxy(bytes, text); }));
+    }
+    std::cout << "rewriting one galaxy (" << bench::hostname() << ", " << 8 * sizeof(void*)
+              << "-bit): " << std::fixed << std::setprecision(1)
+              << static_cast<double>(bytes.size()) / megabyte << " MB into "
+              << static_cast<double>(text.size()) / megabyte << " MB, times in s\n";
+    report("rewriting", times, bytes.size());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,7 +181,10 @@ int main(int argc, char** argv) {
             fs::absolute(options.text("data", ZARN_DATA_DIR))};
         fs::create_directories(setting.root);
         const int result = options.has("peak") ? peak(setting, options.number("peak", 50))
-                                               : throughput(setting, options);
+                           : options.has("rewrite")
+                               ? rewriteonly(setting, options.number("rewrite", 50),
+                                             static_cast<int>(options.number("rounds", 15)))
+                               : throughput(setting, options);
         if (!options.has("keep")) {
             fs::current_path(setting.root.parent_path());
             fs::remove_all(setting.root);

@@ -182,7 +182,7 @@ std::uint32_t OldLineIndex::childwith(const Node& here, char c) const {
         const Node& next = nodes_[here.firstchild + child];
         const std::size_t length = next.edgelength;
         if (size - at < length) break;
-        if (length <= 8 ? ((ahead ^ next.head) & (~std::uint64_t{0} >> (64 - 8 * length))) != 0
+        if (length <= 8 ? ((ahead ^ next.head) & hostenv::lowbytes(length)) != 0
                         : !hostenv::samebytes(edges_.data() + next.edge, line + at, length)) {
             break;
         }

@@ -16,16 +16,16 @@ TEST(Bytes, EqualLanesFlagsExactlyTheEqualBytes) {
     std::mt19937 random(5);
     for (int c = 0; c < 256; ++c) {
         const auto target = static_cast<char>(c);
-        const char near[] = {target,
-                             static_cast<char>(c ^ 1),
-                             static_cast<char>(c + 1),
-                             static_cast<char>(c - 1),
-                             static_cast<char>(c ^ 0x80),
-                             '\0',
-                             '\xff'};
+        const char neighbours[] = {target,
+                                   static_cast<char>(c ^ 1),
+                                   static_cast<char>(c + 1),
+                                   static_cast<char>(c - 1),
+                                   static_cast<char>(c ^ 0x80),
+                                   '\0',
+                                   '\xff'};
         for (int round = 0; round < 200; ++round) {
             char bytes[8];
-            for (char& b : bytes) b = near[random() % std::size(near)];
+            for (char& b : bytes) b = neighbours[random() % std::size(neighbours)];
             std::uint64_t flags = 0;
             unsigned first = 8;
             for (unsigned lane = 8; lane-- > 0;) {
@@ -52,6 +52,14 @@ TEST(Bytes, WordAtReadsNoFurtherThanRoom) {
             EXPECT_EQ(wordat(held.get(), at, room), loadword(expected.data()))
                 << "at " << at << " room " << room;
         }
+    }
+}
+
+TEST(Bytes, LowBytesSetsTheLowNBytes) {
+    for (std::size_t n = 1; n <= 8; ++n) {
+        std::string expected(n, '\xff');
+        expected.resize(8, '\0');
+        EXPECT_EQ(lowbytes(n), loadword(expected.data())) << n;
     }
 }
 

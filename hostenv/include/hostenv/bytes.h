@@ -2,6 +2,7 @@
 // that make up most of a galaxy done without a call.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -31,22 +32,65 @@ static_assert(std::endian::native == std::endian::little);
     return word;
 }
 
-// The top bit of each lane of word that equals c, and no other bit. No borrow crosses a
-// lane, so every flag is true, not only the lowest.
-[[gnu::always_inline]] inline std::uint64_t equallanes(std::uint64_t word, char c) {
-    constexpr std::uint64_t ones = 0x0101010101010101u;
-    constexpr std::uint64_t lows = 0x7f7f7f7f7f7f7f7fu;
-    constexpr std::uint64_t highs = 0x8080808080808080u;
-    const std::uint64_t differ = word ^ (ones * static_cast<unsigned char>(c));
+// Whether the processor's word is narrower than the eight-byte words here, as on 32-bit x86:
+// an eight-byte word then takes two registers, and the helpers below work on its halves
+// where that saves instructions.
+inline constexpr bool narrowwords = sizeof(std::size_t) < sizeof(std::uint64_t);
+
+// equallanes() on a word of any width.
+template <class Word>
+[[gnu::always_inline]] inline Word equallanesof(Word word, char c) {
+    constexpr Word ones = ~Word{0} / 0xff;
+    constexpr Word lows = ones * 0x7f;
+    constexpr Word highs = ones * 0x80;
+    const Word differ = word ^ (ones * static_cast<unsigned char>(c));
     // 0x80 less a lane's low seven bits keeps the top bit only when they are all zero; the
     // top bit of differ is tested beside it, so a child lookup in the prefix tree waits on
     // three steps after the xor, not five.
     return (highs - (differ & lows)) & ~(differ | lows);
 }
 
+// The top bit of each lane of word that equals c, and no other bit. No borrow crosses a
+// lane, so every flag is true, not only the lowest; and the two halves of the word can be
+// done apart, without a borrow between them.
+[[gnu::always_inline]] inline std::uint64_t equallanes(std::uint64_t word, char c) {
+    if constexpr (narrowwords) {
+        return std::uint64_t{equallanesof(static_cast<std::uint32_t>(word >> 32), c)} << 32 |
+               equallanesof(static_cast<std::uint32_t>(word), c);
+    }
+    return equallanesof(word, c);
+}
+
+// The low n bytes of a word set, 1 <= n <= 8. A table where a variable shift of an eight-byte
+// word takes a branch.
+[[gnu::always_inline]] inline std::uint64_t lowbytes(std::size_t n) {
+    if constexpr (narrowwords) {
+        static constexpr auto masks = [] {
+            std::array<std::uint64_t, 9> all{};
+            for (std::size_t i = 1; i < all.size(); ++i) all[i] = ~std::uint64_t{0} >> (64 - 8 * i);
+            return all;
+        }();
+        return masks[n];
+    }
+    return ~std::uint64_t{0} >> (64 - 8 * n);
+}
+
+// std::countr_zero of a word, 64 for zero. On 32-bit targets the word is two registers and
+// the library's count a call, so the halves are counted apart, without a branch.
+[[gnu::always_inline]] inline unsigned lowzeros(std::uint64_t word) {
+    if constexpr (narrowwords) {
+        const auto low = static_cast<std::uint32_t>(word);
+        const auto high = static_cast<std::uint32_t>(word >> 32);
+        const auto lowcount = static_cast<unsigned>(std::countr_zero(low));
+        const auto highcount = 32 + static_cast<unsigned>(std::countr_zero(high));
+        return low != 0 ? lowcount : highcount;
+    }
+    return static_cast<unsigned>(std::countr_zero(word));
+}
+
 // The first lane of word that equals c, or 8 when none does.
 [[gnu::always_inline]] inline unsigned firstequallane(std::uint64_t word, char c) {
-    return static_cast<unsigned>(std::countr_zero(equallanes(word, c))) / 8;
+    return lowzeros(equallanes(word, c)) / 8;
 }
 
 // Whether the first length bytes at a and b are the same, eight at a time.

@@ -100,7 +100,7 @@ class LineEndsBy {
             if (base_ >= text_.size()) return text_.size();
             bits_ = blockbits(base_);
         }
-        const std::size_t lf = base_ + static_cast<std::size_t>(std::countr_zero(bits_));
+        const std::size_t lf = base_ + hostenv::lowzeros(bits_);
         bits_ &= bits_ - 1;
         return lf - 1;
     }
