@@ -112,9 +112,16 @@ int throughput(const Setting& setting, const bench::Options& options) {
     report("safe replacement", replaced, corpus.bytes);
     report("copy, each flushed", flushed, corpus.bytes);
     report("copy, not flushed", plain, corpus.bytes);
-    const double ratioreplaced = bench::median(conversion) / bench::median(replaced);
+    // Each round's conversion and replacement run back to back on the same corpus, so their
+    // own ratio is what a burst of load on a shared host disturbs least.
+    std::vector<double> pairs;
+    for (std::size_t i = 0; i < conversion.size(); ++i)
+        pairs.push_back(conversion[i] / replaced[i]);
+    const double ratioreplaced = bench::median(pairs);
     const double ratioflushed = bench::median(conversion) / bench::median(flushed);
     std::cout << std::setprecision(2) << "conversion / safe replacement: " << ratioreplaced
+              << " round by round, " << bench::median(conversion) / bench::median(replaced)
+              << " of the medians"
               << (ratioreplaced <= 1.5 ? " (target 1.5: met)" : " (target 1.5: missed)") << "\n"
               << "conversion / flushed copy:     " << ratioflushed
               << (ratioflushed <= 2 ? " (target 2: met)" : " (target 2: missed)") << "\n"
