@@ -10,7 +10,6 @@ game=$(unixpath "$GAME_FOLDER")
 user=$(unixpath "$USER_GAME_FOLDER")
 old=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
 new=$E2E_ROOT/demo/expected/game/Orion\ Drift.galaxy
-profile='C:\users\张伟'
 
 new_case names-outside-the-code-page
 reset_game
@@ -27,21 +26,15 @@ expect_no_temporaries "$game" "$user"
 
 new_case profile-outside-the-code-page
 reset_game
-rm -rf "$(unixpath "$profile")"
-set_local_apps "$profile\\AppData\\Local"
-elsewhere=$(unixpath "$profile\\AppData\\Local\\Corvatek\\Halcyrion")
-mkdir -p "$elsewhere/maps"
-cp "$old" "$elsewhere/maps/Far.galaxy"
-# The default per-user folder is no galaxy folder now.
-cp "$old" "$user/Stale.galaxy"
+use_profile_outside_the_code_page "$old"
+elsewhere=$PROFILE_GALAXIES
 use_release_data
-expect_quiet_silent_run "Rewrote $profile\\AppData\\Local\\Corvatek\\Halcyrion\\maps\\Far.galaxy" \
+expect_quiet_silent_run "Rewrote $PROFILE\\AppData\\Local\\Corvatek\\Halcyrion\\maps\\Far.galaxy" \
     "Rewrote 1 of the 1 galaxy found."
-expect_same_file "the galaxy in $profile's per-user folder" "$new" "$elsewhere/maps/Far.galaxy"
+expect_same_file "the galaxy in $PROFILE's per-user folder" "$new" "$elsewhere/maps/Far.galaxy"
 expect_same_file "the galaxy in the default per-user folder" "$old" "$user/Stale.galaxy"
 expect_no_temporaries "$elsewhere"
-set_local_apps ""
-rm -rf "$(unixpath "$profile")"
+drop_profile_outside_the_code_page
 
 new_case path-beyond-260-characters
 reset_game

@@ -471,6 +471,27 @@ set_local_apps() {
         "" "[$key\\Shell Folders]" "\"Local AppData\"=\"${shown//\\/\\\\}\""
 }
 
+# A profile folder named outside the code page as the local application data, with an old
+# galaxy in its per-user galaxy folder, and one in the default per-user folder, which is no
+# galaxy folder now: use_profile_outside_the_code_page <old galaxy>. Sets PROFILE (the
+# Windows path) and PROFILE_GALAXIES (the Unix path of its galaxy folder); the galaxies are
+# PROFILE_GALAXIES/maps/Far.galaxy and Stale.galaxy in the default per-user folder.
+use_profile_outside_the_code_page() {
+    PROFILE='C:\users\张伟'
+    rm -rf "$(unixpath "$PROFILE")"
+    set_local_apps "$PROFILE\\AppData\\Local"
+    PROFILE_GALAXIES=$(unixpath "$PROFILE\\AppData\\Local\\Corvatek\\Halcyrion")
+    mkdir -p "$PROFILE_GALAXIES/maps"
+    cp "$1" "$PROFILE_GALAXIES/maps/Far.galaxy"
+    cp "$1" "$(unixpath "$USER_GAME_FOLDER")/Stale.galaxy"
+}
+
+# Local application data back at Wine's default, and the profile gone.
+drop_profile_outside_the_code_page() {
+    set_local_apps ""
+    rm -rf "$(unixpath "$PROFILE")"
+}
+
 # The stand-in game in the game folder, an empty per-user game folder, the install path written,
 # the Windows version, the DPI and the per-user folders at Wine's default.
 reset_game() {

@@ -10,7 +10,6 @@ begin tallyhold "$1" "$2" names
 game=$(unixpath "$GAME_FOLDER")
 user=$(unixpath "$USER_GAME_FOLDER")
 old=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
-profile='C:\users\张伟'
 
 # The message telling which galaxies the manifest leaves out: leftout_message <manifest>
 # <galaxy path>...
@@ -94,21 +93,15 @@ expect_no_temporaries "$game" "$user"
 
 new_case profile-outside-the-code-page
 reset_game
-rm -rf "$(unixpath "$profile")"
-set_local_apps "$profile\\AppData\\Local"
-elsewhere=$(unixpath "$profile\\AppData\\Local\\Corvatek\\Halcyrion")
-mkdir -p "$elsewhere/maps"
-cp "$old" "$elsewhere/maps/Far.galaxy"
+use_profile_outside_the_code_page "$old"
+elsewhere=$PROFILE_GALAXIES
 manifest_text "before" >"$elsewhere/maps/galaxy.manifest"
-# The default per-user folder is no galaxy folder now.
-cp "$old" "$user/Stale.galaxy"
 use_release_data
 expect_quiet_silent_run
 expect_manifest "the new manifest" "$game/galaxy.manifest" "Far"
-expect_absent "the manifest in $profile's per-user folder" "$elsewhere/maps/galaxy.manifest"
+expect_absent "the manifest in $PROFILE's per-user folder" "$elsewhere/maps/galaxy.manifest"
 expect_no_temporaries "$game" "$elsewhere"
-set_local_apps ""
-rm -rf "$(unixpath "$profile")"
+drop_profile_outside_the_code_page
 
 new_case path-beyond-260-characters
 reset_game

@@ -1,17 +1,13 @@
 #include "hostenv/report.h"
 
 #include "hostenv/failure.h"
+#include "hostenv/text.h"
 
 namespace hostenv {
 
 void ReportingUi::messagebox(const std::string& text) {
     if (reporting_) {
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos;
-             start = end + 2) {
-            console_.writeline(text.substr(start, end - start));
-        }
-        console_.writeline(text.substr(start));
+        for (const auto& line : splitlines(text)) console_.writeline(line);
     }
     shown_.messagebox(text);
 }

@@ -185,6 +185,10 @@ std::string signform(long long number) {
     return text;
 }
 
+std::string counted(long long number, std::string_view one, std::string_view many) {
+    return std::to_string(number) + " " + std::string(number == 1 ? one : many);
+}
+
 std::string_view withoutfinalbreaks(std::string_view bytes) {
     while (bytes.ends_with("\r\n")) bytes.remove_suffix(2);
     return bytes;

@@ -114,12 +114,11 @@ void Tallyhold::silentrun() {
                manifestsremoved == 0
                    ? "nothing was changed"
                    : "the " + std::to_string(manifestsremoved) + " manifests found were removed");
-    const std::size_t listed = galaxynames.size() - leftout.size();
-    ui_.report("Wrote " + manifest + " with " + std::to_string(listed) +
-               (listed == 1 ? " galaxy" : " galaxies") + "; " +
-               (manifestsremoved == 1
-                    ? std::string("1 earlier manifest was")
-                    : std::to_string(manifestsremoved) + " earlier manifests were") +
+    const auto listed = static_cast<long long>(galaxynames.size() - leftout.size());
+    ui_.report("Wrote " + manifest + " with " + hostenv::counted(listed, "galaxy", "galaxies") +
+               "; " +
+               hostenv::counted(static_cast<long long>(manifestsremoved), "earlier manifest was",
+                                "earlier manifests were") +
                " removed.");
     tellleftout(manifest);
 }
@@ -210,10 +209,11 @@ hostenv::Lines Tallyhold::manifestnames() {
 
 void Tallyhold::tellleftout(const std::string& manifest) {
     if (leftout.empty()) return;
-    std::string text = manifest + " leaves out " + std::to_string(leftout.size()) +
-                       (leftout.size() == 1 ? " galaxy" : " galaxies") +
-                       ": the game reads the manifest in the system's ANSI code page, which has "
-                       "no exact form of these names. Rename them to play them.";
+    std::string text =
+        manifest + " leaves out " +
+        hostenv::counted(static_cast<long long>(leftout.size()), "galaxy", "galaxies") +
+        ": the game reads the manifest in the system's ANSI code page, which has "
+        "no exact form of these names. Rename them to play them.";
     for (const auto& path : leftout) text += crlf + path;
     ui_.messagebox(text);
 }

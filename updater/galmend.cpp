@@ -238,8 +238,8 @@ void Galmend::fixgalaxies() {
     }
     updatedlabel.setcaption(hostenv::signform(rewritten));
     const auto found = static_cast<long long>(foundgalaxies.size());
-    ui_.report("Rewrote " + std::to_string(rewritten) + " of the " + std::to_string(found) +
-               (found == 1 ? " galaxy" : " galaxies") + " found" +
+    ui_.report("Rewrote " + std::to_string(rewritten) + " of the " +
+               hostenv::counted(found, "galaxy", "galaxies") + " found" +
                (rewritten < found ? "; the others are the game's own or in the new format already."
                                   : "."));
 }

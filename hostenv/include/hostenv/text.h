@@ -35,6 +35,9 @@ double leadingnumber(std::string_view text);
 // A count as labels and the manifest print it: a blank in the sign position, then digits.
 std::string signform(long long number);
 
+// A count with its noun, as a message says it: "1 galaxy", "3 galaxies".
+std::string counted(long long number, std::string_view one, std::string_view many);
+
 // The bytes without the CR LFs at their very end, which end no line of their own.
 std::string_view withoutfinalbreaks(std::string_view bytes);
 
