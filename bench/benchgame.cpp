@@ -25,7 +25,7 @@ std::array<std::string, 2> benchgalaxyfolders(HostFiles& files, const fs::path& 
     return {files.windowspath(gamefolder) + "\\", files.windowspath(root / "user") + "\\"};
 }
 
-BenchUpdater::BenchUpdater(HostFiles& files, const fs::path& root, const fs::path& gamefolder,
+BenchGalmend::BenchGalmend(HostFiles& files, const fs::path& root, const fs::path& gamefolder,
                            const fs::path& datafolder)
     : form_(files.fs(), platform_, ui_) {
     fs::create_directories(root / "tools");

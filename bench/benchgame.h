@@ -50,30 +50,30 @@ class QuietUi : public hostenv::UserInterface {
 std::array<std::string, 2> benchgalaxyfolders(HostFiles& files, const std::filesystem::path& root,
                                               const std::filesystem::path& gamefolder);
 
-class BenchUpdater {
+class BenchGalmend {
   public:
     // Puts the release data from datafolder into root\tools and makes it the working
     // folder.
-    BenchUpdater(HostFiles& files, const std::filesystem::path& root,
+    BenchGalmend(HostFiles& files, const std::filesystem::path& root,
                  const std::filesystem::path& gamefolder, const std::filesystem::path& datafolder);
-    updater::Galmend& form() { return form_; }
+    galmend::Galmend& form() { return form_; }
 
   private:
     QuietPlatform platform_;
     QuietUi ui_{"galmend"};
-    updater::Galmend form_;
+    galmend::Galmend form_;
 };
 
 class BenchTallyhold {
   public:
     BenchTallyhold(HostFiles& files, const std::filesystem::path& root,
                    const std::filesystem::path& gamefolder);
-    manifest::Tallyhold& form() { return form_; }
+    tallyhold::Tallyhold& form() { return form_; }
 
   private:
     QuietPlatform platform_;
-    QuietUi ui_{manifest::programname};
-    manifest::Tallyhold form_;
+    QuietUi ui_{tallyhold::programname};
+    tallyhold::Tallyhold form_;
 };
 
 // What the benchmark's command line says: --name value pairs.

@@ -36,10 +36,10 @@ struct Setting {
 // Runs findgalaxies and fixgalaxies; returns how many galaxies were rewritten.
 long long convert(const Setting& setting) {
     const auto files = bench::hostfiles(setting.root);
-    bench::BenchUpdater updater(*files, setting.root, setting.root / "game", setting.data);
-    updater.form().findgalaxies();
-    updater.form().fixgalaxies();
-    return static_cast<long long>(hostenv::leadingnumber(updater.form().updatedlabel.caption()));
+    bench::BenchGalmend galmend(*files, setting.root, setting.root / "game", setting.data);
+    galmend.form().findgalaxies();
+    galmend.form().fixgalaxies();
+    return static_cast<long long>(hostenv::leadingnumber(galmend.form().updatedlabel.caption()));
 }
 
 double copyall(const bench::ConversionCorpus& corpus, const fs::path& copies, bool flush) {
@@ -157,10 +157,10 @@ int rewriteonly(const Setting& setting, long long megabytes, int rounds) {
     const fs::path galaxy = setting.root / "game" / "Expanse.galaxy";
     bench::writegalaxy(galaxy, static_cast<std::uint64_t>(megabytes) << 20, seed);
     const auto files = bench::hostfiles(setting.root);
-    bench::BenchUpdater updater(*files, setting.root, setting.root / "game", setting.data);
-    const updater::Galmend& form = updater.form();
+    bench::BenchGalmend galmend(*files, setting.root, setting.root / "game", setting.data);
+    const galmend::Galmend& form = galmend.form();
     // Built as fixgalaxies builds it, and the new text kept from round to round as there.
-    const updater::Rewriter rewriter(*form.oldstruct, form.oldblocks, *form.newstruct,
+    const galmend::Rewriter rewriter(*form.oldstruct, form.oldblocks, *form.newstruct,
                                      form.newblocks);
     const std::string bytes = files->fs().readfile(files->windowspath(galaxy));
     std::string text;

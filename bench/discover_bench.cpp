@@ -29,18 +29,18 @@ int main(int argc, char** argv) {
         int galaxies = 0;
         const double making = seconds([&] { galaxies = bench::preparetree(root, shape); });
         const auto files = bench::hostfiles(root);
-        bench::BenchUpdater updater(*files, root, root / "game", data);
+        bench::BenchGalmend galmend(*files, root, root / "game", data);
 
         std::size_t plaincount = 0;
         const auto plain = [&] { plaincount = bench::plainsearch(root / "game").size(); };
-        const auto walk = [&] { updater.form().findgalaxies(); };
+        const auto walk = [&] { galmend.form().findgalaxies(); };
         plain();  // the first listing brings the folders into the cache
         std::vector<double> walks, listings;
         for (int round = 0; round < rounds; ++round) {
             walks.push_back(seconds(walk));
             listings.push_back(seconds(plain));
         }
-        const std::size_t found = updater.form().foundgalaxies.size();
+        const std::size_t found = galmend.form().foundgalaxies.size();
         if (found != static_cast<std::size_t>(galaxies) || plaincount != found) {
             std::cerr << "findgalaxies found " << found << ", the plain listing " << plaincount
                       << ", the tree holds " << galaxies << "\n";

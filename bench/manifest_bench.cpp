@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
         hostenv::Lines plain;
         const auto plainrun = [&] {
             plain = plainnames(game);
-            bench::writefile(game / "galaxy.manifest", manifest::manifesttext(plain));
+            bench::writefile(game / "galaxy.manifest", tallyhold::manifesttext(plain));
         };
         removemanifests(game);
         plainnames(game);  // the first listing brings the folders into the cache
@@ -86,8 +86,8 @@ int main(int argc, char** argv) {
         removemanifests(game);
 
         // Both wrote the same names; only their order may differ.
-        const bool sametext = written == manifest::manifesttext(tallyholdnames) &&
-                              written.size() == manifest::manifesttext(plain).size();
+        const bool sametext = written == tallyhold::manifesttext(tallyholdnames) &&
+                              written.size() == tallyhold::manifesttext(plain).size();
         std::sort(tallyholdnames.begin(), tallyholdnames.end());
         std::sort(plain.begin(), plain.end());
         if (tallyholdnames.size() != static_cast<std::size_t>(galaxies) ||

@@ -37,8 +37,8 @@ struct Corpus {
                               name + " rings 0", name + " shields 1"});
         }
         while (static_cast<int>(oldstruct.size()) < oldlines) oldstruct.push_back("remark");
-        oldblocks = updater::blocktable(oldstruct, "oldstruct.txt");
-        newblocks = updater::blocktable(newstruct, "newstruct.txt");
+        oldblocks = galmend::blocktable(oldstruct, "oldstruct.txt");
+        newblocks = galmend::blocktable(newstruct, "newstruct.txt");
 
         std::mt19937 random(7);
         galaxy = {"begin", "version 3"};
@@ -59,12 +59,12 @@ struct Corpus {
 
     Lines oldstruct, newstruct, galaxy;
     std::string text;  // the galaxy's bytes, which the engine takes
-    updater::BlockTable oldblocks, newblocks;
+    galmend::BlockTable oldblocks, newblocks;
 };
 
 void Engine(benchmark::State& state) {
     const Corpus corpus(static_cast<int>(state.range(0)));
-    const updater::Rewriter rewriter(corpus.oldstruct, corpus.oldblocks, corpus.newstruct,
+    const galmend::Rewriter rewriter(corpus.oldstruct, corpus.oldblocks, corpus.newstruct,
                                      corpus.newblocks);
     std::string out;
     for (auto _ : state) {
@@ -92,7 +92,7 @@ void Transcription(benchmark::State& state) {
 void BuildIndex(benchmark::State& state) {
     const Corpus corpus(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        const updater::Rewriter rewriter(corpus.oldstruct, corpus.oldblocks, corpus.newstruct,
+        const galmend::Rewriter rewriter(corpus.oldstruct, corpus.oldblocks, corpus.newstruct,
                                          corpus.newblocks);
         benchmark::DoNotOptimize(&rewriter);
     }

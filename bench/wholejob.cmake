@@ -11,7 +11,7 @@ target_link_libraries(corpus PRIVATE benchcorpus)
 project_warnings(corpus)
 
 add_library(benchgame STATIC ${benchdir}/benchgame.cpp ${ZARN_BENCH_HOST})
-target_link_libraries(benchgame PUBLIC updater manifest benchcorpus ${ZARN_BENCH_HOSTLIBS})
+target_link_libraries(benchgame PUBLIC galmend_core tallyhold_core benchcorpus ${ZARN_BENCH_HOSTLIBS})
 target_compile_definitions(benchgame PUBLIC ZARN_DATA_DIR="${PROJECT_SOURCE_DIR}/data")
 project_warnings(benchgame)
 

@@ -23,7 +23,7 @@ check_imports() {
     done
 }
 
-for program in updater/win32/galmend.exe manifest/win32/tallyhold.exe; do
+for program in galmend/win32/galmend.exe tallyhold/win32/tallyhold.exe; do
     check_imports i686-w64-mingw32-objdump "$E2E_BUILD32/$program"
     check_imports x86_64-w64-mingw32-objdump "$E2E_BUILD64/$program"
 done

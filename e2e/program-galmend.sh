@@ -2,7 +2,7 @@
 # like this one, program-<name>.sh, and its own <name>-*.sh scenarios.
 # shellcheck shell=bash disable=SC2034
 PROG_NAME=galmend
-PROG_EXE_REL=updater/win32/galmend.exe
+PROG_EXE_REL=galmend/win32/galmend.exe
 PROG_CAPTION="orvel's zarn map updater"
 PROG_DATAFILES=(oldstruct.txt newstruct.txt "original zarn galaxies.txt" targetzarnver.txt)
 

@@ -1,7 +1,7 @@
 # tallyhold, the manifest manager, as the scenarios see it.
 # shellcheck shell=bash disable=SC2034
 PROG_NAME=tallyhold
-PROG_EXE_REL=manifest/win32/tallyhold.exe
+PROG_EXE_REL=tallyhold/win32/tallyhold.exe
 PROG_CAPTION="orvel's Zarn fortrel Galaxy manifest manager"
 PROG_DATAFILES=(targetzarnver.txt)
 

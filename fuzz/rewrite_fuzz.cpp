@@ -40,16 +40,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const hostenv::Lines newstruct = hostenv::splitlines(part(input));
     const hostenv::Lines galaxy = hostenv::splitlines(input);
 
-    updater::BlockTable oldblocks;
-    updater::BlockTable newblocks;
+    galmend::BlockTable oldblocks;
+    galmend::BlockTable newblocks;
     try {
-        oldblocks = updater::blocktable(oldstruct, "oldstruct.txt");
-        newblocks = updater::blocktable(newstruct, "newstruct.txt");
+        oldblocks = galmend::blocktable(oldstruct, "oldstruct.txt");
+        newblocks = galmend::blocktable(newstruct, "newstruct.txt");
     } catch (const hostenv::Failure&) {
         return 0;  // the loader refuses such definitions before any galaxy is read
     }
 
-    const updater::Rewriter engine(oldstruct, oldblocks, newstruct, newblocks);
+    const galmend::Rewriter engine(oldstruct, oldblocks, newstruct, newblocks);
     const transcription::Definitions rules{oldstruct, oldblocks, newstruct, newblocks};
     for (const auto& line : galaxy) {
         if (engine.findoldline(line) != transcription::findoldline(rules, line)) {

@@ -9,7 +9,7 @@
 namespace wintest {
 
 const hostenv::FormLayout* layoutbycaption(std::string_view caption) {
-    const std::array layouts{&updater::galmendlayout(), &manifest::tallyholdlayout()};
+    const std::array layouts{&galmend::galmendlayout(), &tallyhold::tallyholdlayout()};
     for (const hostenv::FormLayout* layout : layouts) {
         if (caption == layout->caption) return layout;
     }

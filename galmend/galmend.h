@@ -1,0 +1,96 @@
+// galmend, the map updater: its window object, run state and procedures.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hostenv/controls.h"
+#include "hostenv/filesystem.h"
+#include "hostenv/form.h"
+#include "hostenv/gameform.h"
+#include "hostenv/platform.h"
+#include "hostenv/text.h"
+#include "hostenv/ui.h"
+
+namespace galmend {
+
+inline constexpr const char* programname = "galmend";
+
+const hostenv::FormLayout& galmendlayout();
+
+class Rewriter;
+
+class Galmend : public hostenv::GameForm {
+  public:
+    Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);
+
+    // hostenv::Form
+    const hostenv::FormLayout& layout() const override { return galmendlayout(); }
+    hostenv::Control& control(std::string_view name) override;
+
+    // Start-up and the buttons.
+    void Form_Load() override;
+    void command(std::string_view role) override;
+    void findbutton_Click();
+    void fixbutton_Click();
+    void exitbutton_Click();
+    void gamefolderbutton_Click();
+    void userfolderbutton_Click();
+
+    // Discovery and conversion.
+    void findgalaxies();
+    void fixgalaxies();
+
+    // Structure definitions.
+    void loadold();
+    void loadnew();
+    void loadoriginalmaps();
+
+    // Controls, by role; the layout table gives each its design name ("Command1"...).
+    hostenv::Button findbutton, fixbutton, exitbutton, gamefolderbutton, userfolderbutton;
+    hostenv::Label cputypelabel, cpuidlabel, cpulevellabel, cpurevisionlabel, coreslabel, oslabel,
+        winverlabel, bitslabel;
+    hostenv::Label waitlabel, stagecaption, stagelabel, stagetotal, silentlabel;
+    hostenv::Label updatedlabel, outofcaption, foundcountlabel, updatedcaption;
+    hostenv::Label foundheading, fixedheading;
+    hostenv::TextBox foundlist, fixedlist;
+    hostenv::DriveList drivelist;
+    hostenv::FolderList folderlist;
+    hostenv::FileList filelist;
+
+    // Run state beyond the start-up's.
+    hostenv::MaybeLines oldstruct;
+    hostenv::MaybeLines newstruct;
+    std::optional<std::vector<std::int16_t>> oldblocks;
+    std::optional<std::vector<std::int16_t>> newblocks;
+    double newversion = 0;
+    hostenv::MaybeLines originalmaps;
+
+    std::string searchpattern;
+    hostenv::Lines foundgalaxies;
+
+    // Counters the labels show: the stages run (finds and fixes), the galaxies rewritten by
+    // the last fix.
+    long long stages = 0;
+    long long rewritten = 0;
+
+  private:
+    void showhost();
+    // What a fix keeps from one galaxy to the next: the memory of the old and the new text,
+    // and the folders already rid of stale temporary files.
+    struct FixState {
+        std::string bytes;
+        std::string text;
+        std::set<std::string> cleanedfolders;
+    };
+    // Rewrites one found galaxy when it is old; whether it did.
+    bool convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state);
+    void refuseoldformat(const std::string& path, std::string_view text) const;
+};
+
+}  // namespace galmend

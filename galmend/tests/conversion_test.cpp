@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "faultyfilesystem.h"
+#include "galmendhost.h"
+
+namespace galmend {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The worked example: an old galaxy and what it becomes.
+constexpr const char* oldgalaxy = "begin\r\nversion 3\r\nplanet\r\nowner 2\r\nmoons 11\r\nend\r\n";
+constexpr const char* newgalaxy =
+    "begin\r\nversion 4\r\nplanet\r\nowner 2\r\nmoons 11\r\nrings 0\r\nend\r\n";
+constexpr const char* currentgalaxy = "begin\r\nversion 4\r\nplanet\r\n";
+
+class Conversion : public GalmendHost {
+  protected:
+    std::string game(const std::string& name) { return "C:\\Games\\Zarn\\" + name; }
+    std::string user(const std::string& name) { return std::string(userfolder) + name; }
+
+    void interactive() { ASSERT_EQ(load(), std::nullopt); }
+};
+
+TEST_F(Conversion, DiscoveryListsBothFoldersInOrderAndCounts) {
+    for (const char* name : {"c.galaxy", "sub\\a.galaxy", "b.galaxy"}) drive.write(game(name), "");
+    for (const char* name : {"x.galaxy", "deeper\\y.galaxy"}) drive.write(user(name), "");
+    drive.write(game("readme.txt"), "");
+    interactive();
+    EXPECT_EQ(click("Command1"), std::nullopt);
+    EXPECT_EQ(form.foundgalaxies, (Lines{game("sub\\a.galaxy"), game("b.galaxy"), game("c.galaxy"),
+                                         user("deeper\\y.galaxy"), user("x.galaxy")}));
+    EXPECT_EQ(form.foundlist.text(),
+              "a.galaxy\r\nb.galaxy\r\nc.galaxy\r\ny.galaxy\r\nx.galaxy\r\n");
+    EXPECT_EQ(form.foundcountlabel.caption(), "5");
+    EXPECT_EQ(form.stagelabel.caption(), " 1");
+    EXPECT_EQ(buttons(), (std::vector<bool>{false, true, true, true, true}));
+}
+
+TEST_F(Conversion, NoGalaxiesStillCountsAStage) {
+    interactive();
+    form.findgalaxies();
+    form.findgalaxies();
+    EXPECT_TRUE(form.foundgalaxies.empty());
+    EXPECT_EQ(form.foundlist.text(), "");
+    EXPECT_EQ(form.foundcountlabel.caption(), "0");
+    EXPECT_EQ(form.stagelabel.caption(), " 2");
+    form.fixgalaxies();
+    EXPECT_EQ(form.updatedlabel.caption(), " 0");
+    EXPECT_EQ(form.stagelabel.caption(), " 3");
+}
+
+TEST_F(Conversion, OldGalaxiesAreRewrittenCurrentAndOwnMapsKeepTheirBytes) {
+    drive.write(game("old.galaxy"), oldgalaxy);
+    drive.write(game("TWIN.GALAXY"), oldgalaxy);
+    drive.write(game("current.galaxy"), currentgalaxy);
+    drive.write(game("newer.galaxy"), "x\r\nversion12\r\n");
+    drive.write(user("old.galaxy"), std::string(oldgalaxy) + "\r\n\r\n");
+    drive.write(user("letters.galaxy"), "x\r\nversion ab\r\nend\r\n");
+    const auto before = fs::last_write_time(drive.host(game("current.galaxy")));
+    interactive();
+    ASSERT_EQ(click("Command1"), std::nullopt);
+    ASSERT_EQ(click("Command2"), std::nullopt);
+
+    EXPECT_EQ(drive.read(game("old.galaxy")), newgalaxy);
+    EXPECT_EQ(drive.read(user("old.galaxy")), newgalaxy)
+        << "trailing empty lines are not written back";
+    EXPECT_EQ(drive.read(user("letters.galaxy")), "x\r\nversion 4\r\nend\r\n")
+        << "version 0 is old";
+    EXPECT_EQ(drive.read(game("TWIN.GALAXY")), oldgalaxy) << "one of the game's own maps";
+    EXPECT_EQ(drive.read(game("current.galaxy")), currentgalaxy);
+    EXPECT_EQ(fs::last_write_time(drive.host(game("current.galaxy"))), before);
+    EXPECT_EQ(drive.read(game("newer.galaxy")), "x\r\nversion12\r\n");
+
+    EXPECT_EQ(form.fixedlist.text(), "old.galaxy\r\nletters.galaxy\r\nold.galaxy\r\n");
+    EXPECT_EQ(form.updatedlabel.caption(), " 3");
+    EXPECT_EQ(form.foundcountlabel.caption(), "6");
+    EXPECT_EQ(form.stagelabel.caption(), " 2");
+    EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
+    EXPECT_TRUE(drive.temporaries().empty());
+}
+
+TEST_F(Conversion, TheListOfOwnMapsIsReadInTheAnsiCodePageAndComparedAsWindowsCompares) {
+    // "\xC9TOILE" is "ÉTOILE" in Windows-1252, the host's code page.
+    drive.write("original zarn galaxies.txt", "\xC9TOILE.galaxy\r\nCaf\xE9.galaxy\r\n");
+    drive.write(game("\xC3\xA9toile.galaxy"), oldgalaxy);
+    drive.write(game("CAF\xC3\x89.galaxy"), oldgalaxy);
+    drive.write(game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy"), oldgalaxy);
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_EQ(drive.read(game("\xC3\xA9toile.galaxy")), oldgalaxy) << "protected by \xC9TOILE";
+    EXPECT_EQ(drive.read(game("CAF\xC3\x89.galaxy")), oldgalaxy);
+    EXPECT_EQ(drive.read(game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy")), newgalaxy)
+        << "a name outside the code page is converted like any other";
+    EXPECT_EQ(form.fixedlist.text(), "\xE6\x98\x9F\xE7\xB3\xBB.galaxy\r\n");
+}
+
+TEST_F(Conversion, APathFoundTwiceIsCurrentTheSecondTime) {
+    platform.registry["HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path"] =
+        "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion";
+    platform.setversion(user("Halcyrion.exe"), 1, 52, 0, 3);
+    drive.write(user("old.galaxy"), oldgalaxy);
+    interactive();
+    form.findgalaxies();
+    EXPECT_EQ(form.foundcountlabel.caption(), "2");
+    form.fixgalaxies();
+    EXPECT_EQ(form.updatedlabel.caption(), " 1");
+    EXPECT_EQ(drive.read(user("old.galaxy")), newgalaxy);
+}
+
+TEST_F(Conversion, ASilentRunFindsConvertsAndEnds) {
+    drive.write(game("old.galaxy"), oldgalaxy);
+    drive.write(game("Twin.galaxy"), oldgalaxy);
+    drive.write(user("new.galaxy"), currentgalaxy);
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.reports, (std::vector<std::string>{
+                              "Rewrote C:\\Games\\Zarn\\old.galaxy",
+                              "Rewrote 1 of the 3 galaxies found; the others are the game's own or "
+                              "in the new format already."}));
+    EXPECT_EQ(drive.read(game("old.galaxy")), newgalaxy);
+    EXPECT_EQ(form.stagelabel.caption(), " 2");
+    EXPECT_EQ(form.fixedlist.text(), "old.galaxy\r\n");
+}
+
+TEST_F(Conversion, BadGalaxiesFailNamingTheFileAndStayAsTheyWere) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* reason;
+    } cases[] = {
+        {"empty.galaxy", "", "no version line"},
+        {"one.galaxy", "only\r\n", "no version line"},
+        {"lf.galaxy", "begin\nversion 3\nend\n", "no version line"},
+        {"binary.galaxy", std::string("\0\x01\xff\n\x80", 5), "no version line"},
+        {"long.galaxy", std::string(10 << 20, 'x'), "no version line"},
+        {"short.galaxy", "begin\r\nversion 3\r\nplanet\r\nowner 2\r\n", "ends at line 4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDrive fresh;
+        fresh.makefolder(userfolder);
+        fresh.makefolder("C:\\Games\\Zarn");
+        for (const char* file : {"targetzarnver.txt", "oldstruct.txt", "newstruct.txt",
+                                 "original zarn galaxies.txt"}) {
+            fresh.write(file, drive.read(file));
+        }
+        fresh.write(game("a.galaxy"), oldgalaxy);
+        fresh.write(game(c.name), c.bytes);
+        fresh.write(game("z.galaxy"), oldgalaxy);
+        RecordingUi recorded;
+        Galmend galmend{fresh.fs, platform, recorded};
+        platform.args = "/s";
+        try {
+            galmend.load();
+        } catch (const ProgramEnded& ended) {
+            EXPECT_EQ(ended.exitcode, 1);
+        }
+        ASSERT_EQ(recorded.messages.size(), 1u);
+        EXPECT_NE(recorded.messages[0].find(game(c.name)), std::string::npos)
+            << recorded.messages[0];
+        EXPECT_NE(recorded.messages[0].find(c.reason), std::string::npos) << recorded.messages[0];
+        EXPECT_EQ(fresh.read(game(c.name)), c.bytes);
+        EXPECT_EQ(fresh.read(game("a.galaxy")), newgalaxy) << "work done stays done";
+        EXPECT_EQ(fresh.read(game("z.galaxy")), oldgalaxy) << "later ones not looked at";
+    }
+}
+
+TEST_F(Conversion, AGalaxyThatDisappearedOrIsReadOnlyFailsNamingIt) {
+    drive.write(game("gone.galaxy"), oldgalaxy);
+    drive.write(game("locked.galaxy"), oldgalaxy);
+    interactive();
+    form.findgalaxies();
+    fs::remove(drive.host(game("gone.galaxy")));
+    EXPECT_EQ(click("Command2"), 1);
+    EXPECT_NE(ui.messages.at(0).find(game("gone.galaxy")), std::string::npos);
+    EXPECT_NE(ui.messages.at(0).find("disappeared"), std::string::npos);
+
+    ui.messages.clear();
+    fs::permissions(drive.host(game("locked.galaxy")), fs::perms::owner_read);
+    form.foundgalaxies = {game("locked.galaxy")};
+    EXPECT_EQ(click("Command2"), 1);
+    EXPECT_NE(ui.messages.at(0).find(game("locked.galaxy")), std::string::npos);
+    EXPECT_NE(ui.messages.at(0).find("read-only"), std::string::npos);
+    EXPECT_EQ(drive.read(game("locked.galaxy")), oldgalaxy);
+    EXPECT_TRUE(drive.temporaries().empty());
+}
+
+TEST_F(Conversion, ALockedGalaxyFailsNamingItBeforeAnythingChanges) {
+    // Another program holds the file: it is found but cannot be read.
+    hostenv::testing::UnreadableFiles locking(drive.root(), {game("b.galaxy")},
+                                              "The process cannot access the file.");
+    drive.write(game("a.galaxy"), oldgalaxy);
+    drive.write(game("b.galaxy"), oldgalaxy);
+    platform.args = "/s";
+    Galmend galmend{locking, platform, ui};
+    EXPECT_THROW(galmend.load(), ProgramEnded);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], "The galaxy " + game("b.galaxy") +
+                                  " cannot be read.\r\nThe process cannot access the file.")
+        << "the system's reason, not a guess";
+    EXPECT_EQ(drive.read(game("a.galaxy")), newgalaxy);
+    EXPECT_EQ(drive.read(game("b.galaxy")), oldgalaxy);
+}
+
+TEST_F(Conversion, DefinitionsThatLeaveTheOldFormatUpdateNothing) {
+    drive.write("oldstruct.txt", "");
+    drive.write(game("a.galaxy"), oldgalaxy);
+    drive.write(game("b.galaxy"), oldgalaxy);
+    interactive();
+    ASSERT_EQ(click("Command1"), std::nullopt);
+    EXPECT_EQ(click("Command2"), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0],
+              "Cannot rewrite the galaxy " + game("a.galaxy") +
+                  "; it is unchanged.\r\nIts new text would not be in the new format: its "
+                  "version line would be \"version 3\", below version 4 of \"newstruct.txt\". "
+                  "Check that \"oldstruct.txt\" and \"newstruct.txt\" describe this galaxy's "
+                  "format.");
+    EXPECT_EQ(drive.read(game("a.galaxy")), oldgalaxy);
+    EXPECT_EQ(drive.read(game("b.galaxy")), oldgalaxy);
+    EXPECT_EQ(form.fixedlist.text(), "") << "nothing is listed as updated";
+    EXPECT_EQ(form.updatedlabel.caption(), " 0");
+    EXPECT_TRUE(drive.temporaries().empty());
+}
+
+TEST_F(Conversion, APlayerWithoutAUserFolderStillHasTheGameFoldersGalaxiesRewritten) {
+    fs::remove_all(drive.host(userfolder));
+    drive.write(game("a.galaxy"), oldgalaxy);
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(drive.read(game("a.galaxy")), newgalaxy);
+}
+
+TEST_F(Conversion, TheTemporaryFilesOfKilledRunsGoFromTheFoldersWrittenTo) {
+    drive.write(game("many\\a.galaxy"), oldgalaxy);
+    drive.write(game("many\\~zarn653.tmp"), "half");
+    drive.write(game("current\\b.galaxy"), currentgalaxy);
+    drive.write(game("current\\~zarn7.tmp"), "half");
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_FALSE(fs::exists(drive.host(game("many\\~zarn653.tmp"))));
+    EXPECT_TRUE(fs::exists(drive.host(game("current\\~zarn7.tmp")))) << "nothing written there";
+}
+
+TEST_F(Conversion, AMissingListOfOwnMapsFailsBeforeAnyGalaxyChanges) {
+    fs::remove(drive.host("original zarn galaxies.txt"));
+    drive.write(game("old.galaxy"), oldgalaxy);
+    platform.args = "/s";
+    EXPECT_EQ(load(), 1);
+    EXPECT_NE(ui.messages.at(0).find("\"original zarn galaxies.txt\""), std::string::npos);
+    EXPECT_EQ(drive.read(game("old.galaxy")), oldgalaxy);
+}
+
+TEST_F(Conversion, OtherCommandsAreIgnoredWhileAWalkLetsEventsThrough) {
+    drive.write(game("sub\\a.galaxy"), oldgalaxy);
+    interactive();
+    int events = 0;
+    ui.onevents = [&] {
+        ++events;
+        form.clicked("Command2");
+        form.clicked("Command4");
+        form.clicked("Command1");
+        form.folderpicked("C:\\");
+        form.drivepicked("C:");
+    };
+    ASSERT_EQ(click("Command1"), std::nullopt);
+    EXPECT_GT(events, 0);
+    EXPECT_EQ(drive.read(game("sub\\a.galaxy")), oldgalaxy) << "no conversion started mid-walk";
+    EXPECT_EQ(form.stagelabel.caption(), " 1") << "no second discovery";
+    EXPECT_EQ(form.foundgalaxies, Lines{game("sub\\a.galaxy")});
+
+    ui.onevents = [&] { form.clicked("Command3"); };
+    EXPECT_EQ(click("Command1"), 0) << "exit still ends the program mid-walk";
+}
+
+TEST_F(Conversion, EveryFailingFileOperationLeavesEachGalaxyOldOrNew) {
+    const std::vector<std::pair<std::string, std::string>> galaxies{
+        {game("a.galaxy"), oldgalaxy},    {game("sub\\b.galaxy"), oldgalaxy},
+        {game("Twin.galaxy"), oldgalaxy}, {game("current.galaxy"), currentgalaxy},
+        {user("c.galaxy"), oldgalaxy},    {user("d.galaxy"), std::string(oldgalaxy) + "\r\n"}};
+    int runs = 0;
+    int checked = 0;
+    for (const bool persistent : {false, true}) {
+        for (int failat = 1;; ++failat) {
+            SCOPED_TRACE((persistent ? "from operation " : "operation ") + std::to_string(failat));
+            for (const auto& [path, bytes] : galaxies) drive.write(path, bytes);
+            hostenv::testing::FaultyFileSystem faulty(drive.fs, failat, persistent);
+            RecordingUi recorded;
+            Galmend galmend{faulty, platform, recorded};
+            platform.args = "/s";
+            try {
+                galmend.load();
+            } catch (const ProgramEnded&) {
+            }
+            ++runs;
+            for (const auto& [path, bytes] : galaxies) {
+                const std::string now = drive.read(path);
+                const bool current = bytes == currentgalaxy || path == game("Twin.galaxy");
+                if (current) {
+                    EXPECT_EQ(now, bytes) << path << " should never change";
+                } else {
+                    EXPECT_TRUE(now == bytes || now == newgalaxy) << path << ": " << now;
+                }
+                ++checked;
+            }
+            for (const auto& left : drive.temporaries()) {
+                EXPECT_TRUE(persistent && faulty.failures() > 1) << "left behind: " << left;
+                fs::remove(left);
+            }
+            if (faulty.failures() == 0) break;
+        }
+    }
+    EXPECT_GT(runs, 20);
+    RecordProperty("runs", runs);
+    RecordProperty("galaxies_checked", checked);
+}
+
+}  // namespace
+}  // namespace galmend

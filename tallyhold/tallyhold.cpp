@@ -1,0 +1,281 @@
+#include "tallyhold.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "hostenv/failure.h"
+#include "hostenv/hostqueries.h"
+#include "hostenv/safereplace.h"
+#include "hostenv/startup.h"
+#include "hostenv/walker.h"
+
+namespace tallyhold {
+
+namespace {
+
+using hostenv::Failure;
+
+constexpr const char* crlf = "\r\n";
+
+}  // namespace
+
+std::string manifesttext(const hostenv::Lines& galaxynames) {
+    std::string text = std::string("TXT") + crlf;
+    text +=
+        "fileCount " + hostenv::signform(static_cast<long long>(galaxynames.size())) + " " + crlf;
+    for (const auto& name : galaxynames) text += "fileName \"" + name + "\"" + crlf;
+    return text + crlf;
+}
+
+Tallyhold::Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform,
+                     hostenv::UserInterface& ui)
+    : GameForm(fs, platform, ui, drivelist, folderlist, filelist),
+      findbutton(hostenv::button(tallyholdlayout(), "findbutton")),
+      updatebutton(hostenv::button(tallyholdlayout(), "updatebutton")),
+      exitbutton(hostenv::button(tallyholdlayout(), "exitbutton")),
+      locationbutton(hostenv::button(tallyholdlayout(), "locationbutton")),
+      removebutton(hostenv::button(tallyholdlayout(), "removebutton")),
+      foundcountlabel(hostenv::label(tallyholdlayout(), "foundcountlabel")),
+      drivelist(fs),
+      folderlist(fs),
+      filelist(fs) {
+    folderlist.change = [this] { hostenv::Dir1_Change(folderlist, filelist); };
+}
+
+hostenv::Control& Tallyhold::control(std::string_view name) {
+    const std::pair<std::string_view, hostenv::Control*> controls[] = {
+        {"findbutton", &findbutton},     {"updatebutton", &updatebutton},
+        {"exitbutton", &exitbutton},     {"locationbutton", &locationbutton},
+        {"removebutton", &removebutton}, {"foundcountlabel", &foundcountlabel},
+        {"foundlist", &foundlist},       {"removalbox", &removalbox},
+        {"drivelist", &drivelist},       {"folderlist", &folderlist},
+        {"filelist", &filelist}};
+    return findcontrol(controls, hostenv::design(tallyholdlayout(), name).role);
+}
+
+void Tallyhold::command(std::string_view role) {
+    const std::pair<std::string_view, void (Tallyhold::*)()> handlers[] = {
+        {"findbutton", &Tallyhold::findbutton_Click},
+        {"updatebutton", &Tallyhold::updatebutton_Click},
+        {"exitbutton", &Tallyhold::exitbutton_Click},
+        {"locationbutton", &Tallyhold::locationbutton_Click},
+        {"removebutton", &Tallyhold::removebutton_Click}};
+    for (const auto& [name, handler] : handlers) {
+        if (name == role) (this->*handler)();
+    }
+}
+
+void Tallyhold::Form_Load() {
+    reportifsilent();
+    readwindir();
+    filelist.setpattern("*.galaxy");
+    findgalaxyfolders("");
+    locationbutton.settooltip(galaxyfolders[0]);
+    fortrelfolder = gamefolder.substr(0, gamefolder.size() - 1) + "\\Fortrel\\";
+
+    passgate({});
+    readcommandline([this] {
+        // "find and remove all galaxy.manifests" stays enabled, as it always has; the busy
+        // guard of the silent run keeps it from doing anything.
+        for (auto* button : {&findbutton, &updatebutton, &exitbutton, &locationbutton}) {
+            button->setenabled(false);
+        }
+    });
+
+    if (silentmode) {
+        silentrun();
+        ui_.endprogram(hostenv::exitnormal);
+    }
+    updatebutton.setenabled(false);
+}
+
+// Every manifest is removed and a new one is written into the game folder itself, where the
+// button writes into the Fortrel folder: a scripted run has always left it there, and scripts
+// may rely on it. The new one is safe on disk before any is removed, so a run that cannot
+// write it changes nothing.
+void Tallyhold::silentrun() {
+    // "find and remove all galaxy.manifests" stays enabled: a click on it while a walk
+    // lets events through must not start a removal in the middle of the run.
+    const hostenv::Busy busy(busy_);
+    searchgalaxies();
+    const std::string manifest = gamefolder + "galaxy.manifest";
+    hostenv::StagedFile staged = stagemanifest(manifest);
+    try {
+        removemanifests();
+    } catch (const Failure& failure) {
+        throw Failure(std::string(failure.what()) + "\r\n" +
+                      (manifestsremoved == 0 ? std::string("No manifest was removed")
+                                             : std::to_string(manifestsremoved) + " of " +
+                                                   std::to_string(manifestpaths.size()) +
+                                                   " manifests were removed before this") +
+                      ", and " + manifest + " was not written.");
+    }
+    putinplace(staged, manifest,
+               manifestsremoved == 0
+                   ? "nothing was changed"
+                   : "the " + std::to_string(manifestsremoved) + " manifests found were removed");
+    const auto listed = static_cast<long long>(galaxynames.size() - leftout.size());
+    ui_.report("Wrote " + manifest + " with " + hostenv::counted(listed, "galaxy", "galaxies") +
+               "; " +
+               hostenv::counted(static_cast<long long>(manifestsremoved), "earlier manifest was",
+                                "earlier manifests were") +
+               " removed.");
+    tellleftout(manifest);
+}
+
+void Tallyhold::findbutton_Click() {
+    {
+        const hostenv::Busy busy(busy_);
+        searchgalaxies();
+    }
+    findbutton.setenabled(false);
+    updatebutton.setenabled(true);
+}
+
+void Tallyhold::updatebutton_Click() {
+    writemanifest(fortrelfolder);
+    findbutton.setenabled(true);
+    updatebutton.setenabled(false);
+}
+
+void Tallyhold::exitbutton_Click() {
+    ui_.endprogram(hostenv::exitnormal);
+}
+
+void Tallyhold::locationbutton_Click() {
+    folderlist.setpath(galaxyfolders[0]);
+}
+
+void Tallyhold::removebutton_Click() {
+    const hostenv::Busy busy(busy_);
+    removemanifests();
+}
+
+void Tallyhold::walk(const std::string& pattern, hostenv::Lines& list) {
+    list.clear();
+    for (const auto& folder : galaxyfolders) {
+        hostenv::walkfolders(pattern, folder, list, {fs_, folderlist, filelist, ui_});
+    }
+}
+
+void Tallyhold::searchgalaxies() {
+    walk("*.galaxy", foundgalaxies);
+    galaxynames.assign(foundgalaxies.size(), "");
+    std::string found;
+    for (std::size_t i = 0; i < foundgalaxies.size(); ++i) {
+        const std::string name = std::string(hostenv::lastcomponent(foundgalaxies[i]));
+        found += name + crlf;
+        // The walk's pattern guarantees the ".galaxy" ending.
+        galaxynames[i] = name.substr(0, name.size() - 7);
+    }
+    foundlist.append(found);
+    foundcountlabel.setcaption(hostenv::signform(static_cast<long long>(foundgalaxies.size())) +
+                               " galaxies found");
+}
+
+void Tallyhold::writemanifest(const std::string& locate) {
+    const std::string manifest = locate + "galaxy.manifest";
+    hostenv::StagedFile staged = stagemanifest(manifest);
+    putinplace(staged, manifest, "nothing was changed");
+    tellleftout(manifest);
+}
+
+// The part of a found path below the galaxy folder it was found in: what the game must be
+// able to name to open the galaxy. The folders themselves are the game's own.
+std::string Tallyhold::belowgalaxyfolder(const std::string& path) const {
+    std::size_t longest = 0;
+    for (std::string folder : galaxyfolders) {
+        if (!folder.ends_with('\\')) folder += '\\';
+        if (folder.size() > longest && path.starts_with(folder)) longest = folder.size();
+    }
+    return path.substr(longest);
+}
+
+hostenv::Lines Tallyhold::manifestnames() {
+    hostenv::Lines names;
+    leftout.clear();
+    for (std::size_t i = 0; i < galaxynames.size(); ++i) {
+        // The two lists come from one search; a name without its path is checked alone.
+        const std::string path = i < foundgalaxies.size() ? foundgalaxies[i] : galaxynames[i];
+        auto ansi = platform_.toansi(galaxynames[i]);
+        if (ansi && platform_.toansi(belowgalaxyfolder(path))) {
+            names.push_back(std::move(*ansi));
+        } else {
+            leftout.push_back(path);
+        }
+    }
+    return names;
+}
+
+void Tallyhold::tellleftout(const std::string& manifest) {
+    if (leftout.empty()) return;
+    std::string text =
+        manifest + " leaves out " +
+        hostenv::counted(static_cast<long long>(leftout.size()), "galaxy", "galaxies") +
+        ": the game reads the manifest in the system's ANSI code page, which has "
+        "no exact form of these names. Rename them to play them.";
+    for (const auto& path : leftout) text += crlf + path;
+    ui_.messagebox(text);
+}
+
+hostenv::StagedFile Tallyhold::stagemanifest(const std::string& manifest) {
+    const std::string folder = manifest.substr(0, manifest.rfind('\\') + 1);
+    hostenv::removestaletemporaries(fs_, folder);
+    const hostenv::Lines names = manifestnames();
+    try {
+        return hostenv::StagedFile(fs_, manifest, manifesttext(names));
+    } catch (const Failure& failure) {
+        throw Failure("Cannot write " + manifest + "; nothing was changed.\r\n" + failure.what());
+    }
+}
+
+void Tallyhold::putinplace(hostenv::StagedFile& staged, const std::string& manifest,
+                           const std::string& sofar) {
+    const std::string old = manifest + ".old";
+    // Any name the lookup finds is longer than three characters: the length test is how the
+    // manager has always asked whether a manifest is there.
+    const auto found = fs_.lookup(manifest, hostenv::Entries::files);
+    const bool present = found && found->size() > 3;
+    if (present) {
+        // The previous manifest is kept as ".old", which is never replaced: the player
+        // decides what becomes of an earlier backup.
+        if (fs_.lookup(old, hostenv::Entries::files)) {
+            throw Failure("Cannot write " + manifest + "; " + sofar +
+                          ".\r\nThe previous manifest is kept as " + old +
+                          ", and that file exists already. Remove or rename " + old +
+                          ", then write the manifest again.");
+        }
+        try {
+            fs_.rename(manifest, old);
+        } catch (const Failure& failure) {
+            throw Failure("Cannot write " + manifest + "; " + sofar + ".\r\n" + failure.what());
+        }
+    }
+    try {
+        staged.create();
+    } catch (const Failure& failure) {
+        if (!present) {
+            throw Failure("Cannot write " + manifest + "; " + sofar + ".\r\n" + failure.what());
+        }
+        try {
+            fs_.rename(old, manifest);
+        } catch (const Failure&) {
+            throw Failure("Cannot write " + manifest + "; the previous manifest is kept as " + old +
+                          ".\r\n" + failure.what());
+        }
+        throw Failure("Cannot write " + manifest + "; " + sofar +
+                      ": the previous manifest is back in its place.\r\n" + failure.what());
+    }
+}
+
+void Tallyhold::removemanifests() {
+    walk("galaxy.manifest", manifestpaths);
+    manifestsremoved = 0;
+    for (const auto& path : manifestpaths) {
+        removalbox.settext("killing " + path);
+        fs_.remove(path);
+        ++manifestsremoved;
+    }
+}
+
+}  // namespace tallyhold

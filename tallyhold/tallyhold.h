@@ -1,0 +1,87 @@
+// tallyhold, the galaxy manifest manager: its window object, run state and procedures.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "hostenv/controls.h"
+#include "hostenv/filesystem.h"
+#include "hostenv/form.h"
+#include "hostenv/gameform.h"
+#include "hostenv/platform.h"
+#include "hostenv/safereplace.h"
+#include "hostenv/text.h"
+#include "hostenv/ui.h"
+
+namespace tallyhold {
+
+inline constexpr const char* programname = "tallyhold";
+
+const hostenv::FormLayout& tallyholdlayout();
+
+// The whole text of "galaxy.manifest" for these galaxy names (bytes in the ANSI code page),
+// every line ended by CR LF.
+std::string manifesttext(const hostenv::Lines& galaxynames);
+
+class Tallyhold : public hostenv::GameForm {
+  public:
+    Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);
+
+    // hostenv::Form
+    const hostenv::FormLayout& layout() const override { return tallyholdlayout(); }
+    hostenv::Control& control(std::string_view name) override;
+
+    // Start-up and the buttons.
+    void Form_Load() override;
+    void command(std::string_view role) override;
+    void findbutton_Click();
+    void updatebutton_Click();
+    void exitbutton_Click();
+    void locationbutton_Click();
+    void removebutton_Click();
+
+    // Search, manifest writer and removal.
+    void searchgalaxies();
+    // Writes "galaxy.manifest" for the galaxies of the last search into the folder locate.
+    void writemanifest(const std::string& locate);
+    void removemanifests();
+
+    // Controls, by role; the layout table gives each its design name ("Command1"...).
+    hostenv::Button findbutton, updatebutton, exitbutton, locationbutton, removebutton;
+    hostenv::Label foundcountlabel;
+    hostenv::TextBox foundlist, removalbox;
+    hostenv::DriveList drivelist;
+    hostenv::FolderList folderlist;
+    hostenv::FileList filelist;
+
+    // Run state beyond the start-up's: the game's Fortrel folder, where the button writes
+    // the manifest.
+    std::string fortrelfolder;
+
+    hostenv::Lines foundgalaxies;
+    hostenv::Lines galaxynames;
+    hostenv::Lines manifestpaths;
+    // How many of manifestpaths the last removal deleted.
+    std::size_t manifestsremoved = 0;
+    // The galaxies found whose names the manifest cannot hold.
+    hostenv::Lines leftout;
+
+  private:
+    void walk(const std::string& pattern, hostenv::Lines& list);
+    void silentrun();
+    // galaxynames in the ANSI code page, as the game reads the manifest; a galaxy whose name,
+    // or a folder between it and its galaxy folder, has no exact form there goes to leftout.
+    hostenv::Lines manifestnames();
+    std::string belowgalaxyfolder(const std::string& path) const;
+    // Tells the player which galaxies the manifest leaves out, and why.
+    void tellleftout(const std::string& manifest);
+    // The manifest's new text, complete on disk in a temporary file beside it.
+    hostenv::StagedFile stagemanifest(const std::string& manifest);
+    // Moves an existing manifest aside to ".old" and gives the staged text its name.
+    // sofar: what had changed before, for the message of a failure.
+    void putinplace(hostenv::StagedFile& staged, const std::string& manifest,
+                    const std::string& sofar);
+};
+
+}  // namespace tallyhold

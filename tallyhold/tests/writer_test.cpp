@@ -1,0 +1,188 @@
+// tallyhold's silent run and the manifest writer under failing disks: every manifest is
+// either the old one or the new one, complete, and messages say what changed.
+#include <gtest/gtest.h>
+
+#include "faultyfilesystem.h"
+#include "hostenv/failure.h"
+#include "tallyholdhost.h"
+
+namespace tallyhold {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ManagerWrites : public TallyholdHost {};
+
+TEST_F(ManagerWrites, ASilentRunRemovesSearchesAndWritesIntoTheGameFolder) {
+    drive.write(game("galaxy.manifest"), "game");
+    drive.write(fortrel("galaxy.manifest"), "expansion");
+    drive.write(fortrel("galaxy.manifest.old"), "expansion old");
+    drive.write(user("galaxy.manifest"), "user");
+    drive.write(fortrel("Alpha.galaxy"), "");
+    drive.write(game("Beta.galaxy"), "");
+    drive.write(user("Gamma.galaxy"), "");
+    platform.args = "/s";
+    // The removal button stays enabled in a silent run; a click mid-walk does nothing.
+    ui.onevents = [&] { form.clicked("Command5"); };
+    EXPECT_EQ(load(), 0);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(form.manifestpaths, (Lines{fortrel("galaxy.manifest"), game("galaxy.manifest"),
+                                         user("galaxy.manifest")}));
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), manifesttext({"Alpha", "Beta", "Gamma"}));
+    EXPECT_FALSE(drive.exists(game("galaxy.manifest.old")))
+        << "removed before writing, so nothing kept";
+    EXPECT_FALSE(drive.exists(fortrel("galaxy.manifest")));
+    EXPECT_EQ(drive.read(fortrel("galaxy.manifest.old")), "expansion old");
+    EXPECT_FALSE(drive.exists(user("galaxy.manifest")));
+    EXPECT_EQ(form.foundcountlabel.caption(), " 3 galaxies found");
+    EXPECT_EQ(form.removalbox.text(), "killing " + user("galaxy.manifest"));
+    EXPECT_EQ(ui.reports, std::vector<std::string>{"Wrote " + game("galaxy.manifest") +
+                                                   " with 3 galaxies; 3 earlier manifests were "
+                                                   "removed."});
+}
+
+// A run that cannot write the new manifest must not have removed the old ones first.
+class Crowded : public hostenv::posix::PosixFileSystem {
+  public:
+    using PosixFileSystem::PosixFileSystem;
+    bool createfile(const std::string& path, std::string_view bytes) override {
+        if (full) throw hostenv::Failure("Cannot write " + path + "\r\nDisk full.");
+        return PosixFileSystem::createfile(path, bytes);
+    }
+    bool full = true;
+};
+
+TEST_F(ManagerWrites, ASilentRunThatCannotWriteRemovesNothing) {
+    drive.write(game("galaxy.manifest"), "game");
+    drive.write(fortrel("galaxy.manifest"), "expansion");
+    drive.write(user("galaxy.manifest"), "user");
+    drive.write(game("Beta.galaxy"), "");
+    Crowded crowded({{'C', drive.root()}}, TempDrive::cwd);
+    platform.args = "/s";
+    RecordingUi recorded;
+    Tallyhold tallyhold{crowded, platform, recorded};
+    EXPECT_EQ(ending([&] { tallyhold.load(); }), 1);
+    ASSERT_EQ(recorded.messages.size(), 1u);
+    EXPECT_EQ(recorded.messages[0].substr(0, recorded.messages[0].find("\r\n")),
+              "Cannot write " + game("galaxy.manifest") + "; nothing was changed.");
+    EXPECT_NE(recorded.messages[0].find("Disk full."), std::string::npos);
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), "game");
+    EXPECT_EQ(drive.read(fortrel("galaxy.manifest")), "expansion");
+    EXPECT_EQ(drive.read(user("galaxy.manifest")), "user");
+    EXPECT_TRUE(drive.temporaries().empty());
+}
+
+TEST_F(ManagerWrites, ASilentRunStoppedByARemovalSaysWhatWasRemovedAndWritesNothing) {
+    drive.write(fortrel("galaxy.manifest"), "expansion");
+    drive.write(game("galaxy.manifest"), "game");
+    drive.write(user("galaxy.manifest"), "user");
+    fs::permissions(drive.host(game("galaxy.manifest")), fs::perms::owner_read);
+    platform.args = "/s";
+    EXPECT_EQ(load(), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], "Cannot delete " + game("galaxy.manifest") +
+                                  "\r\nThe file is read-only.\r\n1 of 3 manifests were removed "
+                                  "before this, and " +
+                                  game("galaxy.manifest") + " was not written.");
+    EXPECT_FALSE(drive.exists(fortrel("galaxy.manifest")));
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), "game");
+    EXPECT_EQ(drive.read(user("galaxy.manifest")), "user");
+    EXPECT_TRUE(drive.temporaries().empty());
+}
+
+TEST_F(ManagerWrites, WritingAManifestRemovesTheTemporaryFilesOfKilledRuns) {
+    drive.write(game("~zarn653.tmp"), "half");
+    drive.write(fortrel("~zarn2.tmp"), "half");
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_FALSE(drive.exists(game("~zarn653.tmp")));
+    EXPECT_TRUE(drive.exists(fortrel("~zarn2.tmp"))) << "only the folder written to is cleaned";
+}
+
+TEST_F(ManagerWrites, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne) {
+    const std::string oldmanifest = "TXT\r\nfileCount  1 \r\nfileName \"Old\"\r\n\r\n";
+    const std::string newmanifest = manifesttext({"Alpha", "Beta"});
+    int runs = 0;
+    for (const bool hadmanifest : {false, true}) {
+        for (const bool persistent : {false, true}) {
+            for (int failat = 1;; ++failat) {
+                SCOPED_TRACE(std::string(hadmanifest ? "with" : "without") + " a manifest, " +
+                             (persistent ? "from operation " : "operation ") +
+                             std::to_string(failat));
+                fs::remove(drive.host(game("galaxy.manifest")));
+                fs::remove(drive.host(game("galaxy.manifest.old")));
+                if (hadmanifest) drive.write(game("galaxy.manifest"), oldmanifest);
+                hostenv::testing::FaultyFileSystem faulty(drive.fs, failat, persistent);
+                RecordingUi recorded;
+                Tallyhold tallyhold{faulty, platform, recorded};
+                tallyhold.galaxynames = {"Alpha", "Beta"};
+                bool failed = false;
+                try {
+                    tallyhold.writemanifest(game(""));
+                } catch (const hostenv::Failure& failure) {
+                    failed = true;
+                    EXPECT_NE(std::string(failure.what()).find(game("galaxy.manifest")),
+                              std::string::npos);
+                }
+                ++runs;
+                EXPECT_EQ(failed, faulty.failures() > 0);
+                const bool cleanupfailed = persistent && faulty.failures() > 1;
+                const std::string now = drive.exists(game("galaxy.manifest"))
+                                            ? drive.read(game("galaxy.manifest"))
+                                            : std::string("(none)");
+                if (now == newmanifest) {
+                    EXPECT_EQ(drive.exists(game("galaxy.manifest.old")), hadmanifest);
+                    if (hadmanifest) {
+                        EXPECT_EQ(drive.read(game("galaxy.manifest.old")), oldmanifest);
+                    }
+                } else if (hadmanifest && now == oldmanifest) {
+                    EXPECT_FALSE(drive.exists(game("galaxy.manifest.old")))
+                        << "put back in its place";
+                } else if (hadmanifest && cleanupfailed && now == "(none)") {
+                    // Even putting the old one back failed: it is kept under the .old name.
+                    EXPECT_EQ(drive.read(game("galaxy.manifest.old")), oldmanifest);
+                } else {
+                    EXPECT_TRUE(!hadmanifest && now == "(none)") << now;
+                    EXPECT_FALSE(drive.exists(game("galaxy.manifest.old")));
+                }
+                for (const auto& left : drive.temporaries()) {
+                    EXPECT_TRUE(cleanupfailed) << "left behind: " << left;
+                    fs::remove(left);
+                }
+                if (faulty.failures() == 0) break;
+            }
+        }
+    }
+    EXPECT_GT(runs, 10);
+}
+
+TEST_F(ManagerWrites, EveryFailingRemovalLeavesEachManifestWholeOrGone) {
+    const Lines manifests{fortrel("galaxy.manifest"), game("galaxy.manifest"),
+                          user("a\\galaxy.manifest"), user("galaxy.manifest")};
+    for (const bool persistent : {false, true}) {
+        for (int failat = 1;; ++failat) {
+            SCOPED_TRACE((persistent ? "from operation " : "operation ") + std::to_string(failat));
+            for (const auto& path : manifests) drive.write(path, path);
+            drive.write(game("galaxy.manifest.old"), "old");
+            hostenv::testing::FaultyFileSystem faulty(drive.fs, failat, persistent);
+            RecordingUi recorded;
+            Tallyhold tallyhold{faulty, platform, recorded};
+            tallyhold.galaxyfolders = {game(""), userfolder};
+            const auto end = ending([&] { tallyhold.clicked("Command5"); });
+            EXPECT_EQ(end, faulty.failures() > 0 ? std::optional<int>(1) : std::nullopt);
+            // The deletions run in the walk's order and stop at the first failure.
+            for (std::size_t i = 0; i < manifests.size(); ++i) {
+                const bool deleted = faulty.failures() == 0 || static_cast<int>(i) + 1 < failat;
+                EXPECT_EQ(drive.exists(manifests[i]), !deleted) << manifests[i];
+                if (!deleted) {
+                    EXPECT_EQ(drive.read(manifests[i]), manifests[i]);
+                }
+            }
+            EXPECT_EQ(drive.read(game("galaxy.manifest.old")), "old");
+            if (faulty.failures() == 0) break;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tallyhold
