@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "hostenv/controltable.h"
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "hostenv/safereplace.h"
@@ -48,82 +49,43 @@ std::string versiontext(double version) {
 
 }  // namespace
 
+namespace {
+
+constexpr std::array controltable{
+    HOSTENV_BUTTON(Galmend, findbutton),        HOSTENV_BUTTON(Galmend, fixbutton),
+    HOSTENV_BUTTON(Galmend, exitbutton),        HOSTENV_BUTTON(Galmend, gamefolderbutton),
+    HOSTENV_BUTTON(Galmend, userfolderbutton),  HOSTENV_CONTROL(Galmend, cputypelabel),
+    HOSTENV_CONTROL(Galmend, cpuidlabel),       HOSTENV_CONTROL(Galmend, cpulevellabel),
+    HOSTENV_CONTROL(Galmend, cpurevisionlabel), HOSTENV_CONTROL(Galmend, coreslabel),
+    HOSTENV_CONTROL(Galmend, oslabel),          HOSTENV_CONTROL(Galmend, winverlabel),
+    HOSTENV_CONTROL(Galmend, bitslabel),        HOSTENV_CONTROL(Galmend, waitlabel),
+    HOSTENV_CONTROL(Galmend, stagecaption),     HOSTENV_CONTROL(Galmend, stagelabel),
+    HOSTENV_CONTROL(Galmend, stagetotal),       HOSTENV_CONTROL(Galmend, silentlabel),
+    HOSTENV_CONTROL(Galmend, updatedlabel),     HOSTENV_CONTROL(Galmend, outofcaption),
+    HOSTENV_CONTROL(Galmend, foundcountlabel),  HOSTENV_CONTROL(Galmend, updatedcaption),
+    HOSTENV_CONTROL(Galmend, foundheading),     HOSTENV_CONTROL(Galmend, fixedheading),
+    HOSTENV_CONTROL(Galmend, foundlist),        HOSTENV_CONTROL(Galmend, fixedlist),
+    HOSTENV_CONTROL(Galmend, drivelist),        HOSTENV_CONTROL(Galmend, folderlist),
+    HOSTENV_CONTROL(Galmend, filelist)};
+
+}  // namespace
+
 Galmend::Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui)
     : GameForm(fs, platform, ui, drivelist, folderlist, filelist),
-      findbutton(hostenv::button(galmendlayout(), "findbutton")),
-      fixbutton(hostenv::button(galmendlayout(), "fixbutton")),
-      exitbutton(hostenv::button(galmendlayout(), "exitbutton")),
-      gamefolderbutton(hostenv::button(galmendlayout(), "gamefolderbutton")),
-      userfolderbutton(hostenv::button(galmendlayout(), "userfolderbutton")),
-      cputypelabel(hostenv::label(galmendlayout(), "cputypelabel")),
-      cpuidlabel(hostenv::label(galmendlayout(), "cpuidlabel")),
-      cpulevellabel(hostenv::label(galmendlayout(), "cpulevellabel")),
-      cpurevisionlabel(hostenv::label(galmendlayout(), "cpurevisionlabel")),
-      coreslabel(hostenv::label(galmendlayout(), "coreslabel")),
-      oslabel(hostenv::label(galmendlayout(), "oslabel")),
-      winverlabel(hostenv::label(galmendlayout(), "winverlabel")),
-      bitslabel(hostenv::label(galmendlayout(), "bitslabel")),
-      waitlabel(hostenv::label(galmendlayout(), "waitlabel")),
-      stagecaption(hostenv::label(galmendlayout(), "stagecaption")),
-      stagelabel(hostenv::label(galmendlayout(), "stagelabel")),
-      stagetotal(hostenv::label(galmendlayout(), "stagetotal")),
-      silentlabel(hostenv::label(galmendlayout(), "silentlabel")),
-      updatedlabel(hostenv::label(galmendlayout(), "updatedlabel")),
-      outofcaption(hostenv::label(galmendlayout(), "outofcaption")),
-      foundcountlabel(hostenv::label(galmendlayout(), "foundcountlabel")),
-      updatedcaption(hostenv::label(galmendlayout(), "updatedcaption")),
-      foundheading(hostenv::label(galmendlayout(), "foundheading")),
-      fixedheading(hostenv::label(galmendlayout(), "fixedheading")),
       drivelist(fs),
       folderlist(fs),
       filelist(fs) {
+    hostenv::bindcontrols<Galmend>(*this, controltable, galmendlayout());
     folderlist.change = [this] { hostenv::Dir1_Change(folderlist, filelist); };
 }
 
 hostenv::Control& Galmend::control(std::string_view name) {
-    const std::pair<std::string_view, hostenv::Control*> controls[] = {
-        {"findbutton", &findbutton},
-        {"fixbutton", &fixbutton},
-        {"exitbutton", &exitbutton},
-        {"gamefolderbutton", &gamefolderbutton},
-        {"userfolderbutton", &userfolderbutton},
-        {"cputypelabel", &cputypelabel},
-        {"cpuidlabel", &cpuidlabel},
-        {"cpulevellabel", &cpulevellabel},
-        {"cpurevisionlabel", &cpurevisionlabel},
-        {"coreslabel", &coreslabel},
-        {"oslabel", &oslabel},
-        {"winverlabel", &winverlabel},
-        {"bitslabel", &bitslabel},
-        {"waitlabel", &waitlabel},
-        {"stagecaption", &stagecaption},
-        {"stagelabel", &stagelabel},
-        {"stagetotal", &stagetotal},
-        {"silentlabel", &silentlabel},
-        {"updatedlabel", &updatedlabel},
-        {"outofcaption", &outofcaption},
-        {"foundcountlabel", &foundcountlabel},
-        {"updatedcaption", &updatedcaption},
-        {"foundheading", &foundheading},
-        {"fixedheading", &fixedheading},
-        {"foundlist", &foundlist},
-        {"fixedlist", &fixedlist},
-        {"drivelist", &drivelist},
-        {"folderlist", &folderlist},
-        {"filelist", &filelist}};
-    return findcontrol(controls, hostenv::design(galmendlayout(), name).role);
+    return hostenv::controlbyrole<Galmend>(*this, controltable,
+                                           hostenv::design(galmendlayout(), name).role);
 }
 
 void Galmend::command(std::string_view role) {
-    const std::pair<std::string_view, void (Galmend::*)()> handlers[] = {
-        {"findbutton", &Galmend::findbutton_Click},
-        {"fixbutton", &Galmend::fixbutton_Click},
-        {"exitbutton", &Galmend::exitbutton_Click},
-        {"gamefolderbutton", &Galmend::gamefolderbutton_Click},
-        {"userfolderbutton", &Galmend::userfolderbutton_Click}};
-    for (const auto& [name, handler] : handlers) {
-        if (name == role) (this->*handler)();
-    }
+    hostenv::clickbyrole<Galmend>(*this, controltable, role);
 }
 
 // The processor and Windows the program runs on, in the labels at the top.
@@ -180,10 +142,7 @@ void Galmend::findbutton_Click() {
 }
 
 void Galmend::fixbutton_Click() {
-    {
-        const hostenv::Busy busy(busy_);
-        fixgalaxies();
-    }
+    fixgalaxies();
     findbutton.setenabled(true);
     fixbutton.setenabled(false);
 }

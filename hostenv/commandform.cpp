@@ -33,14 +33,6 @@ void CommandForm::folderpicked(std::string_view path) {
     guarded(ui_, [&] { dir_.setpath(std::string(path)); });
 }
 
-Control& CommandForm::findcontrol(std::span<const std::pair<std::string_view, Control*>> controls,
-                                  std::string_view name) {
-    for (const auto& [controlname, control] : controls) {
-        if (controlname == name) return *control;
-    }
-    throw std::logic_error("no control " + std::string(name));
-}
-
 void CommandForm::closed() {
     ui_.endprogram(exitnormal);
 }

@@ -1,5 +1,7 @@
 #include "hostenv/controls.h"
 
+#include "hostenv/form.h"
+
 namespace hostenv {
 
 namespace {
@@ -9,6 +11,15 @@ bool isroot(const std::string& path) {
 }
 
 }  // namespace
+
+void Button::takedesign(const ControlLayout& design) {
+    caption_ = design.caption;
+}
+
+void Label::takedesign(const ControlLayout& design) {
+    caption_ = design.caption;
+    visible_ = design.visible;
+}
 
 void Button::setenabled(bool enabled) {
     enabled_ = enabled;

@@ -1,23 +1,9 @@
 #include "hostenv/gameform.h"
 
-#include <algorithm>
-#include <stdexcept>
-
 #include "hostenv/hostqueries.h"
 #include "hostenv/startup.h"
 
 namespace hostenv {
-
-namespace {
-
-const ControlLayout& byrole(const FormLayout& layout, std::string_view role) {
-    const auto found = std::find_if(layout.controls.begin(), layout.controls.end(),
-                                    [&](const auto& c) { return c.role == role; });
-    if (found == layout.controls.end()) throw std::logic_error("no control " + std::string(role));
-    return *found;
-}
-
-}  // namespace
 
 void GameForm::reportifsilent() {
     if (hassilentswitch(platform_.commandargs())) ui_.beginreport();
@@ -53,15 +39,6 @@ void GameForm::readcommandline(const std::function<void()>& silent) {
         silent();
         silentmode = true;
     });
-}
-
-Button button(const FormLayout& layout, std::string_view role) {
-    return Button(byrole(layout, role).caption);
-}
-
-Label label(const FormLayout& layout, std::string_view role) {
-    const ControlLayout& design = byrole(layout, role);
-    return Label(design.caption, design.visible);
 }
 
 }  // namespace hostenv

@@ -1,8 +1,10 @@
 #include "tallyhold.h"
 
+#include <array>
 #include <stdexcept>
 #include <utility>
 
+#include "hostenv/controltable.h"
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "hostenv/safereplace.h"
@@ -27,42 +29,35 @@ std::string manifesttext(const hostenv::Lines& galaxynames) {
     return text + crlf;
 }
 
+namespace {
+
+constexpr std::array controltable{
+    HOSTENV_BUTTON(Tallyhold, findbutton),   HOSTENV_BUTTON(Tallyhold, updatebutton),
+    HOSTENV_BUTTON(Tallyhold, exitbutton),   HOSTENV_BUTTON(Tallyhold, locationbutton),
+    HOSTENV_BUTTON(Tallyhold, removebutton), HOSTENV_CONTROL(Tallyhold, foundcountlabel),
+    HOSTENV_CONTROL(Tallyhold, foundlist),   HOSTENV_CONTROL(Tallyhold, removalbox),
+    HOSTENV_CONTROL(Tallyhold, drivelist),   HOSTENV_CONTROL(Tallyhold, folderlist),
+    HOSTENV_CONTROL(Tallyhold, filelist)};
+
+}  // namespace
+
 Tallyhold::Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform,
                      hostenv::UserInterface& ui)
     : GameForm(fs, platform, ui, drivelist, folderlist, filelist),
-      findbutton(hostenv::button(tallyholdlayout(), "findbutton")),
-      updatebutton(hostenv::button(tallyholdlayout(), "updatebutton")),
-      exitbutton(hostenv::button(tallyholdlayout(), "exitbutton")),
-      locationbutton(hostenv::button(tallyholdlayout(), "locationbutton")),
-      removebutton(hostenv::button(tallyholdlayout(), "removebutton")),
-      foundcountlabel(hostenv::label(tallyholdlayout(), "foundcountlabel")),
       drivelist(fs),
       folderlist(fs),
       filelist(fs) {
+    hostenv::bindcontrols<Tallyhold>(*this, controltable, tallyholdlayout());
     folderlist.change = [this] { hostenv::Dir1_Change(folderlist, filelist); };
 }
 
 hostenv::Control& Tallyhold::control(std::string_view name) {
-    const std::pair<std::string_view, hostenv::Control*> controls[] = {
-        {"findbutton", &findbutton},     {"updatebutton", &updatebutton},
-        {"exitbutton", &exitbutton},     {"locationbutton", &locationbutton},
-        {"removebutton", &removebutton}, {"foundcountlabel", &foundcountlabel},
-        {"foundlist", &foundlist},       {"removalbox", &removalbox},
-        {"drivelist", &drivelist},       {"folderlist", &folderlist},
-        {"filelist", &filelist}};
-    return findcontrol(controls, hostenv::design(tallyholdlayout(), name).role);
+    return hostenv::controlbyrole<Tallyhold>(*this, controltable,
+                                             hostenv::design(tallyholdlayout(), name).role);
 }
 
 void Tallyhold::command(std::string_view role) {
-    const std::pair<std::string_view, void (Tallyhold::*)()> handlers[] = {
-        {"findbutton", &Tallyhold::findbutton_Click},
-        {"updatebutton", &Tallyhold::updatebutton_Click},
-        {"exitbutton", &Tallyhold::exitbutton_Click},
-        {"locationbutton", &Tallyhold::locationbutton_Click},
-        {"removebutton", &Tallyhold::removebutton_Click}};
-    for (const auto& [name, handler] : handlers) {
-        if (name == role) (this->*handler)();
-    }
+    hostenv::clickbyrole<Tallyhold>(*this, controltable, role);
 }
 
 void Tallyhold::Form_Load() {

@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <optional>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "hostenv/controltable.h"
 #include "hostenv/failure.h"
 #include "hostenv/report.h"
 #include "hostenv/startup.h"
@@ -38,24 +42,25 @@ constexpr std::array controls{
 constexpr std::array<const char*, 1> focusorder{"Command1"};
 constexpr FormLayout testlayout{"test", 1000, 1000, controls, focusorder};
 
+class TestForm;
+extern const std::array<ControlRow<TestForm>, 6> testtable;
+
 // A window that starts as both programs do and records what its buttons ran.
 class TestForm : public GameForm {
   public:
-    TestForm(FileSystem& fs, Platform& platform, UserInterface& ui)
+    TestForm(FileSystem& fs, Platform& platform, UserInterface& ui,
+             std::span<const ControlRow<TestForm>> table = testtable)
         : GameForm(fs, platform, ui, drivelist, folderlist, filelist),
-          walkbutton(button(testlayout, "walkbutton")),
-          otherbutton(button(testlayout, "otherbutton")),
-          exitbutton(button(testlayout, "exitbutton")),
           drivelist(fs),
           folderlist(fs),
-          filelist(fs) {}
+          filelist(fs),
+          table_(table) {
+        bindcontrols<TestForm>(*this, table_, testlayout);
+    }
 
     const FormLayout& layout() const override { return testlayout; }
     Control& control(std::string_view name) override {
-        const std::pair<std::string_view, Control*> all[] = {
-            {"walkbutton", &walkbutton}, {"otherbutton", &otherbutton}, {"exitbutton", &exitbutton},
-            {"drivelist", &drivelist},   {"folderlist", &folderlist},   {"filelist", &filelist}};
-        return findcontrol(all, design(testlayout, name).role);
+        return controlbyrole<TestForm>(*this, table_, design(testlayout, name).role);
     }
 
     void Form_Load() override {
@@ -82,7 +87,39 @@ class TestForm : public GameForm {
     FolderList folderlist;
     FileList filelist;
     std::vector<std::string> ran;
+
+  private:
+    std::span<const ControlRow<TestForm>> table_;
 };
+
+const std::array<ControlRow<TestForm>, 6> testtable{
+    HOSTENV_CONTROL(TestForm, walkbutton), HOSTENV_CONTROL(TestForm, otherbutton),
+    HOSTENV_CONTROL(TestForm, exitbutton), HOSTENV_CONTROL(TestForm, drivelist),
+    HOSTENV_CONTROL(TestForm, folderlist), HOSTENV_CONTROL(TestForm, filelist)};
+
+// A control table that differs from the layout fails as the window is built, not when a
+// player first clicks the control it lacks.
+TEST(ControlTable, MustMatchTheLayoutAtConstruction) {
+    TempDrive drive;
+    ScriptedPlatform platform;
+    RecordingUi ui;
+    const TestForm built(drive.fs, platform, ui);
+    EXPECT_EQ(built.walkbutton.caption(), "walk");
+    EXPECT_EQ(built.exitbutton.caption(), "exit");
+
+    const std::array<ControlRow<TestForm>, 5> missing{
+        HOSTENV_CONTROL(TestForm, walkbutton), HOSTENV_CONTROL(TestForm, otherbutton),
+        HOSTENV_CONTROL(TestForm, drivelist), HOSTENV_CONTROL(TestForm, folderlist),
+        HOSTENV_CONTROL(TestForm, filelist)};
+    EXPECT_THROW(TestForm(drive.fs, platform, ui, missing), std::logic_error);
+
+    std::array<ControlRow<TestForm>, 7> extra{};
+    std::copy(testtable.begin(), testtable.end(), extra.begin());
+    extra.back() = testtable.front();
+    EXPECT_THROW(TestForm(drive.fs, platform, ui, extra), std::logic_error);
+    extra.back().role = "walkbuton";
+    EXPECT_THROW(TestForm(drive.fs, platform, ui, extra), std::logic_error);
+}
 
 class Start : public ::testing::Test {
   protected:

@@ -43,10 +43,6 @@ class CommandForm : public Form {
     CommandForm(UserInterface& ui, DriveList& drive, FolderList& dir, FileList& file)
         : ui_(ui), drive_(drive), dir_(dir), file_(file) {}
 
-    // The control of that name among the window's own.
-    static Control& findcontrol(std::span<const std::pair<std::string_view, Control*>> controls,
-                                std::string_view name);
-
     UserInterface& ui_;
     // Set while an operation lets window events through.
     bool busy_ = false;

@@ -11,10 +11,14 @@
 
 namespace hostenv {
 
+struct ControlLayout;
+
 class Control {
   public:
     // Set by the view; called after every change of what the control shows.
     std::function<void()> viewchanged;
+    // What the layout table gives the control before the window shows it.
+    virtual void takedesign(const ControlLayout&) {}
 
   protected:
     Control() = default;
@@ -26,7 +30,9 @@ class Control {
 
 class Button : public Control {
   public:
+    Button() = default;
     explicit Button(std::string caption) : caption_(std::move(caption)) {}
+    void takedesign(const ControlLayout& design) override;
     const std::string& caption() const { return caption_; }
     bool enabled() const { return enabled_; }
     void setenabled(bool enabled);
@@ -41,7 +47,9 @@ class Button : public Control {
 
 class Label : public Control {
   public:
+    Label() = default;
     Label(std::string caption, bool visible) : caption_(std::move(caption)), visible_(visible) {}
+    void takedesign(const ControlLayout& design) override;
     const std::string& caption() const { return caption_; }
     void setcaption(std::string caption);
     bool visible() const { return visible_; }
@@ -49,7 +57,7 @@ class Label : public Control {
 
   private:
     std::string caption_;
-    bool visible_;
+    bool visible_ = true;
 };
 
 class TextBox : public Control {

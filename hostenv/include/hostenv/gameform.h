@@ -55,9 +55,4 @@ class GameForm : public CommandForm {
     Platform& platform_;
 };
 
-// A control of the layout made with its design caption (and visibility): layout the window's
-// table, role the control's role in it.
-Button button(const FormLayout& layout, std::string_view role);
-Label label(const FormLayout& layout, std::string_view role);
-
 }  // namespace hostenv
