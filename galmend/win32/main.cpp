@@ -1,19 +1,7 @@
-// galmend's entry point: the Windows hosts behind the program's window.
-#include <windows.h>
-
+// galmend's entry point.
 #include "galmend.h"
-#include "hostenv/report.h"
-#include "hostenv/win32/win32console.h"
-#include "hostenv/win32/win32filesystem.h"
-#include "hostenv/win32/win32platform.h"
-#include "hostenv/win32/win32ui.h"
+#include "hostenv/win32/runprogram.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    hostenv::win32::Win32Platform platform;
-    hostenv::win32::Win32FileSystem fs;
-    hostenv::win32::Win32Ui ui(galmend::programname);
-    hostenv::win32::Win32Console console;
-    hostenv::ReportingUi reporting(ui, console, galmend::programname);
-    galmend::Galmend form(fs, platform, reporting);
-    return hostenv::win32::run(form, ui, instance);
+    return hostenv::win32::runprogram<galmend::Galmend>(instance, galmend::programname);
 }

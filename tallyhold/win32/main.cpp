@@ -1,19 +1,7 @@
-// tallyhold's entry point: the Windows hosts behind the program's window.
-#include <windows.h>
-
-#include "hostenv/report.h"
-#include "hostenv/win32/win32console.h"
-#include "hostenv/win32/win32filesystem.h"
-#include "hostenv/win32/win32platform.h"
-#include "hostenv/win32/win32ui.h"
+// tallyhold's entry point.
+#include "hostenv/win32/runprogram.h"
 #include "tallyhold.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    hostenv::win32::Win32Platform platform;
-    hostenv::win32::Win32FileSystem fs;
-    hostenv::win32::Win32Ui ui(tallyhold::programname);
-    hostenv::win32::Win32Console console;
-    hostenv::ReportingUi reporting(ui, console, tallyhold::programname);
-    tallyhold::Tallyhold form(fs, platform, reporting);
-    return hostenv::win32::run(form, ui, instance);
+    return hostenv::win32::runprogram<tallyhold::Tallyhold>(instance, tallyhold::programname);
 }
