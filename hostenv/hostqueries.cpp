@@ -86,8 +86,7 @@ std::string getfileversion(Platform& platform, const std::string& path) {
            std::to_string((*version)[2]) + "." + std::to_string((*version)[3]);
 }
 
-std::string registryop(Platform& platform, const std::string& action, const std::string& key,
-                       const std::string& /*value*/, const std::string& /*valuetype*/) {
+std::string registryop(Platform& platform, const std::string& action, const std::string& key) {
     if (lower(action) != "read") return "";
     return platform.registrytext(key).value_or("");
 }

@@ -15,7 +15,7 @@ std::string readgamefolder(Platform& platform, FileSystem& fs, const std::string
             : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path";
     // Nothing stored reads as "" and so gives "\": the gate then finds no game there and
     // refuses, which is how a missing install ends.
-    return registryop(platform, "read", key, "Path", "string") + "\\";
+    return registryop(platform, "read", key) + "\\";
 }
 
 MaybeLines readdatafile(FileSystem& fs, const std::string& file, const std::string& role) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "hostenv/failure.h"
+#include "hostenv/win32/programicon.h"
 #include "hostenv/win32/win32ui.h"
 #include "systemerror.h"
 #include "view.h"
@@ -92,12 +93,21 @@ class FormWindow {
     }
 
   private:
+    HICON programicon(int width, int height) const {
+        return static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(PROGRAMICON), IMAGE_ICON,
+                                             GetSystemMetrics(width), GetSystemMetrics(height),
+                                             LR_DEFAULTCOLOR));
+    }
+
     void registerclass() {
         WNDCLASSEXW type{};
         type.cbSize = sizeof type;
         type.lpfnWndProc = procedure;
         type.hInstance = instance_;
         type.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        // A program built without an icon resource gets Windows' default one.
+        type.hIcon = programicon(SM_CXICON, SM_CYICON);
+        type.hIconSm = programicon(SM_CXSMICON, SM_CYSMICON);
         type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1);
         type.lpszClassName = windowclass;
         WNDCLASSEXW existing{};
@@ -120,6 +130,7 @@ class FormWindow {
             CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_, nullptr);
+        if (tooltips_ == nullptr) throw callfailure("CreateWindowExW", "the buttons' tooltips");
     }
 
     void createcontrols() {
@@ -148,11 +159,8 @@ class FormWindow {
                 if (keepfocus(LOWORD(wparam))) return 0;
                 return DefWindowProcW(window_, message, wparam, lparam);
             case WM_CLOSE:
+                // Ends the program; the window goes with the process.
                 form_.closed();
-                DestroyWindow(window_);
-                return 0;
-            case WM_DESTROY:
-                PostQuitMessage(exitnormal);
                 return 0;
             default:
                 return DefWindowProcW(window_, message, wparam, lparam);
@@ -205,12 +213,16 @@ class FormWindow {
 }  // namespace
 
 int run(Form& form, Win32Ui& ui, HINSTANCE instance) {
-    const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX),
-                                       ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
-    InitCommonControlsEx(&classes);
     // A window that cannot be made is reported like any other failure.
     std::optional<FormWindow> window;
-    guarded(ui, [&] { window.emplace(form, ui, instance); });
+    guarded(ui, [&] {
+        const INITCOMMONCONTROLSEX classes{
+            sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+        if (!InitCommonControlsEx(&classes)) {
+            throw callfailure("InitCommonControlsEx", "the window's controls");
+        }
+        window.emplace(form, ui, instance);
+    });
     form.load();
     window->show();
     return window->loop();

@@ -1,3 +1,4 @@
+#include "systemerror.h"
 #include "view.h"
 #include "widetext.h"
 
@@ -43,6 +44,7 @@ class LabelView : public ControlView {
     // a right-aligned label its right edge, so that the text stays where it is aligned.
     void fittext() {
         const HDC dc = GetDC(handle());
+        if (dc == nullptr) throw callfailure("GetDC", "measuring the label \"" + shown_ + "\"");
         const HGDIOBJ previous = SelectObject(dc, font_);
         RECT extent{};
         const std::wstring shown = widen(shown_);

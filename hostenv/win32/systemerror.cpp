@@ -1,7 +1,5 @@
 #include "systemerror.h"
 
-#include <cstdio>
-
 #include "widetext.h"
 
 namespace hostenv::win32 {
@@ -29,11 +27,8 @@ std::string systemreason(DWORD code) {
     return text.empty() ? "error " + std::to_string(code) : text;
 }
 
-std::string hresultreason(HRESULT result) {
-    char number[16];
-    std::snprintf(number, sizeof number, "0x%08lX", static_cast<unsigned long>(result));
-    const std::string text = messagetext(static_cast<DWORD>(result));
-    return text.empty() ? std::string(number) : text + " (" + number + ")";
+Failure callfailure(const std::string& call, const std::string& what) {
+    return Failure(call + " failed: " + what + "\r\n" + systemreason(GetLastError()));
 }
 
 }  // namespace hostenv::win32

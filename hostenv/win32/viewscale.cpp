@@ -9,6 +9,7 @@ namespace hostenv::win32 {
 
 Scale::Scale() {
     const HDC screen = GetDC(nullptr);
+    if (screen == nullptr) throw callfailure("GetDC", "the screen's resolution");
     dpix_ = GetDeviceCaps(screen, LOGPIXELSX);
     dpiy_ = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
@@ -38,6 +39,7 @@ HFONT Fonts::get(const Font& font) {
         scale_.fontheight(font.points), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic,
         FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
         DEFAULT_PITCH | FF_DONTCARE, widen(font.face).c_str());
+    if (handle == nullptr) throw callfailure("CreateFontW", std::string("the font ") + font.face);
     made_.push_back(Made{font, handle});
     return handle;
 }

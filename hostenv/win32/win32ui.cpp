@@ -11,11 +11,6 @@ void Win32Ui::messagebox(const std::string& text) {
 void Win32Ui::doevents() {
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            // Leave the end of the loop to the message loop that owns it.
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        }
         if (mainwindow_ != nullptr && IsDialogMessageW(mainwindow_, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);

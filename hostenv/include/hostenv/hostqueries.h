@@ -13,8 +13,8 @@ namespace hostenv {
 std::string winvershort(Platform& platform);
 bool is64bitwindows(Platform& platform, FileSystem& fs, const std::string& windirdrive);
 std::string getfileversion(Platform& platform, const std::string& path);
-std::string registryop(Platform& platform, const std::string& action, const std::string& key,
-                       const std::string& value, const std::string& valuetype);
+// The registry text at key (its last component the value's name) when action is "read".
+std::string registryop(Platform& platform, const std::string& action, const std::string& key);
 std::string localappdata(Platform& platform, UserInterface& ui);
 
 bool folderexists(FileSystem& fs, const std::string& path);
