@@ -1,6 +1,5 @@
 #include "hostenv/text.h"
 #include "view.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 
@@ -19,9 +18,7 @@ class DriveListView : public ControlView {
           form_(args.form),
           drives_(model.drives()) {
         fitfield(args.place.right - args.place.left, args.place.bottom - args.place.top);
-        for (const std::string& drive : drives_) {
-            SendMessageW(handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(drive).c_str()));
-        }
+        filllist(handle(), ListKind::combobox, drives_);
         bind();
     }
 

@@ -1,5 +1,4 @@
 #include "view.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 
@@ -22,13 +21,7 @@ class FileListView : public ControlView {
         for (int i = 0; i < model_.count(); ++i) names.push_back(model_.entry(i));
         if (names == names_) return;
         names_ = std::move(names);
-        SendMessageW(handle(), WM_SETREDRAW, FALSE, 0);
-        SendMessageW(handle(), LB_RESETCONTENT, 0, 0);
-        for (const std::string& name : names_) {
-            SendMessageW(handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(name).c_str()));
-        }
-        SendMessageW(handle(), WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(handle(), nullptr, TRUE);
+        filllist(handle(), ListKind::listbox, names_);
     }
 
     FileList& model_;

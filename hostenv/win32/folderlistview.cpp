@@ -1,5 +1,4 @@
 #include "view.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 
@@ -59,15 +58,9 @@ class FolderListView : public ControlView {
         }
         if (paths == paths_) return;
         paths_ = std::move(paths);
-        SendMessageW(handle(), WM_SETREDRAW, FALSE, 0);
-        SendMessageW(handle(), LB_RESETCONTENT, 0, 0);
-        for (const std::string& name : names) {
-            SendMessageW(handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(name).c_str()));
-        }
+        filllist(handle(), ListKind::listbox, names);
         SendMessageW(handle(), LB_SETCURSEL, current == 0 ? static_cast<WPARAM>(-1) : current - 1,
                      0);
-        SendMessageW(handle(), WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(handle(), nullptr, TRUE);
     }
 
     FolderList& model_;

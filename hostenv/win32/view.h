@@ -90,6 +90,10 @@ std::unique_ptr<ControlView> makedrivelist(const ControlArgs& args, DriveList& m
 std::unique_ptr<ControlView> makefolderlist(const ControlArgs& args, FolderList& model);
 std::unique_ptr<ControlView> makefilelist(const ControlArgs& args, FileList& model);
 
+enum class ListKind { listbox, combobox };
+// Replaces the names a list or combo box holds, drawn once when all are in.
+void filllist(HWND list, ListKind kind, const std::vector<std::string>& names);
+
 // Sets a control's text only when it differs from what it shows, to spare repaints.
 void settext(HWND control, std::string& shown, const std::string& text);
 

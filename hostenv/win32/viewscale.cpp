@@ -57,6 +57,18 @@ HWND createcontrol(const ControlArgs& args, const char* windowclass, DWORD style
     return control;
 }
 
+void filllist(HWND list, ListKind kind, const std::vector<std::string>& names) {
+    const bool combo = kind == ListKind::combobox;
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+    for (const std::string& name : names) {
+        SendMessageW(list, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(widen(name).c_str()));
+    }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
 void settext(HWND control, std::string& shown, const std::string& text) {
     if (shown == text) return;
     shown = text;
