@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "hostenv/controltable.h"
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "hostenv/safereplace.h"
@@ -51,7 +50,7 @@ std::string versiontext(double version) {
 
 namespace {
 
-constexpr std::array controltable{
+constexpr std::array controlrows{
     HOSTENV_BUTTON(Galmend, findbutton),        HOSTENV_BUTTON(Galmend, fixbutton),
     HOSTENV_BUTTON(Galmend, exitbutton),        HOSTENV_BUTTON(Galmend, gamefolderbutton),
     HOSTENV_BUTTON(Galmend, userfolderbutton),  HOSTENV_CONTROL(Galmend, cputypelabel),
@@ -71,21 +70,12 @@ constexpr std::array controltable{
 }  // namespace
 
 Galmend::Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui)
-    : GameForm(fs, platform, ui, drivelist, folderlist, filelist),
-      drivelist(fs),
-      folderlist(fs),
-      filelist(fs) {
-    hostenv::bindcontrols<Galmend>(*this, controltable, galmendlayout());
-    folderlist.change = [this] { hostenv::Dir1_Change(folderlist, filelist); };
+    : ProgramForm(fs, platform, ui) {
+    bindcontrols();
 }
 
-hostenv::Control& Galmend::control(std::string_view name) {
-    return hostenv::controlbyrole<Galmend>(*this, controltable,
-                                           hostenv::design(galmendlayout(), name).role);
-}
-
-void Galmend::command(std::string_view role) {
-    hostenv::clickbyrole<Galmend>(*this, controltable, role);
+std::span<const hostenv::ControlRow<Galmend>> Galmend::controltable() {
+    return controlrows;
 }
 
 // The processor and Windows the program runs on, in the labels at the top.

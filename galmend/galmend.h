@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "hostenv/controls.h"
+#include "hostenv/controltable.h"
 #include "hostenv/filesystem.h"
 #include "hostenv/form.h"
 #include "hostenv/gameform.h"
@@ -25,17 +27,16 @@ const hostenv::FormLayout& galmendlayout();
 
 class Rewriter;
 
-class Galmend : public hostenv::GameForm {
+class Galmend : public hostenv::ProgramForm<Galmend> {
   public:
     Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);
 
-    // hostenv::Form
+    // hostenv::Form, and the one table of its controls.
     const hostenv::FormLayout& layout() const override { return galmendlayout(); }
-    hostenv::Control& control(std::string_view name) override;
+    static std::span<const hostenv::ControlRow<Galmend>> controltable();
 
     // Start-up and the buttons.
     void Form_Load() override;
-    void command(std::string_view role) override;
     void findbutton_Click();
     void fixbutton_Click();
     void exitbutton_Click();
@@ -59,9 +60,6 @@ class Galmend : public hostenv::GameForm {
     hostenv::Label updatedlabel, outofcaption, foundcountlabel, updatedcaption;
     hostenv::Label foundheading, fixedheading;
     hostenv::TextBox foundlist, fixedlist;
-    hostenv::DriveList drivelist;
-    hostenv::FolderList folderlist;
-    hostenv::FileList filelist;
 
     // Run state beyond the start-up's.
     hostenv::MaybeLines oldstruct;

@@ -5,6 +5,16 @@
 
 namespace hostenv {
 
+GameForm::GameForm(FileSystem& fs, Platform& platform, UserInterface& ui)
+    : CommandForm(ui, drivelist, folderlist, filelist),
+      drivelist(fs),
+      folderlist(fs),
+      filelist(fs),
+      fs_(fs),
+      platform_(platform) {
+    folderlist.change = [this] { Dir1_Change(folderlist, filelist); };
+}
+
 void GameForm::reportifsilent() {
     if (hassilentswitch(platform_.commandargs())) ui_.beginreport();
 }

@@ -4,7 +4,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "hostenv/controltable.h"
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "hostenv/safereplace.h"
@@ -31,7 +30,7 @@ std::string manifesttext(const hostenv::Lines& galaxynames) {
 
 namespace {
 
-constexpr std::array controltable{
+constexpr std::array controlrows{
     HOSTENV_BUTTON(Tallyhold, findbutton),   HOSTENV_BUTTON(Tallyhold, updatebutton),
     HOSTENV_BUTTON(Tallyhold, exitbutton),   HOSTENV_BUTTON(Tallyhold, locationbutton),
     HOSTENV_BUTTON(Tallyhold, removebutton), HOSTENV_CONTROL(Tallyhold, foundcountlabel),
@@ -43,21 +42,12 @@ constexpr std::array controltable{
 
 Tallyhold::Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform,
                      hostenv::UserInterface& ui)
-    : GameForm(fs, platform, ui, drivelist, folderlist, filelist),
-      drivelist(fs),
-      folderlist(fs),
-      filelist(fs) {
-    hostenv::bindcontrols<Tallyhold>(*this, controltable, tallyholdlayout());
-    folderlist.change = [this] { hostenv::Dir1_Change(folderlist, filelist); };
+    : ProgramForm(fs, platform, ui) {
+    bindcontrols();
 }
 
-hostenv::Control& Tallyhold::control(std::string_view name) {
-    return hostenv::controlbyrole<Tallyhold>(*this, controltable,
-                                             hostenv::design(tallyholdlayout(), name).role);
-}
-
-void Tallyhold::command(std::string_view role) {
-    hostenv::clickbyrole<Tallyhold>(*this, controltable, role);
+std::span<const hostenv::ControlRow<Tallyhold>> Tallyhold::controltable() {
+    return controlrows;
 }
 
 void Tallyhold::Form_Load() {

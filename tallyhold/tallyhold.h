@@ -2,10 +2,12 @@
 #pragma once
 
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "hostenv/controls.h"
+#include "hostenv/controltable.h"
 #include "hostenv/filesystem.h"
 #include "hostenv/form.h"
 #include "hostenv/gameform.h"
@@ -24,17 +26,16 @@ const hostenv::FormLayout& tallyholdlayout();
 // every line ended by CR LF.
 std::string manifesttext(const hostenv::Lines& galaxynames);
 
-class Tallyhold : public hostenv::GameForm {
+class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
   public:
     Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);
 
-    // hostenv::Form
+    // hostenv::Form, and the one table of its controls.
     const hostenv::FormLayout& layout() const override { return tallyholdlayout(); }
-    hostenv::Control& control(std::string_view name) override;
+    static std::span<const hostenv::ControlRow<Tallyhold>> controltable();
 
     // Start-up and the buttons.
     void Form_Load() override;
-    void command(std::string_view role) override;
     void findbutton_Click();
     void updatebutton_Click();
     void exitbutton_Click();
@@ -51,9 +52,6 @@ class Tallyhold : public hostenv::GameForm {
     hostenv::Button findbutton, updatebutton, exitbutton, locationbutton, removebutton;
     hostenv::Label foundcountlabel;
     hostenv::TextBox foundlist, removalbox;
-    hostenv::DriveList drivelist;
-    hostenv::FolderList folderlist;
-    hostenv::FileList filelist;
 
     // Run state beyond the start-up's: the game's Fortrel folder, where the button writes
     // the manifest.

@@ -50,11 +50,7 @@ class TestForm : public GameForm {
   public:
     TestForm(FileSystem& fs, Platform& platform, UserInterface& ui,
              std::span<const ControlRow<TestForm>> table = testtable)
-        : GameForm(fs, platform, ui, drivelist, folderlist, filelist),
-          drivelist(fs),
-          folderlist(fs),
-          filelist(fs),
-          table_(table) {
+        : GameForm(fs, platform, ui), table_(table) {
         bindcontrols<TestForm>(*this, table_, testlayout);
     }
 
@@ -83,9 +79,6 @@ class TestForm : public GameForm {
     }
 
     Button walkbutton, otherbutton, exitbutton;
-    DriveList drivelist;
-    FolderList folderlist;
-    FileList filelist;
     std::vector<std::string> ran;
 
   private:

@@ -12,6 +12,8 @@
 
 #include "hostenv/controls.h"
 #include "hostenv/form.h"
+#include "hostenv/gameform.h"
+#include "hostenv/startup.h"
 
 namespace hostenv {
 
@@ -69,5 +71,23 @@ void clickbyrole(Window& window, std::span<const ControlRow<Window>> table, std:
         if (row.role == role && row.click != nullptr) (window.*row.click)();
     }
 }
+
+// A program's window over its control table: Window gives controltable(), its rows, and
+// calls bindcontrols() last in its constructor, once its controls exist.
+template <class Window>
+class ProgramForm : public GameForm {
+  public:
+    Control& control(std::string_view name) final {
+        return controlbyrole(self(), Window::controltable(), design(layout(), name).role);
+    }
+    void command(std::string_view role) final { clickbyrole(self(), Window::controltable(), role); }
+
+  protected:
+    using GameForm::GameForm;
+    void bindcontrols() { hostenv::bindcontrols(self(), Window::controltable(), layout()); }
+
+  private:
+    Window& self() { return static_cast<Window&>(*this); }
+};
 
 }  // namespace hostenv

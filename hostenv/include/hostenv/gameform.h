@@ -28,10 +28,13 @@ class GameForm : public CommandForm {
     std::string targetversion;
     bool silentmode = false;
 
+    // The drive, folder and file lists both windows show, coupled as the system couples them.
+    DriveList drivelist;
+    FolderList folderlist;
+    FileList filelist;
+
   protected:
-    GameForm(FileSystem& fs, Platform& platform, UserInterface& ui, DriveList& drive,
-             FolderList& dir, FileList& file)
-        : CommandForm(ui, drive, dir, file), fs_(fs), platform_(platform) {}
+    GameForm(FileSystem& fs, Platform& platform, UserInterface& ui);
 
     // Starts the report of a silent run, before anything else can fail or end the program:
     // a script that asked for a silent run reads even a refused start.

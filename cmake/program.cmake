@@ -1,7 +1,19 @@
-# A program's icon: its source image in the repository, rendered at 16, 32 and 48 pixels
-# into one .ico that the resource script embeds.
+# A player's executable: its entry point, resource script, application manifest and icon in
+# the calling folder, each named after the program, linked with its core library.
 find_program(ZARN_CONVERT convert REQUIRED)
 
+function(windows_program name core)
+    add_executable(${name} WIN32 main.cpp ${name}.rc)
+    target_link_libraries(${name} PRIVATE ${core} hostenv_win32)
+    project_warnings(${name})
+    # The resource script embeds the manifest and the icon; rebuild when they change.
+    set_property(SOURCE ${name}.rc APPEND PROPERTY OBJECT_DEPENDS
+                 ${CMAKE_CURRENT_SOURCE_DIR}/${name}.manifest)
+    program_icon(${name} ${CMAKE_CURRENT_SOURCE_DIR}/${name}.svg ${name}.rc)
+endfunction()
+
+# A program's icon: its source image in the repository, rendered at 16, 32 and 48 pixels
+# into one .ico that the resource script embeds.
 function(program_icon target svg rc)
     set(icon ${CMAKE_CURRENT_BINARY_DIR}/${target}.ico)
     set(sizes)
