@@ -78,6 +78,7 @@ Galmend::Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::
       folderlist(fs),
       filelist(fs) {
     folderlist.change = [this] { hostenv::Dir1_Change(folderlist, filelist); };
+    hostenv::nametemporaries("galmend", platform.processid());
 }
 
 hostenv::Control& Galmend::control(std::string_view name) {
