@@ -344,6 +344,12 @@ std::wstring withoutseparator(std::wstring folder) {
     return folder;
 }
 
+// A path as a final path may give it: Wine drops a name's trailing dots and blanks there.
+std::string comparable(std::wstring path) {
+    while (path.ends_with(L'.') || path.ends_with(L' ')) path.pop_back();
+    return lower(narrow(path));
+}
+
 }  // namespace
 
 std::optional<std::string> Win32FileSystem::linktarget(const std::string& path) {
@@ -371,7 +377,7 @@ std::optional<std::string> Win32FileSystem::linktarget(const std::string& path) 
     const auto folder = finalpath(function, split == 0 ? "." : path.substr(0, split));
     const std::wstring named =
         folder ? withoutseparator(*folder) + L"\\" + widen(path.substr(split)) : std::wstring();
-    if (!reparse && folder && lower(narrow(named)) == lower(narrow(*final))) return std::nullopt;
+    if (!reparse && folder && comparable(named) == comparable(*final)) return std::nullopt;
     return narrow(*final);
 }
 
