@@ -29,6 +29,17 @@ TEST_F(Replace, TheNewTextTakesThePlaceOfTheOld) {
     EXPECT_EQ(drive.names("C:\\maps"), std::vector<std::string>{"a.galaxy"});
 }
 
+// The link itself is replaced, never written through.
+TEST_F(Replace, AFileThatIsALinkBecomesAnOrdinaryFileAndWhatItLedToIsUntouched) {
+    drive.write("C:\\outside\\b.galaxy", "outside\r\n");
+    const std::filesystem::path link = drive.host("C:\\maps\\") / "b.galaxy";
+    std::filesystem::create_symlink(drive.host("C:\\outside\\b.galaxy"), link);
+    safereplace(drive.fs, "C:\\maps\\b.galaxy", "new\r\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(drive.read("C:\\maps\\b.galaxy"), "new\r\n");
+    EXPECT_EQ(drive.read("C:\\outside\\b.galaxy"), "outside\r\n");
+}
+
 TEST_F(Replace, AReadOnlyFileFailsNamingItAndKeepsItsBytesAndFlag) {
     std::filesystem::permissions(
         drive.host(path), std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
