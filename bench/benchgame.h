@@ -25,6 +25,7 @@ class QuietPlatform : public hostenv::Platform {
   public:
     std::optional<std::string> environment(const std::string&) override { return std::nullopt; }
     std::string commandargs() override { return ""; }
+    std::uint32_t processid() override { return 0; }
     std::optional<hostenv::WindowsVersion> windowsversion() override { return std::nullopt; }
     std::optional<hostenv::ProductVersion> productversion(const std::string&) override {
         return std::nullopt;

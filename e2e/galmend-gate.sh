@@ -17,15 +17,24 @@ gate_message() {
         "and the zarn user directory is" "$localapps\\Corvatek\\Halcyrion\\")"
 }
 
-# args: case name, target version, expected found version, expected game folder, arguments
+# A folder without the game says so, not that the versions differ.
+missing_message() {
+    escape "$(crlf_join "the game was not found at $1" "local apps is" "$localapps:" \
+        "and the zarn user directory is" "$localapps\\Corvatek\\Halcyrion\\")"
+}
+
+# args: case name, target version, expected found version ("-": no game), expected game
+# folder, arguments
 gate_case() {
-    local name=$1 target=$2 found=$3 gamefolder=$4
+    local name=$1 target=$2 found=$3 gamefolder=$4 expected
     shift 4
     new_case "$name"
     write_program_data "$CASE_DIR" "$target"
     start_program "$@"
     if answer_msgbox; then
-        expect_eq "message" "$(gate_message "$found" "$target" "$gamefolder")" "$MSGBOX_TEXT"
+        expected=$(gate_message "$found" "$target" "$gamefolder")
+        [[ "$found" == - ]] && expected=$(missing_message "$gamefolder")
+        expect_eq "message" "$expected" "$MSGBOX_TEXT"
         expect_not_contains "windows shown with the message" "caption=$PROG_CAPTION" "$MSGBOX_OUT"
     fi
     expect_exit 2
@@ -39,10 +48,10 @@ gate_case trailing-blank "$GAME_VERSION " "$GAME_VERSION" "$GAME_FOLDER\\"
 gate_case file-version-is-not-product-version 1.52.7.9 "$GAME_VERSION" "$GAME_FOLDER\\"
 
 rm "$(unixpath "$GAME_FOLDER")/Halcyrion.exe"
-gate_case game-missing "$GAME_VERSION" "" "$GAME_FOLDER\\"
+gate_case game-missing "$GAME_VERSION" - "$GAME_FOLDER\\"
 
 reset_game
 clear_install_path
-gate_case install-path-missing "$GAME_VERSION" "" "\\"
+gate_case install-path-missing "$GAME_VERSION" - "\\"
 
 finish

@@ -17,7 +17,7 @@ new_case galaxy-held-briefly
 reset_game
 install_demo
 # A killed earlier run's temporary in a folder the run writes to.
-: >"$game/~zarn653.tmp"
+: >"$game/~galmend-77-3.tmp"
 use_release_data
 # Shorter than the retries on a shared file last: the run waits it out.
 if hold_file "$GAME_FOLDER\\Orion Drift.galaxy" 1500; then
@@ -26,7 +26,7 @@ if hold_file "$GAME_FOLDER\\Orion Drift.galaxy" 1500; then
     expect_released
     expect_report_ends "Rewrote $GAME_FOLDER\\Fortrel\\Deep Reach.galaxy" 0
 fi
-expect_absent "the earlier run's ~zarn653.tmp" "$game/~zarn653.tmp"
+expect_absent "the earlier run's ~galmend-77-3.tmp" "$game/~galmend-77-3.tmp"
 expect_same_tree "game folder" "$E2E_ROOT/demo/expected/game" "$game" --exclude=Halcyrion.exe
 expect_same_tree "per-user folder" "$E2E_ROOT/demo/expected/user" "$user"
 

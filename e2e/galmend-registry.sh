@@ -12,6 +12,16 @@ start_program
 read_window && wintest close "$PROG_CAPTION" "$WAIT_MS"
 expect_exit 0
 
+# An installer may store the path with a variable for the system's drive to expand.
+new_case expandable-path
+clear_install_path
+reg add "$GAME_REGKEY" /v Path /t REG_EXPAND_SZ /d '%SystemDrive%\Games\Zarn' /f /reg:32
+write_program_data "$CASE_DIR" "$GAME_VERSION"
+start_program
+read_window && wintest close "$PROG_CAPTION" "$WAIT_MS"
+expect_exit 0
+set_install_path
+
 if ((PREFIX_BITS == 64)); then
     other='C:\Games\Other'
     mkdir -p "$(unixpath "$other")"
@@ -23,7 +33,8 @@ if ((PREFIX_BITS == 64)); then
     write_program_data "$CASE_DIR" "$GAME_VERSION"
     start_program
     # Read from the 64-bit view, the path would pass the gate; unread, the folder is "\".
-    answer_msgbox && expect_contains "message" $'\\r\\n\\\\\\r\\nlocal apps is' "$MSGBOX_TEXT"
+    answer_msgbox && expect_contains "message" 'the game was not found at \\\r\nlocal apps is' \
+        "$MSGBOX_TEXT"
     expect_exit 2
 
     new_case both-views

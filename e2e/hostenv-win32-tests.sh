@@ -20,6 +20,18 @@ mkdir -p "$CASES_DIR"
 take_program_copy
 trap cleanup EXIT
 
+# A Unix symbolic link to a file outside its folder, for the link test; Wine shows it as the
+# file it leads to, and only its final path tells.
+real=$(realpath "$CASES_DIR")
+mkdir -p "$real/links" "$real/outside"
+printf 'outside\n' >"$real/outside/outside.txt"
+printf 'plain\n' >"$real/links/plain.txt"
+ln -s "$real/outside/outside.txt" "$real/links/file.link"
+windows_of() { local path=${1//\//\\}; printf 'Z:%s' "$path"; }
+export HOSTENV_LINKS HOSTENV_LINKS_OUTSIDE
+HOSTENV_LINKS=$(windows_of "$real/links")
+HOSTENV_LINKS_OUTSIDE=$(windows_of "$real/outside")
+
 (cd "$CASES_DIR" && exec timeout -k 5 120 "${WINE_OF[@]}" "$(basename "$PROG_EXE")") \
     >"$CASES_DIR/tests.out" 2>&1
 rc=$?
@@ -28,5 +40,7 @@ expect_eq "exit code" 0 "$rc"
 output=$(cat "$CASES_DIR/tests.out")
 expect_contains "output" "[  PASSED  ]" "$output"
 expect_not_contains "output" "FAILED" "$output"
+expect_not_contains "output (the link test must run)" "SKIPPED" "$output"
+expect_eq "the file the link leads to" "outside" "$(cat "$real/outside/outside.txt")"
 
 finish

@@ -915,10 +915,10 @@ check_gate_refusals() {
     crlf_file "$CASE_DIR/targetzarnver.txt" "" "$GAME_VERSION"
     start_program /s
     # No game found and an empty target are two empty texts; they match nothing.
-    answer_msgbox && expect_contains "message" "found zarn version ::\\r\\n need zarn version ::" \
+    answer_msgbox && expect_contains "message" "$(escape 'the game was not found at \')" \
         "$MSGBOX_TEXT"
     expect_exit 2
-    expect_report_ends "found zarn version ::" 2
+    expect_report_ends 'the game was not found at \' 2
     expect_elsewhere_untouched "$elsewhere" "$old"
     rm -rf "$elsewhere"
 }

@@ -97,7 +97,7 @@ rm -rf "$others"
 
 new_case no-per-user-folder
 reset_game
-: >"$game/~zarn653.tmp"
+: >"$game/~tallyhold-77-3.tmp"
 crlf_file "$game/Alpha.galaxy" "zarn galaxy" "version 4"
 rm -rf "$user"
 use_release_data
@@ -106,7 +106,7 @@ expect_exit 0 60
 expect_report "Wrote $GAME_FOLDER\\galaxy.manifest with 1 galaxy; 0 earlier manifests were removed." \
     "$(ended_line 0)"
 expect_manifest "the new manifest" "$game/galaxy.manifest" "Alpha"
-expect_absent "a killed earlier run's ~zarn653.tmp" "$game/~zarn653.tmp"
+expect_absent "a killed earlier run's ~tallyhold-77-3.tmp" "$game/~tallyhold-77-3.tmp"
 expect_absent "the per-user folder" "$user"
 
 finish

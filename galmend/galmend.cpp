@@ -72,6 +72,7 @@ constexpr std::array controlrows{
 Galmend::Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui)
     : ProgramForm(fs, platform, ui) {
     bindcontrols();
+    hostenv::nametemporaries("galmend", platform.processid());
 }
 
 std::span<const hostenv::ControlRow<Galmend>> Galmend::controltable() {

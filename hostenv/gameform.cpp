@@ -35,11 +35,16 @@ void GameForm::findgalaxyfolders(std::string_view userfolderend) {
 }
 
 void GameForm::passgate(const Lines& extra) {
-    gameversion = getfileversion(platform_, gamefolder + "Halcyrion.exe");
+    const std::string game = gamefolder + "Halcyrion.exe";
+    gameversion = getfileversion(platform_, game);
     targetversion = readtargetversion(fs_);
-    Lines message{"found zarn version :" + gameversion + ":",
-                  " need zarn version :" + targetversion + ":", "in the default location of",
-                  gamefolder};
+    // No version and no game: a version complaint would send the player after the wrong
+    // fault.
+    Lines message = gameversion.empty() && !fs_.lookup(game, Entries::files)
+                        ? Lines{"the game was not found at " + gamefolder}
+                        : Lines{"found zarn version :" + gameversion + ":",
+                                " need zarn version :" + targetversion + ":",
+                                "in the default location of", gamefolder};
     message.insert(message.end(), extra.begin(), extra.end());
     versiongate(ui_, gameversion, targetversion, message);
 }

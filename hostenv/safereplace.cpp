@@ -1,5 +1,8 @@
 #include "hostenv/safereplace.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "hostenv/failure.h"
 #include "hostenv/text.h"
 
@@ -8,9 +11,10 @@ namespace hostenv {
 namespace {
 
 unsigned tempcounter = 0;
+std::string tempowner = "~hostenv-0-";
 
-constexpr const char* temporaryprefix = "~zarn";
-constexpr const char* temporarypattern = "~zarn*.tmp";
+// The programs whose temporary files a clean-up removes.
+constexpr std::string_view ourprograms[] = {"galmend", "tallyhold"};
 
 std::string folderof(const std::string& path) {
     return path.substr(0, lastcomponentstart(path));
@@ -20,25 +24,40 @@ std::string folderof(const std::string& path) {
 std::string writetemporary(FileSystem& fs, const std::string& path, std::string_view bytes) {
     const std::string folder = folderof(path);
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string temporary =
-            folder + temporaryprefix + std::to_string(tempcounter++) + ".tmp";
+        const std::string temporary = folder + tempowner + std::to_string(tempcounter++) + ".tmp";
         if (fs.createfile(temporary, bytes)) return temporary;
     }
     throw Failure("Cannot create a temporary file in \"" + folder + "\" to write \"" + path +
                   "\": every name tried exists.");
 }
 
-// Only the names writetemporary gives: "~zarn", digits, ".tmp".
-bool isourtemporary(std::string_view name) {
-    const std::string lowered = lower(name);
-    const std::string_view prefix = temporaryprefix;
-    if (!lowered.starts_with(prefix) || !lowered.ends_with(".tmp")) return false;
-    const std::string_view digits =
-        std::string_view(lowered).substr(prefix.size(), lowered.size() - prefix.size() - 4);
-    return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+bool isdigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 }  // namespace
+
+void nametemporaries(std::string_view program, std::uint32_t processid) {
+    tempowner = "~" + std::string(program) + "-" + std::to_string(processid) + "-";
+}
+
+bool isourtemporary(std::string_view name) {
+    const std::string lowered = lower(name);
+    std::string_view rest = lowered;
+    if (!rest.starts_with('~') || !rest.ends_with(".tmp")) return false;
+    rest = rest.substr(1, rest.size() - 5);
+    const std::size_t dash = rest.find('-');
+    if (dash == std::string_view::npos) return false;
+    const std::string_view program = rest.substr(0, dash);
+    if (std::find(std::begin(ourprograms), std::end(ourprograms), program) ==
+        std::end(ourprograms)) {
+        return false;
+    }
+    rest = rest.substr(dash + 1);
+    const std::size_t second = rest.find('-');
+    return second != std::string_view::npos && isdigits(rest.substr(0, second)) &&
+           isdigits(rest.substr(second + 1));
+}
 
 StagedFile::StagedFile(FileSystem& fs, std::string path, std::string_view bytes)
     : fs_(fs), path_(std::move(path)), temporary_(writetemporary(fs, path_, bytes)) {}
@@ -86,14 +105,16 @@ void removestaletemporaries(FileSystem& fs, const std::string& folder) {
     const std::string separated = folder.ends_with("\\") ? folder : folder + "\\";
     std::vector<std::string> names;
     try {
-        names = fs.files(separated, temporarypattern);
+        names = fs.files(separated, "~*.tmp");
     } catch (const Failure&) {
         return;  // the write that follows fails with the folder's own reason
     }
     for (const auto& name : names) {
         if (!isourtemporary(name)) continue;
+        const std::string path = separated + name;
         try {
-            fs.remove(separated + name);
+            // A link named like ours is not ours: deleting it could delete what it leads to.
+            if (!fs.linktarget(path)) fs.remove(path);
         } catch (const Failure&) {
             // Still open in another program, or not ours to delete: left as it is.
         }

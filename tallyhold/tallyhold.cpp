@@ -44,6 +44,7 @@ Tallyhold::Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform,
                      hostenv::UserInterface& ui)
     : ProgramForm(fs, platform, ui) {
     bindcontrols();
+    hostenv::nametemporaries("tallyhold", platform.processid());
 }
 
 std::span<const hostenv::ControlRow<Tallyhold>> Tallyhold::controltable() {
@@ -106,6 +107,10 @@ void Tallyhold::silentrun() {
                                 "earlier manifests were") +
                " removed.");
     tellleftout(manifest);
+    // Every other manifest is gone; the links are not, and a script must be able to tell.
+    if (!manifestlinks.empty()) {
+        throw Failure(linksleft(manifest, manifest + ".old"));
+    }
 }
 
 void Tallyhold::findbutton_Click() {
@@ -134,6 +139,7 @@ void Tallyhold::locationbutton_Click() {
 void Tallyhold::removebutton_Click() {
     const hostenv::Busy busy(busy_);
     removemanifests();
+    if (!manifestlinks.empty()) ui_.messagebox(linksleft());
 }
 
 void Tallyhold::walk(const std::string& pattern, hostenv::Lines& list) {
@@ -256,11 +262,29 @@ void Tallyhold::putinplace(hostenv::StagedFile& staged, const std::string& manif
 void Tallyhold::removemanifests() {
     walk("galaxy.manifest", manifestpaths);
     manifestsremoved = 0;
+    manifestlinks.clear();
     for (const auto& path : manifestpaths) {
+        // A link is not the manifest its name says: deleting it could delete what it leads to.
+        if (auto target = fs_.linktarget(path)) {
+            manifestlinks.emplace_back(path, std::move(*target));
+            continue;
+        }
         removalbox.settext("killing " + path);
         fs_.remove(path);
         ++manifestsremoved;
     }
+}
+
+std::string Tallyhold::linksleft(const std::string& manifest, const std::string& kept) const {
+    std::string text;
+    for (const auto& [path, target] : manifestlinks) {
+        if (!text.empty()) text += crlf;
+        text += "left " + path + " alone: it is a link to " + target;
+        if (!kept.empty() && hostenv::lower(path) == hostenv::lower(manifest)) {
+            text += "; it is kept as " + kept;
+        }
+    }
+    return text;
 }
 
 }  // namespace tallyhold

@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "hostenv/controls.h"
 #include "hostenv/controltable.h"
@@ -62,12 +64,18 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
     hostenv::Lines manifestpaths;
     // How many of manifestpaths the last removal deleted.
     std::size_t manifestsremoved = 0;
+    // The manifests of manifestpaths that the last removal left because each is a link,
+    // with where each leads: deleting one could delete a file outside the game's folders.
+    std::vector<std::pair<std::string, std::string>> manifestlinks;
     // The galaxies found whose names the manifest cannot hold.
     hostenv::Lines leftout;
 
   private:
     void walk(const std::string& pattern, hostenv::Lines& list);
     void silentrun();
+    // A line for each of manifestlinks, naming the link and where it leads; kept: the name
+    // the new manifest's predecessor went to, when one of them was in the way.
+    std::string linksleft(const std::string& manifest = "", const std::string& kept = "") const;
     // galaxynames in the ANSI code page, as the game reads the manifest; a galaxy whose name,
     // or a folder between it and its galaxy folder, has no exact form there goes to leftout.
     hostenv::Lines manifestnames();

@@ -238,13 +238,14 @@ TEST_F(Conversion, APlayerWithoutAUserFolderStillHasTheGameFoldersGalaxiesRewrit
 
 TEST_F(Conversion, TheTemporaryFilesOfKilledRunsGoFromTheFoldersWrittenTo) {
     drive.write(game("many\\a.galaxy"), oldgalaxy);
-    drive.write(game("many\\~zarn653.tmp"), "half");
+    drive.write(game("many\\~galmend-77-3.tmp"), "half");
     drive.write(game("current\\b.galaxy"), currentgalaxy);
-    drive.write(game("current\\~zarn7.tmp"), "half");
+    drive.write(game("current\\~galmend-77-4.tmp"), "half");
     platform.args = "/s";
     EXPECT_EQ(load(), 0);
-    EXPECT_FALSE(fs::exists(drive.host(game("many\\~zarn653.tmp"))));
-    EXPECT_TRUE(fs::exists(drive.host(game("current\\~zarn7.tmp")))) << "nothing written there";
+    EXPECT_FALSE(fs::exists(drive.host(game("many\\~galmend-77-3.tmp"))));
+    EXPECT_TRUE(fs::exists(drive.host(game("current\\~galmend-77-4.tmp"))))
+        << "nothing written there";
 }
 
 TEST_F(Conversion, AMissingListOfOwnMapsFailsBeforeAnyGalaxyChanges) {

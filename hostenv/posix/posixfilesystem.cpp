@@ -316,4 +316,19 @@ void PosixFileSystem::remove(const std::string& path) {
     if (::unlink(host.c_str()) != 0) fail("Cannot delete", path, errno);
 }
 
+std::optional<std::string> PosixFileSystem::linktarget(const std::string& path) {
+    const fs::path host = hostpath(path);
+    struct stat info {};
+    if (host.empty()) return std::nullopt;
+    if (::lstat(host.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+        fail("Cannot look at", path, errno);
+    }
+    if (!S_ISLNK(info.st_mode)) return std::nullopt;
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(host, ec);
+    if (ec) fail("Cannot look at", path, ec.value());
+    return target.string();
+}
+
 }  // namespace hostenv::posix

@@ -200,7 +200,7 @@ TEST_F(Start, NoGameAndAnEmptyTargetNeverPass) {
     platform.registry.clear();
     EXPECT_EQ(load(), exitversiongate) << "a missing install ends at the gate";
     EXPECT_EQ(form.gameversion, "");
-    EXPECT_EQ(ui.messages.at(0).rfind("found zarn version ::\r\n", 0), 0u);
+    EXPECT_EQ(ui.messages.at(0), "the game was not found at \\\r\nand more");
 
     // Two empty texts, no game and no target, must not match.
     drive.write("targetzarnver.txt", "\r\nversion on the second line\r\n");
@@ -208,6 +208,33 @@ TEST_F(Start, NoGameAndAnEmptyTargetNeverPass) {
     TestForm fresh{drive.fs, platform, ui};
     EXPECT_EQ(load(fresh), exitversiongate);
     EXPECT_FALSE(fresh.silentmode);
+}
+
+TEST_F(Start, AFolderWithoutTheGameSaysSoAndAGameWithoutAVersionShowsTheVersions) {
+    const struct {
+        const char* name;
+        bool exefile;
+        bool version;
+        const char* first;
+    } cases[] = {
+        {"no game executable", false, false, "the game was not found at C:\\Games\\Zarn\\"},
+        {"a game with no version", true, false, "found zarn version ::"},
+        {"a version read without a file seen", false, true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string game = "C:\\Games\\Zarn\\Halcyrion.exe";
+        platform.versions.clear();
+        std::filesystem::remove(drive.host(game));
+        if (c.exefile) drive.write(game, "MZ");
+        if (c.version) platform.setversion(game, 1, 52, 0, 3);
+        RecordingUi recorded;
+        TestForm fresh{drive.fs, platform, recorded};
+        EXPECT_EQ(load(fresh),
+                  c.first[0] == '\0' ? std::nullopt : std::optional<int>(exitversiongate));
+        const std::string shown = recorded.messages.empty() ? "" : recorded.messages[0];
+        EXPECT_EQ(shown.substr(0, shown.find("\r\n")), c.first);
+    }
 }
 
 TEST_F(Start, AVersionFileThatIsMissingEmptyOrUnreadableEndsTheStartNamingIt) {

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "faultyfilesystem.h"
 #include "hostenv/failure.h"
+#include "hostenv/text.h"
 #include "testhost.h"
 
 namespace hostenv {
@@ -25,6 +27,17 @@ TEST_F(Replace, TheNewTextTakesThePlaceOfTheOld) {
     safereplace(drive.fs, path, "new\r\n");
     EXPECT_EQ(drive.read(path), "new\r\n");
     EXPECT_EQ(drive.names("C:\\maps"), std::vector<std::string>{"a.galaxy"});
+}
+
+// The link itself is replaced, never written through.
+TEST_F(Replace, AFileThatIsALinkBecomesAnOrdinaryFileAndWhatItLedToIsUntouched) {
+    drive.write("C:\\outside\\b.galaxy", "outside\r\n");
+    const std::filesystem::path link = drive.host("C:\\maps\\") / "b.galaxy";
+    std::filesystem::create_symlink(drive.host("C:\\outside\\b.galaxy"), link);
+    safereplace(drive.fs, "C:\\maps\\b.galaxy", "new\r\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(drive.read("C:\\maps\\b.galaxy"), "new\r\n");
+    EXPECT_EQ(drive.read("C:\\outside\\b.galaxy"), "outside\r\n");
 }
 
 TEST_F(Replace, AReadOnlyFileFailsNamingItAndKeepsItsBytesAndFlag) {
@@ -60,17 +73,55 @@ TEST_F(Replace, AStagedTextNeverPutInPlaceLeavesNothing) {
     EXPECT_EQ(drive.names("C:\\maps"), std::vector<std::string>{"a.galaxy"});
 }
 
-TEST_F(Replace, OnlyTheTemporaryFilesOfEarlierRunsAreRemoved) {
-    for (const char* name : {"~zarn653.tmp", "~ZARN7.TMP", "~zarnotes.tmp", "~zarn.tmp", "x.tmp"}) {
-        drive.write(std::string("C:\\maps\\") + name, "left\r\n");
-    }
-    drive.write("C:\\maps\\sub\\~zarn1.tmp", "left\r\n");
+TEST_F(Replace, ATemporaryNameCarriesTheProgramAndItsProcess) {
+    nametemporaries("galmend", 1234);
+    const StagedFile staged(drive.fs, path, "new\r\n");
+    const auto names = drive.names("C:\\maps");
+    ASSERT_EQ(names.size(), 2u);
+    const std::string& temporary = names[1];
+    EXPECT_TRUE(temporary.starts_with("~galmend-1234-")) << temporary;
+    EXPECT_TRUE(isourtemporary(temporary)) << temporary;
+    EXPECT_FALSE(matchespattern(temporary, "*.galaxy"));
+    EXPECT_FALSE(matchespattern(temporary, "galaxy.manifest"));
+}
+
+TEST_F(Replace, OnlyOurOwnTemporaryFilesOfEarlierRunsAreRemoved) {
+    const struct {
+        const char* name;
+        bool removed;
+    } cases[] = {
+        {"~galmend-1234-7.tmp", true},
+        {"~TALLYHOLD-88-0.TMP", true},
+        // The names of earlier releases, which a player may have chosen too.
+        {"~zarn653.tmp", false},
+        {"~ZARN12.TMP", false},
+        {"~galmend-12.tmp", false},
+        {"~galmend--7.tmp", false},
+        {"~galmend-1-x.tmp", false},
+        {"~other-1-2.tmp", false},
+        {"galmend-1-2.tmp", false},
+        {"x.tmp", false},
+    };
+    for (const auto& c : cases) drive.write(std::string("C:\\maps\\") + c.name, "left\r\n");
+    drive.write("C:\\maps\\sub\\~galmend-1-1.tmp", "left\r\n");
     removestaletemporaries(drive.fs, "C:\\maps\\");
-    EXPECT_EQ(drive.names("C:\\maps"),
-              (std::vector<std::string>{"a.galaxy", "sub", "x.tmp", "~zarn.tmp", "~zarnotes.tmp"}));
-    EXPECT_EQ(drive.names("C:\\maps\\sub"), std::vector<std::string>{"~zarn1.tmp"});
+    const auto left = drive.names("C:\\maps");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(std::find(left.begin(), left.end(), c.name) == left.end(), c.removed);
+    }
+    EXPECT_EQ(drive.names("C:\\maps\\sub"), std::vector<std::string>{"~galmend-1-1.tmp"});
     // A folder that cannot be listed is left to the write that follows to report.
     EXPECT_NO_THROW(removestaletemporaries(drive.fs, "C:\\absent"));
+}
+
+TEST_F(Replace, ATemporaryNameThatIsALinkIsLeftAndWhatItLeadsToSurvives) {
+    drive.write("C:\\outside\\precious.txt", "precious\r\n");
+    std::filesystem::create_symlink(drive.host("C:\\outside\\precious.txt"),
+                                    drive.host("C:\\maps\\") / "~galmend-9-9.tmp");
+    removestaletemporaries(drive.fs, "C:\\maps\\");
+    EXPECT_EQ(drive.read("C:\\outside\\precious.txt"), "precious\r\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(drive.host("C:\\maps\\") / "~galmend-9-9.tmp"));
 }
 
 TEST_F(Replace, EveryFailingOperationLeavesTheOldFileAndNoTemporaryFile) {

@@ -54,6 +54,10 @@ std::string Win32Platform::commandargs() {
     return argumenttext(narrow(GetCommandLineW()));
 }
 
+std::uint32_t Win32Platform::processid() {
+    return GetCurrentProcessId();
+}
+
 std::optional<WindowsVersion> Win32Platform::windowsversion() {
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
@@ -131,6 +135,21 @@ class OpenKey {
     HKEY key_ = nullptr;
 };
 
+// An installer may store "%SystemDrive%\Games\Zarn": the environment's values put in.
+std::wstring expanded(const std::wstring& text) {
+    std::wstring result(text.size() + 1, L'\0');
+    for (;;) {
+        const DWORD needed = ExpandEnvironmentStringsW(text.c_str(), result.data(),
+                                                       static_cast<DWORD>(result.size()));
+        if (needed == 0) return text;
+        if (needed <= result.size()) {
+            result.resize(needed - 1);
+            return result;
+        }
+        result.assign(needed, L'\0');
+    }
+}
+
 }  // namespace
 
 std::optional<std::string> Win32Platform::registrytext(const std::string& key) {
@@ -158,6 +177,7 @@ std::optional<std::string> Win32Platform::registrytext(const std::string& key) {
     }
     // The stored text may or may not end in a null character.
     text.resize(std::min<std::size_t>(text.find(L'\0'), bytes / sizeof(wchar_t)));
+    if (type == REG_EXPAND_SZ) return narrow(expanded(text));
     return narrow(text);
 }
 
@@ -171,29 +191,11 @@ FolderAnswer Win32Platform::localappfolder() {
 }
 
 std::string Win32Platform::fromansi(std::string_view bytes) {
-    if (bytes.empty()) return {};
-    const int length = static_cast<int>(bytes.size());
-    const int needed = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, wide.data(), needed);
-    return narrow(wide);
+    return win32::fromansi(bytes, GetACP());
 }
 
 std::optional<std::string> Win32Platform::toansi(std::string_view text) {
-    const std::wstring wide = widen(text);
-    if (wide.empty()) return std::string();
-    const int length = static_cast<int>(wide.size());
-    // No best fit: "Ł" must not become "L", a name the game would then not find.
-    BOOL defaulted = FALSE;
-    const int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length,
-                                           nullptr, 0, nullptr, &defaulted);
-    if (needed == 0 || defaulted) return std::nullopt;
-    std::string bytes(static_cast<std::size_t>(needed), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, bytes.data(), needed,
-                        nullptr, &defaulted);
-    // A code page may still map a character to another one; only a round trip is exact.
-    if (defaulted || fromansi(bytes) != text) return std::nullopt;
-    return bytes;
+    return win32::toansi(text, GetACP());
 }
 
 }  // namespace hostenv::win32

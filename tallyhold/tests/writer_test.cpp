@@ -90,13 +90,59 @@ TEST_F(ManagerWrites, ASilentRunStoppedByARemovalSaysWhatWasRemovedAndWritesNoth
     EXPECT_TRUE(drive.temporaries().empty());
 }
 
+// A manifest that is a link could lead outside both folders: it is left, named, and the run
+// fails, so that a script knows not every manifest is gone.
+TEST_F(ManagerWrites, AManifestThatIsALinkIsLeftNamedAndTheRunFails) {
+    drive.write("C:\\outside\\fortrel.txt", "outside fortrel");
+    drive.write("C:\\outside\\game.txt", "outside game");
+    drive.write(user("galaxy.manifest"), "user");
+    drive.write(game("Beta.galaxy"), "");
+    drive.makefolder(fortrel(""));
+    fs::create_symlink(drive.host("C:\\outside\\fortrel.txt"),
+                       drive.host(fortrel("galaxy.manifest")));
+    fs::create_symlink(drive.host("C:\\outside\\game.txt"), drive.host(game("galaxy.manifest")));
+    platform.args = "/s";
+    EXPECT_EQ(load(), 1);
+    EXPECT_EQ(drive.read("C:\\outside\\fortrel.txt"), "outside fortrel");
+    EXPECT_EQ(drive.read("C:\\outside\\game.txt"), "outside game");
+    EXPECT_FALSE(drive.exists(user("galaxy.manifest")));
+    EXPECT_TRUE(fs::is_symlink(drive.host(fortrel("galaxy.manifest"))));
+    // The game folder's link was in the new manifest's way: kept, as any predecessor is.
+    EXPECT_TRUE(fs::is_symlink(drive.host(game("galaxy.manifest.old"))));
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), manifesttext({"Beta"}));
+    EXPECT_EQ(ui.reports.at(0), "Wrote " + game("galaxy.manifest") +
+                                    " with 1 galaxy; 1 earlier manifest was removed.");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], "left " + fortrel("galaxy.manifest") + " alone: it is a link to " +
+                                  drive.host("C:\\outside\\fortrel.txt").string() + "\r\nleft " +
+                                  game("galaxy.manifest") + " alone: it is a link to " +
+                                  drive.host("C:\\outside\\game.txt").string() +
+                                  "; it is kept as " + game("galaxy.manifest.old"));
+}
+
+TEST_F(ManagerWrites, TheRemovalButtonLeavesALinkAndSaysSo) {
+    EXPECT_EQ(load(), std::nullopt);
+    drive.write("C:\\outside\\precious.txt", "precious");
+    drive.write(game("galaxy.manifest"), "game");
+    fs::create_symlink(drive.host("C:\\outside\\precious.txt"),
+                       drive.host(user("galaxy.manifest")));
+    EXPECT_EQ(click("Command5"), std::nullopt);
+    EXPECT_FALSE(drive.exists(game("galaxy.manifest")));
+    EXPECT_EQ(drive.read("C:\\outside\\precious.txt"), "precious");
+    EXPECT_EQ(form.manifestsremoved, 1u);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{
+                               "left " + user("galaxy.manifest") + " alone: it is a link to " +
+                               drive.host("C:\\outside\\precious.txt").string()});
+}
+
 TEST_F(ManagerWrites, WritingAManifestRemovesTheTemporaryFilesOfKilledRuns) {
-    drive.write(game("~zarn653.tmp"), "half");
-    drive.write(fortrel("~zarn2.tmp"), "half");
+    drive.write(game("~tallyhold-77-3.tmp"), "half");
+    drive.write(fortrel("~tallyhold-77-4.tmp"), "half");
     platform.args = "/s";
     EXPECT_EQ(load(), 0);
-    EXPECT_FALSE(drive.exists(game("~zarn653.tmp")));
-    EXPECT_TRUE(drive.exists(fortrel("~zarn2.tmp"))) << "only the folder written to is cleaned";
+    EXPECT_FALSE(drive.exists(game("~tallyhold-77-3.tmp")));
+    EXPECT_TRUE(drive.exists(fortrel("~tallyhold-77-4.tmp")))
+        << "only the folder written to is cleaned";
 }
 
 TEST_F(ManagerWrites, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne) {

@@ -59,6 +59,12 @@ class FileSystem {
     virtual void rename(const std::string& from, const std::string& to) = 0;
     // Deletes an ordinary file; fails when it is read-only.
     virtual void remove(const std::string& path) = 0;
+
+    // Where path leads when the entry itself is a link (a symbolic link, a junction or
+    // another reparse point): it is not the file its name says. nullopt for an ordinary file
+    // or when nothing is there. Deleting through a link may delete what it leads to, so a
+    // removal asks first. Throws Failure when the system cannot look.
+    virtual std::optional<std::string> linktarget(const std::string& path) = 0;
 };
 
 }  // namespace hostenv

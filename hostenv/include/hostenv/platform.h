@@ -34,13 +34,16 @@ class Platform {
     virtual std::optional<std::string> environment(const std::string& name) = 0;
     // The command line after the program's own name.
     virtual std::string commandargs() = 0;
+    // This process's id.
+    virtual std::uint32_t processid() = 0;
     // nullopt when the query fails.
     virtual std::optional<WindowsVersion> windowsversion() = 0;
     // nullopt when the file has no readable version resource.
     virtual std::optional<ProductVersion> productversion(const std::string& path) = 0;
     // A registry value as text, read in the process's own view of the registry: key is its
     // full path ("HKEY_LOCAL_MACHINE\SOFTWARE\...\Path", the value's name last). nullopt when
-    // the key or the value is missing or holds no text.
+    // the key or the value is missing or holds no text. A text stored with environment
+    // variables to expand (REG_EXPAND_SZ) comes expanded.
     virtual std::optional<std::string> registrytext(const std::string& key) = 0;
     // The local application-data folder, made when it is missing.
     virtual FolderAnswer localappfolder() = 0;

@@ -1,6 +1,7 @@
 // Replacing a file so that it is always either the old file or the new one, complete.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -37,9 +38,16 @@ class StagedFile {
 // failure path is untouched and no temporary file is left; throws Failure.
 void safereplace(FileSystem& fs, const std::string& path, std::string_view bytes);
 
+// Temporary files are named "~<program>-<process id>-<n>.tmp", a name no player would
+// choose; a program names its own once at its start.
+void nametemporaries(std::string_view program, std::uint32_t processid);
+// Whether name is one that galmend or tallyhold gives its temporary files, letter case
+// aside. The "~zarnN.tmp" of earlier releases is not: a player may have chosen it.
+bool isourtemporary(std::string_view name);
+
 // Removes the temporary files that earlier runs left in folder (a run that was killed
-// leaves one), where they can be deleted; one that cannot be (still open elsewhere) is
-// left alone.
+// leaves one), where they can be deleted; one that cannot be (still open elsewhere), and a
+// link, even one named like ours, are left alone.
 void removestaletemporaries(FileSystem& fs, const std::string& folder);
 
 }  // namespace hostenv

@@ -60,6 +60,9 @@ class FaultyFileSystem : public FileSystem {
         fault("delete", path);
         inner_.remove(path);
     }
+    std::optional<std::string> linktarget(const std::string& path) override {
+        return inner_.linktarget(path);
+    }
 
   private:
     void fault(const char* operation, const std::string& path) {

@@ -64,6 +64,7 @@ class ScriptedPlatform : public Platform {
   public:
     std::optional<std::string> environment(const std::string& name) override;
     std::string commandargs() override { return args; }
+    std::uint32_t processid() override { return pid; }
     std::optional<WindowsVersion> windowsversion() override { return version; }
     std::optional<ProductVersion> productversion(const std::string& path) override;
     std::optional<std::string> registrytext(const std::string& key) override;
@@ -76,6 +77,7 @@ class ScriptedPlatform : public Platform {
 
     std::map<std::string, std::string> env;
     std::string args;
+    std::uint32_t pid = 4242;
     std::optional<WindowsVersion> version = WindowsVersion{WindowsVersion::Family::nt, 6, 1};
     std::map<std::string, ProductVersion> versions;  // by path, letter case aside
     std::map<std::string, std::string> registry;     // full key path -> value

@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
+#include "hostenv/text.h"
 #include "hostenv/win32/win32filesystem.h"
 #include "hostenv/win32/win32platform.h"
 #include "widetext.h"
@@ -335,6 +337,17 @@ TEST_F(RegistryTest, ReadsTextValuesAndAnswersNoneForTheRest) {
               std::nullopt);
 }
 
+TEST_F(RegistryTest, AnExpandableTextComesExpanded) {
+    set(L"Path", REG_EXPAND_SZ, L"%SystemDrive%\\Games\\Zarn");
+    set(L"Plain", REG_SZ, L"%SystemDrive%\\Games\\Zarn");
+    wchar_t drive[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"SystemDrive", drive, MAX_PATH), 0u);
+    Win32Platform platform;
+    EXPECT_EQ(platform.registrytext(std::string(key) + "Path"), narrow(drive) + "\\Games\\Zarn");
+    EXPECT_EQ(platform.registrytext(std::string(key) + "Plain"), "%SystemDrive%\\Games\\Zarn")
+        << "a plain text is taken as it is";
+}
+
 TEST(Win32TextTest, NamesRoundTripBetweenUtf8AndUtf16) {
     for (const std::string name :
          {"", "plain.galaxy", "Caf\xC3\xA9.galaxy", "\xE6\x98\x9F\xE7\xB3\xBB.galaxy",
@@ -355,6 +368,100 @@ TEST(Win32TextTest, TheAnsiFormOfANameIsExactOrNone) {
     EXPECT_EQ(platform.toansi("\xE6\x98\x9F\xE7\xB3\xBB"), std::nullopt);
     EXPECT_EQ(platform.toansi(""), "");
     EXPECT_EQ(platform.fromansi("Caf\xE9 \x80"), "Caf\xC3\xA9 \xE2\x82\xAC");
+}
+
+TEST(Win32TextTest, EveryCodePageGivesAnExactFormOrNone) {
+    const struct {
+        unsigned codepage;
+        const char* text;
+        std::optional<std::string> bytes;
+    } cases[] = {
+        {CP_UTF8, "Caf\xC3\xA9", "Caf\xC3\xA9"},
+        {CP_UTF8, "\xE6\x98\x9F\xE7\xB3\xBB.galaxy", "\xE6\x98\x9F\xE7\xB3\xBB.galaxy"},
+        {CP_UTF8, "\xC5\x81ukasz", "\xC5\x81ukasz"},
+        {CP_UTF8, "\xF0\x9F\x8C\x8C", "\xF0\x9F\x8C\x8C"},
+        {1252, "Caf\xC3\xA9", "Caf\xE9"},
+        {1252, "\xC5\x81ukasz", std::nullopt},
+        {1252, "\xE6\x98\x9F", std::nullopt},
+        {932, "\xE6\x98\x9F\xE7\xB3\xBB", "\x90\xAF\x8C\x6E"},
+        {932, "plain", "plain"},
+        {932, "\xC5\x81ukasz", std::nullopt},
+        {932, "Caf\xC3\xA9", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.codepage) + " " + c.text);
+        EXPECT_EQ(toansi(c.text, c.codepage), c.bytes);
+        if (c.bytes) {
+            EXPECT_EQ(fromansi(*c.bytes, c.codepage), c.text);
+        }
+        EXPECT_EQ(toansi("", c.codepage), "");
+    }
+}
+
+TEST(Win32TextTest, AbsolutePathsTakeTheVerbatimFormResolvedHere) {
+    const struct {
+        const char* path;
+        const wchar_t* wide;
+    } cases[] = {
+        {"C:\\Games\\Zarn\\nul.galaxy", L"\\\\?\\C:\\Games\\Zarn\\nul.galaxy"},
+        {"C:\\maps.\\dot.galaxy.", L"\\\\?\\C:\\maps.\\dot.galaxy."},
+        {"C:\\maps\\space.galaxy ", L"\\\\?\\C:\\maps\\space.galaxy "},
+        {"C:/a/./b//c/../d", L"\\\\?\\C:\\a\\b\\d"},
+        {"C:\\a\\..\\..\\b", L"\\\\?\\C:\\b"},
+        {"C:\\", L"\\\\?\\C:\\"},
+        {"C:\\maps\\", L"\\\\?\\C:\\maps\\"},
+        {"\\\\server\\share\\x", L"\\\\?\\UNC\\server\\share\\x"},
+        {"\\\\?\\C:\\as\\it\\is.", L"\\\\?\\C:\\as\\it\\is."},
+        {"relative.txt", L"relative.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(widepath(c.path), std::wstring(c.wide));
+    }
+}
+
+// Names the system would otherwise take for devices, or trim, are files like any other.
+TEST_F(Win32FileSystemTest, DeviceNamesAndTrailingDotsAndBlanksAreOrdinaryNames) {
+    makefolder("maps");
+    ASSERT_TRUE(fs_.createfile(at("maps\\a.galaxy"), "maps\r\n"));
+    ASSERT_TRUE(CreateDirectoryW(widepath(at("maps.")).c_str(), nullptr));
+    ASSERT_TRUE(fs_.createfile(at("maps.\\b.galaxy"), "dotted\r\n"));
+    EXPECT_EQ(fs_.subfolders(folder_), (std::vector<std::string>{"maps", "maps."}));
+    EXPECT_EQ(fs_.files(at("maps"), "*.galaxy"), std::vector<std::string>{"a.galaxy"});
+    EXPECT_EQ(fs_.files(at("maps."), "*.galaxy"), std::vector<std::string>{"b.galaxy"});
+    for (const char* name : {"nul.galaxy", "CON.galaxy", "dot.galaxy.", "space.galaxy "}) {
+        SCOPED_TRACE(name);
+        const std::string path = at(std::string("maps\\") + name);
+        ASSERT_TRUE(fs_.createfile(path, "old\r\n"));
+        EXPECT_EQ(fs_.lookup(path, Entries::files), name);
+        EXPECT_EQ(fs_.readfile(path), "old\r\n");
+        ASSERT_TRUE(fs_.createfile(path + ".new", "new\r\n"));
+        fs_.moveover(path + ".new", path);
+        EXPECT_EQ(fs_.readfile(path), "new\r\n");
+        EXPECT_EQ(fs_.linktarget(path), std::nullopt);
+        fs_.remove(path);
+        EXPECT_EQ(fs_.lookup(path, Entries::files), std::nullopt);
+    }
+    EXPECT_EQ(fs_.readfile(at("maps\\a.galaxy")), "maps\r\n");
+}
+
+// The test script puts Unix symbolic links in the folder named by HOSTENV_LINKS: "file.link"
+// to "outside.txt" in "HOSTENV_LINKS_OUTSIDE". Wine shows them as the files they lead to.
+TEST(Win32LinkTest, ALinkIsToldFromAnOrdinaryFileAndNamesWhereItLeads) {
+    char links[MAX_PATH] = {};
+    char outside[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("HOSTENV_LINKS", links, MAX_PATH) == 0 ||
+        GetEnvironmentVariableA("HOSTENV_LINKS_OUTSIDE", outside, MAX_PATH) == 0) {
+        GTEST_SKIP() << "no links prepared";
+    }
+    Win32FileSystem fs;
+    const std::string folder = links;
+    EXPECT_EQ(fs.linktarget(folder + "\\plain.txt"), std::nullopt);
+    EXPECT_EQ(fs.linktarget(folder + "\\absent.txt"), std::nullopt);
+    const auto target = fs.linktarget(folder + "\\file.link");
+    ASSERT_TRUE(target.has_value());
+    EXPECT_EQ(lower(*target), lower(std::string(outside) + "\\outside.txt"));
+    EXPECT_EQ(fs.readfile(std::string(outside) + "\\outside.txt"), "outside\n");
 }
 
 }  // namespace

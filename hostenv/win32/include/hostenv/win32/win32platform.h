@@ -17,6 +17,7 @@ class Win32Platform : public Platform {
   public:
     std::optional<std::string> environment(const std::string& name) override;
     std::string commandargs() override;
+    std::uint32_t processid() override;
     std::optional<WindowsVersion> windowsversion() override;
     std::optional<ProductVersion> productversion(const std::string& path) override;
     std::optional<std::string> registrytext(const std::string& key) override;
