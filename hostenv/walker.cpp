@@ -20,13 +20,12 @@ bool enter(const std::string& folder, bool found, WalkLists lists) {
     }
 }
 
-// identity: the folder's, already known from its parent's check; empty for the folder given.
+// identity: the folder's, already known from its parent's check and recorded in walked.
 // Each folder is read once, as the walk enters it: going back up reads nothing again, so a
 // walk costs the same for each folder however many siblings it has.
-void walk(const std::string& pattern, const std::string& folder, std::string identity, Lines& list,
-          WalkLists lists, std::vector<std::string>& ancestors) {
-    if (!enter(folder, !identity.empty(), lists)) return;
-    if (identity.empty()) identity = lists.fs.folderidentity(lists.dir.path());
+void walk(const std::string& pattern, const std::string& folder, std::string identity, bool found,
+          Lines& list, WalkLists lists, std::vector<std::string>& ancestors, Walked& walked) {
+    if (!enter(folder, found, lists)) return;
     ancestors.push_back(std::move(identity));
     std::vector<std::string> subfolders;
     for (int i = 0; i < lists.dir.count(); ++i) subfolders.push_back(lists.dir.entry(i));
@@ -38,14 +37,24 @@ void walk(const std::string& pattern, const std::string& folder, std::string ide
     if (lists.file.path() != part) lists.file.setpath(part);
     if (lists.file.pattern() != pattern) lists.file.setpattern(pattern);
     std::vector<std::string> files;
-    for (int j = 0; j < lists.file.count(); ++j) files.push_back(part + "\\" + lists.file.entry(j));
+    for (int j = 0; j < lists.file.count(); ++j) {
+        // A file that is also in a folder walked before, under another name (a hard link, a
+        // link to a file), is listed once.
+        std::string path = part + "\\" + lists.file.entry(j);
+        if (walked.files.insert(lists.fs.folderidentity(path)).second) {
+            files.push_back(std::move(path));
+        }
+    }
 
     for (const auto& subfolder : subfolders) {
         // Let the window repaint; the walk goes on from its own copy of the list.
         lists.ui.doevents();
         std::string subidentity = lists.fs.folderidentity(subfolder);
-        if (std::find(ancestors.begin(), ancestors.end(), subidentity) == ancestors.end()) {
-            walk(pattern, subfolder, std::move(subidentity), list, lists, ancestors);
+        // A folder walked before (reached again through a link, or under a name Windows reads
+        // as another) holds nothing new; an ancestor is always among them.
+        if (std::find(ancestors.begin(), ancestors.end(), subidentity) == ancestors.end() &&
+            walked.folders.insert(subidentity).second) {
+            walk(pattern, subfolder, std::move(subidentity), true, list, lists, ancestors, walked);
         }
     }
     list.insert(list.end(), files.begin(), files.end());
@@ -69,10 +78,20 @@ std::vector<std::string> identitiesabove(FileSystem& fs, const std::string& fold
 
 void walkfolders(const std::string& pattern, const std::string& folder, Lines& list,
                  WalkLists lists) {
+    Walked walked;
+    walkfolders(pattern, folder, list, lists, walked);
+}
+
+void walkfolders(const std::string& pattern, const std::string& folder, Lines& list,
+                 WalkLists lists, Walked& walked) {
     // A player who never made a map has no per-user galaxy folder yet.
     if (!lists.fs.hasfolder(folder)) return;
     std::vector<std::string> ancestors = identitiesabove(lists.fs, folder);
-    walk(pattern, folder, "", list, lists, ancestors);
+    std::string identity = lists.fs.folderidentity(
+        folder.size() > 3 && folder.ends_with('\\') ? folder.substr(0, folder.size() - 1) : folder);
+    // The same folder given again, or one a walk before has entered, holds nothing new.
+    if (!walked.folders.insert(identity).second) return;
+    walk(pattern, folder, std::move(identity), false, list, lists, ancestors, walked);
     // The lists end one level above the folder given, where the walk's last step up leaves
     // them.
     std::string given = folder;

@@ -97,14 +97,15 @@ TEST_F(Conversion, TheListOfOwnMapsIsReadInTheAnsiCodePageAndComparedAsWindowsCo
     EXPECT_EQ(form.fixedlist.text(), "\xE6\x98\x9F\xE7\xB3\xBB.galaxy\r\n");
 }
 
-TEST_F(Conversion, APathFoundTwiceIsCurrentTheSecondTime) {
+TEST_F(Conversion, TheGameInstalledInThePerUserFolderHasEachGalaxyFoundOnce) {
     platform.registry["HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path"] =
         "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion";
     platform.setversion(user("Halcyrion.exe"), 1, 52, 0, 3);
     drive.write(user("old.galaxy"), oldgalaxy);
     interactive();
     form.findgalaxies();
-    EXPECT_EQ(form.foundcountlabel.caption(), "2");
+    EXPECT_EQ(form.foundcountlabel.caption(), "1");
+    EXPECT_EQ(form.foundgalaxies, Lines{user("old.galaxy")});
     form.fixgalaxies();
     EXPECT_EQ(form.updatedlabel.caption(), " 1");
     EXPECT_EQ(drive.read(user("old.galaxy")), newgalaxy);

@@ -99,8 +99,43 @@ TEST_F(Walk, ALinkBackToAnAncestorIsNotEnteredAgain) {
     std::filesystem::create_directory_symlink(drive.host("C:\\S\\B"), drive.host("C:\\S\\A\\toB"));
     const Lines list = walk("*.galaxy", "C:\\S");
     EXPECT_EQ(list, (Lines{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\toB\\b.galaxy",
-                           "C:\\S\\A\\a.galaxy", "C:\\S\\B\\b.galaxy", "C:\\S\\s.galaxy"}))
-        << "a link elsewhere is walked; the loop is not";
+                           "C:\\S\\A\\a.galaxy", "C:\\S\\s.galaxy"}))
+        << "a link elsewhere is walked, the loop is not, and B, met through the link, once";
+}
+
+TEST_F(Walk, WhatASearchHasMetIsFoundOnceHoweverItIsReachedAgain) {
+    namespace fs = std::filesystem;
+    drive.write("C:\\U\\u.galaxy", "");
+    fs::create_directory_symlink(drive.host("C:\\U"), drive.host("C:\\S\\A\\user"));
+    fs::create_hard_link(drive.host("C:\\S\\s.galaxy"), drive.host("C:\\S\\B\\hard.galaxy"));
+    fs::create_symlink(drive.host("C:\\S\\A\\a.galaxy"), drive.host("C:\\U\\soft.galaxy"));
+    // A folder's files are met as the walk enters it, before its subfolders: S\s.galaxy is
+    // kept over its hard link in B, A\a.galaxy over the link to it in the user folder.
+    const Lines game{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\user\\u.galaxy", "C:\\S\\A\\a.galaxy",
+                     "C:\\S\\B\\b.galaxy", "C:\\S\\s.galaxy"};
+    const struct {
+        const char* shape;
+        std::vector<std::string> folders;
+        Lines expected;
+    } cases[] = {
+        {"the same folder twice", {"C:\\U", "c:\\u\\"}, {"C:\\U\\soft.galaxy", "C:\\U\\u.galaxy"}},
+        // The user folder, linked inside the game folder, was walked there.
+        {"one linked inside the other", {"C:\\S", "C:\\U"}, game},
+        // Walked first, the user folder is not walked again through its link.
+        {"the other way round",
+         {"C:\\U", "C:\\S"},
+         {"C:\\U\\soft.galaxy", "C:\\U\\u.galaxy", "C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\B\\b.galaxy",
+          "C:\\S\\s.galaxy"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shape);
+        Lines list;
+        Walked walked;
+        for (const auto& folder : c.folders) {
+            walkfolders("*.galaxy", folder, list, {drive.fs, dir, file, ui}, walked);
+        }
+        EXPECT_EQ(list, c.expected);
+    }
 }
 
 TEST_F(Walk, ALinkToAnAncestorOfTheGivenFolderIsNotEntered) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 
 #include "hostenv/controls.h"
 #include "hostenv/text.h"
@@ -17,11 +18,23 @@ struct WalkLists {
     UserInterface& ui;
 };
 
+// What walks have met, by identity (FileSystem::folderidentity): a walk neither enters a
+// folder nor lists a file that one before it met, however it was reached (the same folder
+// given twice, one galaxy folder inside the other through a link, a name Windows reads as
+// another). One per search over several folders.
+struct Walked {
+    std::unordered_set<std::string> folders;
+    std::unordered_set<std::string> files;
+};
+
 // Appends folder\name for every match, each subfolder's whole tree before the
 // folder's own files. A folder that leads back to one of its own ancestors, or to an
 // ancestor of the folder given (a link or junction), is not entered again; a link
 // elsewhere is followed. A folder given that does not exist holds nothing. A folder that
 // cannot be opened throws Failure; what was appended before stays.
+void walkfolders(const std::string& pattern, const std::string& folder, Lines& list,
+                 WalkLists lists, Walked& walked);
+// The same with nothing met before.
 void walkfolders(const std::string& pattern, const std::string& folder, Lines& list,
                  WalkLists lists);
 
