@@ -20,6 +20,25 @@ bool enter(const std::string& folder, bool found, WalkLists lists) {
     }
 }
 
+// Whether path is a file met before under the same name in another folder (a hard link, a
+// link to a file). Identities are asked only when a name comes again: one open per galaxy
+// would slow a search over thousands of them, and folders reached twice are caught by their
+// own identities.
+bool metbefore(FileSystem& fs, const std::string& path, const std::string& name, Walked& walked) {
+    auto& samename = walked.files[lower(name)];
+    if (samename.empty()) {
+        samename.emplace_back(path, "");
+        return false;
+    }
+    std::string identity = fs.folderidentity(path);
+    for (auto& [earlier, known] : samename) {
+        if (known.empty()) known = fs.folderidentity(earlier);
+        if (known == identity) return true;
+    }
+    samename.emplace_back(path, std::move(identity));
+    return false;
+}
+
 // identity: the folder's, already known from its parent's check and recorded in walked.
 // Each folder is read once, as the walk enters it: going back up reads nothing again, so a
 // walk costs the same for each folder however many siblings it has.
@@ -38,12 +57,9 @@ void walk(const std::string& pattern, const std::string& folder, std::string ide
     if (lists.file.pattern() != pattern) lists.file.setpattern(pattern);
     std::vector<std::string> files;
     for (int j = 0; j < lists.file.count(); ++j) {
-        // A file that is also in a folder walked before, under another name (a hard link, a
-        // link to a file), is listed once.
         std::string path = part + "\\" + lists.file.entry(j);
-        if (walked.files.insert(lists.fs.folderidentity(path)).second) {
+        if (!metbefore(lists.fs, path, lists.file.entry(j), walked))
             files.push_back(std::move(path));
-        }
     }
 
     for (const auto& subfolder : subfolders) {

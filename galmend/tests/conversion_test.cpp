@@ -111,6 +111,21 @@ TEST_F(Conversion, TheGameInstalledInThePerUserFolderHasEachGalaxyFoundOnce) {
     EXPECT_EQ(drive.read(user("old.galaxy")), newgalaxy);
 }
 
+TEST_F(Conversion, AGalaxyReachedThroughALinkedFolderOrAHardLinkIsRewrittenAndCountedOnce) {
+    drive.write(game("old.galaxy"), oldgalaxy);
+    drive.write(user("mine.galaxy"), oldgalaxy);
+    std::filesystem::create_directory_symlink(drive.host(userfolder), drive.host(game("mine")));
+    std::filesystem::create_hard_link(drive.host(game("old.galaxy")),
+                                      drive.host(user("OLD.galaxy")));
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_EQ(ui.reports, (std::vector<std::string>{"Rewrote C:\\Games\\Zarn\\mine\\mine.galaxy",
+                                                    "Rewrote C:\\Games\\Zarn\\old.galaxy",
+                                                    "Rewrote 2 of the 2 galaxies found."}));
+    EXPECT_EQ(drive.read(user("mine.galaxy")), newgalaxy);
+    EXPECT_EQ(drive.read(game("old.galaxy")), newgalaxy);
+}
+
 TEST_F(Conversion, ASilentRunFindsConvertsAndEnds) {
     drive.write(game("old.galaxy"), oldgalaxy);
     drive.write(game("Twin.galaxy"), oldgalaxy);

@@ -107,25 +107,29 @@ TEST_F(Walk, WhatASearchHasMetIsFoundOnceHoweverItIsReachedAgain) {
     namespace fs = std::filesystem;
     drive.write("C:\\U\\u.galaxy", "");
     fs::create_directory_symlink(drive.host("C:\\U"), drive.host("C:\\S\\A\\user"));
-    fs::create_hard_link(drive.host("C:\\S\\s.galaxy"), drive.host("C:\\S\\B\\hard.galaxy"));
-    fs::create_symlink(drive.host("C:\\S\\A\\a.galaxy"), drive.host("C:\\U\\soft.galaxy"));
+    fs::create_hard_link(drive.host("C:\\S\\s.galaxy"), drive.host("C:\\S\\B\\S.galaxy"));
+    fs::create_symlink(drive.host("C:\\S\\A\\a.galaxy"), drive.host("C:\\U\\a.galaxy"));
+    drive.write("C:\\U\\b.galaxy", "another file of the same name");
     // A folder's files are met as the walk enters it, before its subfolders: S\s.galaxy is
     // kept over its hard link in B, A\a.galaxy over the link to it in the user folder.
-    const Lines game{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\user\\u.galaxy", "C:\\S\\A\\a.galaxy",
-                     "C:\\S\\B\\b.galaxy", "C:\\S\\s.galaxy"};
+    const Lines game{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\user\\b.galaxy",
+                     "C:\\S\\A\\user\\u.galaxy", "C:\\S\\A\\a.galaxy",
+                     "C:\\S\\B\\b.galaxy",       "C:\\S\\s.galaxy"};
     const struct {
         const char* shape;
         std::vector<std::string> folders;
         Lines expected;
     } cases[] = {
-        {"the same folder twice", {"C:\\U", "c:\\u\\"}, {"C:\\U\\soft.galaxy", "C:\\U\\u.galaxy"}},
+        {"the same folder twice",
+         {"C:\\U", "c:\\u\\"},
+         {"C:\\U\\a.galaxy", "C:\\U\\b.galaxy", "C:\\U\\u.galaxy"}},
         // The user folder, linked inside the game folder, was walked there.
         {"one linked inside the other", {"C:\\S", "C:\\U"}, game},
         // Walked first, the user folder is not walked again through its link.
         {"the other way round",
          {"C:\\U", "C:\\S"},
-         {"C:\\U\\soft.galaxy", "C:\\U\\u.galaxy", "C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\B\\b.galaxy",
-          "C:\\S\\s.galaxy"}},
+         {"C:\\U\\a.galaxy", "C:\\U\\b.galaxy", "C:\\U\\u.galaxy", "C:\\S\\A\\deep\\d.GALAXY",
+          "C:\\S\\B\\b.galaxy", "C:\\S\\s.galaxy"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shape);

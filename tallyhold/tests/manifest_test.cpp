@@ -306,6 +306,24 @@ TEST_F(Manager, NamesTheManifestCannotQuoteAreLeftOutAndNamedAndTheCountMatches)
                   user("tab\\x09folder\\x.galaxy") + "\r\n" + user("carriage\\x0Dreturn.galaxy"));
 }
 
+TEST_F(Manager, AGalaxyOrManifestReachedTwiceIsFoundListedAndRemovedOnce) {
+    drive.write(game("Own.galaxy"), "");
+    drive.write(user("Mine.galaxy"), "");
+    drive.write(user("galaxy.manifest"), "per user");
+    fs::create_directory_symlink(drive.host(userfolder), drive.host(game("mine")));
+    // The same galaxy under its own name in another folder: a hard link.
+    fs::create_hard_link(drive.host(game("Own.galaxy")), drive.host(user("own.galaxy")));
+    platform.args = "/s";
+    ASSERT_EQ(load(), 0);
+    EXPECT_EQ(form.foundgalaxies, (Lines{game("mine\\Mine.galaxy"), game("Own.galaxy")}));
+    EXPECT_EQ(form.foundcountlabel.caption(), " 2 galaxies found");
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), manifesttext({"Mine", "Own"}));
+    EXPECT_EQ(form.manifestpaths, Lines{game("mine\\galaxy.manifest")});
+    EXPECT_EQ(ui.reports, std::vector<std::string>{"Wrote " + game("galaxy.manifest") +
+                                                   " with 2 galaxies; 1 earlier manifest was "
+                                                   "removed."});
+}
+
 TEST_F(Manager, ASearchTakesTheBusyGuardSoNoRemovalStartsMidWalk) {
     drive.write(game("sub\\a.galaxy"), "");
     drive.write(game("sub\\galaxy.manifest"), "kept");

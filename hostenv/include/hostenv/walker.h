@@ -3,7 +3,10 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "hostenv/controls.h"
 #include "hostenv/text.h"
@@ -19,12 +22,14 @@ struct WalkLists {
 };
 
 // What walks have met, by identity (FileSystem::folderidentity): a walk neither enters a
-// folder nor lists a file that one before it met, however it was reached (the same folder
-// given twice, one galaxy folder inside the other through a link, a name Windows reads as
-// another). One per search over several folders.
+// folder that one before it entered, however it was reached (the same folder given twice, one
+// galaxy folder inside the other through a link, a name Windows reads as another), nor lists a
+// file met before under the same name through another folder (a hard link, a link to a file).
+// One per search over several folders.
 struct Walked {
     std::unordered_set<std::string> folders;
-    std::unordered_set<std::string> files;
+    // By lowered name: the paths listed, each with its identity once a name came again.
+    std::unordered_map<std::string, std::vector<std::pair<std::string, std::string>>> files;
 };
 
 // Appends folder\name for every match, each subfolder's whole tree before the
