@@ -18,6 +18,15 @@ using hostenv::Failure;
 
 constexpr const char* crlf = "\r\n";
 
+// What a run says of the manifests it could not remove: each removal's failure.
+std::string notremovedtext(const hostenv::Lines& failures) {
+    std::string text = hostenv::counted(static_cast<long long>(failures.size()), "earlier manifest",
+                                        "earlier manifests") +
+                       " could not be removed:";
+    for (const auto& failure : failures) text += crlf + failure;
+    return text;
+}
+
 }  // namespace
 
 std::string manifesttext(const hostenv::Lines& galaxynames) {
@@ -115,7 +124,12 @@ void Tallyhold::silentrun() {
             ? "the " + std::to_string(manifestsremoved) + " manifests found were removed"
             : std::to_string(manifestsremoved) + " of the " + std::to_string(manifestpaths.size()) +
                   " manifests found were removed";
-    putinplace(staged, manifest, manifestsremoved == 0 ? "nothing was changed" : removed);
+    try {
+        putinplace(staged, manifest, manifestsremoved == 0 ? "nothing was changed" : removed);
+    } catch (const Failure& failure) {
+        if (notremoved.empty()) throw;
+        throw Failure(std::string(failure.what()) + crlf + notremovedtext(notremoved));
+    }
     const auto listed =
         static_cast<long long>(galaxynames.size() - leftout.size() - unquotable.size());
     ui_.report("Wrote " + manifest + " with " + hostenv::counted(listed, "galaxy", "galaxies") +
@@ -124,13 +138,8 @@ void Tallyhold::silentrun() {
                                 "earlier manifests were") +
                " removed.");
     tellleftout(manifest);
-    if (notremoved.empty()) return;
-    std::string text = "Wrote " + manifest + ", but " +
-                       hostenv::counted(static_cast<long long>(notremoved.size()),
-                                        "earlier manifest", "earlier manifests") +
-                       " could not be removed:";
-    for (const auto& failure : notremoved) text += crlf + failure;
-    throw Failure(text);
+    if (!notremoved.empty())
+        throw Failure("Wrote " + manifest + ", but " + notremovedtext(notremoved));
 }
 
 void Tallyhold::findbutton_Click() {

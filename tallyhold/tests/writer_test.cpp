@@ -113,6 +113,26 @@ TEST_F(ManagerWrites, AManifestThatCannotBeRemovedDoesNotKeepTheNewOneFromItsPla
     }
 }
 
+TEST_F(ManagerWrites, AGameManifestNeitherRemovedNorMovedAsideIsNamedWithTheWritersFailure) {
+    drive.write(game("galaxy.manifest"), "game");
+    drive.write(game("galaxy.manifest.old"), "older");
+    fs::permissions(drive.host(game("galaxy.manifest")), fs::perms::owner_read);
+    platform.args = "/s";
+    EXPECT_EQ(load(), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    const std::string& message = ui.messages[0];
+    EXPECT_TRUE(
+        message.starts_with("Cannot write " + game("galaxy.manifest") + "; nothing was changed."))
+        << message;
+    EXPECT_TRUE(message.ends_with("\r\n1 earlier manifest could not be removed:\r\nCannot delete " +
+                                  game("galaxy.manifest") + "\r\nThe file is read-only."))
+        << message;
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), "game");
+    EXPECT_EQ(drive.read(game("galaxy.manifest.old")), "older");
+    EXPECT_TRUE(drive.temporaries().empty());
+    fs::permissions(drive.host(game("galaxy.manifest")), fs::perms::owner_all);
+}
+
 TEST_F(ManagerWrites, AFolderInTheNewManifestsPlaceStopsTheRunBeforeAnyRemoval) {
     drive.makefolder(game("galaxy.manifest"));
     drive.write(fortrel("galaxy.manifest"), "expansion");
