@@ -93,12 +93,6 @@ std::vector<std::string> identitiesabove(FileSystem& fs, const std::string& fold
 }  // namespace
 
 void walkfolders(const std::string& pattern, const std::string& folder, Lines& list,
-                 WalkLists lists) {
-    Walked walked;
-    walkfolders(pattern, folder, list, lists, walked);
-}
-
-void walkfolders(const std::string& pattern, const std::string& folder, Lines& list,
                  WalkLists lists, Walked& walked) {
     // A player who never made a map has no per-user galaxy folder yet.
     if (!lists.fs.hasfolder(folder)) return;

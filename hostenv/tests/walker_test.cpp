@@ -14,6 +14,13 @@ namespace {
 using testing::RecordingUi;
 using testing::TempDrive;
 
+// A walk of its own, with nothing met before.
+void walkalone(const std::string& pattern, const std::string& folder, Lines& list,
+               WalkLists lists) {
+    Walked walked;
+    walkfolders(pattern, folder, list, lists, walked);
+}
+
 class Walk : public ::testing::Test {
   protected:
     Walk() {
@@ -32,7 +39,7 @@ class Walk : public ::testing::Test {
 
     Lines walk(const std::string& pattern, const std::string& folder) {
         Lines list;
-        walkfolders(pattern, folder, list, {drive.fs, dir, file, ui});
+        walkalone(pattern, folder, list, {drive.fs, dir, file, ui});
         return list;
     }
 
@@ -72,8 +79,8 @@ TEST_F(Walk, APlainNameMatchesLetterCaseAsideAndNothingLonger) {
 
 TEST_F(Walk, EntriesAlreadyInTheListStayFirst) {
     Lines list{"earlier"};
-    walkfolders("*.galaxy", "C:\\S\\B", list, {drive.fs, dir, file, ui});
-    walkfolders("*.galaxy", "C:\\S\\B", list, {drive.fs, dir, file, ui});
+    walkalone("*.galaxy", "C:\\S\\B", list, {drive.fs, dir, file, ui});
+    walkalone("*.galaxy", "C:\\S\\B", list, {drive.fs, dir, file, ui});
     EXPECT_EQ(list, (Lines{"earlier", "C:\\S\\B\\b.galaxy", "C:\\S\\B\\b.galaxy"}));
 }
 
@@ -84,13 +91,13 @@ TEST_F(Walk, EmptyFoldersGiveNothing) {
 
 TEST_F(Walk, AMissingFolderHoldsNothingAndAnUnreadableOneFails) {
     Lines list{"earlier"};
-    walkfolders("*.galaxy", "C:\\Nowhere\\", list, {drive.fs, dir, file, ui});
+    walkalone("*.galaxy", "C:\\Nowhere\\", list, {drive.fs, dir, file, ui});
     EXPECT_EQ(list, Lines{"earlier"});
     EXPECT_EQ(ui.eventsteps, 0);
 
     // A name the system cannot even look at is no missing folder.
     const std::string toolong = "C:\\S\\" + std::string(300, 'x');
-    EXPECT_THROW(walkfolders("*.galaxy", toolong, list, {drive.fs, dir, file, ui}), Failure);
+    EXPECT_THROW(walkalone("*.galaxy", toolong, list, {drive.fs, dir, file, ui}), Failure);
     EXPECT_EQ(list, Lines{"earlier"});
 }
 
@@ -178,7 +185,7 @@ TEST_F(Walk, AFolderIsReadAsOftenWhateverNumberOfSubfoldersItHas) {
     FileList countingfile{counting};
     countingdir.change = [&] { Dir1_Change(countingdir, countingfile); };
     Lines list;
-    walkfolders("*.galaxy", "C:\\Many", list, {counting, countingdir, countingfile, ui});
+    walkalone("*.galaxy", "C:\\Many", list, {counting, countingdir, countingfile, ui});
     EXPECT_EQ(list.size(), 60u);
     // Its subfolders, its files, and its files again with the walk's pattern: reading it
     // again after each subfolder would make a walk grow with the square of the siblings.

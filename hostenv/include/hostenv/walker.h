@@ -35,12 +35,10 @@ struct Walked {
 // Appends folder\name for every match, each subfolder's whole tree before the
 // folder's own files. A folder that leads back to one of its own ancestors, or to an
 // ancestor of the folder given (a link or junction), is not entered again; a link
-// elsewhere is followed. A folder given that does not exist holds nothing. A folder that
+// elsewhere is followed; what walked holds is neither entered nor listed again, and what this
+// walk meets is added to it. A folder given that does not exist holds nothing. A folder that
 // cannot be opened throws Failure; what was appended before stays.
 void walkfolders(const std::string& pattern, const std::string& folder, Lines& list,
                  WalkLists lists, Walked& walked);
-// The same with nothing met before.
-void walkfolders(const std::string& pattern, const std::string& folder, Lines& list,
-                 WalkLists lists);
 
 }  // namespace hostenv
