@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# A read-only galaxy.manifest below the game folder: the removal, from the button or in a
-# silent run, stops there with a message naming it; what was deleted before stays deleted,
-# the rest stays, and no new manifest is written.
+# A read-only galaxy.manifest below the game folder: the removal from the button stops there
+# with a message naming it; what was deleted before stays deleted, the rest stays. A silent
+# run removes the others, puts its new manifest in place, and then names the read-only one.
 # usage: tallyhold-readonly.sh <exe bits> <prefix bits>
 source "$(dirname "$0")/lib.sh"
 begin tallyhold "$1" "$2" readonly
@@ -28,9 +28,6 @@ check_files() {
     expect_same_file "the read-only manifest" "$CASE_DIR/before.manifest" \
         "$game/maps/galaxy.manifest"
     expect_readonly "the read-only manifest" "$locked"
-    expect_same_file "the game folder's manifest" "$CASE_DIR/before.manifest" \
-        "$game/galaxy.manifest"
-    expect_same_file "the per-user manifest" "$CASE_DIR/before.manifest" "$user/galaxy.manifest"
     expect_no_temporaries "$game" "$user"
 }
 
@@ -38,9 +35,15 @@ new_case silent
 set_up
 use_release_data
 start_program /s
-answer_msgbox && expect_contains "message" "$(escape "$locked")" "$MSGBOX_TEXT"
+if answer_msgbox; then
+    expect_eq "message, first line" "$(escape "Wrote $GAME_FOLDER\\galaxy.manifest, but 1 earlier\
+ manifest could not be removed:")" "$(msgbox_first_line)"
+    expect_contains "message" "$(escape "Cannot delete $locked")" "$(msgbox_rest)"
+fi
 expect_exit 1
 check_files
+expect_manifest "the game folder's new manifest" "$game/galaxy.manifest"
+expect_absent "the per-user manifest" "$user/galaxy.manifest"
 
 new_case button
 set_up
@@ -52,5 +55,7 @@ if read_window; then
 fi
 expect_exit 1
 check_files
+expect_same_file "the game folder's manifest" "$CASE_DIR/before.manifest" "$game/galaxy.manifest"
+expect_same_file "the per-user manifest" "$CASE_DIR/before.manifest" "$user/galaxy.manifest"
 
 finish

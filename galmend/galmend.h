@@ -27,6 +27,11 @@ const hostenv::FormLayout& galmendlayout();
 
 class Rewriter;
 
+// The names in "original zarn galaxies.txt": in the ANSI code page, or in UTF-8 or UTF-16
+// after a byte-order mark; lines end in CR LF, LF or CR. Throws Failure for a list it cannot
+// read as names (UTF-16 without its mark, or broken).
+hostenv::Lines originalmapnames(std::string_view bytes, hostenv::Platform& platform);
+
 class Galmend : public hostenv::ProgramForm<Galmend> {
   public:
     Galmend(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);

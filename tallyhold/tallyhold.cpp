@@ -1,5 +1,6 @@
 #include "tallyhold.h"
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 #include <utility>
@@ -17,6 +18,15 @@ namespace {
 using hostenv::Failure;
 
 constexpr const char* crlf = "\r\n";
+
+// What a run says of the manifests it could not remove: each removal's failure.
+std::string notremovedtext(const hostenv::Lines& failures) {
+    std::string text = hostenv::counted(static_cast<long long>(failures.size()), "earlier manifest",
+                                        "earlier manifests") +
+                       " could not be removed:";
+    for (const auto& failure : failures) text += crlf + failure;
+    return text;
+}
 
 }  // namespace
 
@@ -85,32 +95,42 @@ void Tallyhold::silentrun() {
     const hostenv::Busy busy(busy_);
     searchgalaxies();
     const std::string manifest = gamefolder + "galaxy.manifest";
-    hostenv::StagedFile staged = stagemanifest(manifest);
-    try {
-        removemanifests();
-    } catch (const Failure& failure) {
-        throw Failure(std::string(failure.what()) + "\r\n" +
-                      (manifestsremoved == 0 ? std::string("No manifest was removed")
-                                             : std::to_string(manifestsremoved) + " of " +
-                                                   std::to_string(manifestpaths.size()) +
-                                                   " manifests were removed before this") +
-                      ", and " + manifest + " was not written.");
+    // Checked before anything is removed: a run that removes the manifests and then cannot
+    // put the new one in place leaves the game without any.
+    if (fs_.hasfolder(manifest)) {
+        throw Failure("Cannot write " + manifest + "; nothing was changed.\r\n" + manifest +
+                      " is a folder. Remove or rename it, then run again.");
     }
-    putinplace(staged, manifest,
-               manifestsremoved == 0
-                   ? "nothing was changed"
-                   : "the " + std::to_string(manifestsremoved) + " manifests found were removed");
-    const auto listed = static_cast<long long>(galaxynames.size() - leftout.size());
+    hostenv::StagedFile staged = stagemanifest(manifest);
+    // A manifest another program holds does not keep the game from getting its new one: the
+    // rest are removed, the new one is put in place, and then the run fails naming it.
+    const hostenv::Lines notremoved = removeeach(true);
+    const std::string removed =
+        notremoved.empty()
+            ? "the " + std::to_string(manifestsremoved) + " manifests found were removed"
+            : std::to_string(manifestsremoved) + " of the " + std::to_string(manifestpaths.size()) +
+                  " manifests found were removed";
+    try {
+        putinplace(staged, manifest, manifestsremoved == 0 ? "nothing was changed" : removed);
+    } catch (const Failure& failure) {
+        if (notremoved.empty()) throw;
+        throw Failure(std::string(failure.what()) + crlf + notremovedtext(notremoved));
+    }
+    const auto listed =
+        static_cast<long long>(galaxynames.size() - leftout.size() - unquotable.size());
     ui_.report("Wrote " + manifest + " with " + hostenv::counted(listed, "galaxy", "galaxies") +
                "; " +
                hostenv::counted(static_cast<long long>(manifestsremoved), "earlier manifest was",
                                 "earlier manifests were") +
                " removed.");
     tellleftout(manifest);
-    // Every other manifest is gone; the links are not, and a script must be able to tell.
-    if (!manifestlinks.empty()) {
-        throw Failure(linksleft(manifest, manifest + ".old"));
+    // The new manifest is in place; what was left must reach a script.
+    std::string left = linksleft(manifest, manifest + ".old");
+    if (!notremoved.empty()) {
+        if (!left.empty()) left += crlf;
+        left += "Wrote " + manifest + ", but " + notremovedtext(notremoved);
     }
+    if (!left.empty()) throw Failure(left);
 }
 
 void Tallyhold::findbutton_Click() {
@@ -144,8 +164,9 @@ void Tallyhold::removebutton_Click() {
 
 void Tallyhold::walk(const std::string& pattern, hostenv::Lines& list) {
     list.clear();
+    hostenv::Walked walked;
     for (const auto& folder : galaxyfolders) {
-        hostenv::walkfolders(pattern, folder, list, {fs_, folderlist, filelist, ui_});
+        hostenv::walkfolders(pattern, folder, list, {fs_, folderlist, filelist, ui_}, walked);
     }
 }
 
@@ -185,11 +206,19 @@ std::string Tallyhold::belowgalaxyfolder(const std::string& path) const {
 hostenv::Lines Tallyhold::manifestnames() {
     hostenv::Lines names;
     leftout.clear();
+    unquotable.clear();
     for (std::size_t i = 0; i < galaxynames.size(); ++i) {
         // The two lists come from one search; a name without its path is checked alone.
         const std::string path = i < foundgalaxies.size() ? foundgalaxies[i] : galaxynames[i];
+        const std::string below = belowgalaxyfolder(path);
+        // A name is one quoted line of the manifest: a quote or a line break would cut it.
+        if (std::any_of(below.begin(), below.end(),
+                        [](char c) { return c == '"' || static_cast<unsigned char>(c) < 0x20; })) {
+            unquotable.push_back(path);
+            continue;
+        }
         auto ansi = platform_.toansi(galaxynames[i]);
-        if (ansi && platform_.toansi(belowgalaxyfolder(path))) {
+        if (ansi && platform_.toansi(below)) {
             names.push_back(std::move(*ansi));
         } else {
             leftout.push_back(path);
@@ -198,15 +227,49 @@ hostenv::Lines Tallyhold::manifestnames() {
     return names;
 }
 
-void Tallyhold::tellleftout(const std::string& manifest) {
-    if (leftout.empty()) return;
+namespace {
+
+// A path as a message can show it: a control character would break or hide the line.
+std::string shownpath(const std::string& path) {
+    std::string shown;
+    for (char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20) {
+            shown += c;
+            continue;
+        }
+        const char* const hex = "0123456789ABCDEF";
+        shown += std::string("\\x") + hex[byte >> 4] + hex[byte & 0xF];
+    }
+    return shown;
+}
+
+std::string leftouttext(const std::string& manifest, const hostenv::Lines& paths,
+                        const std::string& why) {
     std::string text =
         manifest + " leaves out " +
-        hostenv::counted(static_cast<long long>(leftout.size()), "galaxy", "galaxies") +
-        ": the game reads the manifest in the system's ANSI code page, which has "
-        "no exact form of these names. Rename them to play them.";
-    for (const auto& path : leftout) text += crlf + path;
-    ui_.messagebox(text);
+        hostenv::counted(static_cast<long long>(paths.size()), "galaxy", "galaxies") + ": " + why +
+        " Rename them to play them.";
+    for (const auto& path : paths) text += crlf + shownpath(path);
+    return text;
+}
+
+}  // namespace
+
+void Tallyhold::tellleftout(const std::string& manifest) {
+    std::string text;
+    if (!leftout.empty()) {
+        text = leftouttext(manifest, leftout,
+                           "the game reads the manifest in the system's ANSI code page, which has "
+                           "no exact form of these names.");
+    }
+    if (!unquotable.empty()) {
+        if (!text.empty()) text += std::string(crlf) + crlf;
+        text += leftouttext(manifest, unquotable,
+                            "the manifest cannot hold a name with a double quote (\") or a "
+                            "control character such as a line break.");
+    }
+    if (!text.empty()) ui_.messagebox(text);
 }
 
 hostenv::StagedFile Tallyhold::stagemanifest(const std::string& manifest) {
@@ -260,9 +323,14 @@ void Tallyhold::putinplace(hostenv::StagedFile& staged, const std::string& manif
 }
 
 void Tallyhold::removemanifests() {
+    removeeach(false);
+}
+
+hostenv::Lines Tallyhold::removeeach(bool keepgoing) {
     walk("galaxy.manifest", manifestpaths);
     manifestsremoved = 0;
     manifestlinks.clear();
+    hostenv::Lines notremoved;
     for (const auto& path : manifestpaths) {
         // A link is not the manifest its name says: deleting it could delete what it leads to.
         if (auto target = fs_.linktarget(path)) {
@@ -270,9 +338,16 @@ void Tallyhold::removemanifests() {
             continue;
         }
         removalbox.settext("killing " + path);
-        fs_.remove(path);
+        try {
+            fs_.remove(path);
+        } catch (const Failure& failure) {
+            if (!keepgoing) throw;
+            notremoved.push_back(failure.what());
+            continue;
+        }
         ++manifestsremoved;
     }
+    return notremoved;
 }
 
 std::string Tallyhold::linksleft(const std::string& manifest, const std::string& kept) const {

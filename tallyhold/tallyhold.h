@@ -69,6 +69,9 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
     std::vector<std::pair<std::string, std::string>> manifestlinks;
     // The galaxies found whose names the manifest cannot hold.
     hostenv::Lines leftout;
+    // The galaxies found whose names, or folders below the galaxy folder, hold a double quote
+    // or a control character: the manifest's quoted lines cannot hold them.
+    hostenv::Lines unquotable;
 
   private:
     void walk(const std::string& pattern, hostenv::Lines& list);
@@ -76,11 +79,15 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
     // A line for each of manifestlinks, naming the link and where it leads; kept: the name
     // the new manifest's predecessor went to, when one of them was in the way.
     std::string linksleft(const std::string& manifest = "", const std::string& kept = "") const;
+    // Removes the manifests a walk finds and counts them in manifestsremoved. With keepgoing,
+    // a manifest that cannot be removed does not stop the others: the failures' texts come
+    // back; without, the first failure is thrown.
+    hostenv::Lines removeeach(bool keepgoing);
     // galaxynames in the ANSI code page, as the game reads the manifest; a galaxy whose name,
     // or a folder between it and its galaxy folder, has no exact form there goes to leftout.
     hostenv::Lines manifestnames();
     std::string belowgalaxyfolder(const std::string& path) const;
-    // Tells the player which galaxies the manifest leaves out, and why.
+    // Tells the player, in one message, which galaxies the manifest leaves out, and why.
     void tellleftout(const std::string& manifest);
     // The manifest's new text, complete on disk in a temporary file beside it.
     hostenv::StagedFile stagemanifest(const std::string& manifest);

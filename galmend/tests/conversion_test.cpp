@@ -97,17 +97,33 @@ TEST_F(Conversion, TheListOfOwnMapsIsReadInTheAnsiCodePageAndComparedAsWindowsCo
     EXPECT_EQ(form.fixedlist.text(), "\xE6\x98\x9F\xE7\xB3\xBB.galaxy\r\n");
 }
 
-TEST_F(Conversion, APathFoundTwiceIsCurrentTheSecondTime) {
+TEST_F(Conversion, TheGameInstalledInThePerUserFolderHasEachGalaxyFoundOnce) {
     platform.registry["HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path"] =
         "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion";
     platform.setversion(user("Halcyrion.exe"), 1, 52, 0, 3);
     drive.write(user("old.galaxy"), oldgalaxy);
     interactive();
     form.findgalaxies();
-    EXPECT_EQ(form.foundcountlabel.caption(), "2");
+    EXPECT_EQ(form.foundcountlabel.caption(), "1");
+    EXPECT_EQ(form.foundgalaxies, Lines{user("old.galaxy")});
     form.fixgalaxies();
     EXPECT_EQ(form.updatedlabel.caption(), " 1");
     EXPECT_EQ(drive.read(user("old.galaxy")), newgalaxy);
+}
+
+TEST_F(Conversion, AGalaxyReachedThroughALinkedFolderOrAHardLinkIsRewrittenAndCountedOnce) {
+    drive.write(game("old.galaxy"), oldgalaxy);
+    drive.write(user("mine.galaxy"), oldgalaxy);
+    std::filesystem::create_directory_symlink(drive.host(userfolder), drive.host(game("mine")));
+    std::filesystem::create_hard_link(drive.host(game("old.galaxy")),
+                                      drive.host(user("OLD.galaxy")));
+    platform.args = "/s";
+    EXPECT_EQ(load(), 0);
+    EXPECT_EQ(ui.reports, (std::vector<std::string>{"Rewrote C:\\Games\\Zarn\\mine\\mine.galaxy",
+                                                    "Rewrote C:\\Games\\Zarn\\old.galaxy",
+                                                    "Rewrote 2 of the 2 galaxies found."}));
+    EXPECT_EQ(drive.read(user("mine.galaxy")), newgalaxy);
+    EXPECT_EQ(drive.read(game("old.galaxy")), newgalaxy);
 }
 
 TEST_F(Conversion, ASilentRunFindsConvertsAndEnds) {

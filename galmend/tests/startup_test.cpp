@@ -157,6 +157,102 @@ TEST_F(Startup, AnUnreadableDefinitionOrListOfOwnMapsEndsTheStart) {
     }
 }
 
+TEST_F(Startup, ANewDefinitionWithoutAVersionAboveZeroIsRefusedNamingTheLine) {
+    const struct {
+        const char* line;
+        bool refused;
+    } cases[] = {
+        {"version 4  ", true}, {"version", true},     {"version 0", true},
+        {"version -3", true},  {"version 4 ", false}, {"version 12", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        drive.write("newstruct.txt", std::string("$1\r\n") + c.line + "\r\n");
+        RecordingUi recorded;
+        Galmend galmend{drive.fs, platform, recorded};
+        const auto end = hostenv::testing::ending([&] { galmend.load(); });
+        if (!c.refused) {
+            EXPECT_EQ(end, std::nullopt);
+            EXPECT_GT(galmend.newversion, 0);
+            continue;
+        }
+        EXPECT_EQ(end, 1);
+        EXPECT_EQ(galmend.gameversion, "") << "refused before the gate, so before any walk";
+        ASSERT_EQ(recorded.messages.size(), 1u);
+        EXPECT_EQ(recorded.messages[0],
+                  std::string("The new structure definition \"newstruct.txt\" gives no version "
+                              "above 0 in its version line, line 2: \"") +
+                      c.line +
+                      "\". The line must end in the new map format's version, with nothing after "
+                      "it (not even a blank).");
+    }
+}
+
+std::string utf16(std::u16string_view text, bool bigendian) {
+    std::string bytes;
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        bytes += bigendian ? high : low;
+        bytes += bigendian ? low : high;
+    }
+    return bytes;
+}
+
+TEST(OriginalMapNames, EveryWayAnEditorSavesTheListGivesTheSameNames) {
+    hostenv::testing::ScriptedPlatform platform;
+    const Lines names = {"Twin Suns.galaxy", "Caf\xC3\xA9.galaxy"};
+    const struct {
+        const char* form;
+        std::string bytes;
+    } cases[] = {
+        {"ANSI, CR LF", "Twin Suns.galaxy\r\nCaf\xE9.galaxy\r\n"},
+        {"ANSI, LF", "Twin Suns.galaxy\nCaf\xE9.galaxy"},
+        {"ANSI, CR", "Twin Suns.galaxy\rCaf\xE9.galaxy\r"},
+        {"UTF-8 with its mark, mixed ends",
+         "\xEF\xBB\xBFTwin Suns.galaxy\n\r\nCaf\xC3\xA9.galaxy\r\n"},
+        {"UTF-16LE", utf16(u"\uFEFFTwin Suns.galaxy\r\nCaf\u00E9.galaxy\r\n", false)},
+        {"UTF-16BE", utf16(u"\uFEFFTwin Suns.galaxy\nCaf\u00E9.galaxy", true)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.form);
+        EXPECT_EQ(originalmapnames(c.bytes, platform), names);
+    }
+    EXPECT_EQ(originalmapnames(utf16(u"\uFEFF\U0001F600", false), platform),
+              Lines{"\xF0\x9F\x98\x80"})
+        << "a surrogate pair is one character";
+
+    const struct {
+        const char* form;
+        std::string bytes;
+        const char* why;
+    } refused[] = {
+        {"UTF-16 without its mark", utf16(u"Twin", false), "NUL bytes"},
+        {"odd length", utf16(u"\uFEFFTw", false).substr(0, 5), "odd number of bytes"},
+        {"lone surrogate", utf16(u"\uFEFF\xD800T", false), "unpaired surrogate"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.form);
+        try {
+            originalmapnames(c.bytes, platform);
+            ADD_FAILURE() << "read";
+        } catch (const hostenv::Failure& failure) {
+            const std::string text = failure.what();
+            EXPECT_NE(text.find("\"original zarn galaxies.txt\" cannot be read: "),
+                      std::string::npos)
+                << text;
+            EXPECT_NE(text.find(c.why), std::string::npos) << text;
+        }
+    }
+}
+
+TEST_F(Startup, AListOfOwnMapsInUtf16EndsTheStartWhenItCannotBeRead) {
+    drive.write("original zarn galaxies.txt", std::string("T\0w\0", 4));
+    EXPECT_EQ(load(), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find("no galaxy was changed"), std::string::npos) << ui.messages[0];
+}
+
 TEST_F(Startup, ExitAndClosingEndTheProgramNormally) {
     ASSERT_EQ(load(), std::nullopt);
     EXPECT_EQ(click("Command3"), 0);

@@ -14,6 +14,13 @@ namespace {
 using testing::RecordingUi;
 using testing::TempDrive;
 
+// A walk of its own, with nothing met before.
+void walkalone(const std::string& pattern, const std::string& folder, Lines& list,
+               WalkLists lists) {
+    Walked walked;
+    walkfolders(pattern, folder, list, lists, walked);
+}
+
 class Walk : public ::testing::Test {
   protected:
     Walk() {
@@ -32,7 +39,7 @@ class Walk : public ::testing::Test {
 
     Lines walk(const std::string& pattern, const std::string& folder) {
         Lines list;
-        walkfolders(pattern, folder, list, {drive.fs, dir, file, ui});
+        walkalone(pattern, folder, list, {drive.fs, dir, file, ui});
         return list;
     }
 
@@ -72,8 +79,8 @@ TEST_F(Walk, APlainNameMatchesLetterCaseAsideAndNothingLonger) {
 
 TEST_F(Walk, EntriesAlreadyInTheListStayFirst) {
     Lines list{"earlier"};
-    walkfolders("*.galaxy", "C:\\S\\B", list, {drive.fs, dir, file, ui});
-    walkfolders("*.galaxy", "C:\\S\\B", list, {drive.fs, dir, file, ui});
+    walkalone("*.galaxy", "C:\\S\\B", list, {drive.fs, dir, file, ui});
+    walkalone("*.galaxy", "C:\\S\\B", list, {drive.fs, dir, file, ui});
     EXPECT_EQ(list, (Lines{"earlier", "C:\\S\\B\\b.galaxy", "C:\\S\\B\\b.galaxy"}));
 }
 
@@ -84,13 +91,13 @@ TEST_F(Walk, EmptyFoldersGiveNothing) {
 
 TEST_F(Walk, AMissingFolderHoldsNothingAndAnUnreadableOneFails) {
     Lines list{"earlier"};
-    walkfolders("*.galaxy", "C:\\Nowhere\\", list, {drive.fs, dir, file, ui});
+    walkalone("*.galaxy", "C:\\Nowhere\\", list, {drive.fs, dir, file, ui});
     EXPECT_EQ(list, Lines{"earlier"});
     EXPECT_EQ(ui.eventsteps, 0);
 
     // A name the system cannot even look at is no missing folder.
     const std::string toolong = "C:\\S\\" + std::string(300, 'x');
-    EXPECT_THROW(walkfolders("*.galaxy", toolong, list, {drive.fs, dir, file, ui}), Failure);
+    EXPECT_THROW(walkalone("*.galaxy", toolong, list, {drive.fs, dir, file, ui}), Failure);
     EXPECT_EQ(list, Lines{"earlier"});
 }
 
@@ -99,8 +106,47 @@ TEST_F(Walk, ALinkBackToAnAncestorIsNotEnteredAgain) {
     std::filesystem::create_directory_symlink(drive.host("C:\\S\\B"), drive.host("C:\\S\\A\\toB"));
     const Lines list = walk("*.galaxy", "C:\\S");
     EXPECT_EQ(list, (Lines{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\toB\\b.galaxy",
-                           "C:\\S\\A\\a.galaxy", "C:\\S\\B\\b.galaxy", "C:\\S\\s.galaxy"}))
-        << "a link elsewhere is walked; the loop is not";
+                           "C:\\S\\A\\a.galaxy", "C:\\S\\s.galaxy"}))
+        << "a link elsewhere is walked, the loop is not, and B, met through the link, once";
+}
+
+TEST_F(Walk, WhatASearchHasMetIsFoundOnceHoweverItIsReachedAgain) {
+    namespace fs = std::filesystem;
+    drive.write("C:\\U\\u.galaxy", "");
+    fs::create_directory_symlink(drive.host("C:\\U"), drive.host("C:\\S\\A\\user"));
+    fs::create_hard_link(drive.host("C:\\S\\s.galaxy"), drive.host("C:\\S\\B\\S.galaxy"));
+    fs::create_symlink(drive.host("C:\\S\\A\\a.galaxy"), drive.host("C:\\U\\a.galaxy"));
+    drive.write("C:\\U\\b.galaxy", "another file of the same name");
+    // A folder's files are met as the walk enters it, before its subfolders: S\s.galaxy is
+    // kept over its hard link in B, A\a.galaxy over the link to it in the user folder.
+    const Lines game{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\user\\b.galaxy",
+                     "C:\\S\\A\\user\\u.galaxy", "C:\\S\\A\\a.galaxy",
+                     "C:\\S\\B\\b.galaxy",       "C:\\S\\s.galaxy"};
+    const struct {
+        const char* shape;
+        std::vector<std::string> folders;
+        Lines expected;
+    } cases[] = {
+        {"the same folder twice",
+         {"C:\\U", "c:\\u\\"},
+         {"C:\\U\\a.galaxy", "C:\\U\\b.galaxy", "C:\\U\\u.galaxy"}},
+        // The user folder, linked inside the game folder, was walked there.
+        {"one linked inside the other", {"C:\\S", "C:\\U"}, game},
+        // Walked first, the user folder is not walked again through its link.
+        {"the other way round",
+         {"C:\\U", "C:\\S"},
+         {"C:\\U\\a.galaxy", "C:\\U\\b.galaxy", "C:\\U\\u.galaxy", "C:\\S\\A\\deep\\d.GALAXY",
+          "C:\\S\\B\\b.galaxy", "C:\\S\\s.galaxy"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shape);
+        Lines list;
+        Walked walked;
+        for (const auto& folder : c.folders) {
+            walkfolders("*.galaxy", folder, list, {drive.fs, dir, file, ui}, walked);
+        }
+        EXPECT_EQ(list, c.expected);
+    }
 }
 
 TEST_F(Walk, ALinkToAnAncestorOfTheGivenFolderIsNotEntered) {
@@ -139,7 +185,7 @@ TEST_F(Walk, AFolderIsReadAsOftenWhateverNumberOfSubfoldersItHas) {
     FileList countingfile{counting};
     countingdir.change = [&] { Dir1_Change(countingdir, countingfile); };
     Lines list;
-    walkfolders("*.galaxy", "C:\\Many", list, {counting, countingdir, countingfile, ui});
+    walkalone("*.galaxy", "C:\\Many", list, {counting, countingdir, countingfile, ui});
     EXPECT_EQ(list.size(), 60u);
     // Its subfolders, its files, and its files again with the walk's pattern: reading it
     // again after each subfolder would make a walk grow with the square of the siblings.

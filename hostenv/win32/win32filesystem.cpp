@@ -236,7 +236,9 @@ void refusereadonly(const std::string& path, const std::string& what) {
 }  // namespace
 
 std::string Win32FileSystem::folderidentity(const std::string& folder) {
-    const FileHandle handle(CreateFileW(widepath(withseparator(folder)).c_str(), 0,
+    // A drive ("C:") needs its root's separator; a file must not get one.
+    const bool drive = folder.size() == 2 && folder[1] == ':';
+    const FileHandle handle(CreateFileW(widepath(drive ? folder + "\\" : folder).c_str(), 0,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                         nullptr));

@@ -281,6 +281,49 @@ TEST_F(Manager, NamesWithoutAnExactAnsiFormAreLeftOutAndNamed) {
     }
 }
 
+TEST_F(Manager, NamesTheManifestCannotQuoteAreLeftOutAndNamedAndTheCountMatches) {
+    drive.write(game("plain.galaxy"), "");
+    drive.write(game("q\"uote.galaxy"), "");
+    drive.write(game("line\nfeed.galaxy"), "");
+    drive.write(user("carriage\rreturn.galaxy"), "");
+    drive.write(user("tab\tfolder\\x.galaxy"), "");
+    drive.write(user("\xE6\x98\x9F.galaxy"), "");
+    platform.args = "/s";
+    ASSERT_EQ(load(), 0);
+    const std::string manifest = game("galaxy.manifest");
+    const std::string text = drive.read(manifest);
+    EXPECT_EQ(text, "TXT\r\nfileCount  1 \r\nfileName \"plain\"\r\n\r\n");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0],
+              manifest +
+                  " leaves out 1 galaxy: the game reads the manifest in the system's ANSI code "
+                  "page, which has no exact form of these names. Rename them to play them.\r\n" +
+                  user("\xE6\x98\x9F.galaxy") + "\r\n\r\n" + manifest +
+                  " leaves out 4 galaxies: the manifest cannot hold a name with a double quote "
+                  "(\") or a control character such as a line break. Rename them to play "
+                  "them.\r\n" +
+                  game("line\\x0Afeed.galaxy") + "\r\n" + game("q\"uote.galaxy") + "\r\n" +
+                  user("tab\\x09folder\\x.galaxy") + "\r\n" + user("carriage\\x0Dreturn.galaxy"));
+}
+
+TEST_F(Manager, AGalaxyOrManifestReachedTwiceIsFoundListedAndRemovedOnce) {
+    drive.write(game("Own.galaxy"), "");
+    drive.write(user("Mine.galaxy"), "");
+    drive.write(user("galaxy.manifest"), "per user");
+    fs::create_directory_symlink(drive.host(userfolder), drive.host(game("mine")));
+    // The same galaxy under its own name in another folder: a hard link.
+    fs::create_hard_link(drive.host(game("Own.galaxy")), drive.host(user("own.galaxy")));
+    platform.args = "/s";
+    ASSERT_EQ(load(), 0);
+    EXPECT_EQ(form.foundgalaxies, (Lines{game("mine\\Mine.galaxy"), game("Own.galaxy")}));
+    EXPECT_EQ(form.foundcountlabel.caption(), " 2 galaxies found");
+    EXPECT_EQ(drive.read(game("galaxy.manifest")), manifesttext({"Mine", "Own"}));
+    EXPECT_EQ(form.manifestpaths, Lines{game("mine\\galaxy.manifest")});
+    EXPECT_EQ(ui.reports, std::vector<std::string>{"Wrote " + game("galaxy.manifest") +
+                                                   " with 2 galaxies; 1 earlier manifest was "
+                                                   "removed."});
+}
+
 TEST_F(Manager, ASearchTakesTheBusyGuardSoNoRemovalStartsMidWalk) {
     drive.write(game("sub\\a.galaxy"), "");
     drive.write(game("sub\\galaxy.manifest"), "kept");

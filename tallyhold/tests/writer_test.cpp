@@ -72,20 +72,79 @@ TEST_F(ManagerWrites, ASilentRunThatCannotWriteRemovesNothing) {
     EXPECT_TRUE(drive.temporaries().empty());
 }
 
-TEST_F(ManagerWrites, ASilentRunStoppedByARemovalSaysWhatWasRemovedAndWritesNothing) {
-    drive.write(fortrel("galaxy.manifest"), "expansion");
+TEST_F(ManagerWrites, AManifestThatCannotBeRemovedDoesNotKeepTheNewOneFromItsPlace) {
+    const Lines manifests{fortrel("galaxy.manifest"), game("galaxy.manifest"),
+                          user("galaxy.manifest")};
+    for (const auto& held : manifests) {
+        SCOPED_TRACE(held);
+        for (const auto& path : manifests) {
+            if (drive.exists(path)) fs::permissions(drive.host(path), fs::perms::owner_all);
+            drive.write(path, path);
+        }
+        fs::remove(drive.host(game("galaxy.manifest.old")));
+        drive.write(game("Beta.galaxy"), "");
+        fs::permissions(drive.host(held), fs::perms::owner_read);
+        platform.args = "/s";
+        RecordingUi recorded;
+        Tallyhold tallyhold{drive.fs, platform, recorded};
+        EXPECT_EQ(ending([&] { tallyhold.load(); }), 1);
+        EXPECT_EQ(drive.read(game("galaxy.manifest")), manifesttext({"Beta"}));
+        for (const auto& path : manifests) {
+            if (path == held && path == game("galaxy.manifest")) {
+                EXPECT_EQ(drive.read(game("galaxy.manifest.old")), path)
+                    << "kept as the previous manifest";
+            } else if (path == held) {
+                EXPECT_EQ(drive.read(path), path);
+            } else if (path != game("galaxy.manifest")) {
+                EXPECT_FALSE(drive.exists(path));
+            }
+        }
+        EXPECT_EQ(recorded.reports, std::vector<std::string>{"Wrote " + game("galaxy.manifest") +
+                                                             " with 1 galaxy; 2 earlier "
+                                                             "manifests were removed."});
+        ASSERT_EQ(recorded.messages.size(), 1u);
+        EXPECT_EQ(recorded.messages[0], "Wrote " + game("galaxy.manifest") +
+                                            ", but 1 earlier manifest could not be removed:\r\n"
+                                            "Cannot delete " +
+                                            held + "\r\nThe file is read-only.");
+        EXPECT_TRUE(drive.temporaries().empty());
+        fs::permissions(drive.host(drive.exists(held) ? held : game("galaxy.manifest.old")),
+                        fs::perms::owner_all);
+    }
+}
+
+TEST_F(ManagerWrites, AGameManifestNeitherRemovedNorMovedAsideIsNamedWithTheWritersFailure) {
     drive.write(game("galaxy.manifest"), "game");
-    drive.write(user("galaxy.manifest"), "user");
+    drive.write(game("galaxy.manifest.old"), "older");
     fs::permissions(drive.host(game("galaxy.manifest")), fs::perms::owner_read);
     platform.args = "/s";
     EXPECT_EQ(load(), 1);
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0], "Cannot delete " + game("galaxy.manifest") +
-                                  "\r\nThe file is read-only.\r\n1 of 3 manifests were removed "
-                                  "before this, and " +
-                                  game("galaxy.manifest") + " was not written.");
-    EXPECT_FALSE(drive.exists(fortrel("galaxy.manifest")));
+    const std::string& message = ui.messages[0];
+    EXPECT_TRUE(
+        message.starts_with("Cannot write " + game("galaxy.manifest") + "; nothing was changed."))
+        << message;
+    EXPECT_TRUE(message.ends_with("\r\n1 earlier manifest could not be removed:\r\nCannot delete " +
+                                  game("galaxy.manifest") + "\r\nThe file is read-only."))
+        << message;
     EXPECT_EQ(drive.read(game("galaxy.manifest")), "game");
+    EXPECT_EQ(drive.read(game("galaxy.manifest.old")), "older");
+    EXPECT_TRUE(drive.temporaries().empty());
+    fs::permissions(drive.host(game("galaxy.manifest")), fs::perms::owner_all);
+}
+
+TEST_F(ManagerWrites, AFolderInTheNewManifestsPlaceStopsTheRunBeforeAnyRemoval) {
+    drive.makefolder(game("galaxy.manifest"));
+    drive.write(fortrel("galaxy.manifest"), "expansion");
+    drive.write(user("galaxy.manifest"), "user");
+    drive.write(game("Beta.galaxy"), "");
+    platform.args = "/s";
+    EXPECT_EQ(load(), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], "Cannot write " + game("galaxy.manifest") +
+                                  "; nothing was changed.\r\n" + game("galaxy.manifest") +
+                                  " is a folder. Remove or rename it, then run again.");
+    EXPECT_EQ(drive.read(fortrel("galaxy.manifest")), "expansion");
     EXPECT_EQ(drive.read(user("galaxy.manifest")), "user");
     EXPECT_TRUE(drive.temporaries().empty());
 }
@@ -200,6 +259,47 @@ TEST_F(ManagerWrites, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne
         }
     }
     EXPECT_GT(runs, 10);
+}
+
+TEST_F(ManagerWrites, EveryFailingSilentRunStepLeavesTheGameANewManifestOrSaysItWasNotWritten) {
+    const Lines others{fortrel("galaxy.manifest"), user("galaxy.manifest")};
+    const std::string manifest = game("galaxy.manifest");
+    drive.write(game("Beta.galaxy"), "");
+    for (int failat = 1;; ++failat) {
+        SCOPED_TRACE("operation " + std::to_string(failat));
+        for (const auto& path : others) drive.write(path, path);
+        drive.write(manifest, "game");
+        hostenv::testing::FaultyFileSystem faulty(drive.fs, failat, false);
+        platform.args = "/s";
+        RecordingUi recorded;
+        Tallyhold tallyhold{faulty, platform, recorded};
+        const auto end = ending([&] { tallyhold.load(); });
+        EXPECT_EQ(end, faulty.failures() > 0 ? 1 : 0);
+        const bool written =
+            drive.exists(manifest) && drive.read(manifest) == manifesttext({"Beta"});
+        if (faulty.failures() > 0) {
+            ASSERT_EQ(recorded.messages.size(), 1u);
+            // A removal that failed is named after the new manifest is in place.
+            EXPECT_EQ(recorded.messages[0].starts_with("Wrote " + manifest + ", but"), written)
+                << recorded.messages[0];
+            // Unless the run ended before it changed anything (a read at the start).
+            const bool unchanged = drive.exists(manifest) && drive.read(manifest) == "game";
+            if (!written && !unchanged) {
+                EXPECT_TRUE(recorded.messages[0].starts_with("Cannot write " + manifest))
+                    << recorded.messages[0];
+            }
+        } else {
+            EXPECT_TRUE(written);
+        }
+        for (const auto& path : others) {
+            if (drive.exists(path)) {
+                EXPECT_EQ(drive.read(path), path);
+            }
+        }
+        EXPECT_TRUE(drive.temporaries().empty());
+        fs::remove(drive.host(game("galaxy.manifest.old")));
+        if (faulty.failures() == 0) break;
+    }
 }
 
 TEST_F(ManagerWrites, EveryFailingRemovalLeavesEachManifestWholeOrGone) {

@@ -45,8 +45,9 @@ class FileSystem {
     virtual std::vector<std::string> files(const std::string& folder,
                                            const std::string& pattern) = 0;
 
-    // What tells folders apart behind links and junctions (volume and file index),
-    // so that a walk never enters a folder inside itself again.
+    // What tells folders, and files, apart behind links, junctions and other names (volume
+    // and file index), so that a walk never enters a folder inside itself again nor lists a
+    // file twice. A path that cannot be opened gives a text of its own.
     virtual std::string folderidentity(const std::string& folder) = 0;
 
     // Creates path with bytes as its whole content, writes it through to the disk with the

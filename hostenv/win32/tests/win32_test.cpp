@@ -221,6 +221,22 @@ TEST_F(Win32FileSystemTest, PathsPastTheClassicLimitAndNamesOutsideTheCodePageWo
     EXPECT_NE(fs_.folderidentity(deep), fs_.folderidentity(folder_));
 }
 
+TEST_F(Win32FileSystemTest, AFileOrFolderHasOneIdentityWhateverNameReachesIt) {
+    makefolder("maps");
+    makefile("maps\\a.galaxy", "a");
+    makefile("maps\\b.galaxy", "b");
+    ASSERT_TRUE(
+        CreateHardLinkA(at("linked.galaxy").c_str(), at("maps\\a.galaxy").c_str(), nullptr));
+    const std::string a = fs_.folderidentity(at("maps\\a.galaxy"));
+    EXPECT_EQ(fs_.folderidentity(at("linked.galaxy")), a);
+    EXPECT_EQ(fs_.folderidentity(at("MAPS\\A.GALAXY")), a);
+    EXPECT_NE(fs_.folderidentity(at("maps\\b.galaxy")), a);
+    EXPECT_NE(fs_.folderidentity(at("maps")), a);
+    EXPECT_EQ(fs_.folderidentity(at("maps\\")), fs_.folderidentity(at("maps")));
+    EXPECT_EQ(fs_.folderidentity(folder_.substr(0, 2)), fs_.folderidentity(folder_.substr(0, 3)))
+        << "a drive is its root";
+}
+
 TEST_F(Win32FileSystemTest, ListsAreVisibleAndInNameOrderWithoutCase) {
     for (const char* name : {"b", "A", "c"}) makefolder(name);
     makefolder("dot", FILE_ATTRIBUTE_HIDDEN);
