@@ -23,6 +23,10 @@ void GameForm::reportifsilent() {
     if (hassilentswitch(platform_.commandargs())) ui_.beginreport();
 }
 
+std::string GameForm::filetext(std::string_view bytes) const {
+    return visibletext(platform_.fromansi(bytes));
+}
+
 std::string GameForm::environment(const std::string& name) {
     return platform_.environment(name).value_or("");
 }
@@ -42,8 +46,8 @@ void GameForm::passgate(const Lines& extra) {
     gameversion = getfileversion(platform_, gamefolder + "Halcyrion.exe");
     targetversion = readtargetversion(fs_);
     Lines message{"found zarn version :" + gameversion + ":",
-                  " need zarn version :" + targetversion + ":", "in the default location of",
-                  gamefolder};
+                  " need zarn version :" + filetext(targetversion) + ":",
+                  "in the default location of", gamefolder};
     message.insert(message.end(), extra.begin(), extra.end());
     versiongate(ui_, gameversion, targetversion, message);
 }

@@ -43,7 +43,13 @@ void walk(const std::string& pattern, const std::string& folder, std::string ide
     for (const auto& subfolder : subfolders) {
         // Let the window repaint; the walk goes on from its own copy of the list.
         lists.ui.doevents();
-        std::string subidentity = lists.fs.folderidentity(subfolder);
+        std::string subidentity;
+        try {
+            subidentity = lists.fs.folderidentity(subfolder);
+        } catch (const Failure&) {
+            if (!lists.fs.hasfolder(subfolder)) continue;
+            throw;
+        }
         if (std::find(ancestors.begin(), ancestors.end(), subidentity) == ancestors.end()) {
             walk(pattern, subfolder, std::move(subidentity), list, lists, ancestors);
         }

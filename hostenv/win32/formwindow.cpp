@@ -204,13 +204,13 @@ class FormWindow {
 
 }  // namespace
 
-int run(Form& form, Win32Ui& ui, HINSTANCE instance) {
+int run(Form& form, Win32Ui& ui, UserInterface& events, HINSTANCE instance) {
     const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX),
                                        ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
     InitCommonControlsEx(&classes);
     // A window that cannot be made is reported like any other failure.
     std::optional<FormWindow> window;
-    guarded(ui, [&] { window.emplace(form, ui, instance); });
+    guarded(events, [&] { window.emplace(form, ui, instance); });
     form.load();
     window->show();
     return window->loop();

@@ -170,6 +170,13 @@ FolderAnswer Win32Platform::localappfolder() {
     return answer;
 }
 
+std::uint64_t Win32Platform::addressspace() {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    if (!GlobalMemoryStatusEx(&status)) return std::uint64_t{2} << 30;
+    return status.ullTotalVirtual;
+}
+
 std::string Win32Platform::fromansi(std::string_view bytes) {
     if (bytes.empty()) return {};
     const int length = static_cast<int>(bytes.size());

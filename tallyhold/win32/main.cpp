@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "hostenv/report.h"
+#include "hostenv/startup.h"
 #include "hostenv/win32/win32console.h"
 #include "hostenv/win32/win32filesystem.h"
 #include "hostenv/win32/win32platform.h"
@@ -15,5 +16,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     hostenv::win32::Win32Console console;
     hostenv::ReportingUi reporting(ui, console, tallyhold::programname);
     tallyhold::Tallyhold form(fs, platform, reporting);
-    return hostenv::win32::run(form, ui, instance);
+    // Before anything can fail: a silent run reports even a window that cannot be made.
+    if (hostenv::hassilentswitch(platform.commandargs())) reporting.beginreport();
+    return hostenv::win32::run(form, ui, reporting, instance);
 }
