@@ -21,7 +21,8 @@ if read_window; then
     # The player clicks on while the fix runs: twice more on "fix found galaxies", twice on
     # the greyed "find galaxies".
     for name in Command2 Command2 Command1 Command1; do wintest press "$PROG_CAPTION" $name 5000; done
-    if wait_control Command1 enabled 1 120; then
+    # The window answers nothing while the fix runs: wait for "find galaxies" to come back.
+    if wintest enabled "$PROG_CAPTION" Command1 120000; then
         # What the clicks queued behind the fix would have started shows within a moment.
         sleep 2
         read_window

@@ -365,6 +365,20 @@ int click(const std::string& caption, const std::string& name, const Deadline& d
     return exitdone;
 }
 
+// Waits until the control is enabled; asks the window's thread nothing, so that a window busy
+// with a long operation is waited for without a string of unanswered messages.
+int waitenabled(const std::string& caption, const std::string& name, const Deadline& deadline) {
+    int result = exitdone;
+    HWND control = findcontrol(caption, name, deadline, result);
+    if (!control) return result;
+    while (!IsWindowEnabled(control)) {
+        if (deadline.passed()) return timedout(name + " enabled");
+        nap();
+    }
+    std::printf("enabled %s\n", name.c_str());
+    return exitdone;
+}
+
 // A user's click as the mouse makes it, pressed and released over the control's middle,
 // whatever state the control is in: queued behind what the program is busy with.
 int press(const std::string& caption, const std::string& name, const Deadline& deadline) {
@@ -583,7 +597,7 @@ int holdfile(const std::string& path, unsigned long ms) {
 int usage() {
     std::puts(
         "usage: wintest controls|layout|msgbox|close|gone <caption> <ms>\n"
-        "       wintest click|items|press|lines <caption> <control> <ms>\n"
+        "       wintest click|items|press|lines|enabled <caption> <control> <ms>\n"
         "       wintest run <command line> <ms>\n"
         "       wintest hold <path> <ms>");
     return exitusage;
@@ -624,6 +638,7 @@ int main() {
     if (args.size() == 4 && command == "click") return click(target, args[2], deadline);
     if (args.size() == 4 && command == "items") return listitems(target, args[2], deadline);
     if (args.size() == 4 && command == "press") return press(target, args[2], deadline);
+    if (args.size() == 4 && command == "enabled") return waitenabled(target, args[2], deadline);
     if (args.size() == 4 && command == "lines") return textlines(target, args[2], deadline);
     if (args.size() != 3) return usage();
     if (command == "controls") return listcontrols(target, deadline);
