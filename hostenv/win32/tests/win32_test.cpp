@@ -8,6 +8,7 @@
 
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
+#include "hostenv/text.h"
 #include "hostenv/win32/win32filesystem.h"
 #include "hostenv/win32/win32platform.h"
 #include "widetext.h"
@@ -355,6 +356,34 @@ TEST(Win32TextTest, TheAnsiFormOfANameIsExactOrNone) {
     EXPECT_EQ(platform.toansi("\xE6\x98\x9F\xE7\xB3\xBB"), std::nullopt);
     EXPECT_EQ(platform.toansi(""), "");
     EXPECT_EQ(platform.fromansi("Caf\xE9 \x80"), "Caf\xC3\xA9 \xE2\x82\xAC");
+}
+
+// A file's bytes reach a message through the code page, each character that would not show
+// written out: "é" is no "�", and a version with a NUL or a byte-order mark reads differently.
+TEST(Win32TextTest, FileBytesAreQuotedInTheCodePageAndVisibly) {
+    ASSERT_EQ(GetACP(), 1252u);
+    Win32Platform platform;
+    const struct {
+        std::string bytes;
+        std::string shown;
+    } cases[] = {
+        {"version 3 caf\xE9", "version 3 caf\xC3\xA9"},
+        {std::string("1.52\0", 5), "1.52<NUL>"},
+        {"\xEF\xBB\xBF"
+         "1.52",
+         "\xC3\xAF\xC2\xBB\xC2\xBF"
+         "1.52"},
+        {"1.52\x81\xA0", "1.52<U+0081><U+00A0>"},
+        {std::string("\xFF\xFE"
+                     "1\0\r\0\n\0",
+                     8),
+         "\xC3\xBF\xC3\xBE"
+         "1<NUL><U+000D><NUL><U+000A><NUL>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        EXPECT_EQ(visibletext(platform.fromansi(c.bytes)), c.shown);
+    }
 }
 
 }  // namespace
