@@ -207,6 +207,19 @@ TEST_F(Conversion, ALockedGalaxyFailsNamingItBeforeAnythingChanges) {
     EXPECT_EQ(drive.read(game("b.galaxy")), oldgalaxy);
 }
 
+TEST_F(Conversion, ATemplateLineIsQuotedInTheCodePage) {
+    drive.write("newstruct.txt",
+                "$1\r\nversion 4\r\nplanet $4\r\nplanet\r\nowner #\r\nmoons caf\xE9 ##\r\nrings "
+                "0\r\n");
+    drive.write(game("short.galaxy"), "begin\r\nversion 3\r\nplanet\r\nowner 2\r\n");
+    platform.args = "/s";
+    EXPECT_EQ(load(), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find("(\"moons caf\xC3\xA9 ##\") needs galaxy line"),
+              std::string::npos)
+        << ui.messages[0];
+}
+
 // A file system whose one galaxy is of a size the test does not write, or whose read runs
 // out of memory.
 class HugeGalaxy : public hostenv::posix::PosixFileSystem {
