@@ -42,8 +42,8 @@ class LabelView : public ControlView {
         ShowWindow(handle(), model_.visible() ? SW_SHOWNA : SW_HIDE);
     }
 
-    // The caption's size in one line, in the label's font.
-    SIZE textsize() const {
+    // The caption's width in one line, in the label's font.
+    int textwidth() const {
         const HDC dc = GetDC(handle());
         const HGDIOBJ previous = SelectObject(dc, font_);
         RECT extent{};
@@ -52,14 +52,14 @@ class LabelView : public ControlView {
                   DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | DT_SINGLELINE);
         SelectObject(dc, previous);
         ReleaseDC(handle(), dc);
-        return {extent.right - extent.left, extent.bottom - extent.top};
+        return extent.right - extent.left;
     }
 
     // A right-aligned label holds a count: a static control would wrap a count wider than
     // the layout's box at its leading blank onto a second line out of sight. The label grows
     // to the left instead, and is back in its layout box once the count fits again.
     void widentotext() {
-        const int width = std::max<int>(place_.right - place_.left, textsize().cx);
+        const int width = std::max<int>(place_.right - place_.left, textwidth());
         RECT now{};
         GetWindowRect(handle(), &now);
         if (now.right - now.left == width) return;

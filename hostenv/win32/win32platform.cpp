@@ -173,6 +173,7 @@ FolderAnswer Win32Platform::localappfolder() {
 std::uint64_t Win32Platform::addressspace() {
     MEMORYSTATUSEX status{};
     status.dwLength = sizeof status;
+    // Failing that, the least any Windows gives a program.
     if (!GlobalMemoryStatusEx(&status)) return std::uint64_t{2} << 30;
     return status.ullTotalVirtual;
 }
