@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -334,6 +335,19 @@ TEST_F(RegistryTest, ReadsTextValuesAndAnswersNoneForTheRest) {
     EXPECT_EQ(platform.registrytext("HKEY_CURRENT_USER\\Software\\NoSuchKey\\Path"), std::nullopt);
     EXPECT_EQ(platform.registrytext("HKEY_NOWHERE\\Software\\HostenvWin32Test\\Path"),
               std::nullopt);
+}
+
+// What decides the largest galaxy galmend converts: 2 GB, or up to 4 GB for a 32-bit program
+// marked large-address-aware on a 64-bit Windows, and far more for a 64-bit one.
+TEST(Win32PlatformTest, TheAddressSpaceIsThatOfTheProgramsBitness) {
+    constexpr std::uint64_t gb = std::uint64_t{1} << 30;
+    const std::uint64_t space = Win32Platform().addressspace();
+    if (sizeof(void*) == 4) {
+        EXPECT_GE(space, 2 * gb - 2 * 65536);
+        EXPECT_LE(space, 4 * gb);
+    } else {
+        EXPECT_GT(space, 64 * gb);
+    }
 }
 
 TEST(Win32TextTest, NamesRoundTripBetweenUtf8AndUtf16) {
