@@ -6,6 +6,10 @@ function(windows_program name core)
     add_executable(${name} WIN32 main.cpp ${name}.rc)
     target_link_libraries(${name} PRIVATE ${core} hostenv_win32)
     project_warnings(${name})
+    # On a 64-bit Windows a 32-bit program so marked has 4 GB of addresses instead of 2.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        target_link_options(${name} PRIVATE -Wl,--large-address-aware)
+    endif()
     # The resource script embeds the manifest and the icon; rebuild when they change.
     set_property(SOURCE ${name}.rc APPEND PROPERTY OBJECT_DEPENDS
                  ${CMAKE_CURRENT_SOURCE_DIR}/${name}.manifest)

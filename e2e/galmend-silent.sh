@@ -32,4 +32,13 @@ for file in "${untouched[@]}"; do
 done
 expect_no_temporaries "$game" "$user"
 
+# Without a display the window cannot be made: a silent run still says so, and how it ended,
+# to the console it was started from.
+new_case nodisplay
+use_release_data
+(cd "$CASE_DIR" && exec env -u DISPLAY timeout -k 5 "$RUN_TIMEOUT" "${WINE_EXE[@]}" \
+    "$(basename "$PROG_EXE")" /s) >"$CASE_DIR/program.out" 2>/dev/null
+expect_eq "exit code without a display" 1 "$?"
+expect_report_ends "Cannot create the window" 1
+
 finish

@@ -5,6 +5,7 @@ source "$(dirname "$0")/lib.sh"
 EXE_BITS=$1
 PREFIX_BITS=$2
 command -v wine >/dev/null || skip "wine is not installed"
+command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 load_host
 needs_bits "$EXE_BITS" "$PREFIX_BITS"
 wine_of "$EXE_BITS"
@@ -19,6 +20,8 @@ rm -rf "$CASES_DIR"
 mkdir -p "$CASES_DIR"
 take_program_copy
 trap cleanup EXIT
+# The label tests make real controls.
+start_xvfb
 
 # A Unix symbolic link to a file outside its folder, for the link test; Wine shows it as the
 # file it leads to, and only its final path tells.

@@ -1,6 +1,9 @@
 #include "galmend.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <iomanip>
+#include <new>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -98,6 +101,19 @@ hostenv::Lines namelines(std::string_view text) {
         start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return lines;
+}
+
+// A file's size as Windows' Explorer gives it: "1.6 GB", "512 MB".
+std::string sizetext(std::uint64_t bytes) {
+    constexpr double mb = 1024.0 * 1024.0;
+    std::ostringstream text;
+    text << std::fixed;
+    if (static_cast<double>(bytes) >= 1024 * mb) {
+        text << std::setprecision(1) << static_cast<double>(bytes) / (1024 * mb) << " GB";
+    } else {
+        text << std::setprecision(0) << static_cast<double>(bytes) / mb << " MB";
+    }
+    return text.str();
 }
 
 // A version as a person writes it: 4, 4.5.
@@ -257,7 +273,13 @@ void Galmend::fixgalaxies() {
                         [&](const auto& name) { return hostenv::samefilename(path, name); })) {
             continue;
         }
-        if (convertgalaxy(path, rewriter, state)) {
+        bool converted = false;
+        try {
+            converted = convertgalaxy(path, rewriter, state);
+        } catch (const std::bad_alloc&) {
+            throw Failure("Out of memory while converting the galaxy " + path + ".");
+        }
+        if (converted) {
             ++rewritten;
             fixedlist.append(std::string(hostenv::lastcomponent(path)) + crlf);
             ui_.report("Rewrote " + path);
@@ -275,14 +297,21 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, F
     // Read as readtextlines reads, but kept as bytes: as Lines, a galaxy of short lines
     // would take several times its size in memory.
     std::string& bytes = state.bytes;
+    std::uint64_t size = 0;
     try {
-        fs_.readinto(path, bytes);
+        size = fs_.filesize(path);
+        if (size <= largestgalaxy()) fs_.readinto(path, bytes);
     } catch (const Failure& failure) {
         // Looked for only when the read fails: a galaxy that is there costs no search.
         if (!fs_.lookup(path, hostenv::Entries::files)) {
             throw Failure("The galaxy " + path + " has disappeared since it was found.");
         }
         throw Failure("The galaxy " + path + " cannot be read.\r\n" + failure.what());
+    }
+    if (size > largestgalaxy()) {
+        throw Failure("The galaxy " + path + " is " + sizetext(size) +
+                      "; galmend converts galaxies of up to " + sizetext(largestgalaxy()) +
+                      " on this Windows. It is unchanged.");
     }
     const std::optional<std::string_view> version = versionline(bytes);
     if (!version) {
@@ -298,8 +327,10 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, F
     try {
         rewriter.rewritegalaxy(bytes, text);
     } catch (const Failure& failure) {
+        // The rewriting's messages are one line of ASCII but for the definition lines they
+        // quote, which are bytes in the ANSI code page.
         throw Failure("Cannot rewrite the galaxy " + path + "; it is unchanged.\r\n" +
-                      failure.what());
+                      filetext(failure.what()));
     }
     refuseoldformat(path, text);
     const std::string folder = path.substr(0, hostenv::lastcomponentstart(path));
@@ -308,12 +339,20 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, F
     return true;
 }
 
+// A galaxy and its new text are each held whole, in one block of memory, beside the program
+// and what it has loaded: an eighth of the address space leaves room for both and for the
+// gaps between what is in use. A 32-bit galmend gets 256 to 512 MB; a 64-bit one has no
+// limit a galaxy reaches.
+std::uint64_t Galmend::largestgalaxy() const {
+    return platform_.addressspace() / 8;
+}
+
 // Definitions that do not describe the galaxy's old format rewrite it into a text that is
 // still old; counted as updated, it would be "updated" again on every run.
 void Galmend::refuseoldformat(const std::string& path, std::string_view text) const {
     const std::optional<std::string_view> version = versionline(text);
     if (version && versionofline(*version) >= newversion) return;
-    const std::string line = version ? "\"" + std::string(*version) + "\"" : "none";
+    const std::string line = version ? "\"" + filetext(*version) + "\"" : "none";
     throw Failure("Cannot rewrite the galaxy " + path + "; it is unchanged.\r\n" +
                   "Its new text would not be in the new format: its version line would be " + line +
                   ", below version " + versiontext(newversion) +

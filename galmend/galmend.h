@@ -94,6 +94,8 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
     // Rewrites one found galaxy when it is old; whether it did.
     bool convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state);
     void refuseoldformat(const std::string& path, std::string_view text) const;
+    // The largest galaxy this process can convert in memory, in bytes.
+    std::uint64_t largestgalaxy() const;
 };
 
 }  // namespace galmend

@@ -16,7 +16,14 @@ void CommandForm::clicked(std::string_view button) {
         if (control.name != button) continue;
         const std::string_view role = control.role;
         if (busy_ && role != "exitbutton") return;
+        // The window may deliver a click late, after the button was greyed: the button as
+        // it is now decides.
+        if (control.kind == Kind::button &&
+            !static_cast<const Button&>(this->control(control.name)).enabled()) {
+            return;
+        }
         guarded(ui_, [&] { command(role); });
+        ui_.dropinput();
     }
 }
 

@@ -79,17 +79,18 @@ std::string FolderList::entry(int i) const {
 }
 
 void FileList::setpath(const std::string& path) {
-    path_ = path;
-    reread();
+    reread(path, pattern_);
 }
 
 void FileList::setpattern(const std::string& pattern) {
-    pattern_ = pattern;
-    reread();
+    reread(path_, pattern);
 }
 
-void FileList::reread() {
-    entries_ = path_.empty() ? std::vector<std::string>{} : fs_.files(path_, pattern_);
+// Reads before anything changes, so that a folder that cannot be read leaves the list as it was.
+void FileList::reread(const std::string& path, const std::string& pattern) {
+    entries_ = path.empty() ? std::vector<std::string>{} : fs_.files(path, pattern);
+    path_ = path;
+    pattern_ = pattern;
     notify();
 }
 

@@ -19,6 +19,10 @@ void GameForm::reportifsilent() {
     if (hassilentswitch(platform_.commandargs())) ui_.beginreport();
 }
 
+std::string GameForm::filetext(std::string_view bytes) const {
+    return visibletext(platform_.fromansi(bytes));
+}
+
 std::string GameForm::environment(const std::string& name) {
     return platform_.environment(name).value_or("");
 }
@@ -43,7 +47,7 @@ void GameForm::passgate(const Lines& extra) {
     Lines message = gameversion.empty() && !fs_.lookup(game, Entries::files)
                         ? Lines{"the game was not found at " + gamefolder}
                         : Lines{"found zarn version :" + gameversion + ":",
-                                " need zarn version :" + targetversion + ":",
+                                " need zarn version :" + filetext(targetversion) + ":",
                                 "in the default location of", gamefolder};
     message.insert(message.end(), extra.begin(), extra.end());
     versiongate(ui_, gameversion, targetversion, message);

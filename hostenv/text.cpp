@@ -1,6 +1,7 @@
 #include "hostenv/text.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "casefold.h"
 #include "hostenv/lineends.h"
@@ -256,6 +257,64 @@ bool matchespattern(std::string_view name, std::string_view pattern) {
     }
     while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
+}
+
+namespace {
+
+// The code point that starts text[at] and its length; length 0 when the bytes there are no
+// valid UTF-8.
+std::pair<char32_t, std::size_t> codepoint(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const unsigned char first = byte(0);
+    if (first < 0x80) return {first, 1};
+    const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC2 ? 2 : 0;
+    if (length == 0 || first > 0xF4 || at + length > text.size()) return {0, 0};
+    char32_t point = first & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return {0, 0};
+        point = (point << 6) | (byte(i) & 0x3F);
+    }
+    const bool overlong = (length == 3 && point < 0x800) || (length == 4 && point < 0x10000);
+    if (overlong || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return {0, 0};
+    return {point, length};
+}
+
+bool unseen(char32_t point) {
+    return point < 0x20 || (point >= 0x7F && point <= 0xA0) || point == 0xAD ||
+           (point >= 0x200B && point <= 0x200F) || point == 0x2028 || point == 0x2029 ||
+           point == 0x2060 || point == 0xFEFF;
+}
+
+std::string hexdigits(unsigned value, int digits) {
+    std::string text(static_cast<std::size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4) {
+        text[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[value & 0xF];
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string visibletext(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const auto [point, length] = codepoint(text, at);
+        if (length == 0) {
+            shown += "<0x" + hexdigits(static_cast<unsigned char>(text[at]), 2) + ">";
+            ++at;
+        } else if (point == 0) {
+            shown += "<NUL>";
+            ++at;
+        } else if (unseen(point)) {
+            shown += "<U+" + hexdigits(static_cast<unsigned>(point), 4) + ">";
+            at += length;
+        } else {
+            shown.append(text.substr(at, length));
+            at += length;
+        }
+    }
+    return shown;
 }
 
 }  // namespace hostenv

@@ -65,7 +65,14 @@ void walk(const std::string& pattern, const std::string& folder, std::string ide
     for (const auto& subfolder : subfolders) {
         // Let the window repaint; the walk goes on from its own copy of the list.
         lists.ui.doevents();
-        std::string subidentity = lists.fs.folderidentity(subfolder);
+        std::string subidentity;
+        try {
+            subidentity = lists.fs.folderidentity(subfolder);
+        } catch (const Failure&) {
+            // Gone since the folder was read: nothing left to find there.
+            if (!lists.fs.hasfolder(subfolder)) continue;
+            throw;
+        }
         // A folder walked before (reached again through a link, or under a name Windows reads
         // as another) holds nothing new; an ancestor is always among them.
         if (std::find(ancestors.begin(), ancestors.end(), subidentity) == ancestors.end() &&

@@ -365,6 +365,68 @@ int click(const std::string& caption, const std::string& name, const Deadline& d
     return exitdone;
 }
 
+// Waits until the control is enabled; asks the window's thread nothing, so that a window busy
+// with a long operation is waited for without a string of unanswered messages.
+int waitenabled(const std::string& caption, const std::string& name, const Deadline& deadline) {
+    int result = exitdone;
+    HWND control = findcontrol(caption, name, deadline, result);
+    if (!control) return result;
+    while (!IsWindowEnabled(control)) {
+        if (deadline.passed()) return timedout(name + " enabled");
+        nap();
+    }
+    std::printf("enabled %s\n", name.c_str());
+    return exitdone;
+}
+
+// A user's click as the mouse makes it, pressed and released over the control's middle,
+// whatever state the control is in: queued behind what the program is busy with.
+int press(const std::string& caption, const std::string& name, const Deadline& deadline) {
+    int result = exitdone;
+    HWND control = findcontrol(caption, name, deadline, result);
+    if (!control) return result;
+    RECT client{};
+    GetClientRect(control, &client);
+    const LPARAM middle = MAKELPARAM(client.right / 2, client.bottom / 2);
+    PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+    PostMessageA(control, WM_LBUTTONUP, 0, middle);
+    std::printf("pressed %s enabled=%d\n", name.c_str(), IsWindowEnabled(control) ? 1 : 0);
+    return exitdone;
+}
+
+// How many lines a label's text takes as its static control draws it, word-wrapped in the
+// control's box, in the layout's font: more than one means part of it is out of sight.
+int textlines(const std::string& caption, const std::string& name, const Deadline& deadline) {
+    int result = exitdone;
+    HWND control = findcontrol(caption, name, deadline, result);
+    if (!control) return result;
+    const hostenv::FormLayout* layout = wintest::layoutbycaption(caption);
+    const hostenv::Font& font =
+        layout->controls[static_cast<std::size_t>(GetDlgCtrlID(control) - hostenv::firstcontrolid)]
+            .font;
+    const int dpi = dpiof(GetParent(control));
+    const HFONT made = CreateFontW(
+        -static_cast<int>(font.points * dpi / 72.0 + 0.5), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
+        font.italic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+        DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, widen(font.face).c_str());
+    const std::wstring text = widen(textof(control).value_or(""));
+    RECT client{};
+    GetClientRect(control, &client);
+    const HDC dc = GetDC(control);
+    const HGDIOBJ previous = SelectObject(dc, made);
+    RECT wrapped{0, 0, client.right, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &wrapped,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    RECT oneline{};
+    DrawTextW(dc, L"0", 1, &oneline, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    DeleteObject(made);
+    std::printf("lines=%ld width=%ld\n",
+                (wrapped.bottom - wrapped.top) / (oneline.bottom - oneline.top), client.right);
+    return exitdone;
+}
+
 // One list box message answered by the list's own thread, bounded like every other read.
 std::optional<LRESULT> asklist(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
     DWORD_PTR answer = 0;
@@ -535,7 +597,7 @@ int holdfile(const std::string& path, unsigned long ms) {
 int usage() {
     std::puts(
         "usage: wintest controls|layout|msgbox|close|gone <caption> <ms>\n"
-        "       wintest click|items <caption> <control> <ms>\n"
+        "       wintest click|items|press|lines|enabled <caption> <control> <ms>\n"
         "       wintest run <command line> <ms>\n"
         "       wintest hold <path> <ms>");
     return exitusage;
@@ -575,6 +637,9 @@ int main() {
     const std::string& target = args[1];
     if (args.size() == 4 && command == "click") return click(target, args[2], deadline);
     if (args.size() == 4 && command == "items") return listitems(target, args[2], deadline);
+    if (args.size() == 4 && command == "press") return press(target, args[2], deadline);
+    if (args.size() == 4 && command == "enabled") return waitenabled(target, args[2], deadline);
+    if (args.size() == 4 && command == "lines") return textlines(target, args[2], deadline);
     if (args.size() != 3) return usage();
     if (command == "controls") return listcontrols(target, deadline);
     if (command == "layout") return checklayout(target, deadline);

@@ -190,6 +190,7 @@ TEST_F(Conversion, AGalaxyThatDisappearedOrIsReadOnlyFailsNamingIt) {
     drive.write(game("locked.galaxy"), oldgalaxy);
     interactive();
     form.findgalaxies();
+    form.fixbutton.setenabled(true);
     fs::remove(drive.host(game("gone.galaxy")));
     EXPECT_EQ(click("Command2"), 1);
     EXPECT_NE(ui.messages.at(0).find(game("gone.galaxy")), std::string::npos);
@@ -222,9 +223,84 @@ TEST_F(Conversion, ALockedGalaxyFailsNamingItBeforeAnythingChanges) {
     EXPECT_EQ(drive.read(game("b.galaxy")), oldgalaxy);
 }
 
+TEST_F(Conversion, ATemplateLineIsQuotedInTheCodePage) {
+    drive.write("newstruct.txt",
+                "$1\r\nversion 4\r\nplanet $4\r\nplanet\r\nowner #\r\nmoons caf\xE9 ##\r\nrings "
+                "0\r\n");
+    drive.write(game("short.galaxy"), "begin\r\nversion 3\r\nplanet\r\nowner 2\r\n");
+    platform.args = "/s";
+    EXPECT_EQ(load(), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find("(\"moons caf\xC3\xA9 ##\") needs galaxy line"),
+              std::string::npos)
+        << ui.messages[0];
+}
+
+// A file system whose one galaxy is of a size the test does not write, or whose read runs
+// out of memory.
+class HugeGalaxy : public hostenv::posix::PosixFileSystem {
+  public:
+    HugeGalaxy(const fs::path& root, std::string path, std::uint64_t size, bool memoryrunsout)
+        : PosixFileSystem({{'C', root}}, TempDrive::cwd),
+          path_(std::move(path)),
+          size_(size),
+          memoryrunsout_(memoryrunsout) {}
+    std::uint64_t filesize(const std::string& path) override {
+        return path == path_ ? size_ : PosixFileSystem::filesize(path);
+    }
+    void readinto(const std::string& path, std::string& bytes) override {
+        if (path == path_ && memoryrunsout_) throw std::bad_alloc();
+        if (path == path_) ++hugereads;
+        PosixFileSystem::readinto(path, bytes);
+    }
+    int hugereads = 0;
+
+  private:
+    std::string path_;
+    std::uint64_t size_;
+    bool memoryrunsout_;
+};
+
+TEST_F(Conversion, AGalaxyTooBigForTheAddressSpaceIsRefusedBeforeItIsReadNamingItsSize) {
+    constexpr std::uint64_t gb = std::uint64_t{1} << 30;
+    const struct {
+        std::uint64_t addresses;
+        std::uint64_t size;
+        bool memoryrunsout;
+        std::string message;
+    } cases[] = {
+        {4 * gb, gb * 16 / 10, false,
+         "The galaxy " + game("big.galaxy") +
+             " is 1.6 GB; galmend converts galaxies of up to 512 MB on this Windows. It is "
+             "unchanged."},
+        {2 * gb, 300 << 20, false,
+         "The galaxy " + game("big.galaxy") +
+             " is 300 MB; galmend converts galaxies of up to 256 MB on this Windows. It is "
+             "unchanged."},
+        {std::uint64_t{1} << 47, 10 * gb, true,
+         "Out of memory while converting the galaxy " + game("big.galaxy") + "."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        drive.write(game("a.galaxy"), oldgalaxy);
+        drive.write(game("big.galaxy"), oldgalaxy);
+        HugeGalaxy huge(drive.root(), game("big.galaxy"), c.size, c.memoryrunsout);
+        platform.addresses = c.addresses;
+        platform.args = "/s";
+        RecordingUi recorded;
+        Galmend galmend{huge, platform, recorded};
+        EXPECT_EQ(hostenv::testing::ending([&] { galmend.load(); }), 1);
+        EXPECT_EQ(recorded.messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(huge.hugereads, 0);
+        EXPECT_EQ(drive.read(game("big.galaxy")), oldgalaxy);
+    }
+}
+
 TEST_F(Conversion, DefinitionsThatLeaveTheOldFormatUpdateNothing) {
     drive.write("oldstruct.txt", "");
-    drive.write(game("a.galaxy"), oldgalaxy);
+    // The version line is quoted from the galaxy's bytes, in the ANSI code page.
+    const std::string galaxy = "begin\r\nversion 3 caf\xE9\x01\r\nplanet\r\n";
+    drive.write(game("a.galaxy"), galaxy);
     drive.write(game("b.galaxy"), oldgalaxy);
     interactive();
     ASSERT_EQ(click("Command1"), std::nullopt);
@@ -233,10 +309,10 @@ TEST_F(Conversion, DefinitionsThatLeaveTheOldFormatUpdateNothing) {
     EXPECT_EQ(ui.messages[0],
               "Cannot rewrite the galaxy " + game("a.galaxy") +
                   "; it is unchanged.\r\nIts new text would not be in the new format: its "
-                  "version line would be \"version 3\", below version 4 of \"newstruct.txt\". "
-                  "Check that \"oldstruct.txt\" and \"newstruct.txt\" describe this galaxy's "
-                  "format.");
-    EXPECT_EQ(drive.read(game("a.galaxy")), oldgalaxy);
+                  "version line would be \"version 3 caf\xC3\xA9<U+0001>\", below version 4 of "
+                  "\"newstruct.txt\". Check that \"oldstruct.txt\" and \"newstruct.txt\" "
+                  "describe this galaxy's format.");
+    EXPECT_EQ(drive.read(game("a.galaxy")), galaxy);
     EXPECT_EQ(drive.read(game("b.galaxy")), oldgalaxy);
     EXPECT_EQ(form.fixedlist.text(), "") << "nothing is listed as updated";
     EXPECT_EQ(form.updatedlabel.caption(), " 0");
@@ -292,6 +368,7 @@ TEST_F(Conversion, OtherCommandsAreIgnoredWhileAWalkLetsEventsThrough) {
     EXPECT_EQ(form.foundgalaxies, Lines{game("sub\\a.galaxy")});
 
     ui.onevents = [&] { form.clicked("Command3"); };
+    form.findbutton.setenabled(true);
     EXPECT_EQ(click("Command1"), 0) << "exit still ends the program mid-walk";
 }
 

@@ -216,6 +216,14 @@ void PosixFileSystem::readinto(const std::string& path, std::string& bytes) {
     bytes.resize(done);
 }
 
+std::uint64_t PosixFileSystem::filesize(const std::string& path) {
+    struct stat info {};
+    if (::stat(hostpath(path).c_str(), &info) != 0) {
+        throw Failure("Cannot read " + path + "\r\n" + std::strerror(errno));
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
 std::vector<std::string> PosixFileSystem::drives() {
     std::vector<std::string> letters;
     for (const auto& [letter, folder] : drives_) letters.push_back(std::string(1, letter) + ":");
@@ -254,7 +262,9 @@ void refusereadonly(const fs::path& host, const std::string& what, const std::st
 
 std::string PosixFileSystem::folderidentity(const std::string& folder) {
     struct stat info {};
-    if (::stat(hostpath(folder).c_str(), &info) != 0) return lower(folder);
+    if (::stat(hostpath(folder).c_str(), &info) != 0) {
+        throw Failure("Cannot look for " + folder + "\r\n" + std::strerror(errno));
+    }
     return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
 }
 

@@ -68,6 +68,11 @@ TEST_F(Lists, AFolderThatCannotBeOpenedFailsAndChangesNothing) {
     EXPECT_EQ(dir.path(), "C:\\Games");
     EXPECT_EQ(dir.count(), 1);
     EXPECT_EQ(changes, 1);
+
+    file.setpath("C:\\Games\\Zarn");
+    EXPECT_THROW(file.setpath("C:\\Games\\Nowhere"), Failure);
+    EXPECT_EQ(file.path(), "C:\\Games\\Zarn") << "the file list keeps its folder too";
+    EXPECT_EQ(file.count(), 3);
 }
 
 TEST_F(Lists, FileListPatternIsCaseInsensitiveAndSkipsHiddenFiles) {

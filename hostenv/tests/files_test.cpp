@@ -59,6 +59,21 @@ TEST(Lookup, NotThereIsAnAnswerAndCannotLookIsAFailure) {
     EXPECT_FALSE(folderexists(drive.fs, toolong)) << "the host query stays tolerant";
 }
 
+// A walk tells folders apart by identity; a guess for one it cannot look at would let a link
+// loop through.
+TEST(Folderidentity, CannotLookIsAFailureWithTheReason) {
+    TempDrive drive;
+    drive.makefolder("C:\\maps");
+    EXPECT_EQ(drive.fs.folderidentity("C:\\maps"), drive.fs.folderidentity("C:\\MAPS\\"));
+    try {
+        drive.fs.folderidentity("C:\\absent");
+        FAIL() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(std::string(failure.what()),
+                  "Cannot look for C:\\absent\r\nNo such file or directory");
+    }
+}
+
 TEST(Readtextlines, FoldersAndHiddenFilesAreNotFound) {
     TempDrive drive;
     drive.makefolder("folder.txt");

@@ -196,6 +196,41 @@ TEST_F(Start, TheGateComparesExactlyAndShowsWhatItFound) {
                                "in the default location of\r\nC:\\Games\\Zarn\\\r\nand more"});
 }
 
+// The version file is bytes in the ANSI code page; a version that differs from the game's
+// must not read the same as it, nor cut the message short.
+TEST_F(Start, TheGateQuotesTheVersionFileInItsCodePageAndShowsWhatWouldNotShow) {
+    const struct {
+        std::string target;
+        std::string shown;
+    } cases[] = {
+        {"1.52.0.3\xE9", "1.52.0.3\xC3\xA9"},
+        {"\xEF\xBB\xBF"
+         "1.52.0.3",
+         "\xC3\xAF\xC2\xBB\xC2\xBF"
+         "1.52.0.3"},
+        {std::string("1.52.0.3\0", 9), "1.52.0.3<NUL>"},
+        {"1.52.0.3\x81\t", "1.52.0.3<U+0081><U+0009>"},
+        {std::string("\xFF\xFE"
+                     "1\0.\0"
+                     "5\0\r\0\n\0",
+                     12),
+         "\xC3\xBF\xC3\xBE"
+         "1<NUL>.<NUL>5<NUL><U+000D><NUL><U+000A><NUL>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        drive.write("targetzarnver.txt", c.target);
+        RecordingUi recorded;
+        TestForm fresh{drive.fs, platform, recorded};
+        EXPECT_EQ(load(fresh), exitversiongate);
+        ASSERT_EQ(recorded.messages.size(), 1U);
+        EXPECT_EQ(recorded.messages[0],
+                  "found zarn version :1.52.0.3:\r\n need zarn version :" + c.shown +
+                      ":\r\nin the default location of\r\nC:\\Games\\Zarn\\"
+                      "\r\nand more");
+    }
+}
+
 TEST_F(Start, NoGameAndAnEmptyTargetNeverPass) {
     platform.registry.clear();
     EXPECT_EQ(load(), exitversiongate) << "a missing install ends at the gate";
@@ -365,6 +400,21 @@ TEST_F(Start, WhileAnOperationLetsEventsThroughOnlyExitGetsThrough) {
     form.clicked("Command2");
     EXPECT_EQ(form.ran.back(), "otherbutton") << "the guard is gone with the operation";
     EXPECT_THROW(form.closed(), ProgramEnded);
+}
+
+// The window delivers a click when it gets to it: one made while an operation ran, or on a
+// button greyed since, must not start anything.
+TEST_F(Start, ALateClickOnAGreyedButtonDoesNothingAndInputQueuedDuringAnEventIsDropped) {
+    ASSERT_EQ(load(), std::nullopt);
+    form.clicked("Command2");
+    EXPECT_EQ(ui.inputdrops, 1) << "what the user did while the click ran is dropped";
+    form.otherbutton.setenabled(false);
+    form.clicked("Command2");
+    EXPECT_EQ(form.ran, std::vector<std::string>{"otherbutton"});
+    EXPECT_EQ(ui.inputdrops, 1);
+    form.otherbutton.setenabled(true);
+    form.clicked("Command2");
+    EXPECT_EQ(form.ran.size(), 2U);
 }
 
 }  // namespace

@@ -216,5 +216,31 @@ TEST(Matchespattern, StarsBacktrackOverWholeCharacters) {
     EXPECT_FALSE(matchespattern("漢ab", "*??a?")) << "a star resumes at a whole character";
 }
 
+TEST(Visibletext, WritesOutWhatWouldNotShowOrWouldLookLikeSomethingElse) {
+    const struct {
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"1.52.0.3", "1.52.0.3"},
+        {"Caf\xC3\xA9 \xE6\x98\x9F \xF0\x9F\x8C\x8C", "Caf\xC3\xA9 \xE6\x98\x9F \xF0\x9F\x8C\x8C"},
+        {std::string("1\0.5", 4), "1<NUL>.5"},
+        {"\xEF\xBB\xBF"
+         "1.52",
+         "<U+FEFF>1.52"},
+        {"a\tb\rc\x7F", "a<U+0009>b<U+000D>c<U+007F>"},
+        {"1.52\xC2\xA0", "1.52<U+00A0>"},
+        {"\xC2\x81x\xE2\x80\x8B", "<U+0081>x<U+200B>"},
+        {"\xFF\xFE"
+         "1",
+         "<0xFF><0xFE>1"},
+        {"\xC3", "<0xC3>"},
+        {"\xC0\xAF\xED\xA0\x80", "<0xC0><0xAF><0xED><0xA0><0x80>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(visibletext(c.text), c.shown);
+    }
+}
+
 }  // namespace
 }  // namespace hostenv

@@ -212,10 +212,10 @@ class FormWindow {
 
 }  // namespace
 
-int run(Form& form, Win32Ui& ui, HINSTANCE instance) {
+int run(Form& form, Win32Ui& ui, UserInterface& events, HINSTANCE instance) {
     // A window that cannot be made is reported like any other failure.
     std::optional<FormWindow> window;
-    guarded(ui, [&] {
+    guarded(events, [&] {
         const INITCOMMONCONTROLSEX classes{
             sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
         if (!InitCommonControlsEx(&classes)) {

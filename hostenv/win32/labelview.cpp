@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "systemerror.h"
 #include "view.h"
 #include "widetext.h"
@@ -27,7 +29,7 @@ class LabelView : public ControlView {
           font_(args.font),
           autosize_(args.layout.autosize),
           rightanchored_(args.layout.align == Align::right),
-          right_(args.place.right) {
+          place_(args.place) {
         bind();
         if (autosize_) fittext();
     }
@@ -37,7 +39,34 @@ class LabelView : public ControlView {
         const bool changed = shown_ != model_.caption();
         settext(handle(), shown_, model_.caption());
         if (changed && autosize_) fittext();
+        if (changed && !autosize_ && rightanchored_) widentotext();
         ShowWindow(handle(), model_.visible() ? SW_SHOWNA : SW_HIDE);
+    }
+
+    // The caption's width in one line, in the label's font.
+    int textwidth() const {
+        const HDC dc = GetDC(handle());
+        const HGDIOBJ previous = SelectObject(dc, font_);
+        RECT extent{};
+        const std::wstring shown = widen(shown_);
+        DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &extent,
+                  DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | DT_SINGLELINE);
+        SelectObject(dc, previous);
+        ReleaseDC(handle(), dc);
+        return extent.right - extent.left;
+    }
+
+    // A right-aligned label holds a count: a static control would wrap a count wider than
+    // the layout's box at its leading blank onto a second line out of sight. The label grows
+    // to the left instead, and is back in its layout box once the count fits again.
+    void widentotext() {
+        const int width = std::max<int>(place_.right - place_.left, textwidth());
+        RECT now{};
+        GetWindowRect(handle(), &now);
+        if (now.right - now.left == width) return;
+        SetWindowPos(handle(), nullptr, place_.right - width, place_.top, width,
+                     place_.bottom - place_.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+        InvalidateRect(GetParent(handle()), nullptr, TRUE);
     }
 
     // Grows or shrinks the label to its caption; its top stays, and its left edge, or for
@@ -63,7 +92,7 @@ class LabelView : public ControlView {
         GetWindowRect(handle(), &place);
         MapWindowPoints(nullptr, GetParent(handle()), reinterpret_cast<POINT*>(&place), 2);
         // The old pixels sit at the old left edge: paint the moved label afresh.
-        SetWindowPos(handle(), nullptr, right_ - width, place.top, width, height,
+        SetWindowPos(handle(), nullptr, place_.right - width, place.top, width, height,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
         InvalidateRect(handle(), nullptr, TRUE);
     }
@@ -72,7 +101,7 @@ class LabelView : public ControlView {
     HFONT font_;
     bool autosize_;
     bool rightanchored_;
-    int right_;  // the layout's right edge, in the parent's pixels
+    RECT place_;  // the layout's box, in the parent's pixels
     std::string shown_;
 };
 

@@ -127,7 +127,8 @@ std::optional<std::string> Win32FileSystem::lookup(const std::string& path, Entr
         throw Failure("Cannot look for " + path + "\r\n" + systemreason(error));
     }
     // "." and ".." count only where the path names them itself ("x\." is the folder x).
-    const std::wstring_view named = lastcomponent(widen(path));
+    const std::wstring widepathtext = widen(path);
+    const std::wstring_view named = lastcomponent(widepathtext);
     do {
         const std::wstring_view name = entry.cFileName;
         if (hiddenorsystem(entry)) continue;
@@ -172,10 +173,22 @@ void Win32FileSystem::readinto(const std::string& path, std::string& bytes) {
         if (!ReadFile(file.get(), bytes.data() + done, chunk, &got, nullptr)) {
             throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
         }
-        if (got == 0) break;
+        // A file cut short while it was read must not pass for the whole file.
+        if (got == 0) {
+            throw Failure("Cannot read " + path + "\r\nThe file ended after " +
+                          std::to_string(done) + " of its " + std::to_string(bytes.size()) +
+                          " bytes; another program may be changing it.");
+        }
         done += got;
     }
-    bytes.resize(done);
+}
+
+std::uint64_t Win32FileSystem::filesize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(widepath(path).c_str(), GetFileExInfoStandard, &data)) {
+        throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
+    }
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 std::vector<std::string> Win32FileSystem::drives() {
@@ -243,8 +256,9 @@ std::string Win32FileSystem::folderidentity(const std::string& folder) {
                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                         nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
+    // A guess such as the path would let a link loop pass unseen: the walk stops instead.
     if (handle.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle.get(), &info)) {
-        return lower(folder);
+        throw Failure("Cannot look for " + folder + "\r\n" + systemreason(GetLastError()));
     }
     return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
            ":" + std::to_string(info.nFileIndexLow);

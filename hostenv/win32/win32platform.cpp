@@ -190,6 +190,14 @@ FolderAnswer Win32Platform::localappfolder() {
     return answer;
 }
 
+std::uint64_t Win32Platform::addressspace() {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    // Failing that, the least any Windows gives a program.
+    if (!GlobalMemoryStatusEx(&status)) return std::uint64_t{2} << 30;
+    return status.ullTotalVirtual;
+}
+
 std::string Win32Platform::fromansi(std::string_view bytes) {
     return win32::fromansi(bytes, GetACP());
 }

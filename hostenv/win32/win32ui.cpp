@@ -17,6 +17,14 @@ void Win32Ui::doevents() {
     }
 }
 
+void Win32Ui::dropinput() {
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+}
+
 void Win32Ui::endprogram(int exitcode) {
     ExitProcess(static_cast<UINT>(exitcode));
 }

@@ -124,7 +124,7 @@ class FileList : public Control {
     const std::string& entry(int i) const { return entries_.at(i); }
 
   private:
-    void reread();
+    void reread(const std::string& path, const std::string& pattern);
     FileSystem& fs_;
     std::string path_;
     std::string pattern_ = "*.*";

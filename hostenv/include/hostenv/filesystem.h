@@ -2,6 +2,7 @@
 // ("C:\Games\Zarn\x.galaxy"); hidden and system entries are never found or listed.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,10 @@ class FileSystem {
         readinto(path, bytes);
         return bytes;
     }
+
+    // The size of an ordinary file in bytes, known before it is read. Throws Failure naming
+    // the file and the system's reason.
+    virtual std::uint64_t filesize(const std::string& path) = 0;
 
     // Drive texts such as "C:", in letter order.
     virtual std::vector<std::string> drives() = 0;

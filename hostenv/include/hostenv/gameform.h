@@ -39,6 +39,8 @@ class GameForm : public CommandForm {
     // Starts the report of a silent run, before anything else can fail or end the program:
     // a script that asked for a silent run reads even a refused start.
     void reportifsilent();
+    // Bytes from a file, in the ANSI code page, as a message quotes them.
+    std::string filetext(std::string_view bytes) const;
     // The environment variable's value; empty when it is not set.
     std::string environment(const std::string& name);
     // windirdrive, from "windir".

@@ -47,6 +47,9 @@ class Platform {
     virtual std::optional<std::string> registrytext(const std::string& key) = 0;
     // The local application-data folder, made when it is missing.
     virtual FolderAnswer localappfolder() = 0;
+    // How many bytes of addresses the process has for its memory: about 2 GB for a 32-bit
+    // program, up to 4 GB on a 64-bit Windows, terabytes for a 64-bit program.
+    virtual std::uint64_t addressspace() = 0;
     // Bytes in the ANSI code page as text.
     virtual std::string fromansi(std::string_view bytes) = 0;
     // Text in the ANSI code page; nullopt when a character has no exact form there (a

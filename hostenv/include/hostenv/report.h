@@ -27,6 +27,7 @@ class ReportingUi final : public UserInterface {
 
     void messagebox(const std::string& text) override;
     void doevents() override { shown_.doevents(); }
+    void dropinput() override { shown_.dropinput(); }
     [[noreturn]] void endprogram(int exitcode) override;
     void beginreport() override { reporting_ = true; }
     void report(const std::string& line) override;

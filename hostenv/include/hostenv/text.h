@@ -62,6 +62,12 @@ class LineIndex {
     std::vector<std::size_t> starts_;
 };
 
+// UTF-8 text as a message quotes it: each character that would not show, or would look
+// like another (a NUL, a control character, a no-break or zero-width space, a byte-order
+// mark), written out as "<NUL>" or "<U+FEFF>", and each byte that is not valid UTF-8 as
+// "<0xFF>", so that two texts that differ never read the same.
+std::string visibletext(std::string_view text);
+
 // File-name match of the lists: "*" any run, "?" one character (a code point, or a byte
 // that is not valid UTF-8), letter case aside as lower folds it.
 bool matchespattern(std::string_view name, std::string_view pattern);

@@ -12,6 +12,9 @@ class UserInterface {
     virtual void messagebox(const std::string& text) = 0;
     // Lets pending window events run once.
     virtual void doevents() = 0;
+    // Drops the clicks and keys that arrived while an event ran: they were aimed at a window
+    // that could not answer, and may not fit it any more.
+    virtual void dropinput() {}
     // Ends the program at once. Never returns: Windows ends the process, a test host
     // records the end and unwinds.
     [[noreturn]] virtual void endprogram(int exitcode) = 0;

@@ -26,6 +26,7 @@ class FaultyFileSystem : public FileSystem {
         fault("read", path);
         inner_.readinto(path, bytes);
     }
+    std::uint64_t filesize(const std::string& path) override { return inner_.filesize(path); }
     std::vector<std::string> drives() override { return inner_.drives(); }
     std::vector<std::string> subfolders(const std::string& folder) override {
         return inner_.subfolders(folder);

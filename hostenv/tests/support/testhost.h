@@ -39,6 +39,7 @@ class RecordingUi : public UserInterface {
         ++eventsteps;
         if (onevents) onevents();
     }
+    void dropinput() override { ++inputdrops; }
     [[noreturn]] void endprogram(int exitcode) override { throw ProgramEnded{exitcode}; }
     void beginreport() override { reporting = true; }
     void report(const std::string& line) override {
@@ -49,6 +50,7 @@ class RecordingUi : public UserInterface {
     bool reporting = false;
     std::vector<std::string> reports;
     int eventsteps = 0;
+    int inputdrops = 0;
     // What the user does while pending events run.
     std::function<void()> onevents;
 };
@@ -69,6 +71,7 @@ class ScriptedPlatform : public Platform {
     std::optional<ProductVersion> productversion(const std::string& path) override;
     std::optional<std::string> registrytext(const std::string& key) override;
     FolderAnswer localappfolder() override;
+    std::uint64_t addressspace() override { return addresses; }
     std::string fromansi(std::string_view bytes) override;
     std::optional<std::string> toansi(std::string_view text) override;
 
@@ -82,6 +85,7 @@ class ScriptedPlatform : public Platform {
     std::map<std::string, ProductVersion> versions;  // by path, letter case aside
     std::map<std::string, std::string> registry;     // full key path -> value
     FolderAnswer folder{0, "C:\\users\\player\\AppData\\Local"};
+    std::uint64_t addresses = std::uint64_t{1} << 47;  // a 64-bit program's
     int folderqueries = 0;
 };
 

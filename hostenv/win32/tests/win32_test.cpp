@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -364,6 +365,19 @@ TEST_F(RegistryTest, AnExpandableTextComesExpanded) {
         << "a plain text is taken as it is";
 }
 
+// What decides the largest galaxy galmend converts: 2 GB, or up to 4 GB for a 32-bit program
+// marked large-address-aware on a 64-bit Windows, and far more for a 64-bit one.
+TEST(Win32PlatformTest, TheAddressSpaceIsThatOfTheProgramsBitness) {
+    constexpr std::uint64_t gb = std::uint64_t{1} << 30;
+    const std::uint64_t space = Win32Platform().addressspace();
+    if (sizeof(void*) == 4) {
+        EXPECT_GE(space, 2 * gb - 2 * 65536);
+        EXPECT_LE(space, 4 * gb);
+    } else {
+        EXPECT_GT(space, 64 * gb);
+    }
+}
+
 TEST(Win32TextTest, NamesRoundTripBetweenUtf8AndUtf16) {
     for (const std::string name :
          {"", "plain.galaxy", "Caf\xC3\xA9.galaxy", "\xE6\x98\x9F\xE7\xB3\xBB.galaxy",
@@ -478,6 +492,34 @@ TEST(Win32LinkTest, ALinkIsToldFromAnOrdinaryFileAndNamesWhereItLeads) {
     ASSERT_TRUE(target.has_value());
     EXPECT_EQ(lower(*target), lower(std::string(outside) + "\\outside.txt"));
     EXPECT_EQ(fs.readfile(std::string(outside) + "\\outside.txt"), "outside\n");
+}
+
+// A file's bytes reach a message through the code page, each character that would not show
+// written out: "é" is no "�", and a version with a NUL or a byte-order mark reads differently.
+TEST(Win32TextTest, FileBytesAreQuotedInTheCodePageAndVisibly) {
+    ASSERT_EQ(GetACP(), 1252u);
+    Win32Platform platform;
+    const struct {
+        std::string bytes;
+        std::string shown;
+    } cases[] = {
+        {"version 3 caf\xE9", "version 3 caf\xC3\xA9"},
+        {std::string("1.52\0", 5), "1.52<NUL>"},
+        {"\xEF\xBB\xBF"
+         "1.52",
+         "\xC3\xAF\xC2\xBB\xC2\xBF"
+         "1.52"},
+        {"1.52\x81\xA0", "1.52<U+0081><U+00A0>"},
+        {std::string("\xFF\xFE"
+                     "1\0\r\0\n\0",
+                     8),
+         "\xC3\xBF\xC3\xBE"
+         "1<NUL><U+000D><NUL><U+000A><NUL>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        EXPECT_EQ(visibletext(platform.fromansi(c.bytes)), c.shown);
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "hostenv/report.h"
+#include "hostenv/startup.h"
 #include "hostenv/win32/win32console.h"
 #include "hostenv/win32/win32filesystem.h"
 #include "hostenv/win32/win32platform.h"
@@ -18,8 +19,10 @@ int runprogram(HINSTANCE instance, const char* programname) {
     Win32Ui ui(programname);
     Win32Console console;
     ReportingUi reporting(ui, console, programname);
+    // Before anything can fail: a silent run reports even a window that cannot be made.
+    if (hassilentswitch(platform.commandargs())) reporting.beginreport();
     Window window(fs, platform, reporting);
-    return run(window, ui, instance);
+    return run(window, ui, reporting, instance);
 }
 
 }  // namespace hostenv::win32

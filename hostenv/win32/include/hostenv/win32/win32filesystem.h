@@ -10,6 +10,7 @@ class Win32FileSystem : public FileSystem {
     std::optional<std::string> lookup(const std::string& path, Entries what) override;
     bool hasfolder(const std::string& folder) override;
     void readinto(const std::string& path, std::string& bytes) override;
+    std::uint64_t filesize(const std::string& path) override;
     std::vector<std::string> drives() override;
     std::vector<std::string> subfolders(const std::string& folder) override;
     std::vector<std::string> files(const std::string& folder, const std::string& pattern) override;

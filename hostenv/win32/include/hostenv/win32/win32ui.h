@@ -17,6 +17,7 @@ class Win32Ui : public UserInterface {
 
     void messagebox(const std::string& text) override;
     void doevents() override;
+    void dropinput() override;
     [[noreturn]] void endprogram(int exitcode) override;
 
     const std::string& programname() const { return programname_; }
@@ -30,7 +31,8 @@ class Win32Ui : public UserInterface {
 };
 
 // Builds the form's window from its layout, runs its load event, shows it and pumps
-// messages until the window is gone. Returns the exit code of a normal end.
-int run(Form& form, Win32Ui& ui, HINSTANCE instance);
+// messages until the window is gone. Returns the exit code of a normal end. events is the
+// user interface the form's events use: a window that cannot be made is reported there.
+int run(Form& form, Win32Ui& ui, UserInterface& events, HINSTANCE instance);
 
 }  // namespace hostenv::win32
