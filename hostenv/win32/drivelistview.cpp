@@ -1,6 +1,6 @@
 #include "hostenv/text.h"
+#include "hostenv/win32/widetext.h"
 #include "view.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 

@@ -8,10 +8,10 @@
 #include <string_view>
 
 #include "hostenv/failure.h"
+#include "hostenv/win32/widetext.h"
 #include "hostenv/win32/win32ui.h"
 #include "systemerror.h"
 #include "view.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 

@@ -1,5 +1,5 @@
+#include "hostenv/win32/widetext.h"
 #include "view.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 

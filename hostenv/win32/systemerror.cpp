@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "widetext.h"
+#include "hostenv/win32/widetext.h"
 
 namespace hostenv::win32 {
 
