@@ -7,7 +7,7 @@ PREFIX_BITS=$2
 command -v wine >/dev/null || skip "wine is not installed"
 load_host
 needs_bits "$EXE_BITS" "$PREFIX_BITS"
-wine_of "$EXE_BITS"
+mapfile -t wine < <(wine_of "$EXE_BITS")
 build=$E2E_BUILD64
 ((EXE_BITS == 32)) && build=$E2E_BUILD32
 PROG_EXE=$build/hostenv/win32/tests/hostenv_win32_tests.exe
@@ -20,7 +20,7 @@ mkdir -p "$CASES_DIR"
 take_program_copy
 trap cleanup EXIT
 
-(cd "$CASES_DIR" && exec timeout -k 5 120 "${WINE_OF[@]}" "$(basename "$PROG_EXE")") \
+(cd "$CASES_DIR" && exec timeout -k 5 120 "${wine[@]}" "$(basename "$PROG_EXE")") \
     >"$CASES_DIR/tests.out" 2>&1
 rc=$?
 sed 's/\r$//; s/^/  | /' "$CASES_DIR/tests.out"
