@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The harness's own promises, on any host: with E2E_NO_32BIT=1 a run behaves as on a host that
 # cannot execute 32-bit code (the 32-bit runs skip, whatever the run requires, and 64-bit
-# programs start through the 64-bit loader), and no program is started without a display.
+# programs start through the 64-bit loader), every wait is bounded, and no program is started
+# without a display.
 # usage: harness.sh
 source "$(dirname "$0")/lib.sh"
 command -v xdpyinfo >/dev/null || skip "xdpyinfo is not installed"
@@ -33,6 +34,26 @@ say "== the facts follow the override when it changes"
 output=$(E2E_NO_32BIT=0 bash -c 'source "$1/lib.sh"; load_host; printf "%s" "$HOST_OVERRIDE"' \
     _ "$E2E_DIR" 2>&1)
 expect_eq "override the facts were found with" 0 "$output"
+
+say ""
+say "== poll waits no longer than it is told and gives the command's last status"
+started=$EPOCHREALTIME
+poll 1 false
+rc=$?
+elapsed=$(((${EPOCHREALTIME/./} - ${started/./}) / 1000))
+expect_eq "status of a command that never succeeds" 1 "$rc"
+((elapsed >= 1000 && elapsed < 3000)) || fail "poll 1 took $elapsed ms"
+poll 0 bash -c 'exit 7'
+expect_eq "status of a command run once" 7 "$?"
+tries=0
+# shellcheck disable=SC2317  # called through poll
+third_try() {
+    tries=$((tries + 1))
+    ((tries == 3))
+}
+poll 20 third_try
+expect_eq "status once the command succeeds" 0 "$?"
+expect_eq "runs of the command" 3 "$tries"
 
 # args: what, the DISPLAY value ("unset": none), the reason expected
 expect_no_display() {

@@ -8,7 +8,7 @@ command -v wine >/dev/null || skip "wine is not installed"
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 load_host
 needs_bits "$EXE_BITS" "$PREFIX_BITS"
-wine_of "$EXE_BITS"
+mapfile -t wine < <(wine_of "$EXE_BITS")
 build=$E2E_BUILD64
 ((EXE_BITS == 32)) && build=$E2E_BUILD32
 PROG_EXE=$build/hostenv/win32/tests/hostenv_win32_tests.exe
@@ -35,7 +35,7 @@ export HOSTENV_LINKS HOSTENV_LINKS_OUTSIDE
 HOSTENV_LINKS=$(windows_of "$real/links")
 HOSTENV_LINKS_OUTSIDE=$(windows_of "$real/outside")
 
-(cd "$CASES_DIR" && exec timeout -k 5 120 "${WINE_OF[@]}" "$(basename "$PROG_EXE")") \
+(cd "$CASES_DIR" && exec timeout -k 5 120 "${wine[@]}" "$(basename "$PROG_EXE")") \
     >"$CASES_DIR/tests.out" 2>&1
 rc=$?
 sed 's/\r$//; s/^/  | /' "$CASES_DIR/tests.out"

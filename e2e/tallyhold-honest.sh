@@ -4,6 +4,8 @@
 # ancestor, a player without a per-user folder.
 # usage: tallyhold-honest.sh <exe bits> <prefix bits>
 source "$(dirname "$0")/lib.sh"
+# shellcheck source=shared-cases.sh
+source "$E2E_DIR/shared-cases.sh"
 begin tallyhold "$1" "$2" honest
 
 game=$(unixpath "$GAME_FOLDER")

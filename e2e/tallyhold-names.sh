@@ -105,8 +105,7 @@ drop_profile_outside_the_code_page
 
 new_case path-beyond-260-characters
 reset_game
-make_deep_folder
-deep=$DEEP_FOLDER
+deep=$(make_deep_folder)
 cp "$old" "$(unixpath "$deep")/Bottom.galaxy"
 manifest_text "before" >"$(unixpath "$deep")/galaxy.manifest"
 cp "$old" "$game/Alpha.galaxy"

@@ -2,6 +2,8 @@
 # tallyhold's start: the buttons, the version gate, the command line, exit and the layout.
 # usage: tallyhold-start.sh <exe bits> <prefix bits>
 source "$(dirname "$0")/lib.sh"
+# shellcheck source=shared-cases.sh
+source "$E2E_DIR/shared-cases.sh"
 begin tallyhold "$1" "$2" start
 reset_game
 

@@ -6,6 +6,7 @@
 
 #include "benchhost.h"
 #include "hostenv/text.h"
+#include "hostenv/win32/widetext.h"
 #include "hostenv/win32/win32filesystem.h"
 
 namespace bench {
@@ -44,15 +45,6 @@ class Handle {
     HANDLE handle_;
 };
 
-std::string narrowed(const std::wstring& wide) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
-                        nullptr, nullptr);
-    return text;
-}
-
 // The same wide calls as the programs' file system, so that both sides pay what Wine adds to
 // each of them.
 void search(const std::wstring& folder, std::vector<std::string>& found) {
@@ -64,8 +56,8 @@ void search(const std::wstring& folder, std::vector<std::string>& found) {
         if (name == L"." || name == L"..") continue;
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             search(folder + L"\\" + name, found);
-        } else if (hostenv::matchespattern(narrowed(name), "*.galaxy")) {
-            found.push_back(narrowed(folder + L"\\" + name));
+        } else if (hostenv::matchespattern(hostenv::win32::narrow(name), "*.galaxy")) {
+            found.push_back(hostenv::win32::narrow(folder + L"\\" + name));
         }
     } while (FindNextFileW(handle, &entry));
     FindClose(handle);

@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
+#include "hostenv/win32/widetext.h"
 #include "view.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 

@@ -1,4 +1,5 @@
 #include "hostenv/text.h"
+#include "hostenv/win32/widetext.h"
 #include "view.h"
 
 namespace hostenv::win32 {

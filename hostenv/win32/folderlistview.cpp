@@ -1,3 +1,4 @@
+#include "hostenv/win32/widetext.h"
 #include "view.h"
 
 namespace hostenv::win32 {

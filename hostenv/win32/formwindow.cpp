@@ -9,10 +9,10 @@
 
 #include "hostenv/failure.h"
 #include "hostenv/win32/programicon.h"
+#include "hostenv/win32/widetext.h"
 #include "hostenv/win32/win32ui.h"
 #include "systemerror.h"
 #include "view.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 

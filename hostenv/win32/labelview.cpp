@@ -1,8 +1,8 @@
 #include <algorithm>
 
+#include "hostenv/win32/widetext.h"
 #include "systemerror.h"
 #include "view.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 

@@ -1,9 +1,9 @@
 #include <cmath>
 
 #include "hostenv/failure.h"
+#include "hostenv/win32/widetext.h"
 #include "systemerror.h"
 #include "view.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 

@@ -1,6 +1,6 @@
 #include "hostenv/win32/win32console.h"
 
-#include "widetext.h"
+#include "hostenv/win32/widetext.h"
 
 namespace hostenv::win32 {
 

@@ -7,8 +7,8 @@
 
 #include "hostenv/failure.h"
 #include "hostenv/text.h"
+#include "hostenv/win32/widetext.h"
 #include "systemerror.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "hostenv/text.h"
-#include "widetext.h"
+#include "hostenv/win32/widetext.h"
 
 namespace hostenv::win32 {
 

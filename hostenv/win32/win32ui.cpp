@@ -1,5 +1,5 @@
 #include "hostenv/win32/win32ui.h"
-#include "widetext.h"
+#include "hostenv/win32/widetext.h"
 
 namespace hostenv::win32 {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "hostenv/controls.h"
+#include "hostenv/win32/widetext.h"
 #include "view.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 namespace {

@@ -11,9 +11,9 @@
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "hostenv/text.h"
+#include "hostenv/win32/widetext.h"
 #include "hostenv/win32/win32filesystem.h"
 #include "hostenv/win32/win32platform.h"
-#include "widetext.h"
 
 namespace hostenv::win32 {
 namespace {

@@ -1,0 +1,167 @@
+# Running the program under test: its copy, its start, its end and its report, and another
+# program that holds a file for a while.
+# shellcheck shell=bash disable=SC2034  # variables set here for the scenarios
+
+PROG_PID=
+PROG_RC=
+HOLD_PID=
+
+# One copy of the program for all cases of the scenario: the build folders are shared, and a
+# copy taken while the linker writes the file would not start. Sets PROG_COPY.
+take_program_copy() {
+    PROG_COPY=$CASES_DIR/$(basename "$PROG_EXE")
+    poll 20 stable_copy_taken && return 0
+    fail "could not take a stable copy of $PROG_EXE"
+    exit 1
+}
+
+stable_copy_taken() {
+    # Untouched for two seconds: the linker is done with it.
+    (($(date +%s) - $(stat -c %Y "$PROG_EXE") >= 2)) &&
+        cp "$PROG_EXE" "$PROG_COPY" && cmp -s "$PROG_EXE" "$PROG_COPY"
+}
+
+# Starts the program from the case's folder in the background: start_program [args...]
+start_program() {
+    PROG_RC=
+    require_display
+    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" "${WINE_EXE[@]}" "$(basename "$PROG_EXE")" \
+        "$@") \
+        >"$CASE_DIR/program.out" 2>&1 &
+    PROG_PID=$!
+    say "started $PROG_NAME $* (pid $PROG_PID)"
+}
+
+# The same with a command line passed exactly as written, blanks and quotation marks
+# included: start_program_raw <arguments text>
+start_program_raw() {
+    PROG_RC=
+    local line
+    line="$(basename "$PROG_EXE") $1"
+    require_display
+    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" "${WINE_EXE[@]}" "$WINTEST" run "$line" \
+        $(((RUN_TIMEOUT - 5) * 1000))) >"$CASE_DIR/program.out" 2>&1 &
+    PROG_PID=$!
+    say "started [$line] (pid $PROG_PID)"
+}
+
+# Waits at most the given seconds for the program to end and sets PROG_RC. A program still
+# running is shown (any message box it has open) and stopped, and PROG_RC is "running".
+wait_program() {
+    local seconds=${1:-20}
+    if poll "$seconds" ended "$PROG_PID"; then
+        wait "$PROG_PID"
+        PROG_RC=$?
+    else
+        say "$PROG_NAME still runs after $seconds s; what it shows:"
+        wintest msgbox "$PROG_NAME" 500
+        wintest controls "$PROG_CAPTION" 500
+        kill "$PROG_PID" 2>/dev/null
+        wait "$PROG_PID"
+        PROG_RC="still running after $seconds s (then $?)"
+    fi
+    PROG_PID=
+}
+
+# expect_exit <exit code> [seconds to wait, 20 unless given]
+expect_exit() {
+    wait_program "${2:-20}"
+    expect_eq "exit code" "$1" "$PROG_RC"
+}
+
+# ---- the report of a silent run ------------------------------------------------------------
+
+# What a silent run wrote to the console it was started from, one line each (its CR LF ends
+# as LF).
+program_report() { tr -d '\r' <"$CASE_DIR/program.out"; }
+
+# The last line a run reports: ended_line <exit code>. The text is the program's own, printed
+# by wintest from the same table, and kept for the scenario's later cases.
+ended_line() {
+    local kept=$CASES_DIR/outcome.$1 line
+    if [[ ! -s "$kept" ]]; then
+        line=$(timeout 60 "${WINE_EXE[@]}" "$WINTEST" outcome "$PROG_NAME" "$1" 2>/dev/null |
+            tr -d '\r')
+        if [[ -z "$line" ]]; then
+            say "wintest gave no outcome line for exit code $1" >&2
+            return 1
+        fi
+        printf '%s\n' "$line" >"$kept"
+    fi
+    cat "$kept"
+}
+
+# The whole report of the run: expect_report <line>...
+expect_report() {
+    expect_eq "report" "$(printf '%s\n' "$@")" "$(program_report)"
+}
+
+# The report's first line and its last, which says how the run ended: expect_report_ends
+# <first line> <exit code>
+expect_report_ends() {
+    expect_eq "report, first line" "$1" "$(program_report | head -1)"
+    expect_eq "report, last line" "$(ended_line "$2")" "$(program_report | tail -1)"
+}
+
+# A silent run with the case's data that ends by itself with nothing to show: a message box
+# would hold it until the wait runs out, and be shown. Its report is what is given, or, with
+# nothing given, anything that ends normally.
+expect_quiet_silent_run() {
+    start_program /s
+    expect_exit 0 60
+    if (($#)); then
+        expect_report "$@" "$(ended_line 0)"
+    else
+        expect_eq "report, last line" "$(ended_line 0)" "$(program_report | tail -1)"
+    fi
+}
+
+# ---- another program holding a file -----------------------------------------------------------
+
+# Another program keeps a file to itself, shared with nobody, for a while: hold_file <path>
+# <milliseconds>, a relative path being the case folder's. Returns once the file is held.
+hold_file() {
+    local out=$CASE_DIR/hold.out
+    : >"$out"
+    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" "${WINE_EXE[@]}" "$WINTEST" hold "$1" \
+        "$2") >"$out" 2>/dev/null &
+    HOLD_PID=$!
+    poll 20 held_or_holder_ended "$out"
+    if grep -qx held "$out"; then
+        say "holding $1 for $2 ms (pid $HOLD_PID)"
+        return 0
+    fi
+    fail "wintest did not hold $1 within 20 s: [$(escape "$(cat "$out")")]"
+    return 1
+}
+
+held_or_holder_ended() { grep -qx held "$1" || ended "$HOLD_PID"; }
+
+# Waits, bounded, for the holder of hold_file to let the file go and end.
+expect_released() {
+    if poll 30 ended "$HOLD_PID"; then
+        wait "$HOLD_PID"
+        expect_eq "the holder's exit code" 0 "$?"
+    else
+        kill "$HOLD_PID"
+        wait "$HOLD_PID"
+        fail "the holder still held the file after 30 s"
+    fi
+    HOLD_PID=
+}
+
+# ---- the end of the scenario ------------------------------------------------------------------
+
+cleanup() {
+    if [[ -n "$PROG_PID" ]] && ! ended "$PROG_PID"; then kill "$PROG_PID"; fi
+    if [[ -n "$HOLD_PID" ]] && ! ended "$HOLD_PID"; then kill "$HOLD_PID"; fi
+    # Ends the programs of our own prefix, so that the next scenario starts a clean server.
+    # Waits until the server is gone too: a next scenario's first call must not reach a
+    # server that is still going down.
+    if [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]]; then
+        timeout 20 "${WINESERVER[@]}" -k 2>/dev/null
+        timeout 20 "${WINESERVER[@]}" -w 2>/dev/null
+    fi
+    [[ -n "$XVFB_PID" ]] && kill "$XVFB_PID" 2>/dev/null
+    wait 2>/dev/null
+}
