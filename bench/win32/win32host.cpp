@@ -6,6 +6,7 @@
 
 #include "benchhost.h"
 #include "hostenv/text.h"
+#include "hostenv/win32/handle.h"
 #include "hostenv/win32/widetext.h"
 #include "hostenv/win32/win32filesystem.h"
 
@@ -31,26 +32,14 @@ class Win32Files : public HostFiles {
                              std::to_string(GetLastError()));
 }
 
-class Handle {
-  public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
+using hostenv::win32::FileHandle;
 
 // The same wide calls as the programs' file system, so that both sides pay what Wine adds to
 // each of them.
 void search(const std::wstring& folder, std::vector<std::string>& found) {
     WIN32_FIND_DATAW entry{};
-    const HANDLE handle = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (handle == INVALID_HANDLE_VALUE) return;
+    const hostenv::win32::FindHandle handle(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (!handle.valid()) return;
     do {
         const std::wstring name = entry.cFileName;
         if (name == L"." || name == L"..") continue;
@@ -59,8 +48,7 @@ void search(const std::wstring& folder, std::vector<std::string>& found) {
         } else if (hostenv::matchespattern(hostenv::win32::narrow(name), "*.galaxy")) {
             found.push_back(hostenv::win32::narrow(folder + L"\\" + name));
         }
-    } while (FindNextFileW(handle, &entry));
-    FindClose(handle);
+    } while (FindNextFileW(handle.get(), &entry));
 }
 
 std::wstring widened(const fs::path& path) {
@@ -78,12 +66,12 @@ const char* hostname() {
 }
 
 void copyfile(const fs::path& from, const fs::path& to, bool flush) {
-    const Handle in(CreateFileA(from.string().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (in.get() == INVALID_HANDLE_VALUE) fail("cannot open", from);
-    const Handle out(CreateFileA(to.string().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (out.get() == INVALID_HANDLE_VALUE) fail("cannot create", to);
+    const FileHandle in(CreateFileA(from.string().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!in.valid()) fail("cannot open", from);
+    const FileHandle out(CreateFileA(to.string().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid()) fail("cannot create", to);
     std::vector<char> buffer(1 << 20);
     for (;;) {
         DWORD got = 0;
@@ -103,10 +91,10 @@ void replacewithcopy(const fs::path& file) {
     const std::wstring name = widened(file);
     std::string bytes;
     {
-        const Handle in(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const FileHandle in(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size{};
-        if (in.get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(in.get(), &size)) {
+        if (!in.valid() || !GetFileSizeEx(in.get(), &size)) {
             fail("cannot open", file);
         }
         bytes.resize(static_cast<std::size_t>(size.QuadPart));
@@ -131,9 +119,9 @@ void replacewithcopy(const fs::path& file) {
 }
 
 void writefile(const fs::path& to, std::string_view text) {
-    const Handle out(CreateFileA(to.string().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (out.get() == INVALID_HANDLE_VALUE) fail("cannot create", to);
+    const FileHandle out(CreateFileA(to.string().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid()) fail("cannot create", to);
     DWORD put = 0;
     if (!WriteFile(out.get(), text.data(), static_cast<DWORD>(text.size()), &put, nullptr) ||
         put != text.size()) {
@@ -144,9 +132,9 @@ void writefile(const fs::path& to, std::string_view text) {
 void syncfolder(const fs::path& folder) {
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;
-        const Handle file(CreateFileA(entry.path().string().c_str(), GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        const FileHandle file(CreateFileA(entry.path().string().c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.get() != INVALID_HANDLE_VALUE) FlushFileBuffers(file.get());
     }
 }

@@ -7,6 +7,7 @@
 
 #include "hostenv/failure.h"
 #include "hostenv/text.h"
+#include "hostenv/win32/handle.h"
 #include "hostenv/win32/widetext.h"
 #include "systemerror.h"
 
@@ -31,34 +32,6 @@ std::wstring_view lastcomponent(std::wstring_view path) {
     return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
 }
 
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-
 std::string withseparator(const std::string& folder) {
     return folder.ends_with('\\') ? folder : folder + "\\";
 }
@@ -68,7 +41,7 @@ void listfolder(const std::string& folder,
                 const std::function<void(const WIN32_FIND_DATAW&)>& visit) {
     WIN32_FIND_DATAW entry{};
     const FindHandle search(FindFirstFileW(widepath(withseparator(folder) + "*").c_str(), &entry));
-    if (search.get() == INVALID_HANDLE_VALUE) {
+    if (!search.valid()) {
         const DWORD error = GetLastError();
         // An empty drive root has not even "." and "..".
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return;
@@ -121,7 +94,7 @@ std::optional<std::string> Win32FileSystem::lookup(const std::string& path, Entr
     WIN32_FIND_DATAW entry{};
     const std::wstring widened = widepath(path);
     const FindHandle search(FindFirstFileW(widened.c_str(), &entry));
-    if (search.get() == INVALID_HANDLE_VALUE) {
+    if (!search.valid()) {
         const DWORD error = GetLastError();
         if (notthere(error)) return std::nullopt;
         throw Failure("Cannot look for " + path + "\r\n" + systemreason(error));
@@ -257,7 +230,7 @@ std::string Win32FileSystem::folderidentity(const std::string& folder) {
                                         nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     // A guess such as the path would let a link loop pass unseen: the walk stops instead.
-    if (handle.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle.get(), &info)) {
+    if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info)) {
         throw Failure("Cannot look for " + folder + "\r\n" + systemreason(GetLastError()));
     }
     return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
@@ -338,7 +311,7 @@ std::optional<std::wstring> finalpath(FinalPathFunction function, const std::str
     const FileHandle handle(CreateFileW(
         widepath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (handle.get() == INVALID_HANDLE_VALUE) return std::nullopt;
+    if (!handle.valid()) return std::nullopt;
     std::wstring final(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = function(handle.get(), final.data(), static_cast<DWORD>(final.size()),

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hostenv/text.h"
+#include "hostenv/win32/handle.h"
 #include "hostenv/win32/widetext.h"
 
 namespace hostenv::win32 {
@@ -117,24 +118,6 @@ HKEY rootkey(std::string_view name) {
     return nullptr;
 }
 
-class OpenKey {
-  public:
-    OpenKey(HKEY root, const std::wstring& subkey) {
-        if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE, &key_) != ERROR_SUCCESS) {
-            key_ = nullptr;
-        }
-    }
-    ~OpenKey() {
-        if (key_ != nullptr) RegCloseKey(key_);
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    HKEY get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
-
 // An installer may store "%SystemDrive%\Games\Zarn": the environment's values put in.
 std::wstring expanded(const std::wstring& text) {
     std::wstring result(text.size() + 1, L'\0');
@@ -159,8 +142,11 @@ std::optional<std::string> Win32Platform::registrytext(const std::string& key) {
     const HKEY root = rootkey(std::string_view(key).substr(0, first));
     if (root == nullptr) return std::nullopt;
     // The process's own view, as a script's registry read in this process would see it.
-    const OpenKey opened(root, widen(key.substr(first + 1, last - first - 1)));
-    if (opened.get() == nullptr) return std::nullopt;
+    KeyHandle opened;
+    if (RegOpenKeyExW(root, widen(key.substr(first + 1, last - first - 1)).c_str(), 0,
+                      KEY_QUERY_VALUE, opened.receive()) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
     const std::wstring value = widen(key.substr(last + 1));
     DWORD type = 0;
     DWORD bytes = 0;
