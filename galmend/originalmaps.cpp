@@ -6,6 +6,7 @@
 
 #include "galmend.h"
 #include "hostenv/failure.h"
+#include "hostenv/text.h"
 
 namespace galmend {
 
@@ -18,24 +19,6 @@ using hostenv::Failure;
         "The list of the game's own maps \"original zarn galaxies.txt\" cannot be read: " + why +
         " Save it as plain text in the system's ANSI code page, in UTF-8 or in UTF-16 with its "
         "byte-order mark, one name a line; no galaxy was changed.");
-}
-
-void appendutf8(std::string& text, char32_t c) {
-    if (c < 0x80) {
-        text += static_cast<char>(c);
-    } else if (c < 0x800) {
-        text += static_cast<char>(0xC0 | (c >> 6));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        text += static_cast<char>(0xE0 | (c >> 12));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (c >> 18));
-        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // UTF-16 bytes after their byte-order mark, as UTF-8.
@@ -57,7 +40,7 @@ std::string utf16text(std::string_view bytes, bool bigendian) {
         } else if (c >= 0xD800 && c < 0xE000) {
             refuselist("it is UTF-16 with a broken character (an unpaired surrogate).");
         }
-        appendutf8(text, c);
+        hostenv::appendutf8(text, c);
     }
     return text;
 }

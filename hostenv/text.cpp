@@ -85,9 +85,14 @@ Unit foldedunitat(std::string_view text, std::size_t at) {
     return unit;
 }
 
-// Appends c, a code point past ASCII, as UTF-8.
+}  // namespace
+
 void appendutf8(std::string& to, char32_t c) {
     const auto byte = [&](char32_t b) { to += static_cast<char>(b); };
+    if (c < 0x80) {
+        byte(c);
+        return;
+    }
     if (c < 0x800) {
         byte(0xC0 | c >> 6);
     } else if (c < 0x10000) {
@@ -100,8 +105,6 @@ void appendutf8(std::string& to, char32_t c) {
     }
     byte(0x80 | (c & 0x3F));
 }
-
-}  // namespace
 
 std::string lower(std::string_view text) {
     std::string result(text);

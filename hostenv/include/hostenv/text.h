@@ -72,4 +72,7 @@ std::string visibletext(std::string_view text);
 // that is not valid UTF-8), letter case aside as lower folds it.
 bool matchespattern(std::string_view name, std::string_view pattern);
 
+// Adds the character c to text in UTF-8.
+void appendutf8(std::string& text, char32_t c);
+
 }  // namespace hostenv
