@@ -15,7 +15,6 @@
 #include "hostenv/safereplace.h"
 #include "hostenv/startup.h"
 #include "hostenv/text.h"
-#include "hostenv/walker.h"
 #include "rewrite.h"
 #include "structure.h"
 
@@ -168,12 +167,7 @@ void Galmend::userfolderbutton_Click() {
 
 void Galmend::findgalaxies() {
     searchpattern = "*.galaxy";
-    foundgalaxies.clear();
-    hostenv::Walked walked;
-    for (const auto& folder : galaxyfolders) {
-        hostenv::walkfolders(searchpattern, folder, foundgalaxies, {fs_, folderlist, filelist, ui_},
-                             walked);
-    }
+    walkgalaxyfolders(searchpattern, foundgalaxies);
     stagelabel.setcaption(hostenv::signform(++stages));
     std::string found;
     for (const auto& path : foundgalaxies)

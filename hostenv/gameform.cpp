@@ -2,6 +2,7 @@
 
 #include "hostenv/hostqueries.h"
 #include "hostenv/startup.h"
+#include "hostenv/walker.h"
 
 namespace hostenv {
 
@@ -36,6 +37,14 @@ void GameForm::findgalaxyfolders(std::string_view userfolderend) {
     gamefolder = readgamefolder(platform_, fs_, windirdrive);
     galaxyfolders[0] = gamefolder;
     galaxyfolders[1] = localappfolder + "\\Corvatek\\Halcyrion" + std::string(userfolderend);
+}
+
+void GameForm::walkgalaxyfolders(const std::string& pattern, Lines& list) {
+    list.clear();
+    Walked walked;
+    for (const auto& folder : galaxyfolders) {
+        walkfolders(pattern, folder, list, {fs_, folderlist, filelist, ui_}, walked);
+    }
 }
 
 void GameForm::passgate(const Lines& extra) {

@@ -9,7 +9,6 @@
 #include "hostenv/hostqueries.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/startup.h"
-#include "hostenv/walker.h"
 
 namespace tallyhold {
 
@@ -162,16 +161,8 @@ void Tallyhold::removebutton_Click() {
     if (!manifestlinks.empty()) ui_.messagebox(linksleft());
 }
 
-void Tallyhold::walk(const std::string& pattern, hostenv::Lines& list) {
-    list.clear();
-    hostenv::Walked walked;
-    for (const auto& folder : galaxyfolders) {
-        hostenv::walkfolders(pattern, folder, list, {fs_, folderlist, filelist, ui_}, walked);
-    }
-}
-
 void Tallyhold::searchgalaxies() {
-    walk("*.galaxy", foundgalaxies);
+    walkgalaxyfolders("*.galaxy", foundgalaxies);
     galaxynames.assign(foundgalaxies.size(), "");
     std::string found;
     for (std::size_t i = 0; i < foundgalaxies.size(); ++i) {
@@ -327,7 +318,7 @@ void Tallyhold::removemanifests() {
 }
 
 hostenv::Lines Tallyhold::removeeach(bool keepgoing) {
-    walk("galaxy.manifest", manifestpaths);
+    walkgalaxyfolders("galaxy.manifest", manifestpaths);
     manifestsremoved = 0;
     manifestlinks.clear();
     hostenv::Lines notremoved;

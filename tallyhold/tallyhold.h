@@ -74,7 +74,6 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
     hostenv::Lines unquotable;
 
   private:
-    void walk(const std::string& pattern, hostenv::Lines& list);
     void silentrun();
     // A line for each of manifestlinks, naming the link and where it leads; kept: the name
     // the new manifest's predecessor went to, when one of them was in the way.

@@ -52,7 +52,8 @@ class FileSystem {
 
     // What tells folders, and files, apart behind links, junctions and other names (volume
     // and file index), so that a walk never enters a folder inside itself again nor lists a
-    // file twice. A path that cannot be opened gives a text of its own.
+    // file twice. Throws Failure ("Cannot look for ...", with the system's reason) when the
+    // system cannot answer: a guess would let a link loop pass unseen.
     virtual std::string folderidentity(const std::string& folder) = 0;
 
     // Creates path with bytes as its whole content, writes it through to the disk with the

@@ -49,6 +49,9 @@ class GameForm : public CommandForm {
     // the per-user folder's name: galmend ends its folders in "\", tallyhold does not, and
     // each keeps its own so that the texts it shows stay as they are.
     void findgalaxyfolders(std::string_view userfolderend);
+    // list, made anew: every match of pattern in both galaxy folders, game folder first, each
+    // file and folder once however often the folders reach it.
+    void walkgalaxyfolders(const std::string& pattern, Lines& list);
     // gameversion and targetversion; when they do not match, shows the lines that say so,
     // then extra, and ends the program.
     void passgate(const Lines& extra);
