@@ -178,7 +178,9 @@ void Galmend::findgalaxies() {
 
 void Galmend::fixgalaxies() {
     const Rewriter rewriter(*oldstruct, oldblocks, *newstruct, newblocks);
+    // A galaxy and its new text each need one block of addresses beside the program's own.
     FixState state;
+    state.largest = platform_.addressspace() / 8;
     rewritten = 0;
     stagelabel.setcaption(hostenv::signform(++stages));
     for (const auto& path : foundgalaxies) {
@@ -218,7 +220,7 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, F
     std::uint64_t size = 0;
     try {
         size = fs_.filesize(path);
-        if (size <= largestgalaxy()) fs_.readinto(path, bytes);
+        if (size <= state.largest) fs_.readinto(path, bytes);
     } catch (const Failure& failure) {
         // Looked for only when the read fails: a galaxy that is there costs no search.
         if (!fs_.lookup(path, hostenv::Entries::files)) {
@@ -226,9 +228,9 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, F
         }
         throw Failure("The galaxy " + path + " cannot be read.\r\n" + failure.what());
     }
-    if (size > largestgalaxy()) {
+    if (size > state.largest) {
         throw Failure("The galaxy " + path + " is " + sizetext(size) +
-                      "; galmend converts galaxies of up to " + sizetext(largestgalaxy()) +
+                      "; galmend converts galaxies of up to " + sizetext(state.largest) +
                       " on this Windows. It is unchanged.");
     }
     const std::optional<std::string_view> version = versionline(bytes);
@@ -261,10 +263,6 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, F
 // and what it has loaded: an eighth of the address space leaves room for both and for the
 // gaps between what is in use. A 32-bit galmend gets 256 to 512 MB; a 64-bit one has no
 // limit a galaxy reaches.
-std::uint64_t Galmend::largestgalaxy() const {
-    return platform_.addressspace() / 8;
-}
-
 // Definitions that do not describe the galaxy's old format rewrite it into a text that is
 // still old; counted as updated, it would be "updated" again on every run.
 void Galmend::refuseoldformat(const std::string& path, std::string_view text) const {

@@ -84,9 +84,11 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
 
   private:
     void showhost();
-    // What a fix keeps from one galaxy to the next: the memory of the old and the new text,
-    // and the folders already rid of stale temporary files.
+    // What a fix keeps from one galaxy to the next: its size limit, the memory of the old and
+    // the new text, and the folders already rid of stale temporary files.
     struct FixState {
+        // The largest galaxy this process can convert in memory, in bytes.
+        std::uint64_t largest = 0;
         std::string bytes;
         std::string text;
         std::set<std::string> cleanedfolders;
@@ -94,8 +96,6 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
     // Rewrites one found galaxy when it is old; whether it did.
     bool convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state);
     void refuseoldformat(const std::string& path, std::string_view text) const;
-    // The largest galaxy this process can convert in memory, in bytes.
-    std::uint64_t largestgalaxy() const;
 };
 
 }  // namespace galmend
