@@ -53,17 +53,7 @@ reg() { timeout 30 "${WINE_TOOLS[@]}" reg "$@" >/dev/null 2>&1; }
 # The install path where a 32-bit installer writes it, and nothing in the 64-bit view.
 set_install_path() {
     clear_install_path
-    # Checked, so that a write that did not land fails here and not as a puzzling gate.
-    poll 60 install_path_written ||
-        fail "could not write the install path $GAME_FOLDER to $GAME_REGKEY"
-}
-
-# One try at writing the install path; after a failed one the server is let settle first.
-install_path_written() {
-    reg add "$GAME_REGKEY" /v Path /t REG_SZ /d "$GAME_FOLDER" /f /reg:32 &&
-        reg query "$GAME_REGKEY" /v Path /reg:32 && return 0
-    timeout 20 "${WINESERVER[@]}" -w 2>/dev/null
-    return 1
+    reg_setting "$GAME_REGKEY" Path REG_SZ "$GAME_FOLDER" /reg:32
 }
 
 clear_install_path() {
@@ -71,23 +61,32 @@ clear_install_path() {
     reg delete "$GAME_REGKEY" /f /reg:64
 }
 
-# The Windows version the prefix presents ("winxp", "win7"...); empty: Wine's default.
-set_winver() {
-    if [[ -n "$1" ]]; then
-        reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d "$1" /f
-    else
-        reg delete 'HKCU\Software\Wine' /v Version /f
-    fi
+# A registry value set, or removed when the data is empty, and checked, so that a write the
+# wine server dropped fails here and not as a puzzling result later: reg_setting <key> <name>
+# <type> <data> [registry view option]
+reg_setting() {
+    poll 60 reg_setting_once "$@" || fail "could not set $1\\$2 to [$4]"
 }
 
-# The display's DPI the prefix presents (LogPixels); empty: Wine's default, 96.
-set_dpi() {
-    if [[ -n "$1" ]]; then
-        reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f
+# One try; after a failed one the server is let settle first.
+reg_setting_once() {
+    local key=$1 name=$2 type=$3 data=$4 view=("${@:5}")
+    if [[ -n "$data" ]]; then
+        reg add "$key" /v "$name" /t "$type" /d "$data" /f "${view[@]}" &&
+            reg query "$key" /v "$name" "${view[@]}" && return 0
     else
-        reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f
+        reg delete "$key" /v "$name" /f "${view[@]}"
+        reg query "$key" /v "$name" "${view[@]}" || return 0
     fi
+    timeout 20 "${WINESERVER[@]}" -w 2>/dev/null
+    return 1
 }
+
+# The Windows version the prefix presents ("winxp", "win7"...); empty: Wine's default.
+set_winver() { reg_setting 'HKCU\Software\Wine' Version REG_SZ "$1"; }
+
+# The display's DPI the prefix presents (LogPixels); empty: Wine's default, 96.
+set_dpi() { reg_setting 'HKCU\Control Panel\Desktop' LogPixels REG_DWORD "$1"; }
 
 # A text as a .reg file's hex(2) value: its UTF-16LE bytes with the ending null character.
 reg_hex_text() {
