@@ -12,6 +12,7 @@
 
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
+#include "hostenv/progress.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/startup.h"
 #include "hostenv/text.h"
@@ -148,7 +149,10 @@ void Galmend::findbutton_Click() {
 }
 
 void Galmend::fixbutton_Click() {
-    fixgalaxies();
+    {
+        const hostenv::Busy busy(busy_);
+        fixgalaxies();
+    }
     findbutton.setenabled(true);
     fixbutton.setenabled(false);
 }
@@ -167,13 +171,16 @@ void Galmend::userfolderbutton_Click() {
 
 void Galmend::findgalaxies() {
     searchpattern = "*.galaxy";
-    walkgalaxyfolders(searchpattern, foundgalaxies);
+    // The found list grows as the walk finds, a batch of names at a time.
+    std::size_t shown = 0;
+    walkgalaxyfolders(searchpattern, foundgalaxies, [&] {
+        std::string found;
+        for (; shown < foundgalaxies.size(); ++shown)
+            found += std::string(hostenv::lastcomponent(foundgalaxies[shown])) + crlf;
+        if (!found.empty()) foundlist.append(found);
+        foundcountlabel.setcaption(std::to_string(foundgalaxies.size()));
+    });
     stagelabel.setcaption(hostenv::signform(++stages));
-    std::string found;
-    for (const auto& path : foundgalaxies)
-        found += std::string(hostenv::lastcomponent(path)) + crlf;
-    foundlist.append(found);
-    foundcountlabel.setcaption(std::to_string(foundgalaxies.size()));
 }
 
 void Galmend::fixgalaxies() {
@@ -183,34 +190,52 @@ void Galmend::fixgalaxies() {
     state.largest = platform_.addressspace() / 8;
     rewritten = 0;
     stagelabel.setcaption(hostenv::signform(++stages));
-    for (const auto& path : foundgalaxies) {
+    // The names rewritten since the fixed list last grew.
+    std::string fixed;
+    const auto show = [&] {
         updatedlabel.setcaption(hostenv::signform(rewritten));
-        if (!originalmaps) {
-            throw Failure(missingfile("original zarn galaxies.txt", "list of the game's own maps") +
-                          " No galaxy was changed from " + path + " on.");
+        if (!fixed.empty()) fixedlist.append(fixed);
+        fixed.clear();
+    };
+    hostenv::Progress progress(ui_, clock);
+    show();
+    try {
+        for (const auto& path : foundgalaxies) {
+            if (fixgalaxy(path, rewriter, state)) {
+                ++rewritten;
+                fixed += std::string(hostenv::lastcomponent(path)) + crlf;
+                ui_.report("Rewrote " + path);
+            }
+            // Between two galaxies, with no temporary file open: where "exit" may end the run.
+            progress.step(show);
         }
-        if (std::any_of(originalmaps->begin(), originalmaps->end(),
-                        [&](const auto& name) { return hostenv::samefilename(path, name); })) {
-            continue;
-        }
-        bool converted = false;
-        try {
-            converted = convertgalaxy(path, rewriter, state);
-        } catch (const std::bad_alloc&) {
-            throw Failure("Out of memory while converting the galaxy " + path + ".");
-        }
-        if (converted) {
-            ++rewritten;
-            fixedlist.append(std::string(hostenv::lastcomponent(path)) + crlf);
-            ui_.report("Rewrote " + path);
-        }
+    } catch (const Failure&) {
+        // The window shows what was rewritten before the failure.
+        show();
+        throw;
     }
-    updatedlabel.setcaption(hostenv::signform(rewritten));
+    progress.finish(show);
     const auto found = static_cast<long long>(foundgalaxies.size());
     ui_.report("Rewrote " + std::to_string(rewritten) + " of the " +
                hostenv::counted(found, "galaxy", "galaxies") + " found" +
                (rewritten < found ? "; the others are the game's own or in the new format already."
                                   : "."));
+}
+
+bool Galmend::fixgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state) {
+    if (!originalmaps) {
+        throw Failure(missingfile("original zarn galaxies.txt", "list of the game's own maps") +
+                      " No galaxy was changed from " + path + " on.");
+    }
+    if (std::any_of(originalmaps->begin(), originalmaps->end(),
+                    [&](const auto& name) { return hostenv::samefilename(path, name); })) {
+        return false;
+    }
+    try {
+        return convertgalaxy(path, rewriter, state);
+    } catch (const std::bad_alloc&) {
+        throw Failure("Out of memory while converting the galaxy " + path + ".");
+    }
 }
 
 bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state) {

@@ -93,7 +93,8 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
         std::string text;
         std::set<std::string> cleanedfolders;
     };
-    // Rewrites one found galaxy when it is old; whether it did.
+    // Rewrites one found galaxy when it is old and not one of the game's own; whether it did.
+    bool fixgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state);
     bool convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state);
     void refuseoldformat(const std::string& path, std::string_view text) const;
 };

@@ -10,6 +10,12 @@ bool isroot(const std::string& path) {
     return path.size() == 3 && path[1] == ':' && path[2] == '\\';
 }
 
+std::string withoutbackslash(const std::string& path) {
+    std::string folder = path;
+    if (folder.size() > 1 && folder.back() == '\\' && !isroot(folder)) folder.pop_back();
+    return folder;
+}
+
 }  // namespace
 
 void Button::takedesign(const ControlLayout& design) {
@@ -59,18 +65,20 @@ void DriveList::setdrive(std::string drive) {
 }
 
 void FolderList::setpath(const std::string& path) {
-    std::string folder = path;
-    if (folder.size() > 1 && folder.back() == '\\' && !isroot(folder)) folder.pop_back();
+    const std::string folder = withoutbackslash(path);
     // Read before anything changes, so that a folder that cannot be opened leaves the list as it
     // was.
-    auto names = fs_.subfolders(folder);
-    const std::string prefix = isroot(folder) ? folder : folder + "\\";
-    entries_.clear();
-    for (auto& name : names) entries_.push_back(prefix + name);
     const bool changed = folder != path_;
-    path_ = std::move(folder);
-    notify();
+    showread(folder, fs_.subfolders(folder));
     if (changed && change) change();
+}
+
+void FolderList::showread(const std::string& folder, const std::vector<std::string>& names) {
+    path_ = withoutbackslash(folder);
+    const std::string prefix = isroot(path_) ? path_ : path_ + "\\";
+    entries_.clear();
+    for (const auto& name : names) entries_.push_back(prefix + name);
+    notify();
 }
 
 std::string FolderList::entry(int i) const {
@@ -86,12 +94,17 @@ void FileList::setpattern(const std::string& pattern) {
     reread(path_, pattern);
 }
 
-// Reads before anything changes, so that a folder that cannot be read leaves the list as it was.
-void FileList::reread(const std::string& path, const std::string& pattern) {
-    entries_ = path.empty() ? std::vector<std::string>{} : fs_.files(path, pattern);
-    path_ = path;
+void FileList::showread(const std::string& folder, const std::string& pattern,
+                        std::vector<std::string> names) {
+    entries_ = std::move(names);
+    path_ = folder;
     pattern_ = pattern;
     notify();
+}
+
+// Reads before anything changes, so that a folder that cannot be read leaves the list as it was.
+void FileList::reread(const std::string& path, const std::string& pattern) {
+    showread(path, pattern, path.empty() ? std::vector<std::string>{} : fs_.files(path, pattern));
 }
 
 void Dir1_Change(FolderList& dir, FileList& file) {

@@ -39,12 +39,30 @@ void GameForm::findgalaxyfolders(std::string_view userfolderend) {
     galaxyfolders[1] = localappfolder + "\\Corvatek\\Halcyrion" + std::string(userfolderend);
 }
 
-void GameForm::walkgalaxyfolders(const std::string& pattern, Lines& list) {
+void GameForm::walkgalaxyfolders(const std::string& pattern, Lines& list,
+                                 const std::function<void()>& show) {
     list.clear();
     Walked walked;
+    Progress progress(ui_, clock);
+    const WalkHook entered = [&](const WalkPlace& place) {
+        progress.step([&] {
+            folderlist.showread(place.folder, place.subfolders);
+            filelist.showread(place.folder, pattern, place.files);
+            show();
+        });
+    };
+    std::string last;
     for (const auto& folder : galaxyfolders) {
-        walkfolders(pattern, folder, list, {fs_, folderlist, filelist, ui_}, walked);
+        if (walkfolders(fs_, folder, pattern, entered, walked, list)) last = folder;
     }
+    progress.finish([&] {
+        if (!last.empty()) {
+            while (last.size() > 3 && last.ends_with('\\')) last.pop_back();
+            folderlist.setpath(last.substr(0, last.rfind('\\') + 1));
+            filelist.setpattern(pattern);
+        }
+        show();
+    });
 }
 
 void GameForm::passgate(const Lines& extra) {

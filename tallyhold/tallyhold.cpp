@@ -7,6 +7,7 @@
 
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
+#include "hostenv/progress.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/startup.h"
 
@@ -93,6 +94,9 @@ void Tallyhold::silentrun() {
     // lets events through must not start a removal in the middle of the run.
     const hostenv::Busy busy(busy_);
     searchgalaxies();
+    // Both walks end before the new manifest is staged: a walk lets window events through,
+    // and an event may end the program, which must not leave the staged file behind.
+    findmanifests();
     const std::string manifest = gamefolder + "galaxy.manifest";
     // Checked before anything is removed: a run that removes the manifests and then cannot
     // put the new one in place leaves the game without any.
@@ -103,7 +107,7 @@ void Tallyhold::silentrun() {
     hostenv::StagedFile staged = stagemanifest(manifest);
     // A manifest another program holds does not keep the game from getting its new one: the
     // rest are removed, the new one is put in place, and then the run fails naming it.
-    const hostenv::Lines notremoved = removeeach(true);
+    const hostenv::Lines notremoved = removefound(true, {});
     const std::string removed =
         notremoved.empty()
             ? "the " + std::to_string(manifestsremoved) + " manifests found were removed"
@@ -142,7 +146,10 @@ void Tallyhold::findbutton_Click() {
 }
 
 void Tallyhold::updatebutton_Click() {
-    writemanifest(fortrelfolder);
+    {
+        const hostenv::Busy busy(busy_);
+        writemanifest(fortrelfolder);
+    }
     findbutton.setenabled(true);
     updatebutton.setenabled(false);
 }
@@ -162,18 +169,22 @@ void Tallyhold::removebutton_Click() {
 }
 
 void Tallyhold::searchgalaxies() {
-    walkgalaxyfolders("*.galaxy", foundgalaxies);
-    galaxynames.assign(foundgalaxies.size(), "");
-    std::string found;
-    for (std::size_t i = 0; i < foundgalaxies.size(); ++i) {
-        const std::string name = std::string(hostenv::lastcomponent(foundgalaxies[i]));
-        found += name + crlf;
+    // The found list grows as the walk finds, a batch of names at a time.
+    std::size_t shown = 0;
+    walkgalaxyfolders("*.galaxy", foundgalaxies, [&] {
+        std::string found;
+        for (; shown < foundgalaxies.size(); ++shown)
+            found += std::string(hostenv::lastcomponent(foundgalaxies[shown])) + crlf;
+        if (!found.empty()) foundlist.append(found);
+        foundcountlabel.setcaption(hostenv::signform(static_cast<long long>(foundgalaxies.size())) +
+                                   " galaxies found");
+    });
+    galaxynames.clear();
+    for (const auto& path : foundgalaxies) {
+        const std::string_view name = hostenv::lastcomponent(path);
         // The walk's pattern guarantees the ".galaxy" ending.
-        galaxynames[i] = name.substr(0, name.size() - 7);
+        galaxynames.emplace_back(name.substr(0, name.size() - 7));
     }
-    foundlist.append(found);
-    foundcountlabel.setcaption(hostenv::signform(static_cast<long long>(foundgalaxies.size())) +
-                               " galaxies found");
 }
 
 void Tallyhold::writemanifest(const std::string& locate) {
@@ -314,11 +325,17 @@ void Tallyhold::putinplace(hostenv::StagedFile& staged, const std::string& manif
 }
 
 void Tallyhold::removemanifests() {
-    removeeach(false);
+    findmanifests();
+    hostenv::Progress progress(ui_, clock);
+    removefound(false, [&] { progress.step([] {}); });
+    progress.finish([] {});
 }
 
-hostenv::Lines Tallyhold::removeeach(bool keepgoing) {
-    walkgalaxyfolders("galaxy.manifest", manifestpaths);
+void Tallyhold::findmanifests() {
+    walkgalaxyfolders("galaxy.manifest", manifestpaths, [] {});
+}
+
+hostenv::Lines Tallyhold::removefound(bool keepgoing, const std::function<void()>& between) {
     manifestsremoved = 0;
     manifestlinks.clear();
     hostenv::Lines notremoved;
@@ -331,12 +348,12 @@ hostenv::Lines Tallyhold::removeeach(bool keepgoing) {
         removalbox.settext("killing " + path);
         try {
             fs_.remove(path);
+            ++manifestsremoved;
         } catch (const Failure& failure) {
             if (!keepgoing) throw;
             notremoved.push_back(failure.what());
-            continue;
         }
-        ++manifestsremoved;
+        if (between) between();
     }
     return notremoved;
 }

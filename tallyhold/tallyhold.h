@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -78,10 +79,13 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
     // A line for each of manifestlinks, naming the link and where it leads; kept: the name
     // the new manifest's predecessor went to, when one of them was in the way.
     std::string linksleft(const std::string& manifest = "", const std::string& kept = "") const;
-    // Removes the manifests a walk finds and counts them in manifestsremoved. With keepgoing,
-    // a manifest that cannot be removed does not stop the others: the failures' texts come
-    // back; without, the first failure is thrown.
-    hostenv::Lines removeeach(bool keepgoing);
+    // manifestpaths, made anew by a walk of both galaxy folders.
+    void findmanifests();
+    // Removes the manifests of manifestpaths and counts them in manifestsremoved. With
+    // keepgoing, a manifest that cannot be removed does not stop the others: the failures'
+    // texts come back; without, the first failure is thrown. between runs after each
+    // manifest, where the removal may stop.
+    hostenv::Lines removefound(bool keepgoing, const std::function<void()>& between);
     // galaxynames in the ANSI code page, as the game reads the manifest; a galaxy whose name,
     // or a folder between it and its galaxy folder, has no exact form there goes to leftout.
     hostenv::Lines manifestnames();

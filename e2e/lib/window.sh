@@ -4,8 +4,15 @@
 
 # Runs wintest in the prefix; sets WINTEST_OUT to what it printed, which goes to the log too.
 wintest() {
-    WINTEST_OUT=$(timeout 60 "${WINE_EXE[@]}" "$WINTEST" "$@" 2>/dev/null)
-    local rc=$?
+    local rc try
+    # Wine's launcher sometimes fails to start a program on a loaded machine; wintest then
+    # never ran, and trying again cannot repeat what it does.
+    for try in 1 2 3; do
+        WINTEST_OUT=$(timeout 60 "${WINE_EXE[@]}" "$WINTEST" "$@" 2>/dev/null)
+        rc=$?
+        [[ "$WINTEST_OUT" == *"Application could not be started"* ]] || break
+        say "wine could not start wintest (try $try)"
+    done
     say "wintest $1 -> $rc"
     [[ -n "$WINTEST_OUT" ]] && printf '%s\n' "$WINTEST_OUT" | sed 's/^/  | /'
     return $rc

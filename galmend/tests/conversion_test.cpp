@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "faultyfilesystem.h"
@@ -412,6 +414,81 @@ TEST_F(Conversion, EveryFailingFileOperationLeavesEachGalaxyOldOrNew) {
     EXPECT_GT(runs, 20);
     RecordProperty("runs", runs);
     RecordProperty("galaxies_checked", checked);
+}
+
+// A fix that lets events through at every galaxy: its clock moves on by an interval at each
+// look.
+class LiveFix : public Conversion {
+  protected:
+    LiveFix() {
+        form.clock = [this] { return now += hostenv::Progress::interval; };
+        for (int i = 0; i < 6; ++i)
+            drive.write(game("g" + std::to_string(i) + ".galaxy"), oldgalaxy);
+    }
+
+    std::chrono::milliseconds now{0};
+};
+
+TEST_F(LiveFix, OnlyExitGetsThroughAndTheListsGrowInBatches) {
+    interactive();
+    ASSERT_EQ(click("Command1"), std::nullopt);
+    int appends = 0;
+    form.fixedlist.viewchanged = [&] { ++appends; };
+    ui.onevents = [&] {
+        form.clicked("Command1");
+        form.clicked("Command2");
+        form.folderpicked("C:\\");
+    };
+    // A clock that stands still shows the fix once, at its end.
+    form.clock = [] { return std::chrono::milliseconds{0}; };
+    ASSERT_EQ(click("Command2"), std::nullopt);
+    EXPECT_EQ(appends, 1) << "six names, one update of the list";
+    EXPECT_EQ(form.updatedlabel.caption(), " 6");
+    EXPECT_EQ(form.stagelabel.caption(), " 2") << "no other walk or fix started";
+    EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
+}
+
+// Exit pressed after each galaxy in turn, on a sound and on a failing file system: the run
+// ends there, with exit code 0, every galaxy old or new and no temporary file left.
+TEST_F(LiveFix, ExitEndsTheFixBetweenTwoGalaxies) {
+    // Runs galmend on fs up to the found galaxies, then the fix with exit pressed at event
+    // exitat; the exit code when the program ended.
+    const auto fix = [&](hostenv::FileSystem& fs, int exitat) {
+        for (int i = 0; i < 6; ++i)
+            drive.write(game("g" + std::to_string(i) + ".galaxy"), oldgalaxy);
+        RecordingUi recorded;
+        Galmend galmend{fs, platform, recorded};
+        galmend.clock = [this] { return now += hostenv::Progress::interval; };
+        EXPECT_EQ(hostenv::testing::ending([&] { galmend.load(); }), std::nullopt);
+        EXPECT_EQ(hostenv::testing::ending([&] { galmend.clicked("Command1"); }), std::nullopt);
+        int events = 0;
+        recorded.onevents = [&] {
+            if (++events == exitat) galmend.clicked("Command3");
+        };
+        return hostenv::testing::ending([&] { galmend.clicked("Command2"); });
+    };
+    hostenv::testing::FaultyFileSystem probe(drive.fs, 0, false);
+    fix(probe, 0);
+    const int beforefix = probe.operations() - 6 * 4;  // a read, a write, a flush, a move each
+    for (const int failat : {0, beforefix + 3, beforefix + 6}) {
+        for (int exitat = 1; exitat <= 7; ++exitat) {
+            SCOPED_TRACE("failing operation " + std::to_string(failat) + ", exit at event " +
+                         std::to_string(exitat));
+            hostenv::testing::FaultyFileSystem faulty(drive.fs, failat, false);
+            const auto ended = fix(faulty, exitat);
+            int rewritten = 0;
+            for (int i = 0; i < 6; ++i) {
+                const std::string bytes = drive.read(game("g" + std::to_string(i) + ".galaxy"));
+                EXPECT_TRUE(bytes == oldgalaxy || bytes == newgalaxy) << bytes;
+                rewritten += bytes == newgalaxy ? 1 : 0;
+            }
+            if (failat == 0) {
+                EXPECT_EQ(ended, 0);
+                EXPECT_EQ(rewritten, std::min(exitat, 6)) << "one galaxy between two events";
+            }
+            EXPECT_TRUE(drive.temporaries().empty());
+        }
+    }
 }
 
 }  // namespace

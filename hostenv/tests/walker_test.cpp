@@ -11,20 +11,18 @@
 namespace hostenv {
 namespace {
 
-using testing::RecordingUi;
 using testing::TempDrive;
 
 // A walk of its own, with nothing met before.
-void walkalone(const std::string& pattern, const std::string& folder, Lines& list,
-               WalkLists lists) {
+void walkalone(FileSystem& fs, const std::string& pattern, const std::string& folder, Lines& list,
+               const WalkHook& entered = {}) {
     Walked walked;
-    walkfolders(pattern, folder, list, lists, walked);
+    walkfolders(fs, folder, pattern, entered, walked, list);
 }
 
 class Walk : public ::testing::Test {
   protected:
     Walk() {
-        dir.change = [this] { Dir1_Change(dir, file); };
         drive.write("C:\\S\\s.galaxy", "");
         drive.write("C:\\S\\A\\a.galaxy", "");
         drive.write("C:\\S\\A\\deep\\d.GALAXY", "");
@@ -39,37 +37,34 @@ class Walk : public ::testing::Test {
 
     Lines walk(const std::string& pattern, const std::string& folder) {
         Lines list;
-        walkalone(pattern, folder, list, {drive.fs, dir, file, ui});
+        walkalone(drive.fs, pattern, folder, list, [this](const WalkPlace& place) {
+            entered.push_back(place.folder + " " + std::to_string(place.subfolders.size()) + " " +
+                              std::to_string(place.files.size()));
+        });
         return list;
     }
 
     TempDrive drive;
-    RecordingUi ui;
-    FolderList dir{drive.fs};
-    FileList file{drive.fs};
+    // Each folder entered, with how many subfolders and matching files it read there.
+    std::vector<std::string> entered;
 };
 
-TEST_F(Walk, EachSubfolderTreeComesBeforeTheFolderOwnFiles) {
+TEST_F(Walk, EachSubfolderTreeComesBeforeTheFolderOwnFilesAndTheHookSeesEachFolder) {
     const Lines expected{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\a.galaxy", "C:\\S\\B\\b.galaxy",
                          "C:\\S\\s.galaxy"};
     EXPECT_EQ(walk("*.galaxy", "C:\\S"), expected);
+    const std::vector<std::string> folders{"C:\\S 2 1", "C:\\S\\A 1 1", "C:\\S\\A\\deep 0 1",
+                                           "C:\\S\\B 0 1"};
+    EXPECT_EQ(entered, folders) << "as entered, hidden folders left out";
+    entered.clear();
     EXPECT_EQ(walk("*.galaxy", "C:\\S\\"), expected) << "a trailing backslash changes nothing";
-    EXPECT_EQ(ui.eventsteps, 6) << "events run once before each subfolder";
+    EXPECT_EQ(entered, folders);
 }
 
-TEST_F(Walk, ListsEndOneLevelAboveTheStartWithTheWalkPattern) {
-    walk("*.galaxy", "C:\\S\\A");
-    EXPECT_EQ(dir.path(), "C:\\S");
-    EXPECT_EQ(file.path(), "C:\\S");
-    EXPECT_EQ(file.pattern(), "*.galaxy");
-    ASSERT_EQ(file.count(), 1);
-    EXPECT_EQ(file.entry(0), "s.galaxy");
-}
-
-TEST_F(Walk, ADriveRootGivesRootPathsAndStaysCurrent) {
+TEST_F(Walk, ADriveRootGivesRootPaths) {
     const Lines list = walk("top.galaxy", "C:\\");
     EXPECT_EQ(list, Lines{"C:\\top.galaxy"});
-    EXPECT_EQ(dir.path(), "C:\\");
+    EXPECT_TRUE(entered.front().starts_with("C:\\ ")) << entered.front();
 }
 
 TEST_F(Walk, APlainNameMatchesLetterCaseAsideAndNothingLonger) {
@@ -79,8 +74,8 @@ TEST_F(Walk, APlainNameMatchesLetterCaseAsideAndNothingLonger) {
 
 TEST_F(Walk, EntriesAlreadyInTheListStayFirst) {
     Lines list{"earlier"};
-    walkalone("*.galaxy", "C:\\S\\B", list, {drive.fs, dir, file, ui});
-    walkalone("*.galaxy", "C:\\S\\B", list, {drive.fs, dir, file, ui});
+    walkalone(drive.fs, "*.galaxy", "C:\\S\\B", list);
+    walkalone(drive.fs, "*.galaxy", "C:\\S\\B", list);
     EXPECT_EQ(list, (Lines{"earlier", "C:\\S\\B\\b.galaxy", "C:\\S\\B\\b.galaxy"}));
 }
 
@@ -91,13 +86,13 @@ TEST_F(Walk, EmptyFoldersGiveNothing) {
 
 TEST_F(Walk, AMissingFolderHoldsNothingAndAnUnreadableOneFails) {
     Lines list{"earlier"};
-    walkalone("*.galaxy", "C:\\Nowhere\\", list, {drive.fs, dir, file, ui});
+    Walked walked;
+    EXPECT_FALSE(walkfolders(drive.fs, "C:\\Nowhere\\", "*.galaxy", {}, walked, list));
     EXPECT_EQ(list, Lines{"earlier"});
-    EXPECT_EQ(ui.eventsteps, 0);
 
     // A name the system cannot even look at is no missing folder.
     const std::string toolong = "C:\\S\\" + std::string(300, 'x');
-    EXPECT_THROW(walkalone("*.galaxy", toolong, list, {drive.fs, dir, file, ui}), Failure);
+    EXPECT_THROW(walkalone(drive.fs, "*.galaxy", toolong, list), Failure);
     EXPECT_EQ(list, Lines{"earlier"});
 }
 
@@ -143,7 +138,7 @@ TEST_F(Walk, WhatASearchHasMetIsFoundOnceHoweverItIsReachedAgain) {
         Lines list;
         Walked walked;
         for (const auto& folder : c.folders) {
-            walkfolders("*.galaxy", folder, list, {drive.fs, dir, file, ui}, walked);
+            walkfolders(drive.fs, folder, "*.galaxy", {}, walked, list);
         }
         EXPECT_EQ(list, c.expected);
     }
@@ -181,25 +176,21 @@ class CountingFileSystem : public posix::PosixFileSystem {
 TEST_F(Walk, AFolderIsReadAsOftenWhateverNumberOfSubfoldersItHas) {
     for (int i = 0; i < 60; ++i) drive.write("C:\\Many\\f" + std::to_string(i) + "\\x.galaxy", "");
     CountingFileSystem counting({{'C', drive.root()}}, TempDrive::cwd);
-    FolderList countingdir{counting};
-    FileList countingfile{counting};
-    countingdir.change = [&] { Dir1_Change(countingdir, countingfile); };
     Lines list;
-    walkalone("*.galaxy", "C:\\Many", list, {counting, countingdir, countingfile, ui});
+    walkalone(counting, "*.galaxy", "C:\\Many", list);
     EXPECT_EQ(list.size(), 60u);
-    // Its subfolders, its files, and its files again with the walk's pattern: reading it
-    // again after each subfolder would make a walk grow with the square of the siblings.
-    EXPECT_EQ(counting.readings["c:\\many"], 3);
+    // Its subfolders and its files, once: reading it again after each subfolder would make a
+    // walk grow with the square of the siblings.
+    EXPECT_EQ(counting.readings["c:\\many"], 2);
     EXPECT_EQ(counting.readings["c:\\many\\f59"], 2);
 }
 
 TEST_F(Walk, AFolderRemovedWhileTheWalkRunsIsSkipped) {
-    ui.onevents = [&] {
-        std::filesystem::remove_all(drive.host("C:\\S\\B"));
-        ui.onevents = nullptr;
-    };
-    EXPECT_EQ(walk("*.galaxy", "C:\\S"),
-              (Lines{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\a.galaxy", "C:\\S\\s.galaxy"}));
+    Lines list;
+    walkalone(drive.fs, "*.galaxy", "C:\\S", list, [&](const WalkPlace& place) {
+        if (place.folder == "C:\\S") std::filesystem::remove_all(drive.host("C:\\S\\B"));
+    });
+    EXPECT_EQ(list, (Lines{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\a.galaxy", "C:\\S\\s.galaxy"}));
 }
 
 }  // namespace

@@ -101,6 +101,9 @@ class FolderList : public Control {
     // list unchanged, when the folder cannot be opened. Runs change when the
     // current folder changed.
     void setpath(const std::string& path);
+    // Shows folder and its subfolders' names as a walk read them, without reading the
+    // folder again and without running change.
+    void showread(const std::string& folder, const std::vector<std::string>& names);
     int count() const { return static_cast<int>(entries_.size()); }
     // Full path of subfolder i; empty text just past the last one (the end mark).
     std::string entry(int i) const;
@@ -120,6 +123,9 @@ class FileList : public Control {
     // Both reread the folder when one is set; an empty folder lists nothing.
     void setpath(const std::string& path);
     void setpattern(const std::string& pattern);
+    // Shows the names of folder's files that match pattern as a walk read them.
+    void showread(const std::string& folder, const std::string& pattern,
+                  std::vector<std::string> names);
     int count() const { return static_cast<int>(entries_.size()); }
     const std::string& entry(int i) const { return entries_.at(i); }
 

@@ -12,6 +12,7 @@
 #include "hostenv/filesystem.h"
 #include "hostenv/form.h"
 #include "hostenv/platform.h"
+#include "hostenv/progress.h"
 #include "hostenv/text.h"
 #include "hostenv/ui.h"
 
@@ -33,6 +34,9 @@ class GameForm : public CommandForm {
     FolderList folderlist;
     FileList filelist;
 
+    // The clock that paces what long work shows; a test sets its own.
+    ProgressClock clock = steadyclock;
+
   protected:
     GameForm(FileSystem& fs, Platform& platform, UserInterface& ui);
 
@@ -50,8 +54,11 @@ class GameForm : public CommandForm {
     // each keeps its own so that the texts it shows stay as they are.
     void findgalaxyfolders(std::string_view userfolderend);
     // list, made anew: every match of pattern in both galaxy folders, game folder first, each
-    // file and folder once however often the folders reach it.
-    void walkgalaxyfolders(const std::string& pattern, Lines& list);
+    // file and folder once however often the folders reach it. While it walks, the folder and
+    // file lists show where it is and show() what it has found, at the progress rate; at the
+    // end show() runs once more and the two lists rest one level above the last folder walked.
+    void walkgalaxyfolders(const std::string& pattern, Lines& list,
+                           const std::function<void()>& show);
     // gameversion and targetversion; when they do not match, shows the lines that say so,
     // then extra, and ends the program.
     void passgate(const Lines& extra);

@@ -1,25 +1,18 @@
-// The folder walker: collects the files that match a pattern in and below a folder,
-// moving the window's folder and file lists as it goes.
+// The folder walker: collects the files that match a pattern in and below a folder, straight
+// from the file system, and tells a hook where it is.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
-#include "hostenv/controls.h"
+#include "hostenv/filesystem.h"
 #include "hostenv/text.h"
-#include "hostenv/ui.h"
 
 namespace hostenv {
-
-struct WalkLists {
-    FileSystem& fs;
-    FolderList& dir;
-    FileList& file;
-    UserInterface& ui;
-};
 
 // What walks have met, by identity (FileSystem::folderidentity): a walk neither enters a
 // folder that one before it entered, however it was reached (the same folder given twice, one
@@ -32,13 +25,23 @@ struct Walked {
     std::unordered_map<std::string, std::vector<std::pair<std::string, std::string>>> files;
 };
 
-// Appends folder\name for every match, each subfolder's whole tree before the
-// folder's own files. A folder that leads back to one of its own ancestors, or to an
-// ancestor of the folder given (a link or junction), is not entered again; a link
-// elsewhere is followed; what walked holds is neither entered nor listed again, and what this
-// walk meets is added to it. A folder given that does not exist holds nothing. A folder that
+// The folder a walk has just entered (no "\" at its end, but for a drive root) and what it
+// read there: the names of its subfolders, and of its files that match the pattern.
+struct WalkPlace {
+    const std::string& folder;
+    const std::vector<std::string>& subfolders;
+    const std::vector<std::string>& files;
+};
+using WalkHook = std::function<void(const WalkPlace&)>;
+
+// Appends folder\name for every match, each subfolder's whole tree before the folder's own
+// files, names in name order, and calls entered for each folder it enters. A folder that leads
+// back to one of its own ancestors, or to an ancestor of the folder given (a link or
+// junction), is not entered again; a link elsewhere is followed; what walked holds is neither
+// entered nor listed again, and what this walk meets is added to it. Returns whether it
+// entered the folder given: a folder given that does not exist holds nothing. A folder that
 // cannot be opened throws Failure; what was appended before stays.
-void walkfolders(const std::string& pattern, const std::string& folder, Lines& list,
-                 WalkLists lists, Walked& walked);
+bool walkfolders(FileSystem& fs, const std::string& folder, const std::string& pattern,
+                 const WalkHook& entered, Walked& walked, Lines& list);
 
 }  // namespace hostenv
