@@ -60,7 +60,9 @@ int main(int argc, char** argv) {
         bench::report("walk", walks);
         bench::report("plain listing", listings);
         const double ratio = bench::median(walks) / bench::median(listings);
-        const double target = bench::discoverytarget();
+        // Sibling folders of one galaxy each cost the walk nothing a plain listing does not
+        // pay too: one reading per folder.
+        const double target = options.has("siblings") ? 1.5 : bench::discoverytarget();
         std::cout << std::setprecision(2) << "walk / plain listing: " << ratio << " (target "
                   << std::setprecision(0) << target << (ratio <= target ? ": met)" : ": missed)")
                   << "\n";

@@ -14,21 +14,14 @@ std::string listable(const std::string& base) {
     return base.size() == 2 && base[1] == ':' ? base + "\\" : base;
 }
 
-struct Read {
-    std::vector<std::string> subfolders;
-    std::vector<std::string> files;
-};
-
 // Each folder is read once, as the walk enters it: going back up reads nothing again, so a
 // walk costs the same for each folder however many siblings it has. None when a subfolder
 // found earlier is gone: the walk skips it.
-std::optional<Read> readfolder(FileSystem& fs, const std::string& base, const std::string& pattern,
-                               bool found) {
+std::optional<FolderContents> readfolder(FileSystem& fs, const std::string& base,
+                                         const std::string& identity, const std::string& pattern,
+                                         bool found) {
     try {
-        const std::string folder = listable(base);
-        Read read{fs.subfolders(folder), {}};
-        read.files = fs.files(folder, pattern);
-        return read;
+        return fs.readfolder(listable(base), identity, pattern);
     } catch (const Failure&) {
         if (found && !fs.hasfolder(base)) return std::nullopt;
         throw;
@@ -65,7 +58,7 @@ struct Walk {
     // base: the folder without a "\" at its end; identity: the folder's, already known from
     // its parent's check and recorded in walked.
     void folder(const std::string& base, std::string identity, bool found) {
-        const std::optional<Read> read = readfolder(fs, base, pattern, found);
+        const std::optional<FolderContents> read = readfolder(fs, base, identity, pattern, found);
         if (!read) return;
         if (entered) entered(WalkPlace{listable(base), read->subfolders, read->files});
         ancestors.push_back(std::move(identity));
@@ -74,15 +67,17 @@ struct Walk {
             std::string path = base + "\\" + name;
             if (!metbefore(fs, path, name, walked)) files.push_back(std::move(path));
         }
-        for (const auto& name : read->subfolders) subfolder(base + "\\" + name);
+        for (std::size_t i = 0; i < read->subfolders.size(); ++i) {
+            subfolder(base + "\\" + read->subfolders[i], read->identities[i]);
+        }
         list.insert(list.end(), files.begin(), files.end());
         ancestors.pop_back();
     }
 
-    void subfolder(const std::string& path) {
-        std::string identity;
+    // identity: what the folder's reading gave, or empty.
+    void subfolder(const std::string& path, std::string identity) {
         try {
-            identity = fs.folderidentity(path);
+            if (identity.empty()) identity = fs.folderidentity(path);
         } catch (const Failure&) {
             // Gone since the folder was read: nothing left to find there.
             if (!fs.hasfolder(path)) return;

@@ -60,27 +60,34 @@ Kind kindof(const fs::path& folder, const dirent& entry) {
     return S_ISREG(info.st_mode) ? Kind::file : Kind::other;
 }
 
-// The visible names of one kind in folder, in name order, read straight from the folder:
-// a walk lists every folder several times.
-template <class Wanted>
-std::vector<std::string> listfolder(const std::string& folder, const fs::path& host, Kind kind,
-                                    Wanted wanted) {
+// Calls visit(entry, folder's descriptor) for each visible entry of folder, read straight
+// from the folder.
+template <class Visit>
+void visitfolder(const std::string& folder, const fs::path& host, Visit visit) {
     if (host.empty()) throw Failure("Path not found: " + folder + "\r\nNo such drive.");
     DIR* const handle = ::opendir(host.c_str());
     if (handle == nullptr)
         throw Failure("Path not found: " + folder + "\r\n" + std::strerror(errno));
-    std::vector<std::pair<std::string, std::string>> keyed;
     for (;;) {
         errno = 0;
         const dirent* entry = ::readdir(handle);
         if (entry == nullptr) break;
-        const std::string_view name = entry->d_name;
-        if (name.starts_with(".") || !wanted(name) || kindof(host, *entry) != kind) continue;
-        keyed.emplace_back(lower(name), name);
+        if (!std::string_view(entry->d_name).starts_with(".")) visit(*entry, ::dirfd(handle));
     }
     const int error = errno;
     ::closedir(handle);
     if (error != 0) throw Failure("Cannot list folder " + folder + "\r\n" + std::strerror(error));
+}
+
+// The visible names of one kind in folder, in name order.
+template <class Wanted>
+std::vector<std::string> listfolder(const std::string& folder, const fs::path& host, Kind kind,
+                                    Wanted wanted) {
+    std::vector<std::pair<std::string, std::string>> keyed;
+    visitfolder(folder, host, [&](const dirent& entry, int) {
+        const std::string_view name = entry.d_name;
+        if (wanted(name) && kindof(host, entry) == kind) keyed.emplace_back(lower(name), name);
+    });
     return sortednames(std::move(keyed));
 }
 
@@ -239,6 +246,31 @@ std::vector<std::string> PosixFileSystem::files(const std::string& folder,
                                                 const std::string& pattern) {
     return listfolder(folder, hostpath(folder), Kind::file,
                       [&](std::string_view name) { return matchespattern(name, pattern); });
+}
+
+// One pass. A subfolder's identity comes from its own stat, as folderidentity's does: the
+// inode a folder listing gives may differ from it (a mount point, some layered file systems).
+FolderContents PosixFileSystem::readfolder(const std::string& folder, const std::string&,
+                                           const std::string& pattern) {
+    const fs::path host = hostpath(folder);
+    std::vector<std::pair<std::string, std::string>> folders;
+    std::vector<std::pair<std::string, std::string>> files;
+    std::map<std::string, std::string> identities;
+    visitfolder(folder, host, [&](const dirent& entry, int descriptor) {
+        const std::string name = entry.d_name;
+        const Kind kind = kindof(host, entry);
+        if (kind == Kind::file && matchespattern(name, pattern))
+            files.emplace_back(lower(name), name);
+        if (kind != Kind::folder) return;
+        folders.emplace_back(lower(name), name);
+        struct stat info {};
+        if (::fstatat(descriptor, name.c_str(), &info, 0) == 0) {
+            identities[name] = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+        }
+    });
+    FolderContents contents{sortednames(std::move(folders)), {}, sortednames(std::move(files))};
+    for (const auto& name : contents.subfolders) contents.identities.push_back(identities[name]);
+    return contents;
 }
 
 }  // namespace hostenv::posix

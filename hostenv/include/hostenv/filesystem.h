@@ -12,6 +12,15 @@ namespace hostenv {
 
 enum class Entries { files, foldersandfiles };
 
+// One reading of a folder: its subfolders' names, with the identity (as folderidentity gives
+// it) of each where the reading came with it and empty where it did not (a link: its identity
+// is where it leads), and the names of its files that match a pattern; each in name order.
+struct FolderContents {
+    std::vector<std::string> subfolders;
+    std::vector<std::string> identities;
+    std::vector<std::string> files;
+};
+
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
@@ -49,6 +58,17 @@ class FileSystem {
     virtual std::vector<std::string> subfolders(const std::string& folder) = 0;
     virtual std::vector<std::string> files(const std::string& folder,
                                            const std::string& pattern) = 0;
+    // Both, and what identities the system gives with them, in as few calls as it can: a walk
+    // reads every folder of the game. identity: the folder's own, as folderidentity gave it
+    // (what its subfolders share with it need not be asked again). Throws Failure when folder
+    // cannot be opened.
+    virtual FolderContents readfolder(const std::string& folder,
+                                      [[maybe_unused]] const std::string& identity,
+                                      const std::string& pattern) {
+        FolderContents contents{subfolders(folder), {}, files(folder, pattern)};
+        contents.identities.resize(contents.subfolders.size());
+        return contents;
+    }
 
     // What tells folders, and files, apart behind links, junctions and other names (volume
     // and file index), so that a walk never enters a folder inside itself again nor lists a

@@ -254,13 +254,25 @@ TEST_F(Win32FileSystemTest, ListsAreVisibleAndInNameOrderWithoutCase) {
     EXPECT_EQ(fs_.files(folder_, "*.*").size(), 4u);
     EXPECT_TRUE(fs_.subfolders(at("A")).empty());
     EXPECT_TRUE(fs_.files(at("A"), "*.*").empty());
+
+    // One reading gives both lists, and the identity of each subfolder as its own open does.
+    const FolderContents read = fs_.readfolder(folder_, fs_.folderidentity(folder_), "*.galaxy");
+    EXPECT_EQ(read.subfolders, fs_.subfolders(folder_));
+    EXPECT_EQ(read.files, fs_.files(folder_, "*.galaxy"));
+    ASSERT_EQ(read.identities.size(), read.subfolders.size());
+    for (std::size_t i = 0; i < read.subfolders.size(); ++i) {
+        EXPECT_EQ(read.identities[i], fs_.folderidentity(at(read.subfolders[i])));
+    }
+    EXPECT_EQ(fs_.readfolder(at("A"), "", "*.*").subfolders.size(), 0u);
 }
 
 TEST_F(Win32FileSystemTest, ListingAFolderThatCannotBeOpenedFails) {
     const std::string absent = at("absent");
-    for (const bool folders : {true, false}) {
+    for (const int reading : {0, 1, 2}) {
         try {
-            folders ? fs_.subfolders(absent) : fs_.files(absent, "*.*");
+            if (reading == 0) fs_.subfolders(absent);
+            if (reading == 1) fs_.files(absent, "*.*");
+            if (reading == 2) fs_.readfolder(absent, "", "*.*");
             FAIL() << "no failure";
         } catch (const Failure& failure) {
             EXPECT_EQ(std::string(failure.what()).rfind("Path not found: " + absent, 0), 0u)

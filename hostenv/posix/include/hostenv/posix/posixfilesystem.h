@@ -24,6 +24,8 @@ class PosixFileSystem : public FileSystem {
     std::vector<std::string> drives() override;
     std::vector<std::string> subfolders(const std::string& folder) override;
     std::vector<std::string> files(const std::string& folder, const std::string& pattern) override;
+    FolderContents readfolder(const std::string& folder, const std::string& identity,
+                              const std::string& pattern) override;
     std::string folderidentity(const std::string& folder) override;
     bool createfile(const std::string& path, std::string_view bytes) override;
     void moveover(const std::string& from, const std::string& to) override;
