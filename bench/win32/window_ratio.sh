@@ -12,12 +12,13 @@
 #           wintest times both itself and asks the window nothing meanwhile
 #   silent  the whole "galmend /s" run less a "galmend /s" run without galaxies, which is
 #           Wine starting the process, the program's start-up and its end
+readonly LIMIT=900 # seconds one run may take at most
+RUN_TIMEOUT=$LIMIT
 source "$(cd "$(dirname "$0")/../.." && pwd)/e2e/lib.sh"
 rounds=${1:-3}
 count=${2:-5000}
 kilobytes=${3:-10}
 bits=${4:-64}
-readonly LIMIT=900 # seconds one run may take at most
 
 begin galmend "$bits" 64 window-ratio
 reset_game
@@ -34,14 +35,6 @@ use_release_data
 refill_game() {
     rm -f "$game"/*.galaxy
     cp "$corpus"/*.galaxy "$game/"
-}
-
-# galmend started with the arguments and waited for up to LIMIT seconds, not the scenarios'
-# minute: start_program's limit is too short for this many galaxies.
-start_galmend() {
-    (cd "$CASE_DIR" && exec timeout -k 5 "$LIMIT" "${WINE_EXE[@]}" "$(basename "$PROG_EXE")" \
-        "$@") >"$CASE_DIR/program.out" 2>&1 &
-    PROG_PID=$!
 }
 
 # wintest with the run's limit; WINTEST_OUT holds what it printed.
@@ -61,7 +54,7 @@ timed_click() {
 # The window run: sets FIND_MS and FIX_MS.
 window_run() {
     refill_game
-    start_galmend
+    start_program
     timed_wintest controls "$PROG_CAPTION" "$WAIT_MS" || return 1
     timed_click Command1 Command2 || return 1
     FIND_MS=$CLICK_MS
@@ -80,7 +73,7 @@ window_run() {
 # A silent run: sets SILENT_MS, the process's start and end included.
 silent_run() {
     local started=${EPOCHREALTIME/./}
-    start_galmend /s
+    start_program /s
     wait_program "$LIMIT"
     SILENT_MS=$(((${EPOCHREALTIME/./} - started) / 1000))
     [[ "$PROG_RC" == 0 ]]
