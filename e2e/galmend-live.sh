@@ -4,8 +4,8 @@
 # galaxies, each galaxy whole (old or new) and no temporary file left.
 # usage: galmend-live.sh <exe bits> <prefix bits>
 # E2E_LIVE_GALAXIES sets how many galaxies the fix rewrites (3000 unless given).
-# Under Wine the fix of all the galaxies in the window takes minutes.
-RUN_TIMEOUT=960
+# Under Wine the fix of all the galaxies in the window takes a minute or two.
+RUN_TIMEOUT=360
 source "$(dirname "$0")/lib.sh"
 begin galmend "$1" "$2" live
 reset_game
@@ -15,7 +15,7 @@ readonly OLD=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
 readonly NEW=$E2E_ROOT/demo/expected/game/Orion\ Drift.galaxy
 # How long the fix of all the galaxies may take at most, how long a count under way may take
 # to show, and how long the program may take to end after "exit".
-readonly FIX_SECONDS=900
+readonly FIX_SECONDS=300
 readonly COUNT_SECONDS=30
 readonly STOP_SECONDS=10
 game=$(unixpath "$GAME_FOLDER")
