@@ -4,6 +4,7 @@
 # galaxies, each galaxy whole (old or new) and no temporary file left.
 # usage: galmend-live.sh <exe bits> <prefix bits>
 # E2E_LIVE_GALAXIES sets how many galaxies the fix rewrites (3000 unless given).
+
 # Under Wine the fix of all the galaxies in the window takes a minute or two.
 RUN_TIMEOUT=360
 source "$(dirname "$0")/lib.sh"
@@ -56,10 +57,10 @@ give_up() {
     wait_program "$FIX_SECONDS"
 }
 
-# Watches the window answer while the fix runs: watch <output file> <interval ms> [until text].
-# A window that does not answer costs a second a reading at most, and the watch ends by
+# Watches the window answer while the fix runs: watch_window <output file> <interval ms>
+# [until text]. A window that does not answer costs a second a reading at most, and the watch ends by
 # itself, so a hung window fails the case instead of holding it.
-watch() {
+watch_window() {
     local out=$1
     shift
     timeout -k 5 $((FIX_SECONDS + 30)) "${WINE_EXE[@]}" "$WINTEST" answers "$PROG_CAPTION" \
@@ -76,6 +77,7 @@ midway_counts() {
 }
 
 # The watch saw a count under way, the final count, or its end.
+# shellcheck disable=SC2317  # called through poll
 midway_or_done() {
     [[ -n "$(midway_counts "$1")" ]] || grep -q "^answered=1 .* text= $GALAXIES\$" "$1" ||
         grep -q '^summary ' "$1"
@@ -112,7 +114,7 @@ use_release_data
 refill_game
 if start_fix; then
     out=$CASE_DIR/watch.out
-    watch "$out" 250 " $GALAXIES"
+    watch_window "$out" 250 " $GALAXIES"
     sed 's/^/  | /' "$out"
     if ! grep -q '^summary ' "$out"; then
         fail "wintest answers ended without a summary"
@@ -124,9 +126,9 @@ if start_fix; then
     moved=$(midway_counts "$out" | wc -l)
     ((moved >= 2)) ||
         fail "Label4 showed $moved count(s) between 0 and $GALAXIES while the fix ran, not 2 or more"
-    ended=$(summary_field "$out" ended)
-    if [[ "$ended" != until ]]; then
-        fail "the watch ended ($ended) before Label4 read the final count"
+    watchend=$(summary_field "$out" ended)
+    if [[ "$watchend" != until ]]; then
+        fail "the watch ended ($watchend) before Label4 read the final count"
     elif wait_control Command1 enabled 1 30; then
         expect_eq "Label4 (updated)" " $GALAXIES" "$(control_field Label4 text)"
         expect_eq "Command2 enabled after the fix" 0 "$(control_field Command2 enabled)"
@@ -148,7 +150,7 @@ stop_during_fix() {
     refill_game
     if start_fix; then
         out=$CASE_DIR/watch.out
-        watch "$out" 100 &
+        watch_window "$out" 100 &
         watcher=$!
         # A window that does not answer shows no count: "exit" is then pressed all the same,
         # and the program must still end in time.
