@@ -58,8 +58,8 @@ give_up() {
 }
 
 # Watches the window answer while the fix runs: watch_window <output file> <interval ms>
-# [until text]. A window that does not answer costs a second a reading at most, and the watch ends by
-# itself, so a hung window fails the case instead of holding it.
+# [until text]. A window that does not answer costs a second a reading at most, and the
+# watch ends by itself, so a hung window fails the case instead of holding it.
 watch_window() {
     local out=$1
     shift
