@@ -1,6 +1,7 @@
 // Writes benchmark material by hand, for runs outside the benchmarks:
 //   corpus galaxy FILE BYTES [SEED]
 //   corpus conversion FOLDER MEGABYTES [SEED]
+//   corpus galaxies FOLDER COUNT KILOBYTES [SEED]
 //   corpus tree FOLDER [FOLDERS FILES [SEED]]
 #include <cstdlib>
 #include <iostream>
@@ -13,6 +14,7 @@ namespace {
 int usage() {
     std::cerr << "usage: corpus galaxy FILE BYTES [SEED]\n"
                  "       corpus conversion FOLDER MEGABYTES [SEED]\n"
+                 "       corpus galaxies FOLDER COUNT KILOBYTES [SEED]\n"
                  "       corpus tree FOLDER [FOLDERS FILES [SEED]]\n";
     return 2;
 }
@@ -31,6 +33,10 @@ int main(int argc, char** argv) {
         } else if (what == "conversion" && argc >= 4) {
             const auto corpus =
                 bench::writeconversioncorpus(argv[2], number(3, 0) << 20, number(4, 1));
+            std::cout << corpus.galaxies.size() << " galaxies, " << corpus.bytes << " bytes\n";
+        } else if (what == "galaxies" && argc >= 5) {
+            const auto corpus = bench::writeuniformcorpus(argv[2], static_cast<int>(number(3, 0)),
+                                                          number(4, 0) << 10, number(5, 1));
             std::cout << corpus.galaxies.size() << " galaxies, " << corpus.bytes << " bytes\n";
         } else if (what == "tree") {
             bench::TreeShape shape;

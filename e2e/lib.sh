@@ -54,7 +54,9 @@ export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 readonly E2E_SKIP=77
-readonly RUN_TIMEOUT=60 # seconds one program run may take at most
+# Seconds one program run may take at most; a scenario with a longer run sets RUN_TIMEOUT
+# before it sources this file.
+readonly RUN_TIMEOUT=${RUN_TIMEOUT:-60}
 readonly WAIT_MS=20000  # how long wintest waits for a window or a message box
 readonly GAME_VERSION=1.52.0.3
 readonly GAME_REGKEY='HKLM\SOFTWARE\Mervane\Kestrix\zarn'

@@ -130,17 +130,17 @@ std::string captionof(HWND window) {
 }
 
 // A control's text comes from its own thread; a hung program must not hang us.
-std::optional<std::string> textof(HWND control) {
+std::optional<std::string> textof(HWND control, UINT timeoutms) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, messagetimeoutms,
+    if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, timeoutms,
                              &length)) {
         return std::nullopt;
     }
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutW(control, WM_GETTEXT, text.size(),
-                             reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
-                             messagetimeoutms, &copied)) {
+                             reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, timeoutms,
+                             &copied)) {
         return std::nullopt;
     }
     text.resize(copied);

@@ -12,6 +12,15 @@
 //                                          other windows, then press OK
 //   wintest close <caption> <ms>           ask the window to close (WM_CLOSE)
 //   wintest gone <caption> <ms>            wait until no window has this caption
+//   wintest answers <caption> <control> <seconds> [interval ms=250 [until text]]
+//                                          ask the window every interval whether it
+//                                          answers, and read the control's text; ends
+//                                          after the seconds, when the window goes or
+//                                          when the text reads until; fails when a
+//                                          reading went unanswered
+//   wintest timeclick <caption> <button> <control> <ms>
+//                                          click, then print how long until the control
+//                                          is enabled
 //   wintest run <command line> <ms>        run a program with exactly this command line
 //   wintest hold <path> <ms>               keep a file open, shared with nobody, for ms;
 //                                          prints "held" once it is open
@@ -43,10 +52,14 @@ namespace {
 
 using namespace wintest;
 
+constexpr unsigned long defaultwatchintervalms = 250;
+
 int usage() {
     std::puts(
         "usage: wintest controls|layout|msgbox|close|gone <caption> <ms>\n"
         "       wintest click|items|press|lines|enabled <caption> <control> <ms>\n"
+        "       wintest answers <caption> <control> <seconds> [interval ms [until text]]\n"
+        "       wintest timeclick <caption> <button> <control> <ms>\n"
         "       wintest run <command line> <ms>\n"
         "       wintest hold <path> <ms>\n"
         "       wintest outcome <program> <exit code>");
@@ -80,6 +93,16 @@ int main() {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     const std::vector<std::string> args = arguments();
     if (args.size() < 3) return usage();
+    // The only command whose last argument may be a text.
+    if (args[0] == "answers" && args.size() >= 4 && args.size() <= 6) {
+        const std::optional<unsigned long> seconds = number(args[3].c_str());
+        const std::optional<unsigned long> interval =
+            args.size() >= 5 ? number(args[4].c_str()) : defaultwatchintervalms;
+        if (!seconds || !interval || *interval == 0) return usage();
+        const std::optional<std::string> until =
+            args.size() == 6 ? std::optional<std::string>(args[5]) : std::nullopt;
+        return watchanswers(args[1], args[2], *seconds, *interval, until);
+    }
     // The last argument is a number: the milliseconds to wait, or for "outcome" the exit code.
     const std::optional<unsigned long> last = number(args.back().c_str());
     if (!last) return usage();
@@ -94,6 +117,9 @@ int main() {
     if (args.size() == 4 && command == "press") return press(target, args[2], deadline);
     if (args.size() == 4 && command == "enabled") return waitenabled(target, args[2], deadline);
     if (args.size() == 4 && command == "lines") return textlines(target, args[2], deadline);
+    if (args.size() == 5 && command == "timeclick") {
+        return timeclick(target, args[2], args[3], deadline);
+    }
     if (args.size() != 3) return usage();
     if (command == "controls") return listcontrols(target, deadline);
     if (command == "layout") return checklayout(target, deadline);

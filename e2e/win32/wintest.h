@@ -43,7 +43,7 @@ int timedout(const std::string& what);
 std::string classof(HWND window);
 std::string captionof(HWND window);
 // A control's text, or nothing when its program does not answer in time.
-std::optional<std::string> textof(HWND control);
+std::optional<std::string> textof(HWND control, UINT timeoutms = messagetimeoutms);
 // The window's own controls, not the parts of a combo box or list inside them.
 std::vector<HWND> directchildren(HWND window);
 
@@ -62,7 +62,7 @@ HWND findcontrol(const std::string& caption, const std::string& name, const Dead
                  int& result);
 
 // The commands, one per concern: reading (windowreading.cpp), layout (layoutcheck.cpp),
-// driving (driving.cpp) and other programs (processes.cpp).
+// driving (driving.cpp), watching over time (watching.cpp) and other programs (processes.cpp).
 int listcontrols(const std::string& caption, const Deadline& deadline);
 int listitems(const std::string& caption, const std::string& name, const Deadline& deadline);
 int checklayout(const std::string& caption, const Deadline& deadline);
@@ -73,6 +73,14 @@ int textlines(const std::string& caption, const std::string& name, const Deadlin
 int answermsgbox(const std::string& title, const Deadline& deadline);
 int closewindow(const std::string& caption, const Deadline& deadline);
 int waitgone(const std::string& caption, const Deadline& deadline);
+// Asks the window every interval whether it answers and reads the control's text, until the
+// seconds pass, the window goes or the text reads until; exitfailed when a reading went
+// unanswered.
+int watchanswers(const std::string& caption, const std::string& name, unsigned long seconds,
+                 unsigned long intervalms, const std::optional<std::string>& until);
+// Clicks the button and waits until the control done is enabled; prints how long that took.
+int timeclick(const std::string& caption, const std::string& name, const std::string& done,
+              const Deadline& deadline);
 int runprogram(const std::string& commandline, unsigned long ms);
 int holdfile(const std::string& path, unsigned long ms);
 int printoutcome(const std::string& programname, int exitcode);
