@@ -26,6 +26,8 @@ constexpr std::uint16_t utf8names = 1 << 11;
 constexpr std::uint16_t version20 = 20;
 constexpr std::uint16_t version45 = 45;
 constexpr std::uint32_t most32 = 0xFFFFFFFF;
+constexpr std::uint16_t madeonunix = 3 << 8;
+constexpr std::uint32_t ordinaryfile = 0100644u << 16;
 constexpr std::uint16_t most16 = 0xFFFF;
 
 void put16(std::string& out, std::uint16_t value) {
@@ -159,7 +161,9 @@ void ZipWriter::finish() {
     for (const auto& entry : central_) {
         const bool far = entry.offset >= most32;
         put32(directory, centralsignature);
-        put16(directory, version20);  // made by MS-DOS, as Explorer expects of its attributes
+        // Made on Unix: readers convert the names of a zip made on MS-DOS from its code page,
+        // UTF-8 flag or not. The attributes are an ordinary file's, readable by all.
+        put16(directory, madeonunix | version20);
         put16(directory, far ? version45 : version20);
         put16(directory, utf8names);
         put16(directory, 0);
@@ -173,7 +177,7 @@ void ZipWriter::finish() {
         put16(directory, 0);  // comment
         put16(directory, 0);  // disk
         put16(directory, 0);  // internal attributes
-        put32(directory, 0);  // external attributes
+        put32(directory, ordinaryfile);
         put32(directory, far ? most32 : static_cast<std::uint32_t>(entry.offset));
         directory += entry.name;
         if (far) {
