@@ -361,7 +361,7 @@ bool restorenewest(hostenv::FileSystem& fs, const std::string& folder, hostenv::
         for (const auto& galaxy : restore.galaxies) {
             if (galaxy.outcome == GalaxyOutcome::restored) ui.report("Restored " + galaxy.path);
             if (galaxy.outcome == GalaxyOutcome::alreadyold) {
-                ui.report("Restored already (the fix stopped before it): " + galaxy.path);
+                ui.report("Already as before the fix: " + galaxy.path);
             }
             if (galaxy.outcome == GalaxyOutcome::restored ||
                 galaxy.outcome == GalaxyOutcome::alreadyold) {
@@ -394,6 +394,7 @@ bool restorenewest(hostenv::FileSystem& fs, const std::string& folder, hostenv::
                 fs.rename(set->path, marked);
             } catch (const Failure& failure) {
                 left.push_back(failure.what());
+                ui.report(left.back());
             }
         }
         const bool complete = left.empty();

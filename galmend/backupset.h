@@ -137,10 +137,12 @@ struct SetRestore {
 SetRestore restoreset(hostenv::FileSystem& fs, const std::string& setpath);
 
 // The whole restore of "/restore" and the window's undo: restores the newest set in folder
-// not yet restored and marks it restored. Reports "Restored <path>" for each galaxy and each
-// galaxy left with its reason, and ends with a count line: in a message box when something
-// was left, or always when not silent. Whether everything was restored (so with no set to
-// restore, too). Throws Failure when the folder or the set cannot be read.
+// not yet restored and marks it restored (unless putting a galaxy back failed, so that a
+// later try can). Reports "Restored <path>" for each galaxy put back and a line for each
+// galaxy left, with its reason; then the count line, or why nothing was restored, goes to a
+// message box when something was left or when not silent, else to the report. Whether every
+// galaxy holds its old bytes now (true with no set to restore). A failure to read the folder
+// or the set is shown the same way, never thrown.
 bool restorenewest(hostenv::FileSystem& fs, const std::string& folder, hostenv::UserInterface& ui,
                    bool silent);
 
