@@ -144,7 +144,8 @@ void BackupWriter::commit() {
 }
 
 void BackupWriter::finish() {
-    if (zip_) zip_->finish();
+    // A set whose writing failed keeps what it committed, for a restore, and takes no end.
+    if (zip_ && !zip_->failed()) zip_->finish();
 }
 
 std::optional<BackupSet> parsesetname(const std::string& folder, std::string_view name) {

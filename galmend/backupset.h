@@ -44,8 +44,9 @@ class BackupWriter {
     // Writes everything added through to the disk: the galaxies added may now be replaced.
     // Throws Failure, and then none of them may be.
     void commit();
-    // Writes the set's central directory, which standard zip readers need, and closes it.
-    // A set left unfinished by a failure or a killed run is still restored whole.
+    // Writes the set's central directory, which standard zip readers need, and closes it;
+    // call it however the fix ends. After a failed add or commit it writes nothing more:
+    // a set left unfinished so, or by a killed run, is still restored whole.
     void finish();
 
     // The set's full path; empty until the first galaxy is added.

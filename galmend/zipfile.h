@@ -44,6 +44,8 @@ class ZipWriter {
     // Writes the central directory and the end record, flushes them and closes the file.
     // Throws Failure.
     void finish();
+    // Whether a write or a flush failed: the file may end inside an entry.
+    bool failed() const { return broken_; }
 
   private:
     struct Central {
