@@ -89,14 +89,14 @@ BackupWriter::BackupWriter(hostenv::FileSystem& fs, std::string backupsfolder, s
 
 void BackupWriter::open() {
     fs_.makefolder(folder_);
-    // A set restored already keeps its number: a new one in the same second takes the next.
-    for (unsigned number = 1; number <= 1000; ++number) {
-        const std::string base = basename(stamp_, number);
-        if (fs_.lookup(inside(folder_, base + std::string(restoredending) + ".zip"),
-                       hostenv::Entries::foldersandfiles)) {
-            continue;
-        }
-        const std::string path = inside(folder_, base + ".zip");
+    // A run in the same second as others takes the number after theirs, restored or pruned
+    // aside, so that the order of the names stays the order of the runs.
+    unsigned first = 1;
+    for (const auto& set : backupsets(fs_, folder_)) {
+        if (set.stamp == stamp_) first = std::max(first, set.number + 1);
+    }
+    for (unsigned number = first; number < first + 100; ++number) {
+        const std::string path = inside(folder_, basename(stamp_, number) + ".zip");
         if (auto file = fs_.createappending(path)) {
             zip_.emplace(std::move(file), path, ziptime(stamp_));
             setpath_ = path;

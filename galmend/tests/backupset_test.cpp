@@ -127,8 +127,12 @@ TEST_F(Backups, ARunInTheSameSecondAsAnotherTakesTheNextNumber) {
         {{}, "2026-12-07 19-32-13.zip"},
         {{"2026-12-07 19-32-13.zip"}, "2026-12-07 19-32-13 (2).zip"},
         {{"2026-12-07 19-32-13.zip", "2026-12-07 19-32-13 (2).zip"}, "2026-12-07 19-32-13 (3).zip"},
-        // A set restored already still holds its name's place in the order.
+        // A set restored already still holds its name's place in the order, and one pruned
+        // leaves no gap for a later run to take.
         {{"2026-12-07 19-32-13 restored.zip"}, "2026-12-07 19-32-13 (2).zip"},
+        {{"2026-12-07 19-32-13 (7) restored.zip", "2026-12-07 19-32-13 (5).zip",
+          "2026-12-07 19-32-14.zip"},
+         "2026-12-07 19-32-13 (8).zip"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.made);
