@@ -386,5 +386,36 @@ TEST_F(Backups, AFixFailingAtAnyStepLeavesEveryReplacedGalaxyRestorable) {
     }
 }
 
+// A restore that fails at any step leaves each galaxy old or new, and the set for the next
+// restore to finish.
+TEST_F(Backups, ARestoreFailingAtAnyStepIsFinishedByTheNext) {
+    for (const bool persistent : {false, true}) {
+        for (int failat = 1;; ++failat) {
+            SCOPED_TRACE(testing::Message() << "failat " << failat << " persistent " << persistent);
+            // A temporary file that a failing disk kept from an earlier round goes too.
+            for (const char* root : {"C:\\Games", "C:\\users"}) {
+                std::filesystem::remove_all(drive.host(root));
+            }
+            std::filesystem::remove_all(drive.host(folder));
+            for (const auto& galaxy : galaxies) drive.write(galaxy.path, galaxy.old);
+            fix(drive.fs);
+            FaultyFileSystem faulty(drive.fs, failat, persistent);
+            RecordingUi ui;
+            const bool restored = restorenewest(faulty, folder, ui, true);
+            EXPECT_EQ(restored, faulty.failures() == 0);
+            for (const auto& galaxy : galaxies) {
+                const std::string now = drive.read(galaxy.path);
+                EXPECT_TRUE(now == galaxy.old || now == galaxy.fresh);
+            }
+            RecordingUi again;
+            EXPECT_TRUE(restorenewest(drive.fs, folder, again, true))
+                << ::testing::PrintToString(again.messages);
+            for (const auto& galaxy : galaxies) EXPECT_EQ(drive.read(galaxy.path), galaxy.old);
+            EXPECT_TRUE(drive.temporaries().empty() || faulty.failures() > 1);
+            if (faulty.failures() == 0) break;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace galmend
