@@ -1,6 +1,9 @@
 #include "zipfile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -205,6 +208,63 @@ TEST_F(Zip, MoreEntriesThanTheEndRecordCountsAreReadByAStandardReader) {
     ASSERT_EQ(pclose(pipe), 0);
     ASSERT_TRUE(read);
     EXPECT_EQ(std::string(buffer), "70000 g69999\n");
+}
+
+// A file whose long runs of zero bytes become holes, so that a set past 4 GB costs no disk.
+class SparseFile : public hostenv::AppendFile {
+  public:
+    explicit SparseFile(const std::filesystem::path& path)
+        : file_(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)) {}
+    ~SparseFile() override { ::close(file_); }
+    void append(std::string_view bytes) override {
+        if (bytes.size() >= (1u << 20)) {
+            ASSERT_GE(::lseek(file_, static_cast<off_t>(bytes.size()), SEEK_CUR), 0);
+            return;
+        }
+        ASSERT_EQ(::write(file_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    void flush() override {}
+
+  private:
+    int file_;
+};
+
+// Past 4 GB an entry's offset stands in the zip64 field of its central header.
+TEST_F(Zip, AnEntryPastFourGigabytesIsFoundByAStandardReaderAndByTheWalk) {
+    if (std::system("python3 -c '' 2>/dev/null") != 0) GTEST_SKIP() << "python3 is not here";
+    constexpr std::size_t large = (std::size_t{1} << 31) + 12345;
+    void* const zeros =
+        ::mmap(nullptr, large, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(zeros, MAP_FAILED);
+    const std::string_view bytes(static_cast<const char*>(zeros), large);
+    drive.makefolder("C:\\sets");
+    {
+        ZipWriter writer(std::make_unique<SparseFile>(drive.host(path)), path, {});
+        writer.add("a", bytes, "1");
+        writer.add("b", bytes, "2");
+        writer.add("c", "late", "3");
+        writer.finish();
+    }
+    ::munmap(zeros, large);
+    const std::uint64_t third = 2 * (30 + 1 + 4 + 1 + std::uint64_t{large});
+    const ZipListing listing = listzip(drive.fs, path);
+    EXPECT_EQ(listing.end, ZipListing::End::complete);
+    ASSERT_EQ(listing.entries.size(), 3u);
+    std::string late;
+    EXPECT_TRUE(readentry(drive.fs, path, listing.entries[2], late));
+    EXPECT_EQ(late, "late");
+    const std::string command =
+        "python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]);"
+        " i = z.infolist()[2]; print(i.filename, i.header_offset,"
+        " z.read(i).decode())' '" +
+        drive.host(path).string() + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[256] = {};
+    const bool read = std::fgets(buffer, sizeof buffer, pipe) != nullptr;
+    ASSERT_EQ(pclose(pipe), 0);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(std::string(buffer), "c " + std::to_string(third) + " late\n");
 }
 
 TEST(ZipTime, TheRunsStampBecomesTheEntrysDosTime) {
