@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <iomanip>
 #include <iostream>
 #include <stdexcept>
@@ -9,6 +10,13 @@
 namespace bench {
 
 namespace fs = std::filesystem;
+
+std::string QuietPlatform::localtimestamp() {
+    const std::time_t now = std::time(nullptr);
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%d %H-%M-%S", std::localtime(&now));
+    return text;
+}
 
 void QuietUi::messagebox(const std::string& text) {
     // The benchmarked procedures show messages only on failures.

@@ -32,6 +32,7 @@ class QuietPlatform : public hostenv::Platform {
     }
     std::optional<std::string> registrytext(const std::string&) override { return std::nullopt; }
     hostenv::FolderAnswer localappfolder() override { return {}; }
+    std::string localtimestamp() override;
     std::uint64_t addressspace() override { return std::uint64_t{1} << 47; }
     std::string fromansi(std::string_view bytes) override { return std::string(bytes); }
     std::optional<std::string> toansi(std::string_view text) override { return std::string(text); }

@@ -26,5 +26,5 @@ zarn_ensure_packages() {
 
 zarn_build_packages=(cmake ninja-build g++ make clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    imagemagick)
+    zlib1g-dev libz-mingw-w64-dev imagemagick)
 zarn_wine_packages=(wine wine64 wine32:i386 xvfb xauth x11-utils)

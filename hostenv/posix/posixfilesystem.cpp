@@ -332,6 +332,78 @@ bool PosixFileSystem::createfile(const std::string& path, std::string_view bytes
     return true;
 }
 
+namespace {
+
+class PosixAppendFile : public AppendFile {
+  public:
+    PosixAppendFile(int file, std::string path) : file_(file), path_(std::move(path)) {}
+    ~PosixAppendFile() override { ::close(file_); }
+    PosixAppendFile(const PosixAppendFile&) = delete;
+    PosixAppendFile& operator=(const PosixAppendFile&) = delete;
+
+    void append(std::string_view bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t written = ::write(file_, bytes.data(), bytes.size());
+            if (written < 0) {
+                if (errno == EINTR) continue;
+                fail("Cannot write", path_, errno);
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        }
+    }
+    void flush() override {
+        if (::fsync(file_) != 0) fail("Cannot flush", path_, errno);
+    }
+
+  private:
+    int file_;
+    std::string path_;
+};
+
+}  // namespace
+
+std::unique_ptr<AppendFile> PosixFileSystem::createappending(const std::string& path) {
+    const int file =
+        ::open(hostpath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+    if (file < 0) {
+        if (errno == EEXIST) return nullptr;
+        fail("Cannot create", path, errno);
+    }
+    return std::make_unique<PosixAppendFile>(file, path);
+}
+
+bool PosixFileSystem::makefolder(const std::string& folder) {
+    const fs::path host = hostpath(folder);
+    if (host.empty()) throw Failure("Cannot create " + folder + "\r\nNo such drive.");
+    if (::mkdir(host.c_str(), 0755) == 0) return true;
+    const int error = errno;
+    struct stat info {};
+    if (error == EEXIST && ::stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
+    fail("Cannot create", folder, error);
+}
+
+void PosixFileSystem::readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                               std::string& bytes) {
+    const int file = ::open(hostpath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) fail("Cannot read", path, errno);
+    bytes.resize(length);
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got =
+            ::pread(file, bytes.data() + done, length - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(file);
+            fail("Cannot read", path, error);
+        }
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(file);
+    bytes.resize(done);
+}
+
 void PosixFileSystem::moveover(const std::string& from, const std::string& to) {
     const fs::path target = hostpath(to);
     refusereadonly(target, "Cannot replace", to);

@@ -396,6 +396,86 @@ bool Win32FileSystem::createfile(const std::string& path, std::string_view bytes
     return true;
 }
 
+namespace {
+
+class Win32AppendFile : public AppendFile {
+  public:
+    Win32AppendFile(HANDLE file, std::string path) : file_(file), path_(std::move(path)) {}
+
+    void append(std::string_view bytes) override {
+        while (!bytes.empty()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 24));
+            DWORD written = 0;
+            if (!WriteFile(file_.get(), bytes.data(), chunk, &written, nullptr) || written == 0) {
+                const DWORD error = GetLastError();
+                throw Failure("Cannot write " + path_ + "\r\n" +
+                              systemreason(error == ERROR_SUCCESS ? ERROR_WRITE_FAULT : error));
+            }
+            bytes.remove_prefix(written);
+        }
+    }
+    void flush() override {
+        if (!FlushFileBuffers(file_.get())) {
+            throw Failure("Cannot flush " + path_ + "\r\n" + systemreason(GetLastError()));
+        }
+    }
+
+  private:
+    FileHandle file_;
+    std::string path_;
+};
+
+}  // namespace
+
+std::unique_ptr<AppendFile> Win32FileSystem::createappending(const std::string& path) {
+    // Others may read the file while it grows, as Explorer does to show it.
+    HANDLE file = CreateFileW(widepath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return nullptr;
+        throw Failure("Cannot create " + path + "\r\n" + systemreason(error));
+    }
+    return std::make_unique<Win32AppendFile>(file, path);
+}
+
+bool Win32FileSystem::makefolder(const std::string& folder) {
+    if (CreateDirectoryW(widepath(folder).c_str(), nullptr)) return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS && hasfolder(folder)) return false;
+    throw Failure("Cannot create " + folder + "\r\n" + systemreason(error));
+}
+
+void Win32FileSystem::readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                               std::string& bytes) {
+    HANDLE opened = INVALID_HANDLE_VALUE;
+    retried(
+        [&] {
+            opened = CreateFileW(widepath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            return opened != INVALID_HANDLE_VALUE;
+        },
+        "Cannot open " + path);
+    const FileHandle file(opened);
+    LARGE_INTEGER start{};
+    start.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) {
+        throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
+    }
+    bytes.resize(length);
+    std::size_t done = 0;
+    while (done < length) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(length - done, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(file.get(), bytes.data() + done, chunk, &got, nullptr)) {
+            throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    bytes.resize(done);
+}
+
 void Win32FileSystem::moveover(const std::string& from, const std::string& to) {
     const std::string what = "Cannot replace " + to;
     refusereadonly(to, what);

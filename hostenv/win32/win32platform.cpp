@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -174,6 +175,16 @@ FolderAnswer Win32Platform::localappfolder() {
     FolderAnswer answer{static_cast<std::uint32_t>(result), {}};
     if (result == S_OK) answer.path = narrow(buffer);
     return answer;
+}
+
+std::string Win32Platform::localtimestamp() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u-%02u-%02u", unsigned{now.wYear},
+                  unsigned{now.wMonth}, unsigned{now.wDay}, unsigned{now.wHour},
+                  unsigned{now.wMinute}, unsigned{now.wSecond});
+    return text;
 }
 
 std::uint64_t Win32Platform::addressspace() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,19 @@ struct FolderContents {
     std::vector<std::string> subfolders;
     std::vector<std::string> identities;
     std::vector<std::string> files;
+};
+
+// A new file written from its start on, piece after piece, and written through to the disk
+// when asked: a record that must outlive a killed run is flushed before what it protects
+// changes. Closed when it goes; whatever was appended stays.
+class AppendFile {
+  public:
+    virtual ~AppendFile() = default;
+    // Writes bytes after those written before; throws Failure naming the file and the
+    // system's reason.
+    virtual void append(std::string_view bytes) = 0;
+    // Writes everything appended so far through to the disk; throws Failure.
+    virtual void flush() = 0;
 };
 
 class FileSystem {
@@ -80,6 +94,16 @@ class FileSystem {
     // handle that wrote it, and closes it; false, with nothing created, when path exists
     // already. On any other failure nothing is left behind and Failure is thrown.
     virtual bool createfile(const std::string& path, std::string_view bytes) = 0;
+    // Creates path for appending; nullptr, with nothing created, when path exists already.
+    // Throws Failure naming the file and the system's reason.
+    virtual std::unique_ptr<AppendFile> createappending(const std::string& path) = 0;
+    // Makes folder, whose parent exists; false when it is a folder already. Throws Failure
+    // naming the folder and the system's reason.
+    virtual bool makefolder(const std::string& folder) = 0;
+    // Up to length bytes of path from offset on, in place of what bytes held; fewer when the
+    // file ends sooner. Throws Failure naming the file and the system's reason.
+    virtual void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                          std::string& bytes) = 0;
     // Moves from over to in one step, replacing it; fails when to is read-only.
     virtual void moveover(const std::string& from, const std::string& to) = 0;
     // Gives from the name to; fails when to exists.

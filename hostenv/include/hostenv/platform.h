@@ -47,6 +47,9 @@ class Platform {
     virtual std::optional<std::string> registrytext(const std::string& key) = 0;
     // The local application-data folder, made when it is missing.
     virtual FolderAnswer localappfolder() = 0;
+    // The local time now as "YYYY-MM-DD HH-MM-SS", a text that sorts as the times do and
+    // may be part of a file name.
+    virtual std::string localtimestamp() = 0;
     // How many bytes of addresses the process has for its memory: about 2 GB for a 32-bit
     // program, up to 4 GB on a 64-bit Windows, terabytes for a 64-bit program.
     virtual std::uint64_t addressspace() = 0;

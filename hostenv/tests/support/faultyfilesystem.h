@@ -1,7 +1,9 @@
 // Fails the Nth file operation (read, write, flush, rename or delete) of the file
-// system it wraps, once or from then on, as a failing disk or a busy file would.
+// system it wraps, once or from then on, as a failing disk or a busy file would. A write
+// to a file open for appending counts too, and fails with nothing of it written.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "hostenv/failure.h"
@@ -49,6 +51,21 @@ class FaultyFileSystem : public FileSystem {
         }
         return true;
     }
+    std::unique_ptr<AppendFile> createappending(const std::string& path) override {
+        fault("create", path);
+        auto file = inner_.createappending(path);
+        if (!file) return nullptr;
+        return std::make_unique<Appending>(*this, std::move(file), path);
+    }
+    bool makefolder(const std::string& folder) override {
+        fault("create", folder);
+        return inner_.makefolder(folder);
+    }
+    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                  std::string& bytes) override {
+        fault("read", path);
+        inner_.readpart(path, offset, length, bytes);
+    }
     void moveover(const std::string& from, const std::string& to) override {
         fault("replace", to);
         inner_.moveover(from, to);
@@ -66,6 +83,25 @@ class FaultyFileSystem : public FileSystem {
     }
 
   private:
+    class Appending : public AppendFile {
+      public:
+        Appending(FaultyFileSystem& owner, std::unique_ptr<AppendFile> inner, std::string path)
+            : owner_(owner), inner_(std::move(inner)), path_(std::move(path)) {}
+        void append(std::string_view bytes) override {
+            owner_.fault("write", path_);
+            inner_->append(bytes);
+        }
+        void flush() override {
+            owner_.fault("flush", path_);
+            inner_->flush();
+        }
+
+      private:
+        FaultyFileSystem& owner_;
+        std::unique_ptr<AppendFile> inner_;
+        std::string path_;
+    };
+
     void fault(const char* operation, const std::string& path) {
         ++operations_;
         if (failat_ > 0 && (operations_ == failat_ || (persistent_ && operations_ > failat_))) {

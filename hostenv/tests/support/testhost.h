@@ -71,6 +71,7 @@ class ScriptedPlatform : public Platform {
     std::optional<ProductVersion> productversion(const std::string& path) override;
     std::optional<std::string> registrytext(const std::string& key) override;
     FolderAnswer localappfolder() override;
+    std::string localtimestamp() override { return now; }
     std::uint64_t addressspace() override { return addresses; }
     std::string fromansi(std::string_view bytes) override;
     std::optional<std::string> toansi(std::string_view text) override;
@@ -86,6 +87,7 @@ class ScriptedPlatform : public Platform {
     std::map<std::string, std::string> registry;     // full key path -> value
     FolderAnswer folder{0, "C:\\users\\player\\AppData\\Local"};
     std::uint64_t addresses = std::uint64_t{1} << 47;  // a 64-bit program's
+    std::string now = "2026-12-07 19-32-13";
     int folderqueries = 0;
 };
 

@@ -186,6 +186,51 @@ TEST_F(Win32FileSystemTest, ANewFileIsWrittenWhole) {
     EXPECT_THROW(fs_.createfile(at("absent\\new.tmp"), "x"), Failure);
 }
 
+TEST_F(Win32FileSystemTest, AFileToAppendToIsNewAndGivesItsPartsBack) {
+    const std::string path = at("set.zip");
+    {
+        const auto file = fs_.createappending(path);
+        ASSERT_NE(file, nullptr);
+        file->append("first ");
+        file->append("second");
+        file->flush();
+        EXPECT_EQ(fs_.createappending(path), nullptr) << "an existing file is no new one";
+    }
+    EXPECT_EQ(fs_.readfile(path), "first second");
+    std::string part;
+    fs_.readpart(path, 6, 100, part);
+    EXPECT_EQ(part, "second");
+    fs_.readpart(path, 2, 3, part);
+    EXPECT_EQ(part, "rst");
+    fs_.readpart(path, 50, 3, part);
+    EXPECT_EQ(part, "");
+    EXPECT_THROW(fs_.readpart(at("absent.zip"), 0, 3, part), Failure);
+    EXPECT_THROW(fs_.createappending(at("absent\\set.zip")), Failure);
+}
+
+TEST_F(Win32FileSystemTest, AFolderIsMadeOnceAndAFileInItsWayFails) {
+    const std::string folder = at("galmend backups");
+    EXPECT_TRUE(fs_.makefolder(folder));
+    EXPECT_FALSE(fs_.makefolder(folder));
+    EXPECT_TRUE(fs_.hasfolder(folder));
+    makefile("taken", "x");
+    EXPECT_THROW(fs_.makefolder(at("taken")), Failure);
+    EXPECT_THROW(fs_.makefolder(at("absent\\deeper")), Failure);
+}
+
+TEST(Win32PlatformTest, TheLocalTimeStampHasItsShape) {
+    const std::string stamp = Win32Platform().localtimestamp();
+    ASSERT_EQ(stamp.size(), 19u) << stamp;
+    for (std::size_t i = 0; i < stamp.size(); ++i) {
+        const char expected = i == 10 ? ' ' : (i == 4 || i == 7 || i == 13 || i == 16) ? '-' : '0';
+        if (expected == '0') {
+            EXPECT_TRUE(stamp[i] >= '0' && stamp[i] <= '9') << stamp;
+        } else {
+            EXPECT_EQ(stamp[i], expected) << stamp;
+        }
+    }
+}
+
 TEST_F(Win32FileSystemTest, FoldersThatAreNotThereAreNoFailure) {
     makefolder("maps");
     makefile("map.galaxy", "x");

@@ -28,6 +28,10 @@ class PosixFileSystem : public FileSystem {
                               const std::string& pattern) override;
     std::string folderidentity(const std::string& folder) override;
     bool createfile(const std::string& path, std::string_view bytes) override;
+    std::unique_ptr<AppendFile> createappending(const std::string& path) override;
+    bool makefolder(const std::string& folder) override;
+    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                  std::string& bytes) override;
     void moveover(const std::string& from, const std::string& to) override;
     void rename(const std::string& from, const std::string& to) override;
     void remove(const std::string& path) override;

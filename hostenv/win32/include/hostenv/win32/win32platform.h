@@ -22,6 +22,7 @@ class Win32Platform : public Platform {
     std::optional<ProductVersion> productversion(const std::string& path) override;
     std::optional<std::string> registrytext(const std::string& key) override;
     FolderAnswer localappfolder() override;
+    std::string localtimestamp() override;
     std::uint64_t addressspace() override;
     std::string fromansi(std::string_view bytes) override;
     std::optional<std::string> toansi(std::string_view text) override;
