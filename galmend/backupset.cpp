@@ -238,6 +238,17 @@ bool SetRestore::complete() const {
 
 namespace {
 
+// Whether the galaxy holds the bytes the fix wrote there.
+bool holdswritten(hostenv::FileSystem& fs, const Record& record, std::string& current) {
+    try {
+        if (fs.filesize(record.path) != record.newsize) return false;
+        fs.readinto(record.path, current);
+    } catch (const Failure&) {
+        return false;
+    }
+    return crc32of(current) == record.newcrc;
+}
+
 // What to do with one galaxy whose old bytes are whole in old.
 GalaxyRestore restoregalaxy(hostenv::FileSystem& fs, const Record& record, const ZipEntry& entry,
                             const std::string& old, std::string& current) {
@@ -303,7 +314,13 @@ SetRestore restoreset(hostenv::FileSystem& fs, const std::string& setpath) {
             continue;
         }
         if (!whole) {
-            restore.galaxies.push_back({record->path, GalaxyOutcome::damaged, {}});
+            // The entry a failed or killed fix was writing when it stopped: the fix puts a
+            // galaxy in place only after its old bytes are whole on the disk, so one that does
+            // not hold what the fix wrote was never replaced.
+            const bool cut =
+                &entry == &listing.entries.back() && !holdswritten(fs, *record, current);
+            restore.galaxies.push_back(
+                {record->path, cut ? GalaxyOutcome::alreadyold : GalaxyOutcome::damaged, {}});
             continue;
         }
         restore.galaxies.push_back(restoregalaxy(fs, *record, entry, old, current));

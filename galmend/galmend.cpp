@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "backupset.h"
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "hostenv/progress.h"
@@ -155,6 +156,7 @@ void Galmend::fixbutton_Click() {
     }
     findbutton.setenabled(true);
     fixbutton.setenabled(false);
+    if (!keptnote.empty()) ui_.messagebox(keptnote);
 }
 
 void Galmend::exitbutton_Click() {
@@ -183,12 +185,22 @@ void Galmend::findgalaxies() {
     stagelabel.setcaption(hostenv::signform(++stages));
 }
 
+namespace {
+
+// The most galaxies staged at once: each is a temporary file until the batch is put in place.
+constexpr std::size_t batchlimit = 64;
+
+}  // namespace
+
 void Galmend::fixgalaxies() {
     const Rewriter rewriter(*oldstruct, oldblocks, *newstruct, newblocks);
     // A galaxy and its new text each need one block of addresses beside the program's own.
     FixState state;
     state.largest = platform_.addressspace() / 8;
+    BackupWriter backup(fs_, backupsfolder(localappfolder), platform_.localtimestamp(),
+                        galaxyfolders);
     rewritten = 0;
+    keptnote.clear();
     stagelabel.setcaption(hostenv::signform(++stages));
     // The names rewritten since the fixed list last grew.
     std::string fixed;
@@ -200,29 +212,54 @@ void Galmend::fixgalaxies() {
     hostenv::Progress progress(ui_, clock);
     show();
     try {
-        for (const auto& path : foundgalaxies) {
-            if (fixgalaxy(path, rewriter, state)) {
-                ++rewritten;
-                fixed += std::string(hostenv::lastcomponent(path)) + crlf;
-                ui_.report("Rewrote " + path);
+        for (std::size_t i = 0; i < foundgalaxies.size(); ++i) {
+            try {
+                fixgalaxy(foundgalaxies[i], rewriter, state, backup);
+            } catch (const Failure&) {
+                // The galaxies staged before this one are put in place: work done stays done.
+                if (!state.backupbroken && !state.stagedpaths.empty()) {
+                    putinplace(state, backup, fixed);
+                }
+                throw;
+            }
+            if (!state.stagedpaths.empty() &&
+                (i + 1 == foundgalaxies.size() || state.stagedpaths.size() >= batchlimit ||
+                 progress.due())) {
+                putinplace(state, backup, fixed);
             }
             // Between two galaxies, with no temporary file open: where "exit" may end the run.
-            progress.step(show);
+            if (state.stagedpaths.empty()) progress.step(show);
         }
-    } catch (const Failure&) {
-        // The window shows what was rewritten before the failure.
+    } catch (...) {
+        // The window shows what was rewritten before the failure, and the set stays whole.
         show();
+        try {
+            backup.finish();
+        } catch (const Failure&) {
+            // The set is restorable without its end; the first failure is the one to tell.
+        }
         throw;
     }
+    backup.finish();
     progress.finish(show);
     const auto found = static_cast<long long>(foundgalaxies.size());
     ui_.report("Rewrote " + std::to_string(rewritten) + " of the " +
                hostenv::counted(found, "galaxy", "galaxies") + " found" +
                (rewritten < found ? "; the others are the game's own or in the new format already."
                                   : "."));
+    if (backup.setpath().empty()) return;
+    keptnote =
+        "The old galaxies are kept in " + backup.setpath() + "; galmend /restore puts them back.";
+    ui_.report(keptnote);
+    try {
+        prunebackupsets(fs_, backupsfolder(localappfolder));
+    } catch (const Failure&) {
+        // Older sets that cannot be listed now are removed by a later fix.
+    }
 }
 
-bool Galmend::fixgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state) {
+bool Galmend::fixgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state,
+                        BackupWriter& backup) {
     if (!originalmaps) {
         throw Failure(missingfile("original zarn galaxies.txt", "list of the game's own maps") +
                       " No galaxy was changed from " + path + " on.");
@@ -232,13 +269,33 @@ bool Galmend::fixgalaxy(const std::string& path, const Rewriter& rewriter, FixSt
         return false;
     }
     try {
-        return convertgalaxy(path, rewriter, state);
+        return convertgalaxy(path, rewriter, state, backup);
     } catch (const std::bad_alloc&) {
         throw Failure("Out of memory while converting the galaxy " + path + ".");
     }
 }
 
-bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state) {
+void Galmend::putinplace(FixState& state, BackupWriter& backup, std::string& fixed) {
+    try {
+        backup.commit();
+    } catch (const Failure& failure) {
+        state.backupbroken = true;
+        throw Failure("Cannot write the backup set " + backup.setpath() +
+                      " through to the disk; no galaxy was changed from " +
+                      state.stagedpaths.front() + " on.\r\n" + failure.what());
+    }
+    for (std::size_t i = 0; i < state.staged.size(); ++i) {
+        state.staged[i].replace();
+        ++rewritten;
+        fixed += std::string(hostenv::lastcomponent(state.stagedpaths[i])) + crlf;
+        ui_.report("Rewrote " + state.stagedpaths[i]);
+    }
+    state.staged.clear();
+    state.stagedpaths.clear();
+}
+
+bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state,
+                            BackupWriter& backup) {
     // Read as readtextlines reads, but kept as bytes: as Lines, a galaxy of short lines
     // would take several times its size in memory.
     std::string& bytes = state.bytes;
@@ -280,8 +337,32 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, F
     refuseoldformat(path, text);
     const std::string folder = path.substr(0, hostenv::lastcomponentstart(path));
     if (state.cleanedfolders.insert(folder).second) hostenv::removestaletemporaries(fs_, folder);
-    hostenv::safereplace(fs_, path, text);
+    keepold(path, state, backup);
     return true;
+}
+
+// Stages the galaxy's new text, and adds its old bytes to the set: both are on the disk before
+// the galaxy is replaced.
+void Galmend::keepold(const std::string& path, FixState& state, BackupWriter& backup) {
+    // Without the folder Windows gives for it, the set would land in no place a player knows.
+    if (localappfolder.empty()) {
+        throw Failure(
+            "galmend keeps the old galaxies in the local application-data folder, "
+            "which Windows did not give; no galaxy was changed from " +
+            (state.stagedpaths.empty() ? path : state.stagedpaths.front()) + " on.");
+    }
+    state.staged.emplace_back(fs_, path, state.text);
+    state.stagedpaths.push_back(path);
+    try {
+        backup.add(path, state.bytes, state.text);
+    } catch (const Failure& failure) {
+        state.backupbroken = true;
+        const std::string where =
+            backup.setpath().empty() ? backupsfolder(localappfolder) : backup.setpath();
+        throw Failure("Cannot keep the old galaxy " + path + " in " + where +
+                      "; no galaxy was changed from " + state.stagedpaths.front() + " on.\r\n" +
+                      failure.what());
+    }
 }
 
 // A galaxy and its new text are each held whole, in one block of memory, beside the program

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <set>
 #include <span>
@@ -16,6 +17,7 @@
 #include "hostenv/form.h"
 #include "hostenv/gameform.h"
 #include "hostenv/platform.h"
+#include "hostenv/safereplace.h"
 #include "hostenv/text.h"
 #include "hostenv/ui.h"
 
@@ -25,6 +27,7 @@ inline constexpr const char* programname = "galmend";
 
 const hostenv::FormLayout& galmendlayout();
 
+class BackupWriter;
 class Rewriter;
 
 // The names in "original zarn galaxies.txt": in the ANSI code page, or in UTF-8 or UTF-16
@@ -81,21 +84,37 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
     // the last fix.
     long long stages = 0;
     long long rewritten = 0;
+    // What the last fix says of the backup set it wrote; empty when it wrote none.
+    std::string keptnote;
 
   private:
     void showhost();
     // What a fix keeps from one galaxy to the next: its size limit, the memory of the old and
-    // the new text, and the folders already rid of stale temporary files.
+    // the new text, the folders already rid of stale temporary files, and the batch of
+    // galaxies whose new text is staged beside them and whose old bytes are in the backup
+    // set, waiting for the set to be written through before they are put in place.
     struct FixState {
         // The largest galaxy this process can convert in memory, in bytes.
         std::uint64_t largest = 0;
         std::string bytes;
         std::string text;
         std::set<std::string> cleanedfolders;
+        std::deque<hostenv::StagedFile> staged;
+        std::vector<std::string> stagedpaths;
+        // Set when the set could not take a galaxy or be written through: nothing staged may
+        // be put in place after that.
+        bool backupbroken = false;
     };
-    // Rewrites one found galaxy when it is old and not one of the game's own; whether it did.
-    bool fixgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state);
-    bool convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state);
+    // Stages one found galaxy's new text when it is old and not one of the game's own, its
+    // old bytes added to backup; whether it did.
+    bool fixgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state,
+                   BackupWriter& backup);
+    bool convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state,
+                       BackupWriter& backup);
+    void keepold(const std::string& path, FixState& state, BackupWriter& backup);
+    // Writes the backup set through, then puts the staged galaxies in place; fixed gets
+    // their names.
+    void putinplace(FixState& state, BackupWriter& backup, std::string& fixed);
     void refuseoldformat(const std::string& path, std::string_view text) const;
 };
 

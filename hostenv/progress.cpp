@@ -13,7 +13,7 @@ Progress::Progress(UserInterface& ui, ProgressClock clock)
     : ui_(ui), clock_(std::move(clock)), last_(clock_()) {}
 
 void Progress::step(const std::function<void()>& show) {
-    if (clock_() - last_ >= interval) showandletthrough(show);
+    if (due()) showandletthrough(show);
 }
 
 void Progress::finish(const std::function<void()>& show) {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "backupset.h"
 #include "faultyfilesystem.h"
 #include "galmendhost.h"
 
@@ -17,6 +18,10 @@ constexpr const char* oldgalaxy = "begin\r\nversion 3\r\nplanet\r\nowner 2\r\nmo
 constexpr const char* newgalaxy =
     "begin\r\nversion 4\r\nplanet\r\nowner 2\r\nmoons 11\r\nrings 0\r\nend\r\n";
 constexpr const char* currentgalaxy = "begin\r\nversion 4\r\nplanet\r\n";
+// What a fix that rewrote a galaxy reports last, at the host's scripted time.
+constexpr const char* keptnote =
+    "The old galaxies are kept in C:\\users\\player\\AppData\\Local\\galmend backups\\"
+    "2026-12-07 19-32-13.zip; galmend /restore puts them back.";
 
 class Conversion : public GalmendHost {
   protected:
@@ -121,9 +126,10 @@ TEST_F(Conversion, AGalaxyReachedThroughALinkedFolderOrAHardLinkIsRewrittenAndCo
                                       drive.host(user("OLD.galaxy")));
     platform.args = "/s";
     EXPECT_EQ(load(), 0);
-    EXPECT_EQ(ui.reports, (std::vector<std::string>{"Rewrote C:\\Games\\Zarn\\mine\\mine.galaxy",
-                                                    "Rewrote C:\\Games\\Zarn\\old.galaxy",
-                                                    "Rewrote 2 of the 2 galaxies found."}));
+    EXPECT_EQ(ui.reports,
+              (std::vector<std::string>{"Rewrote C:\\Games\\Zarn\\mine\\mine.galaxy",
+                                        "Rewrote C:\\Games\\Zarn\\old.galaxy",
+                                        "Rewrote 2 of the 2 galaxies found.", keptnote}));
     EXPECT_EQ(drive.read(user("mine.galaxy")), newgalaxy);
     EXPECT_EQ(drive.read(game("old.galaxy")), newgalaxy);
 }
@@ -138,7 +144,8 @@ TEST_F(Conversion, ASilentRunFindsConvertsAndEnds) {
     EXPECT_EQ(ui.reports, (std::vector<std::string>{
                               "Rewrote C:\\Games\\Zarn\\old.galaxy",
                               "Rewrote 1 of the 3 galaxies found; the others are the game's own or "
-                              "in the new format already."}));
+                              "in the new format already.",
+                              keptnote}));
     EXPECT_EQ(drive.read(game("old.galaxy")), newgalaxy);
     EXPECT_EQ(form.stagelabel.caption(), " 2");
     EXPECT_EQ(form.fixedlist.text(), "old.galaxy\r\n");
@@ -374,13 +381,14 @@ TEST_F(Conversion, OtherCommandsAreIgnoredWhileAWalkLetsEventsThrough) {
     EXPECT_EQ(click("Command1"), 0) << "exit still ends the program mid-walk";
 }
 
-TEST_F(Conversion, EveryFailingFileOperationLeavesEachGalaxyOldOrNew) {
+TEST_F(Conversion, EveryFailingFileOperationLeavesEachGalaxyOldOrNewAndRestorable) {
     const std::vector<std::pair<std::string, std::string>> galaxies{
         {game("a.galaxy"), oldgalaxy},    {game("sub\\b.galaxy"), oldgalaxy},
         {game("Twin.galaxy"), oldgalaxy}, {game("current.galaxy"), currentgalaxy},
         {user("c.galaxy"), oldgalaxy},    {user("d.galaxy"), std::string(oldgalaxy) + "\r\n"}};
     int runs = 0;
     int checked = 0;
+    const std::string backups = backupsfolder("C:\\users\\player\\AppData\\Local");
     for (const bool persistent : {false, true}) {
         for (int failat = 1;; ++failat) {
             SCOPED_TRACE((persistent ? "from operation " : "operation ") + std::to_string(failat));
@@ -408,6 +416,13 @@ TEST_F(Conversion, EveryFailingFileOperationLeavesEachGalaxyOldOrNew) {
                 EXPECT_TRUE(persistent && faulty.failures() > 1) << "left behind: " << left;
                 fs::remove(left);
             }
+            // Every galaxy the run replaced comes back from its set.
+            RecordingUi restoring;
+            restoring.beginreport();
+            EXPECT_TRUE(restorenewest(drive.fs, backups, restoring, true))
+                << ::testing::PrintToString(restoring.messages) << ::testing::PrintToString(restoring.reports);
+            for (const auto& [path, bytes] : galaxies) EXPECT_EQ(drive.read(path), bytes) << path;
+            fs::remove_all(drive.host(backups));
             if (faulty.failures() == 0) break;
         }
     }

@@ -25,6 +25,9 @@ class Progress {
     // show runs and window events are let through. Call it only where the work may stop:
     // an event may end the program.
     void step(const std::function<void()>& show);
+    // Whether the next step would show: work that must reach a point where it may stop first
+    // (a batch of galaxies put in place) asks.
+    bool due() const { return clock_() - last_ >= interval; }
     // The work's end: show runs and window events are let through, whatever the time.
     void finish(const std::function<void()>& show);
 
