@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +43,9 @@ class QuietUi : public hostenv::UserInterface {
   public:
     explicit QuietUi(std::string program) : program_(std::move(program)) {}
     void messagebox(const std::string& text) override;
+    bool question(const std::string& text) override {
+        throw std::runtime_error(program_ + " asks: " + text);
+    }
     void doevents() override {}
     [[noreturn]] void endprogram(int exitcode) override;
 

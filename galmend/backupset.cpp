@@ -388,13 +388,11 @@ bool restorenewest(hostenv::FileSystem& fs, const std::string& folder, hostenv::
             }
             retry = retry || galaxy.outcome == GalaxyOutcome::failed;
             left.push_back(leftline(galaxy));
-            ui.report(left.back());
         }
         if (restore.problem == SetRestore::Problem::damaged) {
             left.push_back(set->path +
                            " is damaged after the galaxies named above: any galaxy it "
                            "held beyond them cannot be restored.");
-            ui.report(left.back());
         }
         std::string summary =
             restore.problem == SetRestore::Problem::empty
@@ -412,18 +410,17 @@ bool restorenewest(hostenv::FileSystem& fs, const std::string& folder, hostenv::
                 fs.rename(set->path, marked);
             } catch (const Failure& failure) {
                 left.push_back(failure.what());
-                ui.report(left.back());
             }
         }
         const bool complete = left.empty();
-        // A silent run has reported each of them already.
-        if (!silent) {
-            for (std::size_t i = 0; i < left.size() && i < boxedlines; ++i) {
-                summary += "\r\n" + left[i];
-            }
-            if (left.size() > boxedlines) {
-                summary += "\r\n... and " + std::to_string(left.size() - boxedlines) + " more.";
-            }
+        // The box says which were left and why, as far as a box can; a silent run's report,
+        // which gets the box's lines too, gets the rest.
+        for (std::size_t i = 0; i < left.size(); ++i) {
+            if (i < boxedlines) summary += "\r\n" + left[i];
+            if (i >= boxedlines && silent) ui.report(left[i]);
+        }
+        if (!silent && left.size() > boxedlines) {
+            summary += "\r\n... and " + std::to_string(left.size() - boxedlines) + " more.";
         }
         return conclude(summary, complete);
     } catch (const Failure& failure) {

@@ -43,6 +43,10 @@ std::optional<std::string_view> versionline(std::string_view bytes) {
 
 constexpr const char* crlf = "\r\n";
 
+bool isrestoreswitch(const std::string& piece) {
+    return hostenv::isswitch(piece, "restore");
+}
+
 // A file's size as Windows' Explorer gives it: "1.6 GB", "512 MB".
 std::string sizetext(std::uint64_t bytes) {
     constexpr double mb = 1024.0 * 1024.0;
@@ -68,21 +72,21 @@ std::string versiontext(double version) {
 namespace {
 
 constexpr std::array controlrows{
-    HOSTENV_BUTTON(Galmend, findbutton),        HOSTENV_BUTTON(Galmend, fixbutton),
-    HOSTENV_BUTTON(Galmend, exitbutton),        HOSTENV_BUTTON(Galmend, gamefolderbutton),
-    HOSTENV_BUTTON(Galmend, userfolderbutton),  HOSTENV_CONTROL(Galmend, cputypelabel),
-    HOSTENV_CONTROL(Galmend, cpuidlabel),       HOSTENV_CONTROL(Galmend, cpulevellabel),
-    HOSTENV_CONTROL(Galmend, cpurevisionlabel), HOSTENV_CONTROL(Galmend, coreslabel),
-    HOSTENV_CONTROL(Galmend, oslabel),          HOSTENV_CONTROL(Galmend, winverlabel),
-    HOSTENV_CONTROL(Galmend, bitslabel),        HOSTENV_CONTROL(Galmend, waitlabel),
-    HOSTENV_CONTROL(Galmend, stagecaption),     HOSTENV_CONTROL(Galmend, stagelabel),
-    HOSTENV_CONTROL(Galmend, stagetotal),       HOSTENV_CONTROL(Galmend, silentlabel),
-    HOSTENV_CONTROL(Galmend, updatedlabel),     HOSTENV_CONTROL(Galmend, outofcaption),
-    HOSTENV_CONTROL(Galmend, foundcountlabel),  HOSTENV_CONTROL(Galmend, updatedcaption),
-    HOSTENV_CONTROL(Galmend, foundheading),     HOSTENV_CONTROL(Galmend, fixedheading),
-    HOSTENV_CONTROL(Galmend, foundlist),        HOSTENV_CONTROL(Galmend, fixedlist),
-    HOSTENV_CONTROL(Galmend, drivelist),        HOSTENV_CONTROL(Galmend, folderlist),
-    HOSTENV_CONTROL(Galmend, filelist)};
+    HOSTENV_BUTTON(Galmend, findbutton),       HOSTENV_BUTTON(Galmend, fixbutton),
+    HOSTENV_BUTTON(Galmend, exitbutton),       HOSTENV_BUTTON(Galmend, gamefolderbutton),
+    HOSTENV_BUTTON(Galmend, userfolderbutton), HOSTENV_BUTTON(Galmend, undobutton),
+    HOSTENV_CONTROL(Galmend, cputypelabel),    HOSTENV_CONTROL(Galmend, cpuidlabel),
+    HOSTENV_CONTROL(Galmend, cpulevellabel),   HOSTENV_CONTROL(Galmend, cpurevisionlabel),
+    HOSTENV_CONTROL(Galmend, coreslabel),      HOSTENV_CONTROL(Galmend, oslabel),
+    HOSTENV_CONTROL(Galmend, winverlabel),     HOSTENV_CONTROL(Galmend, bitslabel),
+    HOSTENV_CONTROL(Galmend, waitlabel),       HOSTENV_CONTROL(Galmend, stagecaption),
+    HOSTENV_CONTROL(Galmend, stagelabel),      HOSTENV_CONTROL(Galmend, stagetotal),
+    HOSTENV_CONTROL(Galmend, silentlabel),     HOSTENV_CONTROL(Galmend, updatedlabel),
+    HOSTENV_CONTROL(Galmend, outofcaption),    HOSTENV_CONTROL(Galmend, foundcountlabel),
+    HOSTENV_CONTROL(Galmend, updatedcaption),  HOSTENV_CONTROL(Galmend, foundheading),
+    HOSTENV_CONTROL(Galmend, fixedheading),    HOSTENV_CONTROL(Galmend, foundlist),
+    HOSTENV_CONTROL(Galmend, fixedlist),       HOSTENV_CONTROL(Galmend, drivelist),
+    HOSTENV_CONTROL(Galmend, folderlist),      HOSTENV_CONTROL(Galmend, filelist)};
 
 }  // namespace
 
@@ -110,6 +114,10 @@ void Galmend::showhost() {
 }
 
 void Galmend::Form_Load() {
+    const hostenv::Lines pieces = hostenv::splitatblanks(platform_.commandargs());
+    restoremode = std::any_of(pieces.begin(), pieces.end(), isrestoreswitch);
+    // A restore reports as a silent run does.
+    if (restoremode) ui_.beginreport();
     reportifsilent();
     readwindir();
     showhost();
@@ -124,38 +132,85 @@ void Galmend::Form_Load() {
 
     passgate({"local apps is", localappfolder + ":", "and the zarn user directory is",
               galaxyfolders[1]});
-    readcommandline([this] {
-        for (auto* button :
-             {&findbutton, &fixbutton, &exitbutton, &gamefolderbutton, &userfolderbutton}) {
-            button->setenabled(false);
-        }
-        silentlabel.setvisible(true);
-    });
+    readcommandline(
+        [this] {
+            for (auto* button : {&findbutton, &fixbutton, &exitbutton, &gamefolderbutton,
+                                 &userfolderbutton, &undobutton}) {
+                button->setenabled(false);
+            }
+            silentlabel.setvisible(true);
+        },
+        isrestoreswitch);
 
+    if (restoremode) restorerun();
     if (silentmode) {
         findgalaxies();
         fixgalaxies();
         ui_.endprogram(hostenv::exitnormal);
     }
     fixbutton.setenabled(false);
+    offerundo();
+}
+
+void Galmend::restorerun() {
+    const hostenv::Lines pieces = hostenv::splitatblanks(platform_.commandargs());
+    if (pieces.size() > 1) {
+        // A restore is a run of its own: "/restore /s" would leave a script guessing which.
+        const auto other =
+            std::find_if(pieces.begin() + 1, pieces.end(),
+                         [&](const std::string& piece) { return piece != pieces[0]; });
+        ui_.messagebox("Invalid argument: " + (other == pieces.end() ? pieces[1] : *other));
+        ui_.endprogram(hostenv::exitinvalidargument);
+    }
+    const bool whole = restorenewest(fs_, backupsfolder(localappfolder), ui_, true);
+    ui_.endprogram(whole ? hostenv::exitnormal : hostenv::exitfailure);
+}
+
+void Galmend::offerundo() {
+    bool restorable = false;
+    try {
+        restorable = newestunrestored(fs_, backupsfolder(localappfolder)).has_value();
+    } catch (const Failure&) {
+        // A folder that cannot be listed now offers nothing to undo.
+    }
+    undobutton.setenabled(restorable);
+}
+
+void Galmend::undobutton_Click() {
+    const std::string folder = backupsfolder(localappfolder);
+    const std::optional<RestoreOffer> offer = restoreoffer(fs_, folder);
+    if (!offer) {
+        ui_.messagebox("There is no backup set to restore in " + folder + ".");
+    } else if (ui_.question(
+                   "Put back the old bytes of the " +
+                   hostenv::counted(static_cast<long long>(offer->galaxies), "galaxy", "galaxies") +
+                   " that the fix of " + offer->date +
+                   " rewrote?\r\nA galaxy changed since that fix is left as it is.")) {
+        restorenewest(fs_, folder, ui_, false);
+    }
+    offerundo();
 }
 
 void Galmend::findbutton_Click() {
+    undobutton.setenabled(false);
     {
         const hostenv::Busy busy(busy_);
         findgalaxies();
     }
     findbutton.setenabled(false);
     fixbutton.setenabled(true);
+    offerundo();
 }
 
 void Galmend::fixbutton_Click() {
+    undobutton.setenabled(false);
     {
         const hostenv::Busy busy(busy_);
         fixgalaxies();
     }
     findbutton.setenabled(true);
     fixbutton.setenabled(false);
+    offerundo();
     if (!keptnote.empty()) ui_.messagebox(keptnote);
 }
 

@@ -50,6 +50,7 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
     void exitbutton_Click();
     void gamefolderbutton_Click();
     void userfolderbutton_Click();
+    void undobutton_Click();
 
     // Discovery and conversion.
     void findgalaxies();
@@ -61,7 +62,8 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
     void loadoriginalmaps();
 
     // Controls, by role; the layout table gives each its design name ("Command1"...).
-    hostenv::Button findbutton, fixbutton, exitbutton, gamefolderbutton, userfolderbutton;
+    hostenv::Button findbutton, fixbutton, exitbutton, gamefolderbutton, userfolderbutton,
+        undobutton;
     hostenv::Label cputypelabel, cpuidlabel, cpulevellabel, cpurevisionlabel, coreslabel, oslabel,
         winverlabel, bitslabel;
     hostenv::Label waitlabel, stagecaption, stagelabel, stagetotal, silentlabel;
@@ -77,6 +79,9 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
     double newversion = 0;
     hostenv::MaybeLines originalmaps;
 
+    // Set by "/restore": the run puts back the newest backup set, without the window.
+    bool restoremode = false;
+
     std::string searchpattern;
     hostenv::Lines foundgalaxies;
 
@@ -89,6 +94,10 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
 
   private:
     void showhost();
+    // "/restore": the command line holds nothing else; ends the program.
+    void restorerun();
+    // Enables "undo last fix" when a backup set can be restored.
+    void offerundo();
     // What a fix keeps from one galaxy to the next: its size limit, the memory of the old and
     // the new text, the folders already rid of stale temporary files, and the batch of
     // galaxies whose new text is staged beside them and whose old bytes are in the backup

@@ -45,6 +45,9 @@ constexpr std::array controls{
                   boldsmall},
     ControlLayout{"Command2", "fixbutton", Kind::button, "fix found galaxies", 1440, 1200, 1815,
                   255, boldsmall},
+    // In the free space at the top, so that no control of the first release moves.
+    ControlLayout{"Command6", "undobutton", Kind::button, "undo last fix", 4800, 120, 1335, 255,
+                  boldsmall},
     ControlLayout{"Command3", "exitbutton", Kind::button, "exit", 3240, 1080, 855, 375, boldhuge},
     ControlLayout{"Drive1", "drivelist", Kind::drivelist, "", 120, 1560, 3855, 315},
     ControlLayout{"Dir1", "folderlist", Kind::folderlist, "", 120, 1920, 3855, 1890},
@@ -72,9 +75,9 @@ constexpr std::array controls{
     ControlLayout{"Text2", "fixedlist", Kind::multilinetext, "", 7200, 1680, 2895, 5535},
 };
 
-constexpr std::array<const char*, 10> focusorder{"Drive1",   "File1",    "Dir1",     "Command1",
+constexpr std::array<const char*, 11> focusorder{"Drive1",   "File1",    "Dir1",     "Command1",
                                                  "Command2", "Command3", "Command4", "Command5",
-                                                 "Text1",    "Text2"};
+                                                 "Text1",    "Text2",    "Command6"};
 
 constexpr hostenv::FormLayout form{"orvel's zarn map updater", 10215, 7440, controls, focusorder};
 

@@ -80,11 +80,15 @@ void GameForm::passgate(const Lines& extra) {
     versiongate(ui_, gameversion, targetversion, message);
 }
 
-void GameForm::readcommandline(const std::function<void()>& silent) {
-    readswitches(platform_.commandargs(), ui_, [&] {
-        silent();
-        silentmode = true;
-    });
+void GameForm::readcommandline(const std::function<void()>& silent,
+                               const std::function<bool(const std::string&)>& known) {
+    readswitches(
+        platform_.commandargs(), ui_,
+        [&] {
+            silent();
+            silentmode = true;
+        },
+        known);
 }
 
 }  // namespace hostenv

@@ -70,19 +70,25 @@ Lines splitatblanks(const std::string& text) {
 namespace {
 
 bool issilentswitch(const std::string& piece) {
-    const std::string lowered = lower(piece);
-    return lowered == "-s" || lowered == "/s" || lowered == "/silent" || lowered == "-silent";
+    return isswitch(piece, "s") || isswitch(piece, "silent");
 }
 
 }  // namespace
+
+bool isswitch(const std::string& piece, std::string_view name) {
+    return piece.size() == name.size() + 1 && (piece[0] == '/' || piece[0] == '-') &&
+           lower(piece.substr(1)) == name;
+}
 
 bool hassilentswitch(const std::string& args) {
     const Lines pieces = splitatblanks(args);
     return std::any_of(pieces.begin(), pieces.end(), issilentswitch);
 }
 
-void readswitches(const std::string& args, UserInterface& ui, const std::function<void()>& silent) {
+void readswitches(const std::string& args, UserInterface& ui, const std::function<void()>& silent,
+                  const std::function<bool(const std::string&)>& known) {
     for (const auto& piece : splitatblanks(args)) {
+        if (!issilentswitch(piece) && known && known(piece)) continue;
         if (!issilentswitch(piece)) {
             ui.messagebox("Invalid argument: " + piece);
             ui.endprogram(exitinvalidargument);

@@ -8,6 +8,12 @@ void Win32Ui::messagebox(const std::string& text) {
     MessageBoxW(owner, widen(text).c_str(), widen(programname_).c_str(), MB_OK);
 }
 
+bool Win32Ui::question(const std::string& text) {
+    const HWND owner = IsWindow(mainwindow_) ? mainwindow_ : nullptr;
+    return MessageBoxW(owner, widen(text).c_str(), widen(programname_).c_str(),
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 void Win32Ui::doevents() {
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

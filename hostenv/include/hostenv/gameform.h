@@ -62,9 +62,10 @@ class GameForm : public CommandForm {
     // gameversion and targetversion; when they do not match, shows the lines that say so,
     // then extra, and ends the program.
     void passgate(const Lines& extra);
-    // The command line: each silent switch calls silent and sets silentmode; any other piece
-    // ends the program.
-    void readcommandline(const std::function<void()>& silent);
+    // The command line: each silent switch calls silent and sets silentmode; a piece known
+    // says the program knows is let be; any other piece ends the program.
+    void readcommandline(const std::function<void()>& silent,
+                         const std::function<bool(const std::string&)>& known = {});
 
     FileSystem& fs_;
     Platform& platform_;

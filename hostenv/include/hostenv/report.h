@@ -26,6 +26,8 @@ class ReportingUi final : public UserInterface {
         : shown_(shown), console_(console), programname_(std::move(programname)) {}
 
     void messagebox(const std::string& text) override;
+    // Questions come only from the window: nothing to report.
+    bool question(const std::string& text) override { return shown_.question(text); }
     void doevents() override { shown_.doevents(); }
     void dropinput() override { shown_.dropinput(); }
     [[noreturn]] void endprogram(int exitcode) override;

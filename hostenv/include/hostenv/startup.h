@@ -35,13 +35,18 @@ void versiongate(UserInterface& ui, const std::string& gameversion,
 // empty piece, empty text gives none.
 Lines splitatblanks(const std::string& text);
 
-// Calls silent for every silent switch of the argument text ("-s", "/s", "/silent",
-// "-silent", letter case aside). The first other piece is refused with a message that
-// ends the program.
+// Whether a piece of the argument text is the switch "/name" or "-name", letter case aside;
+// name is in lower case.
+bool isswitch(const std::string& piece, std::string_view name);
+
 // Whether any piece of the argument text is a silent switch, wherever it stands.
 bool hassilentswitch(const std::string& args);
 
-void readswitches(const std::string& args, UserInterface& ui, const std::function<void()>& silent);
+// Calls silent for every silent switch of the argument text ("-s", "/s", "/silent",
+// "-silent", letter case aside); a piece known says the program knows is let be. The first
+// other piece is refused with a message that ends the program.
+void readswitches(const std::string& args, UserInterface& ui, const std::function<void()>& silent,
+                  const std::function<bool(const std::string&)>& known = {});
 
 // The layout line of the named control; a name the table lacks is a programming error.
 const ControlLayout& design(const FormLayout& layout, std::string_view name);

@@ -10,6 +10,8 @@ class UserInterface {
     virtual ~UserInterface() = default;
     // One OK button, the program's name as title; returns when the user closes it.
     virtual void messagebox(const std::string& text) = 0;
+    // A question with Yes and No, the program's name as title; whether the user said yes.
+    virtual bool question(const std::string& text) = 0;
     // Lets pending window events run once.
     virtual void doevents() = 0;
     // Drops the clicks and keys that arrived while an event ran: they were aimed at a window

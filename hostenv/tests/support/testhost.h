@@ -35,6 +35,10 @@ std::optional<int> ending(Event&& event) {
 class RecordingUi : public UserInterface {
   public:
     void messagebox(const std::string& text) override { messages.push_back(text); }
+    bool question(const std::string& text) override {
+        questions.push_back(text);
+        return answer;
+    }
     void doevents() override {
         ++eventsteps;
         if (onevents) onevents();
@@ -47,6 +51,9 @@ class RecordingUi : public UserInterface {
     }
 
     std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    // What the user answers to every question.
+    bool answer = true;
     bool reporting = false;
     std::vector<std::string> reports;
     int eventsteps = 0;

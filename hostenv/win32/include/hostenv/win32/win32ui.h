@@ -16,6 +16,7 @@ class Win32Ui : public UserInterface {
     explicit Win32Ui(std::string programname) : programname_(std::move(programname)) {}
 
     void messagebox(const std::string& text) override;
+    bool question(const std::string& text) override;
     void doevents() override;
     void dropinput() override;
     [[noreturn]] void endprogram(int exitcode) override;

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "backupset.h"
+#include "galmendhost.h"
+
+namespace galmend {
+namespace {
+
+constexpr const char* oldgalaxy = "begin\r\nversion 3\r\nplanet\r\nowner 2\r\nmoons 11\r\nend\r\n";
+constexpr const char* newgalaxy =
+    "begin\r\nversion 4\r\nplanet\r\nowner 2\r\nmoons 11\r\nrings 0\r\nend\r\n";
+
+class Undo : public GalmendHost {
+  protected:
+    Undo() {
+        drive.write(game("a.galaxy"), oldgalaxy);
+        drive.write(std::string(userfolder) + "b.galaxy", oldgalaxy);
+    }
+    static std::string game(const std::string& name) { return "C:\\Games\\Zarn\\" + name; }
+
+    // A galmend of its own on the same drive, run with args; its exit code.
+    std::optional<int> run(const std::string& args, RecordingUi& recorded) {
+        platform.args = args;
+        Galmend galmend{drive.fs, platform, recorded};
+        return hostenv::testing::ending([&] { galmend.load(); });
+    }
+};
+
+TEST_F(Undo, RestoreSwitchesPutTheNewestSetBackAndRefuseCompany) {
+    const struct {
+        const char* args;
+        int exitcode;
+        const char* message;  // the first message, or none
+    } cases[] = {
+        {"/restore", 0, nullptr},
+        {"-RESTORE", 0, nullptr},
+        {"/restore /s", 3, "Invalid argument: /s"},
+        {"/s /Restore", 3, "Invalid argument: /Restore"},
+        {"/restore x", 3, "Invalid argument: x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        drive.write(game("a.galaxy"), oldgalaxy);
+        RecordingUi fixing;
+        ASSERT_EQ(run("/s", fixing), 0);
+        ASSERT_EQ(drive.read(game("a.galaxy")), newgalaxy);
+        RecordingUi restoring;
+        EXPECT_EQ(run(c.args, restoring), c.exitcode);
+        if (c.message != nullptr) {
+            ASSERT_FALSE(restoring.messages.empty());
+            EXPECT_EQ(restoring.messages[0], c.message);
+            EXPECT_EQ(drive.read(game("a.galaxy")), newgalaxy);
+            continue;
+        }
+        EXPECT_EQ(drive.read(game("a.galaxy")), oldgalaxy);
+        EXPECT_EQ(drive.read(std::string(userfolder) + "b.galaxy"), oldgalaxy);
+        EXPECT_TRUE(restoring.reporting) << "a restore reports as a silent run";
+        EXPECT_NE(std::find(restoring.reports.begin(), restoring.reports.end(),
+                            "Restored " + game("a.galaxy")),
+                  restoring.reports.end());
+    }
+}
+
+TEST_F(Undo, ARestoreWithNoSetSaysSoAndEndsWell) {
+    RecordingUi restoring;
+    EXPECT_EQ(run("/restore", restoring), 0);
+    ASSERT_FALSE(restoring.reports.empty());
+    EXPECT_EQ(restoring.reports.back().rfind("There is no backup set to restore in ", 0), 0u);
+    EXPECT_EQ(drive.read(game("a.galaxy")), oldgalaxy);
+}
+
+TEST_F(Undo, AGalaxyChangedSinceTheFixIsLeftAndNamedAndTheGateStillApplies) {
+    RecordingUi fixing;
+    ASSERT_EQ(run("/s", fixing), 0);
+    drive.write(game("a.galaxy"), "begin\r\nversion 4\r\nplanet\r\nowner 7\r\n");
+    RecordingUi restoring;
+    EXPECT_EQ(run("/restore", restoring), 1);
+    EXPECT_EQ(drive.read(game("a.galaxy")), "begin\r\nversion 4\r\nplanet\r\nowner 7\r\n");
+    EXPECT_EQ(drive.read(std::string(userfolder) + "b.galaxy"), oldgalaxy);
+    std::string said;
+    for (const auto& line : restoring.messages) said += line + "\n";
+    EXPECT_NE(said.find(game("a.galaxy")), std::string::npos) << said;
+
+    platform.setversion("C:\\Games\\Zarn\\Halcyrion.exe", 1, 53, 0, 0);
+    RecordingUi gated;
+    EXPECT_EQ(run("/restore", gated), 2);
+}
+
+TEST_F(Undo, TheButtonIsOfferedWhenASetCanBeRestoredAsksAndRestores) {
+    ASSERT_EQ(load(), std::nullopt);
+    EXPECT_FALSE(form.undobutton.enabled()) << "no set yet";
+    ASSERT_EQ(click("Command1"), std::nullopt);
+    ASSERT_EQ(click("Command2"), std::nullopt);
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_EQ(ui.messages.back().rfind("The old galaxies are kept in ", 0), 0u);
+    EXPECT_TRUE(form.undobutton.enabled());
+
+    ui.answer = false;
+    ASSERT_EQ(click("Command6"), std::nullopt);
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_NE(ui.questions[0].find("2 galaxies"), std::string::npos) << ui.questions[0];
+    EXPECT_NE(ui.questions[0].find("2026-12-07 19:32:13"), std::string::npos);
+    EXPECT_EQ(drive.read(game("a.galaxy")), newgalaxy) << "no means no";
+
+    ui.answer = true;
+    ASSERT_EQ(click("Command6"), std::nullopt);
+    EXPECT_EQ(drive.read(game("a.galaxy")), oldgalaxy);
+    EXPECT_FALSE(form.undobutton.enabled()) << "the one set is restored";
+}
+
+}  // namespace
+}  // namespace galmend
