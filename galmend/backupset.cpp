@@ -1,6 +1,7 @@
 #include "backupset.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "hostenv/failure.h"
 #include "hostenv/safereplace.h"
@@ -351,6 +352,39 @@ std::string leftline(const GalaxyRestore& galaxy) {
 // A box of thousands of lines would not fit the screen: the console has them all.
 constexpr std::size_t boxedlines = 20;
 
+// Reports each galaxy put back (or never replaced) and collects in left a line for each of
+// the others; how many are back, and whether one failed (a later try may put it back).
+std::pair<std::size_t, bool> reportgalaxies(const SetRestore& restore, hostenv::UserInterface& ui,
+                                            std::vector<std::string>& left) {
+    std::size_t back = 0;
+    bool retry = false;
+    for (const auto& galaxy : restore.galaxies) {
+        if (galaxy.outcome == GalaxyOutcome::restored) ui.report("Restored " + galaxy.path);
+        if (galaxy.outcome == GalaxyOutcome::alreadyold) {
+            ui.report("Already as before the fix: " + galaxy.path);
+        }
+        if (galaxy.outcome == GalaxyOutcome::restored ||
+            galaxy.outcome == GalaxyOutcome::alreadyold) {
+            ++back;
+            continue;
+        }
+        retry = retry || galaxy.outcome == GalaxyOutcome::failed;
+        left.push_back(leftline(galaxy));
+    }
+    return {back, retry};
+}
+
+// Renames the set "... restored.zip"; a rename that fails goes to left.
+void markrestored(hostenv::FileSystem& fs, const BackupSet& set, std::vector<std::string>& left) {
+    const std::string marked = set.path.substr(0, set.path.size() - zipending.size()) +
+                               std::string(restoredending) + ".zip";
+    try {
+        fs.rename(set.path, marked);
+    } catch (const Failure& failure) {
+        left.push_back(failure.what());
+    }
+}
+
 }  // namespace
 
 bool restorenewest(hostenv::FileSystem& fs, const std::string& folder, hostenv::UserInterface& ui,
@@ -373,22 +407,8 @@ bool restorenewest(hostenv::FileSystem& fs, const std::string& folder, hostenv::
                                 "Nothing was restored.",
                             false);
         }
-        std::size_t back = 0;
         std::vector<std::string> left;
-        bool retry = false;
-        for (const auto& galaxy : restore.galaxies) {
-            if (galaxy.outcome == GalaxyOutcome::restored) ui.report("Restored " + galaxy.path);
-            if (galaxy.outcome == GalaxyOutcome::alreadyold) {
-                ui.report("Already as before the fix: " + galaxy.path);
-            }
-            if (galaxy.outcome == GalaxyOutcome::restored ||
-                galaxy.outcome == GalaxyOutcome::alreadyold) {
-                ++back;
-                continue;
-            }
-            retry = retry || galaxy.outcome == GalaxyOutcome::failed;
-            left.push_back(leftline(galaxy));
-        }
+        const auto [back, retry] = reportgalaxies(restore, ui, left);
         if (restore.problem == SetRestore::Problem::damaged) {
             left.push_back(set->path +
                            " is damaged after the galaxies named above: any galaxy it "
@@ -403,15 +423,7 @@ bool restorenewest(hostenv::FileSystem& fs, const std::string& folder, hostenv::
                       " in " + set->name + ".";
         // A galaxy that failed may be restored by a later try, once its cause is gone: the set
         // stays the one a restore takes.
-        if (!retry) {
-            const std::string marked = set->path.substr(0, set->path.size() - zipending.size()) +
-                                       std::string(restoredending) + ".zip";
-            try {
-                fs.rename(set->path, marked);
-            } catch (const Failure& failure) {
-                left.push_back(failure.what());
-            }
-        }
+        if (!retry) markrestored(fs, *set, left);
         const bool complete = left.empty();
         // The box says which were left and why, as far as a box can; a silent run's report,
         // which gets the box's lines too, gets the rest.

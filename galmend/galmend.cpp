@@ -297,6 +297,10 @@ void Galmend::fixgalaxies() {
     }
     backup.finish();
     progress.finish(show);
+    endfix(backup);
+}
+
+void Galmend::endfix(const BackupWriter& backup) {
     const auto found = static_cast<long long>(foundgalaxies.size());
     ui_.report("Rewrote " + std::to_string(rewritten) + " of the " +
                hostenv::counted(found, "galaxy", "galaxies") + " found" +

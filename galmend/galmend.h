@@ -121,6 +121,8 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
     bool convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state,
                        BackupWriter& backup);
     void keepold(const std::string& path, FixState& state, BackupWriter& backup);
+    // The report of a fix that ended well, the note of the set it wrote, and the sets kept.
+    void endfix(const BackupWriter& backup);
     // Writes the backup set through, then puts the staged galaxies in place; fixed gets
     // their names.
     void putinplace(FixState& state, BackupWriter& backup, std::string& fixed);
