@@ -156,10 +156,20 @@ rewritten_count() { stat -c %s "$game"/map*.galaxy | grep -cvx "$oldsize"; }
 # shellcheck disable=SC2317  # called through poll
 some_rewritten() { (($(rewritten_count) > 0)); }
 
+# The processes below one, children first: descendants <pid>
+descendants() {
+    local child
+    for child in $(pgrep -P "$1"); do
+        printf '%s\n' "$child"
+        descendants "$child"
+    done
+}
+
 start_program /s
 if poll 120 some_rewritten; then
-    # The Windows process is the one timeout started: killed hard, it finishes nothing.
-    mapfile -t victims < <(pgrep -P "$PROG_PID")
+    # The Windows process is what timeout started (through Wine's wrapper where it does not
+    # exec the loader): killed hard, it finishes nothing.
+    mapfile -t victims < <(descendants "$PROG_PID")
     ((${#victims[@]})) && kill -9 "${victims[@]}"
     wait_program 30
     say "killed the fix (pid ${victims[*]}, then $PROG_RC) with $(rewritten_count) of" \
