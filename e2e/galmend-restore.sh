@@ -92,6 +92,12 @@ expect_exit 0 60
 expect_report "There is no backup set to restore in $BACKUPS." "$(ended_line 0)"
 expect_as_before "after a second /restore"
 
+# A restore is a run of its own: with anything else on the command line it does nothing.
+start_program /restore /s
+answer_msgbox && expect_eq "message" "Invalid argument: /s" "$MSGBOX_TEXT"
+expect_exit 3 60
+expect_eq "report, last line" "$(ended_line 3)" "$(program_report | tail -1)"
+
 # ---- a galaxy the player changed after the fix --------------------------------------------------
 
 new_case changed-since
