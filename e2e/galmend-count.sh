@@ -35,6 +35,8 @@ if read_window; then
         # The found list holds each galaxy once, with a line end each.
         expect_eq "lines of Text1" 1000 "$(control_field Text1 text | grep -o 'map[0-9]*\.galaxy' | wc -l)"
     fi
+    # The box that names the backup set, shown once the fix is done.
+    answer_msgbox && expect_contains "message after the fix" "galmend /restore" "$MSGBOX_TEXT"
     wintest click "$PROG_CAPTION" Command3 "$WAIT_MS"
 fi
 expect_exit 0 60

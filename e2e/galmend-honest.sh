@@ -63,7 +63,7 @@ expect_exit 0 60
 expect_report "Rewrote $GAME_FOLDER\\Fortrel\\Deep Reach.galaxy" \
     "Rewrote $GAME_FOLDER\\Orion Drift.galaxy" \
     "Rewrote 2 of the 4 galaxies found; the others are the game's own or in the new format already." \
-    "$(ended_line 0)"
+    "$(kept_line)" "$(ended_line 0)"
 expect_same_tree "game folder" "$E2E_ROOT/demo/expected/game" "$game" --exclude=Halcyrion.exe
 expect_absent "the per-user folder" "$user"
 

@@ -44,7 +44,13 @@ if read_window; then
         expect_eq "Label6 (found) after fix" 6 "$(control_field Label6 text)"
         expect_eq Text2 "$(escape "$fixed")" "$(control_field Text2 text)"
         expect_eq "Text1 after fix" "$(escape "$found")" "$(control_field Text1 text)"
+        expect_eq "Command6 (undo last fix) enabled after fix" 1 "$(control_field Command6 enabled)"
     fi
+    # The box that names the backup set comes once the fix is done.
+    answer_msgbox && expect_contains "message after the fix" \
+        "$(escape "The old galaxies are kept in $USER_APPS\\galmend backups\\")" \
+        "$MSGBOX_TEXT" && expect_contains "message after the fix" \
+        "; galmend /restore puts them back." "$MSGBOX_TEXT"
     expect_same_tree "game folder" "$E2E_ROOT/demo/expected/game" "$game" \
         --exclude=Halcyrion.exe
     expect_same_tree "per-user folder" "$E2E_ROOT/demo/expected/user" "$user"

@@ -133,6 +133,8 @@ if start_fix; then
         expect_eq "Label4 (updated)" " $GALAXIES" "$(control_field Label4 text)"
         expect_eq "Command2 enabled after the fix" 0 "$(control_field Command2 enabled)"
     fi
+    # The box that names the backup set, shown once the fix is done.
+    answer_msgbox && expect_contains "message after the fix" "galmend /restore" "$MSGBOX_TEXT"
     wintest click "$PROG_CAPTION" Command3 "$WAIT_MS"
     expect_exit 0 "$FIX_SECONDS"
     expect_whole_galaxies all

@@ -24,7 +24,7 @@ expect_report "Rewrote $GAME_FOLDER\\Fortrel\\Deep Reach.galaxy" \
     "Rewrote $GAME_FOLDER\\Orion Drift.galaxy" \
     "Rewrote $USER_GAME_FOLDER\\My First Map.galaxy" \
     "Rewrote 3 of the 6 galaxies found; the others are the game's own or in the new format already." \
-    "$(ended_line 0)"
+    "$(kept_line)" "$(ended_line 0)"
 expect_same_tree "game folder" "$E2E_ROOT/demo/expected/game" "$game" --exclude=Halcyrion.exe
 expect_same_tree "per-user folder" "$E2E_ROOT/demo/expected/user" "$user"
 for file in "${untouched[@]}"; do

@@ -5,6 +5,9 @@ PROG_EXE_REL=tallyhold/win32/tallyhold.exe
 PROG_CAPTION="orvel's Zarn fortrel Galaxy manifest manager"
 PROG_DATAFILES=(targetzarnver.txt)
 
+# A run adds nothing after its last line.
+program_notes() { :; }
+
 write_program_data() {
     local dir=$1 version=$2
     crlf_file "$dir/targetzarnver.txt" "$version"

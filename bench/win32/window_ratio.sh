@@ -60,6 +60,11 @@ window_run() {
     FIND_MS=$CLICK_MS
     timed_click Command2 Command1 || return 1
     FIX_MS=$CLICK_MS
+    # The box naming the backup set comes after "find galaxies" is enabled, out of the time.
+    if ! timed_wintest msgbox "$PROG_NAME" ok "$WAIT_MS"; then
+        say "no box named the backup set after the fix: $WINTEST_OUT"
+        return 1
+    fi
     timed_wintest controls "$PROG_CAPTION" "$WAIT_MS"
     if ! grep -q "^control name=Label4 .* text= $count\$" <<<"$WINTEST_OUT"; then
         say "the window did not count $count updated galaxies"

@@ -104,13 +104,16 @@ expect_report_ends() {
 }
 
 # A silent run with the case's data that ends by itself with nothing to show: a message box
-# would hold it until the wait runs out, and be shown. Its report is what is given, or, with
+# would hold it until the wait runs out, and be shown. Its report is what is given and the
+# program's notes after its last given line (program_notes, in program-<name>.sh), or, with
 # nothing given, anything that ends normally.
 expect_quiet_silent_run() {
+    local notes
     start_program /s
     expect_exit 0 60
     if (($#)); then
-        expect_report "$@" "$(ended_line 0)"
+        mapfile -t notes < <(program_notes "${@: -1}")
+        expect_report "$@" "${notes[@]}" "$(ended_line 0)"
     else
         expect_eq "report, last line" "$(ended_line 0)" "$(program_report | tail -1)"
     fi

@@ -66,11 +66,13 @@ control_reads() { window_read && [[ "$(control_field "$1" "$2")" == "$3" ]]; }
 
 # ---- message boxes -----------------------------------------------------------------------------
 
-# Answers the program's message box; sets MSGBOX_TEXT to its text (escaped) and MSGBOX_OUT to
-# all wintest printed of it.
+# Answers the program's message box, with OK unless told (a question takes yes or no):
+# answer_msgbox [ok|yes|no]. Sets MSGBOX_TEXT to its text (escaped) and MSGBOX_OUT to all
+# wintest printed of it.
+# shellcheck disable=SC2120  # the answer is optional
 answer_msgbox() {
     MSGBOX_TEXT=
-    if wintest msgbox "$PROG_NAME" "$WAIT_MS"; then
+    if wintest msgbox "$PROG_NAME" "${1:-ok}" "$WAIT_MS"; then
         MSGBOX_TEXT=$(printf '%s\n' "$WINTEST_OUT" | sed -n 's/^text=//p')
         MSGBOX_OUT=$WINTEST_OUT
         return 0

@@ -51,6 +51,18 @@ void printotherwindows(HWND box) {
 
 }  // namespace
 
+const char* answername(Answer answer) {
+    switch (answer) {
+        case Answer::yes:
+            return "Yes";
+        case Answer::no:
+            return "No";
+        case Answer::ok:
+            break;
+    }
+    return "OK";
+}
+
 int click(const std::string& caption, const std::string& name, const Deadline& deadline) {
     int result = exitdone;
     HWND button = findcontrol(caption, name, deadline, result);
@@ -70,7 +82,7 @@ int click(const std::string& caption, const std::string& name, const Deadline& d
     return exitdone;
 }
 
-int answermsgbox(const std::string& title, const Deadline& deadline) {
+int answermsgbox(const std::string& title, Answer answer, const Deadline& deadline) {
     HWND box = waitforwindow(title, true, deadline);
     if (!box) return timedout("message box " + title);
     const std::string text = msgboxtext(box);
@@ -84,13 +96,19 @@ int answermsgbox(const std::string& title, const Deadline& deadline) {
         start = end + 2;
     }
     printotherwindows(box);
-    HWND ok = GetDlgItem(box, IDOK);
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+    const int id = answer == Answer::yes ? IDYES : answer == Answer::no ? IDNO : IDOK;
+    HWND button = GetDlgItem(box, id);
+    // A box without that button would take the command as its own and close all the same.
+    if (!button) {
+        std::printf("nobutton %s\n", answername(answer));
+        return exitfailed;
+    }
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     while (IsWindow(box)) {
         if (deadline.passed()) return timedout("message box to close");
         nap();
     }
-    std::puts("pressed OK");
+    std::printf("pressed %s\n", answername(answer));
     return exitdone;
 }
 

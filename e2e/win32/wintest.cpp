@@ -8,8 +8,9 @@
 //   wintest press <caption> <control> <ms> a mouse click posted to a button, in any state
 //   wintest enabled <caption> <control> <ms> wait until a control is enabled
 //   wintest lines <caption> <control> <ms> how many lines a label's text takes as drawn
-//   wintest msgbox <title> <ms>            print a message box's text and the program's
-//                                          other windows, then press OK
+//   wintest msgbox <title> [ok|yes|no] <ms>
+//                                          print a message box's text and the program's
+//                                          other windows, then press OK (or Yes or No)
 //   wintest close <caption> <ms>           ask the window to close (WM_CLOSE)
 //   wintest gone <caption> <ms>            wait until no window has this caption
 //   wintest answers <caption> <control> <seconds> [interval ms=250 [until text]]
@@ -57,6 +58,7 @@ constexpr unsigned long defaultwatchintervalms = 250;
 int usage() {
     std::puts(
         "usage: wintest controls|layout|msgbox|close|gone <caption> <ms>\n"
+        "       wintest msgbox <title> ok|yes|no <ms>\n"
         "       wintest click|items|press|lines|enabled <caption> <control> <ms>\n"
         "       wintest answers <caption> <control> <seconds> [interval ms [until text]]\n"
         "       wintest timeclick <caption> <button> <control> <ms>\n"
@@ -71,6 +73,13 @@ std::optional<unsigned long> number(const char* text) {
     const unsigned long value = std::strtoul(text, &end, 10);
     if (end == text || *end != '\0') return std::nullopt;
     return value;
+}
+
+std::optional<Answer> answerof(const std::string& text) {
+    if (text == "ok") return Answer::ok;
+    if (text == "yes") return Answer::yes;
+    if (text == "no") return Answer::no;
+    return std::nullopt;
 }
 
 // The arguments in UTF-8, read from the UTF-16 command line: argv holds them in the ANSI code
@@ -117,13 +126,17 @@ int main() {
     if (args.size() == 4 && command == "press") return press(target, args[2], deadline);
     if (args.size() == 4 && command == "enabled") return waitenabled(target, args[2], deadline);
     if (args.size() == 4 && command == "lines") return textlines(target, args[2], deadline);
+    if (args.size() == 4 && command == "msgbox") {
+        const std::optional<Answer> answer = answerof(args[2]);
+        return answer ? answermsgbox(target, *answer, deadline) : usage();
+    }
     if (args.size() == 5 && command == "timeclick") {
         return timeclick(target, args[2], args[3], deadline);
     }
     if (args.size() != 3) return usage();
     if (command == "controls") return listcontrols(target, deadline);
     if (command == "layout") return checklayout(target, deadline);
-    if (command == "msgbox") return answermsgbox(target, deadline);
+    if (command == "msgbox") return answermsgbox(target, Answer::ok, deadline);
     if (command == "close") return closewindow(target, deadline);
     if (command == "gone") return waitgone(target, deadline);
     if (command == "run") return runprogram(target, *last);

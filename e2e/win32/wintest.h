@@ -70,7 +70,10 @@ int click(const std::string& caption, const std::string& name, const Deadline& d
 int press(const std::string& caption, const std::string& name, const Deadline& deadline);
 int waitenabled(const std::string& caption, const std::string& name, const Deadline& deadline);
 int textlines(const std::string& caption, const std::string& name, const Deadline& deadline);
-int answermsgbox(const std::string& title, const Deadline& deadline);
+// The button a message box is answered with: OK, or Yes or No for a question.
+enum class Answer { ok, yes, no };
+const char* answername(Answer answer);
+int answermsgbox(const std::string& title, Answer answer, const Deadline& deadline);
 int closewindow(const std::string& caption, const Deadline& deadline);
 int waitgone(const std::string& caption, const Deadline& deadline);
 // Asks the window every interval whether it answers and reads the control's text, until the

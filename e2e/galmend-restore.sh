@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# "galmend /restore" and the window's "undo last fix" put back the old bytes a fix rewrote:
+# after a whole fix, from a set any zip reader opens, around a galaxy the player changed since,
+# from the window, and after a fix killed halfway.
+# usage: galmend-restore.sh <exe bits> <prefix bits>
+
+# Two thousand galaxies fixed and restored under Wine take a minute or two.
+RUN_TIMEOUT=300
+source "$(dirname "$0")/lib.sh"
+begin galmend "$1" "$2" restore
+
+game=$(unixpath "$GAME_FOLDER")
+user=$(unixpath "$USER_GAME_FOLDER")
+readonly BACKUPS="$USER_APPS\\galmend backups"
+readonly OLD=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
+# The demo's old galaxies in the order a fix meets them, as the report names them.
+readonly FIXED=("$GAME_FOLDER\\Fortrel\\Deep Reach.galaxy" "$GAME_FOLDER\\Orion Drift.galaxy"
+    "$USER_GAME_FOLDER\\My First Map.galaxy")
+
+# The demo game, and a copy of both folders as they are before any fix in the case's
+# before/game and before/user.
+install_demo_kept() {
+    reset_game
+    install_demo
+    mkdir -p "$CASE_DIR/before"
+    cp -r "$game" "$CASE_DIR/before/game"
+    cp -r "$user" "$CASE_DIR/before/user"
+}
+
+# Both folders as they were before the fix: expect_as_before <when>
+expect_as_before() {
+    expect_same_tree "game folder $1" "$CASE_DIR/before/game" "$game"
+    expect_same_tree "per-user folder $1" "$CASE_DIR/before/user" "$user"
+}
+
+# "galmend /s", which must end by itself; sets SET to the Windows path of the backup set its
+# report names, and SET_FILE to its Unix path.
+fix_silently() {
+    start_program /s
+    expect_exit 0 60
+    SET=$(program_report | sed -n \
+        's/^The old galaxies are kept in \(.*\); galmend \/restore puts them back\.$/\1/p')
+    SET_FILE=$(unixpath "$SET")
+    expect_contains "the backup set" "$BACKUPS\\" "$SET"
+    [[ -n "$SET" && -f "$SET_FILE" ]] || fail "no backup set at [$SET]"
+}
+
+# The lines "galmend /restore" reports for the demo's galaxies.
+restored_lines() {
+    local path
+    for path in "$@"; do printf 'Restored %s\n' "$path"; done
+}
+
+# ---- a whole fix undone ------------------------------------------------------------------------
+
+new_case fix-then-restore
+install_demo_kept
+use_release_data
+fix_silently
+name=${SET##*\\}
+expect_eq "report, the last lines" \
+    "$(printf '%s\n' "Rewrote 3 of the 6 galaxies found; the others are the game's own or in the new format already." \
+        "The old galaxies are kept in $SET; galmend /restore puts them back." "$(ended_line 0)")" \
+    "$(program_report | tail -3)"
+[[ "$name" =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}\ [0-9]{2}-[0-9]{2}-[0-9]{2}( \([0-9]+\))?\.zip$ ]] ||
+    fail "the set's name [$name] is not the fix's start time"
+
+# Any zip reader opens the set, and finds each galaxy's old bytes under its folder's name.
+if [[ -f "$SET_FILE" ]]; then
+    python3 -m zipfile -t "$SET_FILE" >"$CASE_DIR/ziptest.out" 2>&1 ||
+        fail "python3 -m zipfile -t fails on the set: $(cat "$CASE_DIR/ziptest.out")"
+    expect_eq "the set's entries" \
+        "$(printf '%s\n' "game/Fortrel/Deep Reach.galaxy" "game/Orion Drift.galaxy" \
+            "user/My First Map.galaxy")" \
+        "$(python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' \
+            "$SET_FILE")"
+    python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))' \
+        "$SET_FILE" "game/Orion Drift.galaxy" >"$CASE_DIR/entry.galaxy"
+    expect_same_file "the set's game/Orion Drift.galaxy" "$OLD" "$CASE_DIR/entry.galaxy"
+fi
+
+start_program /restore
+expect_exit 0 60
+expect_report "$(restored_lines "${FIXED[@]}")" "Restored 3 of the 3 galaxies in $name." \
+    "$(ended_line 0)"
+expect_as_before "after /restore"
+expect_absent "the set under its first name" "$SET_FILE"
+[[ -f "${SET_FILE%.zip} restored.zip" ]] || fail "the set was not renamed \"${name%.zip} restored.zip\""
+
+start_program /RESTORE
+expect_exit 0 60
+expect_report "There is no backup set to restore in $BACKUPS." "$(ended_line 0)"
+expect_as_before "after a second /restore"
+
+# A restore is a run of its own: with anything else on the command line it does nothing.
+start_program /restore /s
+answer_msgbox && expect_eq "message" "Invalid argument: /s" "$MSGBOX_TEXT"
+expect_exit 3 60
+expect_eq "report, last line" "$(ended_line 3)" "$(program_report | tail -1)"
+
+# ---- a galaxy the player changed after the fix --------------------------------------------------
+
+new_case changed-since
+install_demo_kept
+use_release_data
+fix_silently
+name=${SET##*\\}
+edited=$game/Orion\ Drift.galaxy
+printf 'the player was here\r\n' >>"$edited"
+cp "$edited" "$CASE_DIR/edited.galaxy"
+start_program /restore
+left="Not restored, changed since the fix: ${FIXED[1]}"
+# A restore that leaves a galaxy says so in a box, and its report gets the box's text too.
+answer_msgbox &&
+    expect_eq "message" "$(escape "$(crlf_join "Restored 2 of the 3 galaxies in $name." "$left")")" \
+        "$MSGBOX_TEXT"
+expect_exit 1 60
+expect_contains "report" "$(restored_lines "${FIXED[0]}" "${FIXED[2]}")" "$(program_report)"
+expect_contains "report" "$left" "$(program_report)"
+expect_eq "report, last line" "$(ended_line 1)" "$(program_report | tail -1)"
+expect_same_file "the changed galaxy" "$CASE_DIR/edited.galaxy" "$edited"
+cp "$CASE_DIR/edited.galaxy" "$CASE_DIR/before/game/Orion Drift.galaxy"
+expect_as_before "but the changed galaxy"
+
+# ---- "undo last fix" in the window ------------------------------------------------------------
+
+new_case window-undo
+install_demo_kept
+use_release_data
+fix_silently
+name=${SET##*\\}
+start_program
+if read_window; then
+    expect_eq "Command6 (undo last fix) enabled after a fix" 1 "$(control_field Command6 enabled)"
+    wintest click "$PROG_CAPTION" Command6 "$WAIT_MS" || fail "could not press Command6"
+    date=${name:0:10}\ ${name:11:2}:${name:14:2}:${name:17:2}
+    answer_msgbox yes && expect_contains "question" \
+        "Put back the old bytes of the 3 galaxies that the fix of $date rewrote?" "$MSGBOX_TEXT"
+    answer_msgbox && expect_eq "message" "Restored 3 of the 3 galaxies in $name." "$MSGBOX_TEXT"
+    wait_control Command6 enabled 0 10
+    expect_as_before "after undo last fix"
+    wintest click "$PROG_CAPTION" Command3 "$WAIT_MS"
+fi
+expect_exit 0
+# The window says it all: a run with it writes nothing to the console.
+expect_report
+
+# ---- a fix killed halfway ----------------------------------------------------------------------
+
+readonly GALAXIES=2000
+new_case killed-fix
+reset_game
+use_release_data
+bytes=$(cat "$OLD" && printf x)
+for i in $(seq -w 1 "$GALAXIES"); do printf '%s' "${bytes%x}" >"$game/map$i.galaxy"; done
+oldsize=$(stat -c %s "$OLD")
+oldsum=$(sha256sum <"$OLD" | cut -d' ' -f1)
+
+# How many galaxies hold the rewritten bytes' size.
+# shellcheck disable=SC2317  # called through poll
+rewritten_count() { stat -c %s "$game"/map*.galaxy | grep -cvx "$oldsize"; }
+# shellcheck disable=SC2317  # called through poll
+some_rewritten() { (($(rewritten_count) > 0)); }
+
+# The processes below one, children first: descendants <pid>
+descendants() {
+    local child
+    for child in $(pgrep -P "$1"); do
+        printf '%s\n' "$child"
+        descendants "$child"
+    done
+}
+
+start_program /s
+if poll 120 some_rewritten; then
+    # The Windows process is what timeout started (through Wine's wrapper where it does not
+    # exec the loader): killed hard, it finishes nothing.
+    mapfile -t victims < <(descendants "$PROG_PID")
+    ((${#victims[@]})) && kill -9 "${victims[@]}"
+    wait_program 30
+    say "killed the fix (pid ${victims[*]}, then $PROG_RC) with $(rewritten_count) of" \
+        "$GALAXIES galaxies rewritten"
+    [[ "$PROG_RC" != 0 ]] || fail "the fix had ended by itself before it was killed"
+    start_program /restore
+    expect_exit 0 120
+    count_line=$(program_report | tail -2 | head -1)
+    [[ "$count_line" =~ ^Restored\ [0-9]+\ of\ the\ [0-9]+\ galaxies\ in\ .*\.zip\.$ ]] ||
+        fail "the report's count line reads [$count_line]"
+    expect_eq "galaxies not old again" 0 "$(sha256sum "$game"/map*.galaxy |
+        awk -v o="$oldsum" '$1 != o' | wc -l)"
+else
+    fail "no galaxy was rewritten within 120 s of the fix's start"
+    wait_program 5
+fi
+finish
