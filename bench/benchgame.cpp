@@ -27,6 +27,10 @@ void QuietUi::endprogram(int exitcode) {
     throw std::runtime_error(program_ + " ended with exit code " + std::to_string(exitcode));
 }
 
+void RecordingUi::endprogram(int exitcode) {
+    throw std::runtime_error("ended with exit code " + std::to_string(exitcode));
+}
+
 std::array<std::string, 2> benchgalaxyfolders(HostFiles& files, const fs::path& root,
                                               const fs::path& gamefolder) {
     fs::create_directories(root / "user");
@@ -34,8 +38,9 @@ std::array<std::string, 2> benchgalaxyfolders(HostFiles& files, const fs::path& 
 }
 
 BenchGalmend::BenchGalmend(HostFiles& files, const fs::path& root, const fs::path& gamefolder,
-                           const fs::path& datafolder)
-    : form_(files.fs(), platform_, ui_) {
+                           const fs::path& datafolder, Backups backups)
+    : discard_(files.fs()),
+      form_(backups == Backups::kept ? files.fs() : discard_, platform_, ui_) {
     fs::create_directories(root / "tools");
     for (const char* name : {"oldstruct.txt", "newstruct.txt", "original zarn galaxies.txt"}) {
         // Removed first: mingw's copy_file does not overwrite.
@@ -47,6 +52,10 @@ BenchGalmend::BenchGalmend(HostFiles& files, const fs::path& root, const fs::pat
     form_.loadnew();
     form_.loadoriginalmaps();
     form_.galaxyfolders = benchgalaxyfolders(files, root, gamefolder);
+    // Set here as findgalaxyfolders would set it from the platform: a fix refuses to rewrite
+    // without the folder for its backup sets.
+    fs::create_directories(root / "appdata");
+    form_.localappfolder = files.windowspath(root / "appdata");
 }
 
 BenchTallyhold::BenchTallyhold(HostFiles& files, const fs::path& root, const fs::path& gamefolder)

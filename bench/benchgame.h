@@ -14,6 +14,7 @@
 
 #include "benchhost.h"
 #include "corpus.h"
+#include "discardbackups.h"
 #include "galmend.h"
 #include "hostenv/platform.h"
 #include "hostenv/ui.h"
@@ -53,21 +54,40 @@ class QuietUi : public hostenv::UserInterface {
     std::string program_;
 };
 
+// Keeps what a silent run reports and what it would show in a box, for a procedure whose
+// outcome the benchmark checks.
+class RecordingUi : public hostenv::UserInterface {
+  public:
+    void messagebox(const std::string& text) override { boxes.push_back(text); }
+    bool question(const std::string& text) override { throw std::runtime_error("asked: " + text); }
+    void doevents() override {}
+    [[noreturn]] void endprogram(int exitcode) override;
+    void report(const std::string& line) override { reported.push_back(line); }
+
+    std::vector<std::string> reported;
+    std::vector<std::string> boxes;
+};
+
 // The galaxy folders both programs walk: gamefolder and an empty root\user.
 std::array<std::string, 2> benchgalaxyfolders(HostFiles& files, const std::filesystem::path& root,
                                               const std::filesystem::path& gamefolder);
 
+// Whether a fix's backup set is written (kept) or goes nowhere (DiscardBackups).
+enum class Backups { kept, discarded };
+
 class BenchGalmend {
   public:
     // Puts the release data from datafolder into root\tools and makes it the working
-    // folder.
+    // folder; the backup sets go to root\appdata\galmend backups.
     BenchGalmend(HostFiles& files, const std::filesystem::path& root,
-                 const std::filesystem::path& gamefolder, const std::filesystem::path& datafolder);
+                 const std::filesystem::path& gamefolder, const std::filesystem::path& datafolder,
+                 Backups backups = Backups::kept);
     galmend::Galmend& form() { return form_; }
 
   private:
     QuietPlatform platform_;
     QuietUi ui_{"galmend"};
+    DiscardBackups discard_;
     galmend::Galmend form_;
 };
 

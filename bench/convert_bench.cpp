@@ -1,20 +1,24 @@
-// A whole conversion (galmend's findgalaxies and fixgalaxies on a game folder) against
-// the least a safe rewrite must do (each galaxy's bytes written to a file beside it,
-// flushed to the disk and moved over it), and against copying the same galaxies, each
-// copy flushed and not flushed.
+// A whole conversion (galmend's findgalaxies and fixgalaxies on a game folder, keeping the old
+// galaxies in a backup set as a fix does) against the same conversion with the set written to
+// nowhere, against the least a safe rewrite must do (each galaxy's bytes written to a file
+// beside it, flushed to the disk and moved over it), and against copying the same galaxies,
+// each copy flushed and not flushed; and the restore of the set beside the conversion.
 //   convert_bench [--root DIR] [--data DIR] [--megabytes 200] [--rounds 3] [--keep]
 //   convert_bench --galaxies 5000 --kilobytes 10 [--root DIR] [--data DIR] [--rounds 3]
 //   convert_bench --peak MEGABYTES [--root DIR] [--data DIR]
 //   convert_bench --rewrite MEGABYTES [--rounds 15] [--root DIR] [--data DIR]
 // The first form converts a mixed corpus of that size, the second that many galaxies of
-// one size, all in the game folder itself. The third converts one galaxy of that size and
-// reports the peak memory; run it in a fresh process. The fourth times the rewriting alone
-// of one galaxy of that size, read once, so that builds for different processors can be
-// compared without the files' cost.
+// one size, all in the game folder itself. The third converts one galaxy of that size, its
+// backup set kept, and reports the peak memory; run it in a fresh process. The fourth times
+// the rewriting alone of one galaxy of that size, read once, so that builds for different
+// processors can be compared without the files' cost.
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
+#include <sstream>
+#include <stdexcept>
 
+#include "backupset.h"
 #include "benchgame.h"
 #include "corpus.h"
 #include "hostenv/text.h"
@@ -34,12 +38,41 @@ struct Setting {
 };
 
 // Runs findgalaxies and fixgalaxies; returns how many galaxies were rewritten.
-long long convert(const Setting& setting) {
+long long convert(const Setting& setting, bench::Backups backups = bench::Backups::kept) {
     const auto files = bench::hostfiles(setting.root);
-    bench::BenchGalmend galmend(*files, setting.root, setting.root / "game", setting.data);
+    bench::BenchGalmend galmend(*files, setting.root, setting.root / "game", setting.data, backups);
     galmend.form().findgalaxies();
     galmend.form().fixgalaxies();
     return static_cast<long long>(hostenv::leadingnumber(galmend.form().updatedlabel.caption()));
+}
+
+// Throws unless the conversion rewrote every galaxy of the corpus.
+void checkconverted(long long rewritten, const bench::ConversionCorpus& corpus) {
+    if (rewritten != static_cast<long long>(corpus.galaxies.size())) {
+        throw std::runtime_error("only " + std::to_string(rewritten) + " of " +
+                                 std::to_string(corpus.galaxies.size()) +
+                                 " galaxies were rewritten");
+    }
+}
+
+fs::path backupsfolder(const Setting& setting) {
+    return setting.root / "appdata" / "galmend backups";
+}
+
+// Puts the newest backup set back as "galmend /restore" does; throws unless every one of the
+// corpus's galaxies holds its old bytes again.
+void restore(const Setting& setting, const bench::ConversionCorpus& corpus) {
+    const auto files = bench::hostfiles(setting.root);
+    bench::RecordingUi ui;
+    const bool whole =
+        galmend::restorenewest(files->fs(), files->windowspath(backupsfolder(setting)), ui, true);
+    const std::string expected = "Restored " + std::to_string(corpus.galaxies.size()) + " of the ";
+    if (!whole || !ui.boxes.empty() || ui.reported.empty() ||
+        !ui.reported.back().starts_with(expected)) {
+        throw std::runtime_error(
+            "the restore did not put back every galaxy: " +
+            (ui.boxes.empty() ? ui.reported.empty() ? "" : ui.reported.back() : ui.boxes.front()));
+    }
 }
 
 double copyall(const bench::ConversionCorpus& corpus, const fs::path& copies, bool flush) {
@@ -82,50 +115,107 @@ void report(const char* what, const std::vector<double>& times, std::uint64_t by
               << static_cast<double>(bytes) / megabyte / middle << " MB/s\n";
 }
 
+std::uint64_t setbytes(const Setting& setting) {
+    std::uint64_t bytes = 0;
+    for (const auto& entry : fs::directory_iterator(backupsfolder(setting))) {
+        if (entry.is_regular_file()) bytes += entry.file_size();
+    }
+    return bytes;
+}
+
+std::string verdict(double ratio, double target) {
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(1) << " (target " << target
+         << (ratio <= target ? ": met)" : ": missed)");
+    return text.str();
+}
+
 int throughput(const Setting& setting, const bench::Options& options) {
     const auto rounds = static_cast<int>(options.number("rounds", 3));
-    std::vector<double> conversion, replaced, flushed, plain;
+    std::vector<double> conversion, without, restored, replaced, flushed, plain;
     bench::ConversionCorpus corpus;
-    for (int round = 0; round < rounds; ++round) {
-        // The conversion changes the galaxies, so every round starts from a fresh corpus.
+    std::uint64_t setsize = 0;
+    const auto fresh = [&] {
+        // The conversion changes the galaxies, so each conversion that a restore does not
+        // follow needs a fresh corpus after it.
         fs::remove_all(setting.root / "game");
         corpus = writecorpus(setting.root / "game", options);
         bench::syncfolder(setting.root);
-        // Before the conversion, so that both rewrite the same old galaxies.
-        replaced.push_back(replaceall(corpus));
+    };
+    const auto timed = [&](std::vector<double>& times, auto&& work) {
+        times.push_back(seconds(work));
         bench::syncfolder(setting.root);
-        long long rewritten = 0;
-        conversion.push_back(seconds([&] { rewritten = convert(setting); }));
-        if (rewritten != static_cast<long long>(corpus.galaxies.size())) {
-            std::cerr << "only " << rewritten << " of " << corpus.galaxies.size()
-                      << " galaxies were rewritten\n";
-            return 1;
-        }
-        bench::syncfolder(setting.root);
+    };
+    const auto withbackups = [&] {
+        timed(conversion, [&] { checkconverted(convert(setting), corpus); });
+        setsize = setbytes(setting);
+        timed(restored, [&] { restore(setting, corpus); });
+    };
+    const auto withoutbackups = [&] {
+        timed(without,
+              [&] { checkconverted(convert(setting, bench::Backups::discarded), corpus); });
+    };
+    const auto copies = [&] {
         flushed.push_back(copyall(corpus, setting.root / "copies", true));
         plain.push_back(copyall(corpus, setting.root / "copies", false));
+    };
+    for (int round = 0; round < rounds; ++round) {
+        fresh();
+        // Before the conversion, so that both rewrite the same old galaxies.
+        timed(replaced, [&] { replaceall(corpus); });
+        // Taken in turn first, so that neither always meets a cache the other warmed; the
+        // restore gives the conversion after it the same old galaxies.
+        if (round % 2 == 0) {
+            withbackups();
+            withoutbackups();
+            copies();
+        } else {
+            withoutbackups();
+            copies();
+            fresh();
+            withbackups();
+        }
+        fs::remove_all(backupsfolder(setting));
     }
     std::cout << "conversion benchmark (" << bench::hostname() << "): " << corpus.galaxies.size()
               << " galaxies, " << std::fixed << std::setprecision(1)
-              << static_cast<double>(corpus.bytes) / megabyte << " MB, times in s\n";
+              << static_cast<double>(corpus.bytes) / megabyte << " MB, backup set "
+              << static_cast<double>(setsize) / megabyte << " MB, times in s\n"
+              << "conversion: the fix as it runs, keeping the old galaxies in a backup set\n";
     report("conversion", conversion, corpus.bytes);
+    report("conversion, no backup", without, corpus.bytes);
+    report("restore of the set", restored, corpus.bytes);
     report("safe replacement", replaced, corpus.bytes);
     report("copy, each flushed", flushed, corpus.bytes);
     report("copy, not flushed", plain, corpus.bytes);
-    // Each round's conversion and replacement run back to back on the same corpus, so their
-    // own ratio is what a burst of load on a shared host disturbs least.
-    std::vector<double> pairs;
-    for (std::size_t i = 0; i < conversion.size(); ++i)
-        pairs.push_back(conversion[i] / replaced[i]);
-    const double ratioreplaced = bench::median(pairs);
+    // Each round's pair runs back to back on the same galaxies, so their own ratio is what a
+    // burst of load on a shared host disturbs least.
+    const auto pairs = [&](const std::vector<double>& first, const std::vector<double>& second) {
+        std::vector<double> ratios;
+        for (std::size_t i = 0; i < first.size(); ++i) ratios.push_back(first[i] / second[i]);
+        return ratios;
+    };
+    const std::vector<double> backupratios = pairs(conversion, without);
+    std::cout << std::setprecision(3);
+    for (std::size_t i = 0; i < backupratios.size(); ++i) {
+        std::cout << "round " << i + 1 << ": conversion " << conversion[i] << " s, without backup "
+                  << without[i] << " s (" << (i % 2 == 0 ? "run second" : "run first")
+                  << "), ratio " << std::setprecision(2) << backupratios[i] << "; restore "
+                  << std::setprecision(3) << restored[i] << " s\n";
+    }
+    const double ratiobackup = bench::median(backupratios);
+    const double ratiorestore = bench::median(pairs(restored, conversion));
+    const double ratioreplaced = bench::median(pairs(conversion, replaced));
     const double ratioflushed = bench::median(conversion) / bench::median(flushed);
-    std::cout << std::setprecision(2) << "conversion / safe replacement: " << ratioreplaced
-              << " round by round, " << bench::median(conversion) / bench::median(replaced)
-              << " of the medians"
-              << (ratioreplaced <= 1.5 ? " (target 1.5: met)" : " (target 1.5: missed)") << "\n"
-              << "conversion / flushed copy:     " << ratioflushed
-              << (ratioflushed <= 2 ? " (target 2: met)" : " (target 2: missed)") << "\n"
-              << "conversion / plain copy:       "
+    std::cout << std::setprecision(2) << "conversion / conversion without backup: " << ratiobackup
+              << " round by round" << verdict(ratiobackup, 1.3) << "\n"
+              << "restore / conversion:                   " << ratiorestore << " round by round\n"
+              << "conversion / safe replacement:          " << ratioreplaced << " round by round, "
+              << bench::median(conversion) / bench::median(replaced) << " of the medians"
+              << verdict(ratioreplaced, 1.5) << "\n"
+              << "conversion / flushed copy:              " << ratioflushed
+              << verdict(ratioflushed, 2) << "\n"
+              << "conversion / plain copy:                "
               << bench::median(conversion) / bench::median(plain) << "\n";
     return 0;
 }
@@ -140,10 +230,12 @@ int peak(const Setting& setting, long long megabytes) {
     const auto before = static_cast<double>(bench::peakmemory());
     const double time = seconds([&] { convert(setting); });
     const auto after = static_cast<double>(bench::peakmemory());
+    const auto kept = static_cast<double>(setbytes(setting));
     const double limit = 3 * size + 16 * megabyte;
     std::cout << std::fixed << std::setprecision(1) << "peak memory converting one galaxy ("
               << bench::hostname() << "): galaxy " << size / megabyte << " MB, converted in "
-              << std::setprecision(2) << time << " s\n"
+              << std::setprecision(2) << time << " s, its old bytes kept in a backup set of "
+              << std::setprecision(1) << kept / megabyte << " MB\n"
               << std::setprecision(1) << "peak before the conversion " << before / megabyte
               << " MB, peak of the process " << after / megabyte << " MB = " << std::setprecision(2)
               << after / size << " x the galaxy; target " << std::setprecision(1)

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
         // pay too: one reading per folder.
         const double target = options.has("siblings") ? 1.5 : bench::discoverytarget();
         std::cout << std::setprecision(2) << "walk / plain listing: " << ratio << " (target "
-                  << std::setprecision(0) << target << (ratio <= target ? ": met)" : ": missed)")
+                  << std::setprecision(1) << target << (ratio <= target ? ": met)" : ": missed)")
                   << "\n";
         if (!options.has("keep")) {
             fs::current_path(root.parent_path());

@@ -10,7 +10,8 @@ add_executable(corpus ${benchdir}/corpus_tool.cpp)
 target_link_libraries(corpus PRIVATE benchcorpus)
 project_warnings(corpus)
 
-add_library(benchgame STATIC ${benchdir}/benchgame.cpp ${ZARN_BENCH_HOST})
+add_library(benchgame STATIC ${benchdir}/benchgame.cpp ${benchdir}/discardbackups.cpp
+    ${ZARN_BENCH_HOST})
 target_link_libraries(benchgame PUBLIC galmend_core tallyhold_core benchcorpus ${ZARN_BENCH_HOSTLIBS})
 target_compile_definitions(benchgame PUBLIC ZARN_DATA_DIR="${PROJECT_SOURCE_DIR}/data")
 project_warnings(benchgame)

@@ -1,0 +1,67 @@
+// The programs' file system with every appending file writing to nowhere: galmend's fix runs
+// its own code, backup set and all, but the set's bytes are never written or flushed, so that
+// a fix through it against one through the plain file system gives what keeping the old
+// galaxies costs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hostenv/filesystem.h"
+
+namespace bench {
+
+class DiscardBackups : public hostenv::FileSystem {
+  public:
+    explicit DiscardBackups(hostenv::FileSystem& fs) : fs_(fs) {}
+
+    std::optional<std::string> lookup(const std::string& path, hostenv::Entries what) override {
+        return fs_.lookup(path, what);
+    }
+    bool hasfolder(const std::string& folder) override { return fs_.hasfolder(folder); }
+    void readinto(const std::string& path, std::string& bytes) override {
+        fs_.readinto(path, bytes);
+    }
+    std::uint64_t filesize(const std::string& path) override { return fs_.filesize(path); }
+    std::vector<std::string> drives() override { return fs_.drives(); }
+    std::vector<std::string> subfolders(const std::string& folder) override {
+        return fs_.subfolders(folder);
+    }
+    std::vector<std::string> files(const std::string& folder, const std::string& pattern) override {
+        return fs_.files(folder, pattern);
+    }
+    hostenv::FolderContents readfolder(const std::string& folder, const std::string& identity,
+                                       const std::string& pattern) override {
+        return fs_.readfolder(folder, identity, pattern);
+    }
+    std::string folderidentity(const std::string& folder) override {
+        return fs_.folderidentity(folder);
+    }
+    bool createfile(const std::string& path, std::string_view bytes) override {
+        return fs_.createfile(path, bytes);
+    }
+    // Only the backup set is written so.
+    std::unique_ptr<hostenv::AppendFile> createappending(const std::string& path) override;
+    bool makefolder(const std::string& folder) override { return fs_.makefolder(folder); }
+    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                  std::string& bytes) override {
+        fs_.readpart(path, offset, length, bytes);
+    }
+    void moveover(const std::string& from, const std::string& to) override {
+        fs_.moveover(from, to);
+    }
+    void rename(const std::string& from, const std::string& to) override { fs_.rename(from, to); }
+    void remove(const std::string& path) override { fs_.remove(path); }
+    std::optional<std::string> linktarget(const std::string& path) override {
+        return fs_.linktarget(path);
+    }
+
+  private:
+    hostenv::FileSystem& fs_;
+};
+
+}  // namespace bench
