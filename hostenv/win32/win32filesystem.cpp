@@ -86,6 +86,19 @@ void retried(Operation operation, const std::string& what) {
     }
 }
 
+// path opened for reading, a brief hold by another program waited out.
+FileHandle openforreading(const std::string& path) {
+    HANDLE opened = INVALID_HANDLE_VALUE;
+    retried(
+        [&] {
+            opened = CreateFileW(widepath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            return opened != INVALID_HANDLE_VALUE;
+        },
+        "Cannot open " + path);
+    return FileHandle(opened);
+}
+
 // Errors that mean "nothing there", as opposed to "cannot look".
 bool notthere(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
@@ -126,15 +139,7 @@ bool Win32FileSystem::hasfolder(const std::string& folder) {
 }
 
 void Win32FileSystem::readinto(const std::string& path, std::string& bytes) {
-    HANDLE opened = INVALID_HANDLE_VALUE;
-    retried(
-        [&] {
-            opened = CreateFileW(widepath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            return opened != INVALID_HANDLE_VALUE;
-        },
-        "Cannot open " + path);
-    const FileHandle file(opened);
+    const FileHandle file = openforreading(path);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) {
         throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
@@ -448,15 +453,7 @@ bool Win32FileSystem::makefolder(const std::string& folder) {
 
 void Win32FileSystem::readpart(const std::string& path, std::uint64_t offset, std::size_t length,
                                std::string& bytes) {
-    HANDLE opened = INVALID_HANDLE_VALUE;
-    retried(
-        [&] {
-            opened = CreateFileW(widepath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            return opened != INVALID_HANDLE_VALUE;
-        },
-        "Cannot open " + path);
-    const FileHandle file(opened);
+    const FileHandle file = openforreading(path);
     LARGE_INTEGER start{};
     start.QuadPart = static_cast<LONGLONG>(offset);
     if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) {
