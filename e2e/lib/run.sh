@@ -21,13 +21,32 @@ stable_copy_taken() {
         cp "$PROG_EXE" "$PROG_COPY" && cmp -s "$PROG_EXE" "$PROG_COPY"
 }
 
+# Runs a Windows program from the case's folder, its output to a file, within the run's time:
+# launch <output file> <program> [args...]. Wine's launcher sometimes fails to start a program
+# on a loaded machine ("Application could not be started"); the program then never ran, so
+# starting it again repeats nothing. Meant for the background: stopped (TERM), it stops the
+# program.
+launch() {
+    local out=$1 try child='' status
+    shift
+    trap '[[ -n "$child" ]] && kill "$child" 2>/dev/null; wait; exit 143' TERM
+    cd "$CASE_DIR" || exit 1
+    for try in 1 2 3; do
+        timeout -k 5 "$RUN_TIMEOUT" "${WINE_EXE[@]}" "$@" >"$out" 2>&1 &
+        child=$!
+        wait "$child"
+        status=$?
+        ((status != 0)) && grep -q "Application could not be started" "$out" || exit "$status"
+        say "wine could not start $1 (try $try)"
+    done
+    exit "$status"
+}
+
 # Starts the program from the case's folder in the background: start_program [args...]
 start_program() {
     PROG_RC=
     require_display
-    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" "${WINE_EXE[@]}" "$(basename "$PROG_EXE")" \
-        "$@") \
-        >"$CASE_DIR/program.out" 2>&1 &
+    (launch "$CASE_DIR/program.out" "$(basename "$PROG_EXE")" "$@") &
     PROG_PID=$!
     say "started $PROG_NAME $* (pid $PROG_PID)"
 }
@@ -39,8 +58,7 @@ start_program_raw() {
     local line
     line="$(basename "$PROG_EXE") $1"
     require_display
-    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" "${WINE_EXE[@]}" "$WINTEST" run "$line" \
-        $(((RUN_TIMEOUT - 5) * 1000))) >"$CASE_DIR/program.out" 2>&1 &
+    (launch "$CASE_DIR/program.out" "$WINTEST" run "$line" $(((RUN_TIMEOUT - 5) * 1000))) &
     PROG_PID=$!
     say "started [$line] (pid $PROG_PID)"
 }
@@ -126,8 +144,7 @@ expect_quiet_silent_run() {
 hold_file() {
     local out=$CASE_DIR/hold.out
     : >"$out"
-    (cd "$CASE_DIR" && exec timeout -k 5 "$RUN_TIMEOUT" "${WINE_EXE[@]}" "$WINTEST" hold "$1" \
-        "$2") >"$out" 2>/dev/null &
+    (launch "$out" "$WINTEST" hold "$1" "$2") &
     HOLD_PID=$!
     poll 20 held_or_holder_ended "$out"
     if grep -qx held "$out"; then
