@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+#include "filesystemparts.h"
 #include "hostenv/failure.h"
 #include "hostenv/text.h"
 #include "hostenv/win32/handle.h"
@@ -24,10 +25,6 @@ bool hiddenorsystem(const WIN32_FIND_DATAW& entry) {
 
 bool isfolder(const WIN32_FIND_DATAW& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool isdotentry(std::wstring_view name) {
-    return name == L"." || name == L"..";
 }
 
 std::wstring_view lastcomponent(std::wstring_view path) {
@@ -57,16 +54,6 @@ void listfolder(const std::string& folder,
     if (error != ERROR_NO_MORE_FILES) {
         throw Failure("Cannot list folder " + folder + "\r\n" + systemreason(error));
     }
-}
-
-bool byname(const std::string& a, const std::string& b) {
-    const std::string lowera = lower(a);
-    const std::string lowerb = lower(b);
-    return lowera != lowerb ? lowera < lowerb : a < b;
-}
-
-void sortbyname(std::vector<std::string>& names) {
-    std::sort(names.begin(), names.end(), byname);
 }
 
 // A virus scanner or an indexer may hold a file for a moment: such errors are retried
@@ -99,14 +86,27 @@ FileHandle openforreading(const std::string& path) {
     return FileHandle(opened);
 }
 
-// Errors that mean "nothing there", as opposed to "cannot look".
+}  // namespace
+
+bool isdotentry(std::wstring_view name) {
+    return name == L"." || name == L"..";
+}
+
+bool byname(const std::string& a, const std::string& b) {
+    const std::string lowera = lower(a);
+    const std::string lowerb = lower(b);
+    return lowera != lowerb ? lowera < lowerb : a < b;
+}
+
+void sortbyname(std::vector<std::string>& names) {
+    std::sort(names.begin(), names.end(), byname);
+}
+
 bool notthere(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
            error == ERROR_NO_MORE_FILES || error == ERROR_INVALID_DRIVE ||
            error == ERROR_NOT_READY || error == ERROR_BAD_NETPATH;
 }
-
-}  // namespace
 
 std::optional<std::string> Win32FileSystem::lookup(const std::string& path, Entries what) {
     WIN32_FIND_DATAW entry{};
@@ -215,134 +215,6 @@ std::vector<std::string> Win32FileSystem::files(const std::string& folder,
     sortbyname(names);
     return names;
 }
-
-namespace {
-
-// FILE_ID_BOTH_DIR_INFO, as GetFileInformationByHandleEx fills it: Windows XP, whose headers
-// the 32-bit build compiles against, has neither.
-struct IdDirectoryEntry {
-    DWORD NextEntryOffset;
-    DWORD FileIndex;
-    LARGE_INTEGER CreationTime;
-    LARGE_INTEGER LastAccessTime;
-    LARGE_INTEGER LastWriteTime;
-    LARGE_INTEGER ChangeTime;
-    LARGE_INTEGER EndOfFile;
-    LARGE_INTEGER AllocationSize;
-    DWORD FileAttributes;
-    DWORD FileNameLength;
-    DWORD EaSize;
-    CCHAR ShortNameLength;
-    WCHAR ShortName[12];
-    LARGE_INTEGER FileId;
-    WCHAR FileName[1];
-};
-static_assert(offsetof(IdDirectoryEntry, FileName) == 104, "the system's layout");
-
-using ByHandleFunction = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
-constexpr int fileidbothdirectoryinfo = 10;
-
-ByHandleFunction byhandlefunction() {
-    static const ByHandleFunction function = [] {
-        const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        return kernel == nullptr ? nullptr
-                                 : reinterpret_cast<ByHandleFunction>(reinterpret_cast<void*>(
-                                       GetProcAddress(kernel, "GetFileInformationByHandleEx")));
-    }();
-    return function;
-}
-
-// A subfolder's identity as folderidentity gives it, from its volume's serial number and the
-// file id its folder's listing gave; empty for a link or junction, whose identity is where it
-// leads.
-std::string listedidentity(const IdDirectoryEntry& entry, std::optional<DWORD> serial) {
-    if (!serial || (entry.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "";
-    const auto id = static_cast<std::uint64_t>(entry.FileId.QuadPart);
-    return std::to_string(*serial) + ":" + std::to_string(id >> 32) + ":" +
-           std::to_string(id & 0xFFFFFFFFu);
-}
-
-// The volume's serial number in an identity folderidentity gave.
-std::optional<DWORD> volumeserial(const std::string& identity) {
-    const std::size_t colon = identity.find(':');
-    if (colon == 0 || colon == std::string::npos) return std::nullopt;
-    DWORD serial = 0;
-    for (const char digit : identity.substr(0, colon)) {
-        if (digit < '0' || digit > '9') return std::nullopt;
-        serial = serial * 10 + static_cast<DWORD>(digit - '0');
-    }
-    return serial;
-}
-
-}  // namespace
-
-// One listing that gives each subfolder's file id too: a walk then opens no folder but to
-// read it. Windows XP reads the folder twice and opens each subfolder.
-FolderContents Win32FileSystem::readfolder(const std::string& folder, const std::string& identity,
-                                           const std::string& pattern) {
-    const ByHandleFunction function = byhandlefunction();
-    if (function == nullptr) return FileSystem::readfolder(folder, identity, pattern);
-    const FileHandle handle(CreateFileW(widepath(folder).c_str(), FILE_LIST_DIRECTORY,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                        nullptr));
-    if (!handle.valid()) {
-        throw Failure("Path not found: " + folder + "\r\n" + systemreason(GetLastError()));
-    }
-    // A subfolder that is no link is on its folder's volume. Asking the volume's serial number
-    // again for each folder would cost more than reading it: under Wine it is a round trip to
-    // another process.
-    std::optional<DWORD> serial = volumeserial(identity);
-    BY_HANDLE_FILE_INFORMATION own{};
-    if (!serial && GetFileInformationByHandle(handle.get(), &own)) {
-        serial = own.dwVolumeSerialNumber;
-    }
-
-    std::vector<std::pair<std::string, std::string>> folders;
-    FolderContents contents;
-    std::vector<std::uint64_t> buffer(8192);
-    const auto bytes = static_cast<DWORD>(buffer.size() * sizeof buffer[0]);
-    bool read = false;
-    while (function(handle.get(), fileidbothdirectoryinfo, buffer.data(), bytes)) {
-        read = true;
-        const auto* at = reinterpret_cast<const unsigned char*>(buffer.data());
-        for (;;) {
-            const auto& entry = *reinterpret_cast<const IdDirectoryEntry*>(at);
-            const std::wstring_view name(entry.FileName, entry.FileNameLength / sizeof(WCHAR));
-            const bool hidden =
-                (entry.FileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
-            if (!hidden && !isdotentry(name)) {
-                std::string narrowed = narrow(name);
-                if ((entry.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-                    folders.emplace_back(std::move(narrowed), listedidentity(entry, serial));
-                } else if (matchespattern(narrowed, pattern)) {
-                    contents.files.push_back(std::move(narrowed));
-                }
-            }
-            if (entry.NextEntryOffset == 0) break;
-            at += entry.NextEntryOffset;
-        }
-    }
-    const DWORD error = GetLastError();
-    // An empty drive root has not even "." and "..".
-    if (error != ERROR_NO_MORE_FILES && error != ERROR_FILE_NOT_FOUND) {
-        // A file system that cannot list this way (some network shares) is read the plain way.
-        if (!read) return FileSystem::readfolder(folder, identity, pattern);
-        throw Failure("Cannot list folder " + folder + "\r\n" + systemreason(error));
-    }
-    std::sort(folders.begin(), folders.end(),
-              [](const auto& a, const auto& b) { return byname(a.first, b.first); });
-    for (auto& [name, listed] : folders) {
-        contents.subfolders.push_back(std::move(name));
-        contents.identities.push_back(std::move(listed));
-    }
-    sortbyname(contents.files);
-    return contents;
-}
-
-}  // namespace hostenv::win32
-
-namespace hostenv::win32 {
 
 namespace {
 
@@ -497,83 +369,6 @@ void Win32FileSystem::remove(const std::string& path) {
     const std::string what = "Cannot delete " + path;
     refusereadonly(path, what);
     retried([&] { return DeleteFileW(widepath(path).c_str()) != 0; }, what);
-}
-
-namespace {
-
-// GetFinalPathNameByHandleW, which Windows XP lacks (and XP has no links to files).
-using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-
-FinalPathFunction finalpathfunction() {
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (kernel == nullptr) return nullptr;
-    return reinterpret_cast<FinalPathFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "GetFinalPathNameByHandleW")));
-}
-
-// Where path leads once every link on its way is followed, as a plain path ("C:\...",
-// "\\server\..."); nullopt when nothing can be opened there.
-std::optional<std::wstring> finalpath(FinalPathFunction function, const std::string& path) {
-    const FileHandle handle(CreateFileW(
-        widepath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle.valid()) return std::nullopt;
-    std::wstring final(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = function(handle.get(), final.data(), static_cast<DWORD>(final.size()),
-                                      0 /* normalised, DOS */);
-        if (length == 0) return std::nullopt;
-        if (length < final.size()) {
-            final.resize(length);
-            break;
-        }
-        final.assign(length + 1, L'\0');
-    }
-    if (final.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + final.substr(8);
-    if (final.starts_with(L"\\\\?\\")) return final.substr(4);
-    return final;
-}
-
-std::wstring withoutseparator(std::wstring folder) {
-    while (folder.ends_with(L'\\')) folder.pop_back();
-    return folder;
-}
-
-// A path as a final path may give it: Wine drops a name's trailing dots and blanks there.
-std::string comparable(std::wstring path) {
-    while (path.ends_with(L'.') || path.ends_with(L' ')) path.pop_back();
-    return lower(narrow(path));
-}
-
-}  // namespace
-
-std::optional<std::string> Win32FileSystem::linktarget(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(widepath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        if (notthere(error)) return std::nullopt;
-        throw Failure("Cannot look at " + path + "\r\n" + systemreason(error));
-    }
-    const bool reparse = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    const FinalPathFunction function = finalpathfunction();
-    if (function == nullptr) {
-        if (!reparse) return std::nullopt;
-        throw Failure("Cannot look at " + path + "\r\nIt is a link this Windows cannot follow.");
-    }
-    // Wine shows a Unix symbolic link as the file it leads to, with no reparse attribute:
-    // only the final path tells. The folder's own final path is the base, so that a file in
-    // a folder reached through a link still counts as where its name says.
-    const auto final = finalpath(function, path);
-    if (!final) {
-        if (!reparse) return std::nullopt;
-        throw Failure("Cannot look at " + path + "\r\n" + systemreason(GetLastError()));
-    }
-    const std::size_t split = lastcomponentstart(path);
-    const auto folder = finalpath(function, split == 0 ? "." : path.substr(0, split));
-    const std::wstring named =
-        folder ? withoutseparator(*folder) + L"\\" + widen(path.substr(split)) : std::wstring();
-    if (!reparse && folder && comparable(named) == comparable(*final)) return std::nullopt;
-    return narrow(*final);
 }
 
 }  // namespace hostenv::win32

@@ -1,0 +1,145 @@
+// Reading a folder in one listing that gives each subfolder's identity too.
+#include "hostenv/win32/win32filesystem.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "filesystemparts.h"
+#include "hostenv/failure.h"
+#include "hostenv/text.h"
+#include "hostenv/win32/handle.h"
+#include "hostenv/win32/widetext.h"
+#include "systemerror.h"
+
+namespace hostenv::win32 {
+
+namespace {
+
+// FILE_ID_BOTH_DIR_INFO, as GetFileInformationByHandleEx fills it: Windows XP, whose headers
+// the 32-bit build compiles against, has neither.
+struct IdDirectoryEntry {
+    DWORD NextEntryOffset;
+    DWORD FileIndex;
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    LARGE_INTEGER EndOfFile;
+    LARGE_INTEGER AllocationSize;
+    DWORD FileAttributes;
+    DWORD FileNameLength;
+    DWORD EaSize;
+    CCHAR ShortNameLength;
+    WCHAR ShortName[12];
+    LARGE_INTEGER FileId;
+    WCHAR FileName[1];
+};
+static_assert(offsetof(IdDirectoryEntry, FileName) == 104, "the system's layout");
+
+using ByHandleFunction = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+constexpr int fileidbothdirectoryinfo = 10;
+
+ByHandleFunction byhandlefunction() {
+    static const ByHandleFunction function = [] {
+        const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+        return kernel == nullptr ? nullptr
+                                 : reinterpret_cast<ByHandleFunction>(reinterpret_cast<void*>(
+                                       GetProcAddress(kernel, "GetFileInformationByHandleEx")));
+    }();
+    return function;
+}
+
+// A subfolder's identity as folderidentity gives it, from its volume's serial number and the
+// file id its folder's listing gave; empty for a link or junction, whose identity is where it
+// leads.
+std::string listedidentity(const IdDirectoryEntry& entry, std::optional<DWORD> serial) {
+    if (!serial || (entry.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "";
+    const auto id = static_cast<std::uint64_t>(entry.FileId.QuadPart);
+    return std::to_string(*serial) + ":" + std::to_string(id >> 32) + ":" +
+           std::to_string(id & 0xFFFFFFFFu);
+}
+
+// The volume's serial number in an identity folderidentity gave.
+std::optional<DWORD> volumeserial(const std::string& identity) {
+    const std::size_t colon = identity.find(':');
+    if (colon == 0 || colon == std::string::npos) return std::nullopt;
+    DWORD serial = 0;
+    for (const char digit : identity.substr(0, colon)) {
+        if (digit < '0' || digit > '9') return std::nullopt;
+        serial = serial * 10 + static_cast<DWORD>(digit - '0');
+    }
+    return serial;
+}
+
+}  // namespace
+
+// One listing that gives each subfolder's file id too: a walk then opens no folder but to
+// read it. Windows XP reads the folder twice and opens each subfolder.
+FolderContents Win32FileSystem::readfolder(const std::string& folder, const std::string& identity,
+                                           const std::string& pattern) {
+    const ByHandleFunction function = byhandlefunction();
+    if (function == nullptr) return FileSystem::readfolder(folder, identity, pattern);
+    const FileHandle handle(CreateFileW(widepath(folder).c_str(), FILE_LIST_DIRECTORY,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr));
+    if (!handle.valid()) {
+        throw Failure("Path not found: " + folder + "\r\n" + systemreason(GetLastError()));
+    }
+    // A subfolder that is no link is on its folder's volume. Asking the volume's serial number
+    // again for each folder would cost more than reading it: under Wine it is a round trip to
+    // another process.
+    std::optional<DWORD> serial = volumeserial(identity);
+    BY_HANDLE_FILE_INFORMATION own{};
+    if (!serial && GetFileInformationByHandle(handle.get(), &own)) {
+        serial = own.dwVolumeSerialNumber;
+    }
+
+    std::vector<std::pair<std::string, std::string>> folders;
+    FolderContents contents;
+    std::vector<std::uint64_t> buffer(8192);
+    const auto bytes = static_cast<DWORD>(buffer.size() * sizeof buffer[0]);
+    bool read = false;
+    while (function(handle.get(), fileidbothdirectoryinfo, buffer.data(), bytes)) {
+        read = true;
+        const auto* at = reinterpret_cast<const unsigned char*>(buffer.data());
+        for (;;) {
+            const auto& entry = *reinterpret_cast<const IdDirectoryEntry*>(at);
+            const std::wstring_view name(entry.FileName, entry.FileNameLength / sizeof(WCHAR));
+            const bool hidden =
+                (entry.FileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+            if (!hidden && !isdotentry(name)) {
+                std::string narrowed = narrow(name);
+                if ((entry.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                    folders.emplace_back(std::move(narrowed), listedidentity(entry, serial));
+                } else if (matchespattern(narrowed, pattern)) {
+                    contents.files.push_back(std::move(narrowed));
+                }
+            }
+            if (entry.NextEntryOffset == 0) break;
+            at += entry.NextEntryOffset;
+        }
+    }
+    const DWORD error = GetLastError();
+    // An empty drive root has not even "." and "..".
+    if (error != ERROR_NO_MORE_FILES && error != ERROR_FILE_NOT_FOUND) {
+        // A file system that cannot list this way (some network shares) is read the plain way.
+        if (!read) return FileSystem::readfolder(folder, identity, pattern);
+        throw Failure("Cannot list folder " + folder + "\r\n" + systemreason(error));
+    }
+    std::sort(folders.begin(), folders.end(),
+              [](const auto& a, const auto& b) { return byname(a.first, b.first); });
+    for (auto& [name, listed] : folders) {
+        contents.subfolders.push_back(std::move(name));
+        contents.identities.push_back(std::move(listed));
+    }
+    sortbyname(contents.files);
+    return contents;
+}
+
+}  // namespace hostenv::win32
