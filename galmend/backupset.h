@@ -136,6 +136,9 @@ struct SetRestore {
 // Puts back each galaxy of the set at setpath that still holds what the fix wrote, through
 // the same safe replacement a fix uses. Throws Failure when the set cannot be read at all.
 SetRestore restoreset(hostenv::FileSystem& fs, const std::string& setpath);
+// Renames the set "... restored.zip", so that no later restore takes it. Throws Failure when
+// the rename fails.
+void markrestored(hostenv::FileSystem& fs, const BackupSet& set);
 
 // The whole restore of "/restore" and the window's undo: restores the newest set in folder
 // not yet restored and marks it restored (unless putting a galaxy back failed, so that a

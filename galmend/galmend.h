@@ -30,6 +30,10 @@ const hostenv::FormLayout& galmendlayout();
 class BackupWriter;
 class Rewriter;
 
+// The message for a data file the program needs and did not find in the folder it was
+// started from.
+std::string missingfile(const std::string& file, const std::string& role);
+
 // The names in "original zarn galaxies.txt": in the ANSI code page, or in UTF-8 or UTF-16
 // after a byte-order mark; lines end in CR LF, LF or CR. Throws Failure for a list it cannot
 // read as names (UTF-16 without its mark, or broken).

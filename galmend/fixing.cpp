@@ -1,0 +1,255 @@
+// galmend's fix: each galaxy found is rewritten in memory, staged beside itself with its old
+// bytes kept in the run's backup set, and put in place in batches.
+#include <algorithm>
+#include <cstdint>
+#include <iomanip>
+#include <new>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "backupset.h"
+#include "galmend.h"
+#include "hostenv/failure.h"
+#include "hostenv/progress.h"
+#include "hostenv/safereplace.h"
+#include "hostenv/text.h"
+#include "rewrite.h"
+#include "structure.h"
+
+namespace galmend {
+
+namespace {
+
+using hostenv::Failure;
+
+// Line 1 of a galaxy's bytes, cut as splitlines cuts them; none when it has fewer lines.
+std::optional<std::string_view> versionline(std::string_view bytes) {
+    bytes = hostenv::withoutfinalbreaks(bytes);
+    const std::size_t first = bytes.find("\r\n");
+    if (first == std::string_view::npos) return std::nullopt;
+    const std::size_t start = first + 2;
+    const std::size_t end = bytes.find("\r\n", start);
+    return bytes.substr(start, end == std::string_view::npos ? end : end - start);
+}
+
+// A file's size as Windows' Explorer gives it: "1.6 GB", "512 MB".
+std::string sizetext(std::uint64_t bytes) {
+    constexpr double mb = 1024.0 * 1024.0;
+    std::ostringstream text;
+    text << std::fixed;
+    if (static_cast<double>(bytes) >= 1024 * mb) {
+        text << std::setprecision(1) << static_cast<double>(bytes) / (1024 * mb) << " GB";
+    } else {
+        text << std::setprecision(0) << static_cast<double>(bytes) / mb << " MB";
+    }
+    return text.str();
+}
+
+// A version as a person writes it: 4, 4.5.
+std::string versiontext(double version) {
+    std::ostringstream text;
+    text << version;
+    return text.str();
+}
+
+// The most galaxies staged at once: each is a temporary file until the batch is put in place.
+constexpr std::size_t batchlimit = 64;
+
+}  // namespace
+
+void Galmend::fixgalaxies() {
+    const Rewriter rewriter(*oldstruct, oldblocks, *newstruct, newblocks);
+    FixState state;
+    // A galaxy and its new text are each held whole, in one block of memory, beside the program
+    // and what it has loaded: an eighth of the address space leaves room for both and for the
+    // gaps between what is in use. A 32-bit galmend gets 256 to 512 MB; a 64-bit one has no
+    // limit a galaxy reaches.
+    state.largest = platform_.addressspace() / 8;
+    BackupWriter backup(fs_, backupsfolder(localappfolder), platform_.localtimestamp(),
+                        galaxyfolders);
+    rewritten = 0;
+    keptnote.clear();
+    stagelabel.setcaption(hostenv::signform(++stages));
+    // The names rewritten since the fixed list last grew.
+    std::string fixed;
+    const auto show = [&] {
+        updatedlabel.setcaption(hostenv::signform(rewritten));
+        if (!fixed.empty()) fixedlist.append(fixed);
+        fixed.clear();
+    };
+    hostenv::Progress progress(ui_, clock);
+    show();
+    try {
+        for (std::size_t i = 0; i < foundgalaxies.size(); ++i) {
+            try {
+                fixgalaxy(foundgalaxies[i], rewriter, state, backup);
+            } catch (const Failure&) {
+                // The galaxies staged before this one are put in place: work done stays done.
+                if (!state.backupbroken && !state.stagedpaths.empty()) {
+                    putinplace(state, backup, fixed);
+                }
+                throw;
+            }
+            if (!state.stagedpaths.empty() &&
+                (i + 1 == foundgalaxies.size() || state.stagedpaths.size() >= batchlimit ||
+                 progress.due())) {
+                putinplace(state, backup, fixed);
+            }
+            // Between two galaxies, with no temporary file open: where "exit" may end the run.
+            if (state.stagedpaths.empty()) progress.step(show);
+        }
+    } catch (...) {
+        // The window shows what was rewritten before the failure, and the set stays whole.
+        show();
+        try {
+            backup.finish();
+        } catch (const Failure&) {
+            // The set is restorable without its end; the first failure is the one to tell.
+        }
+        throw;
+    }
+    backup.finish();
+    progress.finish(show);
+    endfix(backup);
+}
+
+void Galmend::endfix(const BackupWriter& backup) {
+    const auto found = static_cast<long long>(foundgalaxies.size());
+    ui_.report("Rewrote " + std::to_string(rewritten) + " of the " +
+               hostenv::counted(found, "galaxy", "galaxies") + " found" +
+               (rewritten < found ? "; the others are the game's own or in the new format already."
+                                  : "."));
+    if (backup.setpath().empty()) return;
+    keptnote =
+        "The old galaxies are kept in " + backup.setpath() + "; galmend /restore puts them back.";
+    ui_.report(keptnote);
+    try {
+        prunebackupsets(fs_, backupsfolder(localappfolder));
+    } catch (const Failure&) {
+        // Older sets that cannot be listed now are removed by a later fix.
+    }
+}
+
+bool Galmend::fixgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state,
+                        BackupWriter& backup) {
+    if (!originalmaps) {
+        throw Failure(missingfile("original zarn galaxies.txt", "list of the game's own maps") +
+                      " No galaxy was changed from " + path + " on.");
+    }
+    if (std::any_of(originalmaps->begin(), originalmaps->end(),
+                    [&](const auto& name) { return hostenv::samefilename(path, name); })) {
+        return false;
+    }
+    try {
+        return convertgalaxy(path, rewriter, state, backup);
+    } catch (const std::bad_alloc&) {
+        throw Failure("Out of memory while converting the galaxy " + path + ".");
+    }
+}
+
+void Galmend::putinplace(FixState& state, BackupWriter& backup, std::string& fixed) {
+    try {
+        backup.commit();
+    } catch (const Failure& failure) {
+        state.backupbroken = true;
+        throw Failure("Cannot write the backup set " + backup.setpath() +
+                      " through to the disk; no galaxy was changed from " +
+                      state.stagedpaths.front() + " on.\r\n" + failure.what());
+    }
+    for (std::size_t i = 0; i < state.staged.size(); ++i) {
+        state.staged[i].replace();
+        ++rewritten;
+        fixed += std::string(hostenv::lastcomponent(state.stagedpaths[i])) + "\r\n";
+        ui_.report("Rewrote " + state.stagedpaths[i]);
+    }
+    state.staged.clear();
+    state.stagedpaths.clear();
+}
+
+bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state,
+                            BackupWriter& backup) {
+    // Read as readtextlines reads, but kept as bytes: as Lines, a galaxy of short lines
+    // would take several times its size in memory.
+    std::string& bytes = state.bytes;
+    std::uint64_t size = 0;
+    try {
+        size = fs_.filesize(path);
+        if (size <= state.largest) fs_.readinto(path, bytes);
+    } catch (const Failure& failure) {
+        // Looked for only when the read fails: a galaxy that is there costs no search.
+        if (!fs_.lookup(path, hostenv::Entries::files)) {
+            throw Failure("The galaxy " + path + " has disappeared since it was found.");
+        }
+        throw Failure("The galaxy " + path + " cannot be read.\r\n" + failure.what());
+    }
+    if (size > state.largest) {
+        throw Failure("The galaxy " + path + " is " + sizetext(size) +
+                      "; galmend converts galaxies of up to " + sizetext(state.largest) +
+                      " on this Windows. It is unchanged.");
+    }
+    const std::optional<std::string_view> version = versionline(bytes);
+    if (!version) {
+        throw Failure("The galaxy " + path +
+                      " has no version line: a galaxy has at least two lines ended by CR LF.");
+    }
+    if (versionofline(*version) >= newversion) return false;
+
+    // The new text is complete in memory before the file is touched.
+    std::string& text = state.text;
+    text.clear();
+    text.reserve(bytes.size() + bytes.size() / 4);
+    try {
+        rewriter.rewritegalaxy(bytes, text);
+    } catch (const Failure& failure) {
+        // The rewriting's messages are one line of ASCII but for the definition lines they
+        // quote, which are bytes in the ANSI code page.
+        throw Failure("Cannot rewrite the galaxy " + path + "; it is unchanged.\r\n" +
+                      filetext(failure.what()));
+    }
+    refuseoldformat(path, text);
+    const std::string folder = path.substr(0, hostenv::lastcomponentstart(path));
+    if (state.cleanedfolders.insert(folder).second) hostenv::removestaletemporaries(fs_, folder);
+    keepold(path, state, backup);
+    return true;
+}
+
+// Stages the galaxy's new text, and adds its old bytes to the set: both are on the disk before
+// the galaxy is replaced.
+void Galmend::keepold(const std::string& path, FixState& state, BackupWriter& backup) {
+    // Without the folder Windows gives for it, the set would land in no place a player knows.
+    if (localappfolder.empty()) {
+        throw Failure(
+            "galmend keeps the old galaxies in the local application-data folder, "
+            "which Windows did not give; no galaxy was changed from " +
+            (state.stagedpaths.empty() ? path : state.stagedpaths.front()) + " on.");
+    }
+    state.staged.emplace_back(fs_, path, state.text);
+    state.stagedpaths.push_back(path);
+    try {
+        backup.add(path, state.bytes, state.text);
+    } catch (const Failure& failure) {
+        state.backupbroken = true;
+        const std::string where =
+            backup.setpath().empty() ? backupsfolder(localappfolder) : backup.setpath();
+        throw Failure("Cannot keep the old galaxy " + path + " in " + where +
+                      "; no galaxy was changed from " + state.stagedpaths.front() + " on.\r\n" +
+                      failure.what());
+    }
+}
+
+// Definitions that do not describe the galaxy's old format rewrite it into a text that is
+// still old; counted as updated, it would be "updated" again on every run.
+void Galmend::refuseoldformat(const std::string& path, std::string_view text) const {
+    const std::optional<std::string_view> version = versionline(text);
+    if (version && versionofline(*version) >= newversion) return;
+    const std::string line = version ? "\"" + filetext(*version) + "\"" : "none";
+    throw Failure("Cannot rewrite the galaxy " + path + "; it is unchanged.\r\n" +
+                  "Its new text would not be in the new format: its version line would be " + line +
+                  ", below version " + versiontext(newversion) +
+                  " of \"newstruct.txt\". Check that \"oldstruct.txt\" and \"newstruct.txt\" "
+                  "describe this galaxy's format.");
+}
+
+}  // namespace galmend
