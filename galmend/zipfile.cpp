@@ -63,6 +63,39 @@ std::optional<unsigned> digits(std::string_view text, std::size_t at, std::size_
     return value;
 }
 
+// The records after the central directory, which starts at start, holds count entries and
+// is size bytes long: the zip64 ones when a count or an offset needs them, then the classic
+// end, whose fields say "see zip64" where they are full.
+void putends(std::string& directory, std::uint64_t start, std::uint64_t size, std::uint64_t count) {
+    const bool zip64 = count >= most16 || start >= most32 || size >= most32;
+    if (zip64) {
+        const std::uint64_t recordoffset = start + size;
+        put32(directory, zip64endsignature);
+        put64(directory, 44);  // the size of the rest of the record
+        put16(directory, version45);
+        put16(directory, version45);
+        put32(directory, 0);
+        put32(directory, 0);
+        put64(directory, count);
+        put64(directory, count);
+        put64(directory, size);
+        put64(directory, start);
+        put32(directory, zip64locatorsignature);
+        put32(directory, 0);
+        put64(directory, recordoffset);
+        put32(directory, 1);
+    }
+    const auto count16 = static_cast<std::uint16_t>(std::min<std::uint64_t>(count, most16));
+    put32(directory, endsignature);
+    put16(directory, 0);
+    put16(directory, 0);
+    put16(directory, count16);
+    put16(directory, count16);
+    put32(directory, static_cast<std::uint32_t>(std::min<std::uint64_t>(size, most32)));
+    put32(directory, static_cast<std::uint32_t>(std::min<std::uint64_t>(start, most32)));
+    put16(directory, 0);  // comment
+}
+
 }  // namespace
 
 ZipTime ziptime(std::string_view stamp) {
@@ -186,35 +219,7 @@ void ZipWriter::finish() {
             put64(directory, entry.offset);
         }
     }
-    const std::uint64_t size = directory.size();
-    const std::uint64_t count = central_.size();
-    const bool zip64 = count >= most16 || start >= most32 || size >= most32;
-    if (zip64) {
-        const std::uint64_t recordoffset = start + size;
-        put32(directory, zip64endsignature);
-        put64(directory, 44);  // the size of the rest of the record
-        put16(directory, version45);
-        put16(directory, version45);
-        put32(directory, 0);
-        put32(directory, 0);
-        put64(directory, count);
-        put64(directory, count);
-        put64(directory, size);
-        put64(directory, start);
-        put32(directory, zip64locatorsignature);
-        put32(directory, 0);
-        put64(directory, recordoffset);
-        put32(directory, 1);
-    }
-    const auto count16 = static_cast<std::uint16_t>(std::min<std::uint64_t>(count, most16));
-    put32(directory, endsignature);
-    put16(directory, 0);
-    put16(directory, 0);
-    put16(directory, count16);
-    put16(directory, count16);
-    put32(directory, static_cast<std::uint32_t>(std::min<std::uint64_t>(size, most32)));
-    put32(directory, static_cast<std::uint32_t>(std::min<std::uint64_t>(start, most32)));
-    put16(directory, 0);  // comment
+    putends(directory, start, directory.size(), central_.size());
     append(directory);
     flush();
     file_.reset();
