@@ -130,53 +130,15 @@ std::string verdict(double ratio, double target) {
     return text.str();
 }
 
-int throughput(const Setting& setting, const bench::Options& options) {
-    const auto rounds = static_cast<int>(options.number("rounds", 3));
+// The times of the conversion's rounds: the fix with and without its backup set, the
+// restore, and what the fix is measured against.
+struct Times {
     std::vector<double> conversion, without, restored, replaced, flushed, plain;
-    bench::ConversionCorpus corpus;
-    std::uint64_t setsize = 0;
-    const auto fresh = [&] {
-        // The conversion changes the galaxies, so each conversion that a restore does not
-        // follow needs a fresh corpus after it.
-        fs::remove_all(setting.root / "game");
-        corpus = writecorpus(setting.root / "game", options);
-        bench::syncfolder(setting.root);
-    };
-    const auto timed = [&](std::vector<double>& times, auto&& work) {
-        times.push_back(seconds(work));
-        bench::syncfolder(setting.root);
-    };
-    const auto withbackups = [&] {
-        timed(conversion, [&] { checkconverted(convert(setting), corpus); });
-        setsize = setbytes(setting);
-        timed(restored, [&] { restore(setting, corpus); });
-    };
-    const auto withoutbackups = [&] {
-        timed(without,
-              [&] { checkconverted(convert(setting, bench::Backups::discarded), corpus); });
-    };
-    const auto copies = [&] {
-        flushed.push_back(copyall(corpus, setting.root / "copies", true));
-        plain.push_back(copyall(corpus, setting.root / "copies", false));
-    };
-    for (int round = 0; round < rounds; ++round) {
-        fresh();
-        // Before the conversion, so that both rewrite the same old galaxies.
-        timed(replaced, [&] { replaceall(corpus); });
-        // Taken in turn first, so that neither always meets a cache the other warmed; the
-        // restore gives the conversion after it the same old galaxies.
-        if (round % 2 == 0) {
-            withbackups();
-            withoutbackups();
-            copies();
-        } else {
-            withoutbackups();
-            copies();
-            fresh();
-            withbackups();
-        }
-        fs::remove_all(backupsfolder(setting));
-    }
+};
+
+void printthroughput(const Times& times, const bench::ConversionCorpus& corpus,
+                     std::uint64_t setsize) {
+    const auto& [conversion, without, restored, replaced, flushed, plain] = times;
     std::cout << "conversion benchmark (" << bench::hostname() << "): " << corpus.galaxies.size()
               << " galaxies, " << std::fixed << std::setprecision(1)
               << static_cast<double>(corpus.bytes) / megabyte << " MB, backup set "
@@ -217,6 +179,57 @@ int throughput(const Setting& setting, const bench::Options& options) {
               << verdict(ratioflushed, 2) << "\n"
               << "conversion / plain copy:                "
               << bench::median(conversion) / bench::median(plain) << "\n";
+}
+
+int throughput(const Setting& setting, const bench::Options& options) {
+    const auto rounds = static_cast<int>(options.number("rounds", 3));
+    Times times;
+    auto& [conversion, without, restored, replaced, flushed, plain] = times;
+    bench::ConversionCorpus corpus;
+    std::uint64_t setsize = 0;
+    const auto fresh = [&] {
+        // The conversion changes the galaxies, so each conversion that a restore does not
+        // follow needs a fresh corpus after it.
+        fs::remove_all(setting.root / "game");
+        corpus = writecorpus(setting.root / "game", options);
+        bench::syncfolder(setting.root);
+    };
+    const auto timed = [&](std::vector<double>& into, auto&& work) {
+        into.push_back(seconds(work));
+        bench::syncfolder(setting.root);
+    };
+    const auto withbackups = [&] {
+        timed(conversion, [&] { checkconverted(convert(setting), corpus); });
+        setsize = setbytes(setting);
+        timed(restored, [&] { restore(setting, corpus); });
+    };
+    const auto withoutbackups = [&] {
+        timed(without,
+              [&] { checkconverted(convert(setting, bench::Backups::discarded), corpus); });
+    };
+    const auto copies = [&] {
+        flushed.push_back(copyall(corpus, setting.root / "copies", true));
+        plain.push_back(copyall(corpus, setting.root / "copies", false));
+    };
+    for (int round = 0; round < rounds; ++round) {
+        fresh();
+        // Before the conversion, so that both rewrite the same old galaxies.
+        timed(replaced, [&] { replaceall(corpus); });
+        // Taken in turn first, so that neither always meets a cache the other warmed; the
+        // restore gives the conversion after it the same old galaxies.
+        if (round % 2 == 0) {
+            withbackups();
+            withoutbackups();
+            copies();
+        } else {
+            withoutbackups();
+            copies();
+            fresh();
+            withbackups();
+        }
+        fs::remove_all(backupsfolder(setting));
+    }
+    printthroughput(times, corpus, setsize);
     return 0;
 }
 

@@ -44,6 +44,24 @@ hostenv::Lines plainnames(const fs::path& gamefolder) {
     return names;
 }
 
+// Whether tallyhold and the plain listing wrote the same names, every galaxy of the tree,
+// in the same manifest text; only their order may differ. Says what differs when not.
+bool samemanifest(const std::string& written, hostenv::Lines tallyholdnames, hostenv::Lines plain,
+                  int galaxies) {
+    const bool sametext = written == tallyhold::manifesttext(tallyholdnames) &&
+                          written.size() == tallyhold::manifesttext(plain).size();
+    std::sort(tallyholdnames.begin(), tallyholdnames.end());
+    std::sort(plain.begin(), plain.end());
+    if (tallyholdnames.size() == static_cast<std::size_t>(galaxies) && tallyholdnames == plain &&
+        sametext) {
+        return true;
+    }
+    std::cerr << "tallyhold found " << tallyholdnames.size() << " galaxies, the plain "
+              << "listing " << plain.size() << ", the tree holds " << galaxies
+              << (sametext ? "" : "; the manifests differ") << "\n";
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,18 +103,7 @@ int main(int argc, char** argv) {
         }
         removemanifests(game);
 
-        // Both wrote the same names; only their order may differ.
-        const bool sametext = written == tallyhold::manifesttext(tallyholdnames) &&
-                              written.size() == tallyhold::manifesttext(plain).size();
-        std::sort(tallyholdnames.begin(), tallyholdnames.end());
-        std::sort(plain.begin(), plain.end());
-        if (tallyholdnames.size() != static_cast<std::size_t>(galaxies) ||
-            tallyholdnames != plain || !sametext) {
-            std::cerr << "tallyhold found " << tallyholdnames.size() << " galaxies, the plain "
-                      << "listing " << plain.size() << ", the tree holds " << galaxies
-                      << (sametext ? "" : "; the manifests differ") << "\n";
-            return 1;
-        }
+        if (!samemanifest(written, tallyholdnames, plain, galaxies)) return 1;
         std::cout << "manifest benchmark (" << bench::hostname() << "): " << shape.folders
                   << " folders, " << shape.files << " files, " << galaxies << " galaxies, manifest "
                   << written.size() << " bytes (tree ready in " << std::fixed
