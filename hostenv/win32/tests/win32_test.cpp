@@ -384,13 +384,13 @@ class RegistryTest : public ::testing::Test {
   protected:
     void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\HostenvWin32Test"); }
     static void set(const wchar_t* name, DWORD type, const std::wstring& text) {
-        HKEY key = nullptr;
+        HKEY created = nullptr;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\HostenvWin32Test", 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                                  KEY_ALL_ACCESS, nullptr, &created, nullptr),
                   ERROR_SUCCESS);
-        RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+        RegSetValueExW(created, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
+        RegCloseKey(created);
     }
     static constexpr const char* key = "HKEY_CURRENT_USER\\Software\\HostenvWin32Test\\";
 };
