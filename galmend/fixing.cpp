@@ -57,30 +57,35 @@ std::string versiontext(double version) {
 // The most galaxies staged at once: each is a temporary file until the batch is put in place.
 constexpr std::size_t batchlimit = 64;
 
+// How often the fixed list grows during a fix. Under Wine each growth of a long multi-line
+// text box costs 10 to 20 ms, whatever it adds: at every showing it would cost the fix more
+// than a tenth of its time.
+constexpr auto listinterval = 5 * hostenv::Progress::interval;
+
 }  // namespace
 
 void Galmend::fixgalaxies() {
     const Rewriter rewriter(*oldstruct, oldblocks, *newstruct, newblocks);
     FixState state;
-    // A galaxy and its new text are each held whole, in one block of memory, beside the program
-    // and what it has loaded: an eighth of the address space leaves room for both and for the
-    // gaps between what is in use. A 32-bit galmend gets 256 to 512 MB; a 64-bit one has no
-    // limit a galaxy reaches.
     state.largest = platform_.addressspace() / 8;
     BackupWriter backup(fs_, backupsfolder(localappfolder), platform_.localtimestamp(),
                         galaxyfolders);
     rewritten = 0;
     keptnote.clear();
     stagelabel.setcaption(hostenv::signform(++stages));
-    // The names rewritten since the fixed list last grew.
+    // The names rewritten since the fixed list last grew, and when it did. The count shows at
+    // every showing; the list grows at most every listinterval, and whole at the end.
     std::string fixed;
-    const auto show = [&] {
+    auto listed = clock();
+    const auto show = [&](bool whole) {
         updatedlabel.setcaption(hostenv::signform(rewritten));
-        if (!fixed.empty()) fixedlist.append(fixed);
+        if (fixed.empty() || (!whole && clock() - listed < listinterval)) return;
+        fixedlist.append(fixed);
         fixed.clear();
+        listed = clock();
     };
     hostenv::Progress progress(ui_, clock);
-    show();
+    show(true);
     try {
         for (std::size_t i = 0; i < foundgalaxies.size(); ++i) {
             try {
@@ -98,11 +103,11 @@ void Galmend::fixgalaxies() {
                 putinplace(state, backup, fixed);
             }
             // Between two galaxies, with no temporary file open: where "exit" may end the run.
-            if (state.stagedpaths.empty()) progress.step(show);
+            if (state.stagedpaths.empty()) progress.step([&] { show(false); });
         }
     } catch (...) {
         // The window shows what was rewritten before the failure, and the set stays whole.
-        show();
+        show(true);
         try {
             backup.finish();
         } catch (const Failure&) {
@@ -111,7 +116,7 @@ void Galmend::fixgalaxies() {
         throw;
     }
     backup.finish();
-    progress.finish(show);
+    progress.finish([&] { show(true); });
     endfix(backup);
 }
 

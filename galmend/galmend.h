@@ -107,7 +107,11 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
     // galaxies whose new text is staged beside them and whose old bytes are in the backup
     // set, waiting for the set to be written through before they are put in place.
     struct FixState {
-        // The largest galaxy this process can convert in memory, in bytes.
+        // The largest galaxy this process can convert in memory, in bytes. A galaxy and its new
+        // text are each held whole, in one block of memory, beside the program and what it has
+        // loaded: an eighth of the address space leaves room for both and for the gaps between
+        // what is in use. A 32-bit galmend gets 256 to 512 MB; a 64-bit one has no limit a
+        // galaxy reaches.
         std::uint64_t largest = 0;
         std::string bytes;
         std::string text;

@@ -420,7 +420,8 @@ TEST_F(Conversion, EveryFailingFileOperationLeavesEachGalaxyOldOrNewAndRestorabl
             RecordingUi restoring;
             restoring.beginreport();
             EXPECT_TRUE(restorenewest(drive.fs, backups, restoring, true))
-                << ::testing::PrintToString(restoring.messages) << ::testing::PrintToString(restoring.reports);
+                << ::testing::PrintToString(restoring.messages)
+                << ::testing::PrintToString(restoring.reports);
             for (const auto& [path, bytes] : galaxies) EXPECT_EQ(drive.read(path), bytes) << path;
             fs::remove_all(drive.host(backups));
             if (faulty.failures() == 0) break;
@@ -461,6 +462,29 @@ TEST_F(LiveFix, OnlyExitGetsThroughAndTheListsGrowInBatches) {
     EXPECT_EQ(form.updatedlabel.caption(), " 6");
     EXPECT_EQ(form.stagelabel.caption(), " 2") << "no other walk or fix started";
     EXPECT_EQ(buttons(), (std::vector<bool>{true, false, true, true, true}));
+}
+
+// The count is cheap to show and the long list is not: the list grows at a fraction of the
+// count's rate, and holds every name once the fix ends.
+TEST_F(LiveFix, TheCountShowsAtEachShowingAndTheListGrowsSeldomButEndsWhole) {
+    for (int i = 6; i < 40; ++i) drive.write(game("g" + std::to_string(i) + ".galaxy"), oldgalaxy);
+    interactive();
+    ASSERT_EQ(click("Command1"), std::nullopt);
+    // A few looks at the clock per galaxy: a showing every few galaxies.
+    form.clock = [this] { return now += std::chrono::milliseconds{20}; };
+    int counts = 0;
+    int appends = 0;
+    form.updatedlabel.viewchanged = [&] { ++counts; };
+    form.fixedlist.viewchanged = [&] { ++appends; };
+    ASSERT_EQ(click("Command2"), std::nullopt);
+    EXPECT_GE(counts, 3 * appends) << counts << " showings of the count";
+    EXPECT_GE(appends, 2) << "the list grows during the fix too";
+    EXPECT_EQ(form.updatedlabel.caption(), " 40");
+    const std::string listed = form.fixedlist.text();
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_NE(listed.find("g" + std::to_string(i) + ".galaxy\r\n"), std::string::npos) << i;
+    }
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 40);
 }
 
 // Exit pressed after each galaxy in turn, on a sound and on a failing file system: the run
