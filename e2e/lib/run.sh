@@ -98,8 +98,8 @@ program_report() { tr -d '\r' <"$CASE_DIR/program.out"; }
 ended_line() {
     local kept=$CASES_DIR/outcome.$1 line
     if [[ ! -s "$kept" ]]; then
-        line=$(timeout 60 "${WINE_EXE[@]}" "$WINTEST" outcome "$PROG_NAME" "$1" 2>/dev/null |
-            tr -d '\r')
+        wintest outcome "$PROG_NAME" "$1" >/dev/null
+        line=$(tr -d '\r' <<<"$WINTEST_OUT")
         if [[ -z "$line" ]]; then
             say "wintest gave no outcome line for exit code $1" >&2
             return 1
