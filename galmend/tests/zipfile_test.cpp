@@ -42,6 +42,17 @@ class Zip : public ::testing::Test {
     }
     std::uintmax_t size() const { return std::filesystem::file_size(drive.host(path)); }
     void cutto(std::uintmax_t length) { std::filesystem::resize_file(drive.host(path), length); }
+    // What a Python script prints given the set's path: another program's reading of it.
+    void standardreader(const std::string& script, std::string& output) {
+        drive.write("C:\\sets\\check.py", script);
+        const std::string command = "python3 '" + drive.host("C:\\sets\\check.py").string() +
+                                    "' '" + drive.host(path).string() + "'";
+        FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+        ASSERT_EQ(pclose(pipe), 0) << output;
+    }
 
     TempDrive drive;
     const std::string path = "C:\\sets\\a.zip";
@@ -88,15 +99,8 @@ TEST_F(Zip, AStandardReaderReadsEveryEntryByteForByte) {
         "for i in z.infolist():\n"
         "    print(i.filename.encode().hex(), len(z.read(i)), z.read(i).count(b'x'),"
         " i.flag_bits & 0x800, i.date_time)\n";
-    drive.write("C:\\sets\\check.py", script);
-    const std::string command = "python3 '" + drive.host("C:\\sets\\check.py").string() + "' '" +
-                                drive.host(path).string() + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
     std::string output;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    ASSERT_EQ(pclose(pipe), 0) << output;
+    ASSERT_NO_FATAL_FAILURE(standardreader(script, output));
     std::string expected;
     for (const auto& item : items) {
         std::string hex;
@@ -197,17 +201,12 @@ TEST_F(Zip, MoreEntriesThanTheEndRecordCountsAreReadByAStandardReader) {
         for (int i = 0; i < 70000; ++i) writer.add("g" + std::to_string(i), "", "");
         writer.finish();
     }
-    const std::string command =
-        "python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]);"
-        " print(len(z.infolist()), z.infolist()[-1].filename)' '" +
-        drive.host(path).string() + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char buffer[256] = {};
-    const bool read = std::fgets(buffer, sizeof buffer, pipe) != nullptr;
-    ASSERT_EQ(pclose(pipe), 0);
-    ASSERT_TRUE(read);
-    EXPECT_EQ(std::string(buffer), "70000 g69999\n");
+    std::string output;
+    ASSERT_NO_FATAL_FAILURE(
+        standardreader("import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]);"
+                       " print(len(z.infolist()), z.infolist()[-1].filename)",
+                       output));
+    EXPECT_EQ(output, "70000 g69999\n");
 }
 
 // A file whose long runs of zero bytes become holes, so that a set past 4 GB costs no disk.
@@ -253,18 +252,12 @@ TEST_F(Zip, AnEntryPastFourGigabytesIsFoundByAStandardReaderAndByTheWalk) {
     std::string late;
     EXPECT_TRUE(readentry(drive.fs, path, listing.entries[2], late));
     EXPECT_EQ(late, "late");
-    const std::string command =
-        "python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]);"
-        " i = z.infolist()[2]; print(i.filename, i.header_offset,"
-        " z.read(i).decode())' '" +
-        drive.host(path).string() + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char buffer[256] = {};
-    const bool read = std::fgets(buffer, sizeof buffer, pipe) != nullptr;
-    ASSERT_EQ(pclose(pipe), 0);
-    ASSERT_TRUE(read);
-    EXPECT_EQ(std::string(buffer), "c " + std::to_string(third) + " late\n");
+    std::string output;
+    ASSERT_NO_FATAL_FAILURE(standardreader(
+        "import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]);"
+        " i = z.infolist()[2]; print(i.filename, i.header_offset, z.read(i).decode())",
+        output));
+    EXPECT_EQ(output, "c " + std::to_string(third) + " late\n");
 }
 
 TEST(ZipTime, TheRunsStampBecomesTheEntrysDosTime) {
