@@ -36,6 +36,10 @@ class QuietPlatform : public hostenv::Platform {
     hostenv::FolderAnswer localappfolder() override { return {}; }
     std::string localtimestamp() override;
     std::uint64_t addressspace() override { return std::uint64_t{1} << 47; }
+    std::unique_ptr<hostenv::HeldLock> takelock(const std::string&) override {
+        return std::make_unique<hostenv::HeldLock>();
+    }
+    bool processruns(std::uint32_t) override { return false; }
     std::string fromansi(std::string_view bytes) override { return std::string(bytes); }
     std::optional<std::string> toansi(std::string_view text) override { return std::string(text); }
 };

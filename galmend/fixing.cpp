@@ -215,7 +215,8 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, F
     }
     refuseoldformat(path, text);
     const std::string folder = path.substr(0, hostenv::lastcomponentstart(path));
-    if (state.cleanedfolders.insert(folder).second) hostenv::removestaletemporaries(fs_, folder);
+    if (state.cleanedfolders.insert(folder).second)
+        hostenv::removestaletemporaries(fs_, platform_, folder);
     keepold(path, state, backup);
     return true;
 }

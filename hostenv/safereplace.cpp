@@ -1,7 +1,9 @@
 #include "hostenv/safereplace.h"
 
 #include <algorithm>
+#include <charconv>
 #include <iterator>
+#include <optional>
 
 #include "hostenv/failure.h"
 #include "hostenv/text.h"
@@ -41,22 +43,38 @@ void nametemporaries(std::string_view program, std::uint32_t processid) {
     tempowner = "~" + std::string(program) + "-" + std::to_string(processid) + "-";
 }
 
-bool isourtemporary(std::string_view name) {
+namespace {
+
+// The process id in one of our temporary names, "~<program>-<id>-<n>.tmp".
+std::optional<std::uint32_t> temporaryowner(std::string_view name) {
     const std::string lowered = lower(name);
     std::string_view rest = lowered;
-    if (!rest.starts_with('~') || !rest.ends_with(".tmp")) return false;
+    if (!rest.starts_with('~') || !rest.ends_with(".tmp")) return std::nullopt;
     rest = rest.substr(1, rest.size() - 5);
     const std::size_t dash = rest.find('-');
-    if (dash == std::string_view::npos) return false;
+    if (dash == std::string_view::npos) return std::nullopt;
     const std::string_view program = rest.substr(0, dash);
     if (std::find(std::begin(ourprograms), std::end(ourprograms), program) ==
         std::end(ourprograms)) {
-        return false;
+        return std::nullopt;
     }
     rest = rest.substr(dash + 1);
     const std::size_t second = rest.find('-');
-    return second != std::string_view::npos && isdigits(rest.substr(0, second)) &&
-           isdigits(rest.substr(second + 1));
+    if (second == std::string_view::npos || !isdigits(rest.substr(0, second)) ||
+        !isdigits(rest.substr(second + 1))) {
+        return std::nullopt;
+    }
+    std::uint32_t id = 0;
+    const auto digits = rest.substr(0, second);
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), id);
+    if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return id;
+}
+
+}  // namespace
+
+bool isourtemporary(std::string_view name) {
+    return temporaryowner(name).has_value();
 }
 
 StagedFile::StagedFile(FileSystem& fs, std::string path, std::string_view bytes)
@@ -101,7 +119,7 @@ void safereplace(FileSystem& fs, const std::string& path, std::string_view bytes
     StagedFile(fs, path, bytes).replace();
 }
 
-void removestaletemporaries(FileSystem& fs, const std::string& folder) {
+void removestaletemporaries(FileSystem& fs, Platform& platform, const std::string& folder) {
     const std::string separated = folder.ends_with("\\") ? folder : folder + "\\";
     std::vector<std::string> names;
     try {
@@ -110,7 +128,9 @@ void removestaletemporaries(FileSystem& fs, const std::string& folder) {
         return;  // the write that follows fails with the folder's own reason
     }
     for (const auto& name : names) {
-        if (!isourtemporary(name)) continue;
+        // A run of ours that still goes stages its galaxies under its own id.
+        const auto owner = temporaryowner(name);
+        if (!owner || platform.processruns(*owner)) continue;
         const std::string path = separated + name;
         try {
             // A link named like ours is not ours: deleting it could delete what it leads to.

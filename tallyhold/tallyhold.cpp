@@ -276,7 +276,7 @@ void Tallyhold::tellleftout(const std::string& manifest) {
 
 hostenv::StagedFile Tallyhold::stagemanifest(const std::string& manifest) {
     const std::string folder = manifest.substr(0, manifest.rfind('\\') + 1);
-    hostenv::removestaletemporaries(fs_, folder);
+    hostenv::removestaletemporaries(fs_, platform_, folder);
     const hostenv::Lines names = manifestnames();
     try {
         return hostenv::StagedFile(fs_, manifest, manifesttext(names));

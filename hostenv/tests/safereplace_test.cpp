@@ -14,6 +14,7 @@ namespace hostenv {
 namespace {
 
 using testing::FaultyFileSystem;
+using testing::ScriptedPlatform;
 using testing::TempDrive;
 
 class Replace : public ::testing::Test {
@@ -92,6 +93,10 @@ TEST_F(Replace, OnlyOurOwnTemporaryFilesOfEarlierRunsAreRemoved) {
     } cases[] = {
         {"~galmend-1234-7.tmp", true},
         {"~TALLYHOLD-88-0.TMP", true},
+        // A second run at the same time, and this run itself: their files are in use.
+        {"~galmend-77-3.tmp", false},
+        {"~tallyhold-4242-0.tmp", false},
+        {"~galmend-99999999999-1.tmp", false},
         // The names of earlier releases, which a player may have chosen too.
         {"~zarn653.tmp", false},
         {"~ZARN12.TMP", false},
@@ -104,7 +109,9 @@ TEST_F(Replace, OnlyOurOwnTemporaryFilesOfEarlierRunsAreRemoved) {
     };
     for (const auto& c : cases) drive.write(std::string("C:\\maps\\") + c.name, "left\r\n");
     drive.write("C:\\maps\\sub\\~galmend-1-1.tmp", "left\r\n");
-    removestaletemporaries(drive.fs, "C:\\maps\\");
+    ScriptedPlatform platform;
+    platform.running = {77};
+    removestaletemporaries(drive.fs, platform, "C:\\maps\\");
     const auto left = drive.names("C:\\maps");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -112,14 +119,15 @@ TEST_F(Replace, OnlyOurOwnTemporaryFilesOfEarlierRunsAreRemoved) {
     }
     EXPECT_EQ(drive.names("C:\\maps\\sub"), std::vector<std::string>{"~galmend-1-1.tmp"});
     // A folder that cannot be listed is left to the write that follows to report.
-    EXPECT_NO_THROW(removestaletemporaries(drive.fs, "C:\\absent"));
+    EXPECT_NO_THROW(removestaletemporaries(drive.fs, platform, "C:\\absent"));
 }
 
 TEST_F(Replace, ATemporaryNameThatIsALinkIsLeftAndWhatItLeadsToSurvives) {
     drive.write("C:\\outside\\precious.txt", "precious\r\n");
     std::filesystem::create_symlink(drive.host("C:\\outside\\precious.txt"),
                                     drive.host("C:\\maps\\") / "~galmend-9-9.tmp");
-    removestaletemporaries(drive.fs, "C:\\maps\\");
+    ScriptedPlatform platform;
+    removestaletemporaries(drive.fs, platform, "C:\\maps\\");
     EXPECT_EQ(drive.read("C:\\outside\\precious.txt"), "precious\r\n");
     EXPECT_TRUE(std::filesystem::is_symlink(drive.host("C:\\maps\\") / "~galmend-9-9.tmp"));
 }

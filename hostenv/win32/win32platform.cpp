@@ -13,6 +13,7 @@
 #include "hostenv/text.h"
 #include "hostenv/win32/handle.h"
 #include "hostenv/win32/widetext.h"
+#include "systemerror.h"
 
 namespace hostenv::win32 {
 
@@ -193,6 +194,52 @@ std::uint64_t Win32Platform::addressspace() {
     // Failing that, the least any Windows gives a program.
     if (!GlobalMemoryStatusEx(&status)) return std::uint64_t{2} << 30;
     return status.ullTotalVirtual;
+}
+
+namespace {
+
+struct ObjectKind {
+    using Raw = HANDLE;
+    static Raw invalid() { return nullptr; }
+    static void close(Raw raw) { CloseHandle(raw); }
+};
+
+// Windows releases a mutex whose owner ends, however it ends, with its last handle.
+class MutexLock : public HeldLock {
+  public:
+    explicit MutexLock(HANDLE mutex) : mutex_(mutex) {}
+
+  private:
+    Handle<ObjectKind> mutex_;
+};
+
+std::wstring username() {
+    wchar_t name[257] = {};
+    DWORD size = 257;
+    return GetUserNameW(name, &size) ? std::wstring(name) : std::wstring(L"unknown");
+}
+
+}  // namespace
+
+std::unique_ptr<HeldLock> Win32Platform::takelock(const std::string& name) {
+    // "Local\" is the user's logon session; the user's name in it keeps two users who share
+    // a session apart. A backslash may not follow the namespace's.
+    std::wstring full = L"Local\\" + widen(name) + L"." + username();
+    std::replace(full.begin() + 7, full.end(), L'\\', L'_');
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, full.c_str());
+    if (mutex == nullptr) throw callfailure("CreateMutexW", narrow(full));
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return nullptr;
+    }
+    return std::make_unique<MutexLock>(mutex);
+}
+
+bool Win32Platform::processruns(std::uint32_t id) {
+    Handle<ObjectKind> process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    // A process that cannot be opened for lack of rights runs all the same.
+    if (!process.valid()) return GetLastError() == ERROR_ACCESS_DENIED;
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 
 std::string Win32Platform::fromansi(std::string_view bytes) {

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,13 @@ using ProductVersion = std::array<std::uint16_t, 4>;
 struct FolderAnswer {
     std::uint32_t result = 0;
     std::string path;
+};
+
+// A lock that one process holds at a time; it is released when it goes, or when its process
+// ends however it ends.
+class HeldLock {
+  public:
+    virtual ~HeldLock() = default;
 };
 
 // Texts are UTF-8; bytes in the ANSI code page are named as such.
@@ -53,6 +61,12 @@ class Platform {
     // How many bytes of addresses the process has for its memory: about 2 GB for a 32-bit
     // program, up to 4 GB on a 64-bit Windows, terabytes for a 64-bit program.
     virtual std::uint64_t addressspace() = 0;
+    // Takes this user's lock called name, so that two runs that change the same files do not
+    // run at once; nullptr when another process holds it. Throws Failure when the system
+    // cannot make the lock.
+    virtual std::unique_ptr<HeldLock> takelock(const std::string& name) = 0;
+    // Whether a process with this id runs now: a file it named its own may be in use.
+    virtual bool processruns(std::uint32_t id) = 0;
     // Bytes in the ANSI code page as text.
     virtual std::string fromansi(std::string_view bytes) = 0;
     // Text in the ANSI code page; nullopt when a character has no exact form there (a

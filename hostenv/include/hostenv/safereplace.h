@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "hostenv/filesystem.h"
+#include "hostenv/platform.h"
 
 namespace hostenv {
 
@@ -46,8 +47,9 @@ void nametemporaries(std::string_view program, std::uint32_t processid);
 bool isourtemporary(std::string_view name);
 
 // Removes the temporary files that earlier runs left in folder (a run that was killed
-// leaves one), where they can be deleted; one that cannot be (still open elsewhere), and a
-// link, even one named like ours, are left alone.
-void removestaletemporaries(FileSystem& fs, const std::string& folder);
+// leaves one), where they can be deleted; one whose process still runs (a second run at
+// the same time), one that cannot be deleted (still open elsewhere), and a link, even one
+// named like ours, are left alone.
+void removestaletemporaries(FileSystem& fs, Platform& platform, const std::string& folder);
 
 }  // namespace hostenv

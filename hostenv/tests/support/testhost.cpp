@@ -35,6 +35,29 @@ FolderAnswer ScriptedPlatform::localappfolder() {
     return folder;
 }
 
+std::set<std::string>& ScriptedPlatform::heldlocks() {
+    static std::set<std::string> held;
+    return held;
+}
+
+namespace {
+
+class ScriptedLock : public HeldLock {
+  public:
+    explicit ScriptedLock(std::string name) : name_(std::move(name)) {}
+    ~ScriptedLock() override { ScriptedPlatform::heldlocks().erase(name_); }
+
+  private:
+    std::string name_;
+};
+
+}  // namespace
+
+std::unique_ptr<HeldLock> ScriptedPlatform::takelock(const std::string& name) {
+    if (!heldlocks().insert(name).second) return nullptr;
+    return std::make_unique<ScriptedLock>(name);
+}
+
 namespace {
 
 // Windows-1252 from 0x80 to 0x9F; 0 for the five bytes that Windows maps to the control

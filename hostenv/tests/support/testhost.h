@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,8 @@ class ScriptedPlatform : public Platform {
     FolderAnswer localappfolder() override;
     std::string localtimestamp() override { return now; }
     std::uint64_t addressspace() override { return addresses; }
+    std::unique_ptr<HeldLock> takelock(const std::string& name) override;
+    bool processruns(std::uint32_t id) override { return id == pid || running.contains(id); }
     std::string fromansi(std::string_view bytes) override;
     std::optional<std::string> toansi(std::string_view text) override;
 
@@ -96,6 +99,10 @@ class ScriptedPlatform : public Platform {
     std::uint64_t addresses = std::uint64_t{1} << 47;  // a 64-bit program's
     std::string now = "2026-12-07 19-32-13";
     int folderqueries = 0;
+    // Other processes that run, by id.
+    std::set<std::uint32_t> running;
+    // The locks held, by any platform of the test's: two platforms stand for two processes.
+    static std::set<std::string>& heldlocks();
 };
 
 // The file system of a drive whose chosen files are found but cannot be read, as when

@@ -24,6 +24,8 @@ class Win32Platform : public Platform {
     FolderAnswer localappfolder() override;
     std::string localtimestamp() override;
     std::uint64_t addressspace() override;
+    std::unique_ptr<HeldLock> takelock(const std::string& name) override;
+    bool processruns(std::uint32_t id) override;
     std::string fromansi(std::string_view bytes) override;
     std::optional<std::string> toansi(std::string_view text) override;
 };
