@@ -59,6 +59,9 @@ class DiscardBackups : public hostenv::FileSystem {
     std::optional<std::string> linktarget(const std::string& path) override {
         return fs_.linktarget(path);
     }
+    std::optional<std::string> finalpath(const std::string& path) override {
+        return fs_.finalpath(path);
+    }
 
   private:
     hostenv::FileSystem& fs_;

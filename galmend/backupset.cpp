@@ -1,11 +1,12 @@
 #include "backupset.h"
 
 #include <algorithm>
+#include <charconv>
 #include <utility>
 
 #include "hostenv/failure.h"
-#include "hostenv/safereplace.h"
 #include "hostenv/text.h"
+#include "setrecord.h"
 
 namespace galmend {
 
@@ -15,7 +16,8 @@ using hostenv::Failure;
 
 constexpr std::string_view zipending = ".zip";
 constexpr std::string_view restoredending = " restored";
-constexpr unsigned char recordversion = 1;
+constexpr std::string_view refusedending = " refused";
+constexpr std::string_view runword = " run ";
 
 std::string withoutseparator(std::string folder) {
     while (folder.ends_with('\\')) folder.pop_back();
@@ -24,39 +26,6 @@ std::string withoutseparator(std::string folder) {
 
 std::string inside(const std::string& folder, std::string_view name) {
     return withoutseparator(folder) + "\\" + std::string(name);
-}
-
-void putnumber(std::string& out, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-std::uint64_t getnumber(std::string_view in, std::size_t at, int bytes) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) {
-        value |= std::uint64_t{static_cast<unsigned char>(in[at + static_cast<std::size_t>(i)])}
-                 << (8 * i);
-    }
-    return value;
-}
-
-// What an entry's private field records: the galaxy's full path and its new bytes' CRC-32
-// and size, after a version byte.
-constexpr std::size_t recordhead = 1 + 4 + 8;
-
-struct Record {
-    std::string path;
-    std::uint32_t newcrc = 0;
-    std::uint64_t newsize = 0;
-};
-
-std::optional<Record> recordof(const ZipEntry& entry) {
-    if (!entry.privatedata) return std::nullopt;
-    const std::string_view data = *entry.privatedata;
-    if (data.size() <= recordhead || static_cast<unsigned char>(data[0]) != recordversion) {
-        return std::nullopt;
-    }
-    return Record{std::string(data.substr(recordhead)),
-                  static_cast<std::uint32_t>(getnumber(data, 1, 4)), getnumber(data, 5, 8)};
 }
 
 bool isstamp(std::string_view text) {
@@ -70,13 +39,69 @@ bool isstamp(std::string_view text) {
     return true;
 }
 
-std::string basename(const std::string& stamp, unsigned number) {
-    return number == 1 ? stamp : stamp + " (" + std::to_string(number) + ")";
+std::optional<std::uint32_t> number(std::string_view digits) {
+    std::uint32_t value = 0;
+    if (digits.empty() || digits.size() > 10 || digits.front() == '0') return std::nullopt;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return value;
+}
+
+// A set's name: "<stamp>[ (n)][ run N][ restored| refused].zip".
+struct SetName {
+    std::string stamp;
+    std::uint32_t sameseconds = 1;  // the n of " (n)", from before runs were numbered
+    std::optional<std::uint32_t> run;
+    BackupSet::State state = BackupSet::State::open;
+};
+
+std::optional<SetName> parsesetname(std::string_view name) {
+    SetName set;
+    std::string_view base = name;
+    if (base.size() < zipending.size() ||
+        hostenv::lower(base.substr(base.size() - zipending.size())) != zipending) {
+        return std::nullopt;
+    }
+    base.remove_suffix(zipending.size());
+    if (base.ends_with(restoredending)) {
+        set.state = BackupSet::State::restored;
+        base.remove_suffix(restoredending.size());
+    } else if (base.ends_with(refusedending)) {
+        set.state = BackupSet::State::refused;
+        base.remove_suffix(refusedending.size());
+    }
+    if (const std::size_t at = base.rfind(runword); at != std::string_view::npos) {
+        set.run = number(base.substr(at + runword.size()));
+        if (!set.run) return std::nullopt;
+        base = base.substr(0, at);
+    } else if (base.ends_with(')')) {
+        const std::size_t open = base.rfind(" (");
+        if (open == std::string_view::npos) return std::nullopt;
+        const auto n = number(base.substr(open + 2, base.size() - open - 3));
+        if (!n || *n < 2) return std::nullopt;
+        set.sameseconds = *n;
+        base = base.substr(0, open);
+    }
+    if (!isstamp(base)) return std::nullopt;
+    set.stamp = std::string(base);
+    return set;
+}
+
+// The set's first record, which tells a set of ours from any other zip. Throws Failure when
+// the file cannot be read.
+std::optional<SetRecord> firstrecord(hostenv::FileSystem& fs, const std::string& path) {
+    const auto entry = firstzipentry(fs, path);
+    return entry ? recordof(*entry) : std::nullopt;
 }
 
 }  // namespace
 
 std::string backupsfolder(const std::string& localappfolder) {
+    if (localappfolder.empty()) {
+        throw Failure(
+            "galmend keeps the old galaxies in the local application-data folder, which Windows "
+            "did not give: without it there is no undo, so nothing was changed.");
+    }
     return inside(localappfolder, "galmend backups");
 }
 
@@ -90,22 +115,22 @@ BackupWriter::BackupWriter(hostenv::FileSystem& fs, std::string backupsfolder, s
 
 void BackupWriter::open() {
     fs_.makefolder(folder_);
-    // A run in the same second as others takes the number after theirs, restored or pruned
-    // aside, so that the order of the names stays the order of the runs.
-    unsigned first = 1;
-    for (const auto& set : backupsets(fs_, folder_)) {
-        if (set.stamp == stamp_) first = std::max(first, set.number + 1);
-    }
-    for (unsigned number = first; number < first + 100; ++number) {
-        const std::string path = inside(folder_, basename(stamp_, number) + ".zip");
+    // The run after every run whose set is here, restored and refused ones included.
+    const SetListing listing = backupsets(fs_, folder_);
+    for (std::uint32_t run = listing.highestrun + 1; run != 0 && run < listing.highestrun + 100;
+         ++run) {
+        const std::string path =
+            inside(folder_, stamp_ + std::string(runword) + std::to_string(run) + ".zip");
         if (auto file = fs_.createappending(path)) {
             zip_.emplace(std::move(file), path, ziptime(stamp_));
             setpath_ = path;
+            run_ = run;
             return;
         }
     }
     throw Failure("Cannot create a backup set in " + folder_ +
-                  "\r\nEvery name tried for the time " + stamp_ + " exists.");
+                  "\r\nEvery name tried for the run after run " +
+                  std::to_string(listing.highestrun) + " exists.");
 }
 
 std::string BackupWriter::entryname(const std::string& path) const {
@@ -131,79 +156,88 @@ std::string BackupWriter::entryname(const std::string& path) const {
 void BackupWriter::add(const std::string& path, std::string_view oldbytes,
                        std::string_view newbytes) {
     if (!zip_) open();
-    record_.clear();
-    record_ += static_cast<char>(recordversion);
-    putnumber(record_, crc32of(newbytes), 4);
-    putnumber(record_, newbytes.size(), 8);
-    record_ += path;
+    record_ = galaxyrecord(run_, crc32of(newbytes), newbytes.size(), path);
     zip_->add(entryname(path), oldbytes, record_);
-    ++galaxies_;
+    batch_.push_back(path);
 }
 
 void BackupWriter::commit() {
     if (zip_) zip_->flush();
 }
 
+void BackupWriter::closebatch(std::size_t replaced) {
+    if (batch_.empty()) return;
+    replaced_ += replaced;
+    std::string text = "galmend put these galaxies of the entries before this one in place:\r\n";
+    for (std::size_t i = 0; i < replaced; ++i) text += batch_[i] + "\r\n";
+    batch_.clear();
+    zip_->add("galmend/batch " + std::to_string(++batches_) + ".txt", text,
+              batchrecord(run_, static_cast<std::uint32_t>(replaced)));
+}
+
 void BackupWriter::finish() {
+    if (finished_ || !zip_) return;
+    finished_ = true;
     // A set whose writing failed keeps what it committed, for a restore, and takes no end.
-    if (zip_ && !zip_->failed()) zip_->finish();
+    if (!zip_->failed()) zip_->finish();
+    zip_.reset();
+    if (replaced_ == 0) {
+        // Nothing to undo: the set would only be offered for a fix that changed nothing.
+        fs_.remove(setpath_);
+        setpath_.clear();
+    }
 }
 
-std::optional<BackupSet> parsesetname(const std::string& folder, std::string_view name) {
-    BackupSet set;
-    std::string_view base = name;
-    if (base.size() < zipending.size() ||
-        hostenv::lower(base.substr(base.size() - zipending.size())) != zipending) {
-        return std::nullopt;
+SetListing backupsets(hostenv::FileSystem& fs, const std::string& folder) {
+    SetListing listing;
+    if (!fs.hasfolder(folder)) return listing;
+    if (const auto target = fs.linktarget(folder)) {
+        throw Failure(folder + " is a link to " + *target +
+                      ".\r\ngalmend keeps its backup sets only in a folder of its own, and "
+                      "reads, renames and deletes nothing through a link.");
     }
-    base.remove_suffix(zipending.size());
-    if (base.ends_with(restoredending)) {
-        set.restored = true;
-        base.remove_suffix(restoredending.size());
-    }
-    if (base.ends_with(')')) {
-        const std::size_t open = base.rfind(" (");
-        if (open == std::string_view::npos) return std::nullopt;
-        const std::string_view digits = base.substr(open + 2, base.size() - open - 3);
-        if (digits.empty() || digits.size() > 4 || digits.front() == '0' ||
-            digits.find_first_not_of("0123456789") != std::string_view::npos) {
-            return std::nullopt;
-        }
-        set.number = static_cast<unsigned>(std::stoul(std::string(digits)));
-        if (set.number < 2) return std::nullopt;
-        base = base.substr(0, open);
-    }
-    if (!isstamp(base)) return std::nullopt;
-    set.stamp = std::string(base);
-    set.name = std::string(name);
-    set.path = inside(folder, name);
-    return set;
-}
-
-std::vector<BackupSet> backupsets(hostenv::FileSystem& fs, const std::string& folder) {
-    std::vector<BackupSet> sets;
-    if (!fs.hasfolder(folder)) return sets;
+    std::vector<std::pair<SetName, BackupSet>> found;
     for (const auto& name : fs.files(inside(folder, ""), "*.zip")) {
-        if (auto set = parsesetname(folder, name)) sets.push_back(std::move(*set));
+        auto parsed = parsesetname(name);
+        if (!parsed) continue;
+        const std::string path = inside(folder, name);
+        if (parsed->run) listing.highestrun = std::max(listing.highestrun, *parsed->run);
+        std::optional<SetRecord> record;
+        try {
+            if (fs.linktarget(path)) continue;
+            record = firstrecord(fs, path);
+        } catch (const Failure& failure) {
+            listing.unreadable.push_back(failure.what());
+            continue;
+        }
+        // A set of ours holds our record first, with the run its name gives.
+        if (!record || (record->version > 1 && record->run != parsed->run) ||
+            (record->version == 1 && parsed->run)) {
+            continue;
+        }
+        BackupSet set{path, name, parsed->run.value_or(0), parsed->state};
+        found.emplace_back(std::move(*parsed), std::move(set));
     }
-    std::stable_sort(sets.begin(), sets.end(), [](const BackupSet& a, const BackupSet& b) {
-        return a.stamp != b.stamp ? a.stamp < b.stamp : a.number < b.number;
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        if (a.second.run != b.second.run) return a.second.run < b.second.run;
+        if (a.first.stamp != b.first.stamp) return a.first.stamp < b.first.stamp;
+        return a.first.sameseconds < b.first.sameseconds;
     });
-    return sets;
+    for (auto& [name, set] : found) listing.sets.push_back(std::move(set));
+    return listing;
 }
 
-std::optional<BackupSet> newestunrestored(hostenv::FileSystem& fs, const std::string& folder) {
-    const auto sets = backupsets(fs, folder);
-    const auto newest = std::find_if(sets.rbegin(), sets.rend(),
-                                     [](const BackupSet& set) { return !set.restored; });
-    if (newest == sets.rend()) return std::nullopt;
-    return *newest;
-}
-
-void prunebackupsets(hostenv::FileSystem& fs, const std::string& folder, std::size_t keep) {
-    const auto sets = backupsets(fs, folder);
-    if (sets.size() <= keep) return;
-    for (std::size_t i = 0; i < sets.size() - keep; ++i) {
+void prunebackupsets(hostenv::FileSystem& fs, const std::string& folder, const std::string& ownset,
+                     std::size_t keep) {
+    const auto sets = backupsets(fs, folder).sets;
+    const auto own = std::find_if(sets.begin(), sets.end(), [&](const BackupSet& set) {
+        return hostenv::lower(set.path) == hostenv::lower(ownset);
+    });
+    // Nothing from this run's own set on: a set newer than it came from a clock or a hand
+    // this run cannot judge.
+    const auto end = static_cast<std::size_t>(own - sets.begin());
+    if (own == sets.end() || sets.size() <= keep) return;
+    for (std::size_t i = 0; i < std::min(end, sets.size() - keep); ++i) {
         try {
             fs.remove(sets[i].path);
         } catch (const Failure&) {
@@ -213,126 +247,24 @@ void prunebackupsets(hostenv::FileSystem& fs, const std::string& folder, std::si
 }
 
 std::string datetext(const BackupSet& set) {
-    std::string date = set.stamp;
+    std::string date = set.name.substr(0, 19);
     date[13] = ':';
     date[16] = ':';
     return date;
 }
 
-std::optional<RestoreOffer> restoreoffer(hostenv::FileSystem& fs, const std::string& folder) {
-    auto set = newestunrestored(fs, folder);
-    if (!set) return std::nullopt;
-    const ZipListing listing = listzip(fs, set->path);
-    const auto galaxies = static_cast<std::size_t>(
-        std::count_if(listing.entries.begin(), listing.entries.end(),
-                      [](const ZipEntry& entry) { return recordof(entry).has_value(); }));
-    return RestoreOffer{*set, datetext(*set), galaxies};
-}
-
-bool SetRestore::complete() const {
-    return problem == Problem::none &&
-           std::all_of(galaxies.begin(), galaxies.end(), [](const GalaxyRestore& galaxy) {
-               return galaxy.outcome == GalaxyOutcome::restored ||
-                      galaxy.outcome == GalaxyOutcome::alreadyold;
-           });
-}
-
-namespace {
-
-// Whether the galaxy holds the bytes the fix wrote there.
-bool holdswritten(hostenv::FileSystem& fs, const Record& record, std::string& current) {
-    try {
-        if (fs.filesize(record.path) != record.newsize) return false;
-        fs.readinto(record.path, current);
-    } catch (const Failure&) {
-        return false;
+void markset(hostenv::FileSystem& fs, const BackupSet& set, BackupSet::State state) {
+    const auto parsed = parsesetname(set.name);
+    std::string base = set.path.substr(0, set.path.size() - zipending.size());
+    if (parsed && parsed->state != BackupSet::State::open) {
+        base.resize(base.size() - (parsed->state == BackupSet::State::restored
+                                       ? restoredending.size()
+                                       : refusedending.size()));
     }
-    return crc32of(current) == record.newcrc;
-}
-
-// What to do with one galaxy whose old bytes are whole in old.
-GalaxyRestore restoregalaxy(hostenv::FileSystem& fs, const Record& record, const ZipEntry& entry,
-                            const std::string& old, std::string& current) {
-    GalaxyRestore result{record.path, GalaxyOutcome::failed, {}};
-    try {
-        std::uint64_t size = 0;
-        try {
-            size = fs.filesize(record.path);
-        } catch (const Failure&) {
-            // Looked for only when its size cannot be had: a galaxy that is there costs no search.
-            if (fs.lookup(record.path, hostenv::Entries::files)) throw;
-            result.outcome = GalaxyOutcome::gone;
-            return result;
-        }
-        if (size != record.newsize && size != entry.size) {
-            result.outcome = GalaxyOutcome::changed;
-            return result;
-        }
-        fs.readinto(record.path, current);
-        const std::uint32_t crc = crc32of(current);
-        if (current.size() == record.newsize && crc == record.newcrc) {
-            hostenv::safereplace(fs, record.path, old);
-            result.outcome = GalaxyOutcome::restored;
-        } else if (current.size() == entry.size && crc == entry.crc) {
-            result.outcome = GalaxyOutcome::alreadyold;
-        } else {
-            result.outcome = GalaxyOutcome::changed;
-        }
-    } catch (const Failure& failure) {
-        result.reason = failure.what();
-    }
-    return result;
-}
-
-}  // namespace
-
-SetRestore restoreset(hostenv::FileSystem& fs, const std::string& setpath) {
-    SetRestore restore;
-    const ZipListing listing = listzip(fs, setpath);
-    if (listing.entries.empty()) {
-        restore.problem = listing.end == ZipListing::End::damaged ? SetRestore::Problem::notours
-                                                                  : SetRestore::Problem::empty;
-        return restore;
-    }
-    if (!recordof(listing.entries.front())) {
-        restore.problem = SetRestore::Problem::notours;
-        return restore;
-    }
-    std::string old;
-    std::string current;
-    for (const auto& entry : listing.entries) {
-        const auto record = recordof(entry);
-        if (!record) {
-            // Our writer gives every entry its record: the set is damaged from here on.
-            restore.problem = SetRestore::Problem::damaged;
-            break;
-        }
-        bool whole = false;
-        try {
-            whole = entry.whole && readentry(fs, setpath, entry, old);
-        } catch (const Failure& failure) {
-            restore.galaxies.push_back({record->path, GalaxyOutcome::failed, failure.what()});
-            continue;
-        }
-        if (!whole) {
-            // The entry a failed or killed fix was writing when it stopped: the fix puts a
-            // galaxy in place only after its old bytes are whole on the disk, so one that does
-            // not hold what the fix wrote was never replaced.
-            const bool cut =
-                &entry == &listing.entries.back() && !holdswritten(fs, *record, current);
-            restore.galaxies.push_back(
-                {record->path, cut ? GalaxyOutcome::alreadyold : GalaxyOutcome::damaged, {}});
-            continue;
-        }
-        restore.galaxies.push_back(restoregalaxy(fs, *record, entry, old, current));
-    }
-    if (listing.end == ZipListing::End::damaged) restore.problem = SetRestore::Problem::damaged;
-    return restore;
-}
-
-void markrestored(hostenv::FileSystem& fs, const BackupSet& set) {
-    fs.rename(set.path, set.path.substr(0, set.path.size() - zipending.size()) +
-                            std::string(restoredending) + ".zip");
+    fs.rename(set.path,
+              base +
+                  std::string(state == BackupSet::State::refused ? refusedending : restoredending) +
+                  ".zip");
 }
 
 }  // namespace galmend

@@ -1,35 +1,40 @@
 // Backup sets: every fix that rewrites a galaxy keeps the galaxy's old bytes in one zip file,
 // a set, so that "galmend /restore" or the window's undo can put them back. A set is named
-// after the run's local start time ("2026-12-07 19-32-13.zip", then " (2)"... for runs in the
-// same second) and renamed "... restored.zip" once restored; the newest not yet restored is
-// the one a restore takes.
+// after the run's local start time and its run number ("2026-12-08 19-32-13 run 12.zip"), and
+// renamed "... restored.zip" once restored or "... refused.zip" when a restore refused it.
+// Sets go by the order of the runs, which the run number keeps whatever the clock did; sets
+// named before run numbers ("2026-12-07 19-32-13.zip") come first, by name.
 //
-// Each entry is one galaxy's old bytes, named "game/..." or "user/..." after its path below
-// the game's or the player's galaxy folder, so that a player can copy one back by hand. Its
-// private field records the galaxy's full path and the CRC-32 and size of the bytes the fix
-// wrote there: a restore puts back only a galaxy that still holds them.
+// Each galaxy entry is one galaxy's old bytes, named "game/..." or "user/..." after its path
+// below the game's or the player's galaxy folder, so that a player can copy one back by hand.
+// Its private field records the run, the galaxy's full path and the CRC-32 and size of the
+// bytes the fix wrote there: a restore puts back only a galaxy that still holds them. After
+// each batch of galaxies is put in place, a small entry "galmend/batch N.txt" records how
+// many of them were replaced, so that a restore counts only galaxies the fix changed.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "hostenv/filesystem.h"
-#include "hostenv/ui.h"
+#include "hostenv/text.h"
 #include "zipfile.h"
 
 namespace galmend {
 
-// The folder of the sets inside the local application-data folder.
+// The folder of the sets inside the local application-data folder. Throws Failure when
+// Windows gave no such folder: a set anywhere else would land where no player looks.
 std::string backupsfolder(const std::string& localappfolder);
 
 // Keeps the old bytes of the galaxies one fix rewrites. The order that makes a set survive a
-// killed run: add every galaxy of a batch, commit, and only then replace them. The file is
-// made when the first galaxy is added; a fix that rewrites nothing leaves no set.
+// killed run: add every galaxy of a batch, commit, replace them, and close the batch. The file
+// is made when the first galaxy is added.
 class BackupWriter {
   public:
     // stamp: the run's local start time, "YYYY-MM-DD HH-MM-SS"; galaxyfolders: the game's
@@ -37,22 +42,27 @@ class BackupWriter {
     BackupWriter(hostenv::FileSystem& fs, std::string backupsfolder, std::string stamp,
                  std::array<std::string, 2> galaxyfolders);
 
-    // Appends the old bytes of the galaxy at path and the record of its new bytes; nothing
-    // is written through to the disk yet, nor held in memory. Throws Failure; after a failed
-    // write the set takes nothing more (every galaxy committed before stays restorable).
+    // Appends the old bytes of the galaxy at path and the record of its new bytes to the
+    // batch; nothing is written through to the disk yet. Throws Failure; after a failed write
+    // the set takes nothing more (every galaxy committed before stays restorable).
     void add(const std::string& path, std::string_view oldbytes, std::string_view newbytes);
     // Writes everything added through to the disk: the galaxies added may now be replaced.
     // Throws Failure, and then none of them may be.
     void commit();
+    // Records that the first replaced galaxies of the batch were put in place, the rest not.
+    // Throws Failure; a batch left unclosed is told apart by what its galaxies hold.
+    void closebatch(std::size_t replaced);
     // Writes the set's central directory, which standard zip readers need, and closes it;
-    // call it however the fix ends. After a failed add or commit it writes nothing more:
-    // a set left unfinished so, or by a killed run, is still restored whole.
+    // call it however the fix ends; once is enough. A set whose fix replaced no galaxy is
+    // removed, as it has nothing to undo. After a failed write it writes nothing more: a set
+    // left unfinished so, or by a killed run, is still restored. Throws Failure.
     void finish();
 
-    // The set's full path; empty until the first galaxy is added.
+    // The set's full path; empty until the first galaxy is added, and again once a set that
+    // replaced nothing is removed.
     const std::string& setpath() const { return setpath_; }
-    // The galaxies added.
-    std::size_t galaxies() const { return galaxies_; }
+    // The galaxies replaced, as closebatch was told.
+    std::size_t replaced() const { return replaced_; }
 
   private:
     void open();
@@ -64,48 +74,60 @@ class BackupWriter {
     std::array<std::string, 2> galaxyfolders_;
     std::optional<ZipWriter> zip_;
     std::string setpath_;
-    std::size_t galaxies_ = 0;
+    std::uint32_t run_ = 0;
+    std::vector<std::string> batch_;
+    std::size_t batches_ = 0;
+    std::size_t replaced_ = 0;
+    bool finished_ = false;
     std::string record_;
 };
 
-// A set as its file name tells.
+// A set of ours, as its name and its first record tell.
 struct BackupSet {
+    enum class State { open, restored, refused };
     std::string path;
     std::string name;
-    std::string stamp;      // "YYYY-MM-DD HH-MM-SS"
-    unsigned number = 1;    // the n of " (n)"; 1 without
-    bool restored = false;  // named "... restored.zip"
+    // Its run's number; 0 for a set made before runs were numbered.
+    std::uint32_t run = 0;
+    State state = State::open;
 };
 
-// The set that the file name in folder names; nullopt for any other name.
-std::optional<BackupSet> parsesetname(const std::string& folder, std::string_view name);
-// The sets in folder, oldest first; none when the folder is missing. Throws Failure when the
-// folder cannot be listed.
-std::vector<BackupSet> backupsets(hostenv::FileSystem& fs, const std::string& folder);
-// The newest set not yet restored.
-std::optional<BackupSet> newestunrestored(hostenv::FileSystem& fs, const std::string& folder);
-// Deletes every set but the keep newest, restored or not; one that cannot be deleted now is
-// left for a later run. Throws Failure only when the folder cannot be listed.
-void prunebackupsets(hostenv::FileSystem& fs, const std::string& folder, std::size_t keep = 10);
-// The time a set was made, as a person reads it: "2026-12-07 19:32:13".
+// The sets of a folder, oldest run first, and the files named like sets that could not be
+// read (each with its reason): they are passed over, never offered.
+struct SetListing {
+    std::vector<BackupSet> sets;
+    std::vector<std::string> unreadable;
+    // The highest run number a set's name or record holds: the next run takes the one after.
+    std::uint32_t highestrun = 0;
+};
+
+// Only sets of ours count, known by their first record; a file that is a link is passed over
+// silently, never read, renamed or deleted. None when the folder is missing. Throws Failure
+// when the folder is a link, or cannot be listed.
+SetListing backupsets(hostenv::FileSystem& fs, const std::string& folder);
+// Deletes the sets before the keep newest, never the one at ownset nor any newer by the order
+// of the runs; one that cannot be deleted now is left for a later run. Throws Failure only
+// when the folder cannot be listed.
+void prunebackupsets(hostenv::FileSystem& fs, const std::string& folder, const std::string& ownset,
+                     std::size_t keep = 10);
+// The time a set's name gives, as a person reads it: "2026-12-07 19:32:13".
 std::string datetext(const BackupSet& set);
 
-// What the window asks before it restores: the newest set not yet restored, when it was
-// made and how many galaxies it holds. Throws Failure when the set cannot be read.
-struct RestoreOffer {
-    BackupSet set;
-    std::string date;
-    std::size_t galaxies = 0;
+// Where a restore may write: the galaxy folders as this run finds them, and the game's own
+// maps, which no restore touches.
+struct RestoreScope {
+    std::array<std::string, 2> galaxyfolders;
+    const hostenv::Lines& originalmaps;
 };
-std::optional<RestoreOffer> restoreoffer(hostenv::FileSystem& fs, const std::string& folder);
 
-// What a restore did with one galaxy of a set.
+// What a restore did with one galaxy the fix replaced.
 enum class GalaxyOutcome {
     restored,
-    // It held its old bytes already: the fix stopped before it replaced it.
+    // It holds its old bytes again: put back by hand, say.
     alreadyold,
     changed,  // since the fix, by the player or another run
     gone,
+    link,     // it is a link now: nothing is written through it
     damaged,  // its old bytes in the set are not whole
     failed,   // putting them back failed; reason says why
 };
@@ -119,35 +141,58 @@ struct GalaxyRestore {
 struct SetRestore {
     enum class Problem {
         none,
-        // Not a set of ours (or damaged at its very start): nothing was restored.
+        // Not a set of ours, or damaged at its very start: nothing was restored.
         notours,
-        // It ends before its first galaxy: the fix that made it changed none.
-        empty,
-        // Something that is no galaxy of ours follows the galaxies listed: any beyond them
-        // are lost.
-        damaged,
+        // A record names a file no restore may write: nothing was restored.
+        refused,
     };
     Problem problem = Problem::none;
+    // For refused: the record's path and why.
+    std::string refusedpath;
+    std::string refusedwhy;
+    // The set has no end or is damaged part way: galaxies the fix replaced after the last it
+    // can account for may be missing from it.
+    bool incomplete = false;
+    std::string lastaccounted;
+    // The galaxies the fix replaced, in its order, as far as the set and the disk tell.
     std::vector<GalaxyRestore> galaxies;
-    // Whether every galaxy listed holds its old bytes now.
+    std::size_t count(GalaxyOutcome outcome) const;
+    // Whether nothing was left: every galaxy holds its old bytes now, and the set is whole.
     bool complete() const;
 };
 
-// Puts back each galaxy of the set at setpath that still holds what the fix wrote, through
-// the same safe replacement a fix uses. Throws Failure when the set cannot be read at all.
-SetRestore restoreset(hostenv::FileSystem& fs, const std::string& setpath);
-// Renames the set "... restored.zip", so that no later restore takes it. Throws Failure when
-// the rename fails.
-void markrestored(hostenv::FileSystem& fs, const BackupSet& set);
+// What a restore takes, and what undo asks before: the newest open set whose fix replaced a
+// galaxy, when it was made and how many galaxies its fix replaced; and the files named like
+// sets that were passed over, each with its reason.
+struct RestoreOffer {
+    std::optional<BackupSet> set;
+    std::string date;
+    std::size_t galaxies = 0;
+    std::vector<std::string> unreadable;
+};
+// Throws Failure when the folder cannot be read.
+RestoreOffer restoreoffer(hostenv::FileSystem& fs, const std::string& folder,
+                          const RestoreScope& scope);
 
-// The whole restore of "/restore" and the window's undo: restores the newest set in folder
-// not yet restored and marks it restored (unless putting a galaxy back failed, so that a
-// later try can). Reports "Restored <path>" for each galaxy put back and a line for each
-// galaxy left, with its reason; then the count line, or why nothing was restored, goes to a
-// message box when something was left or when not silent, else to the report. Whether every
-// galaxy holds its old bytes now (true with no set to restore). A failure to read the folder
-// or the set is shown the same way, never thrown.
-bool restorenewest(hostenv::FileSystem& fs, const std::string& folder, hostenv::UserInterface& ui,
-                   bool silent);
+// Checks every record of the set at setpath, then puts back each galaxy the fix replaced that
+// still holds what the fix wrote, through the same safe replacement a fix uses; between runs
+// between two galaxies (where the program may end). A refused set is not touched here. Throws
+// Failure when the set cannot be read at all.
+SetRestore restoreset(hostenv::FileSystem& fs, const std::string& setpath,
+                      const RestoreScope& scope, const std::function<void()>& between);
+// Renames the set "... restored.zip" or "... refused.zip", so that no later restore takes it.
+// Throws Failure when the rename fails.
+void markset(hostenv::FileSystem& fs, const BackupSet& set, BackupSet::State state);
+
+// A whole restore of one set: restored, then marked restored, or refused and marked refused.
+// A set where putting a galaxy back failed stays as it was, so that a later try finishes it;
+// so does one whose restore the program's end stopped part way.
+struct RestoreRun {
+    SetRestore restore;
+    // Why the set could not be marked; empty when it was, or was to stay.
+    std::string markfailure;
+};
+RestoreRun restorefrom(hostenv::FileSystem& fs, const BackupSet& set, const RestoreScope& scope,
+                       const std::function<void()>& between);
 
 }  // namespace galmend

@@ -54,6 +54,28 @@ std::string versiontext(double version) {
     return text.str();
 }
 
+// A galaxy whose name Windows forbids, and which no name of it reaches: the others are still
+// rewritten.
+class UnreachableGalaxy : public Failure {
+  public:
+    using Failure::Failure;
+};
+
+// The end of a run's backup set is written however the fix ends: "exit" and closing the
+// window write it too, and a fix that ends writes no set beyond its own.
+class FixingSet {
+  public:
+    FixingSet(BackupWriter*& current, BackupWriter& backup) : current_(current) {
+        current_ = &backup;
+    }
+    ~FixingSet() { current_ = nullptr; }
+    FixingSet(const FixingSet&) = delete;
+    FixingSet& operator=(const FixingSet&) = delete;
+
+  private:
+    BackupWriter*& current_;
+};
+
 // The most galaxies staged at once: each is a temporary file until the batch is put in place.
 constexpr std::size_t batchlimit = 64;
 
@@ -68,8 +90,10 @@ void Galmend::fixgalaxies() {
     const Rewriter rewriter(*oldstruct, oldblocks, *newstruct, newblocks);
     FixState state;
     state.largest = platform_.addressspace() / 8;
-    BackupWriter backup(fs_, backupsfolder(localappfolder), platform_.localtimestamp(),
-                        galaxyfolders);
+    // Without the folder, a fix fails at the first galaxy it would rewrite (keepold).
+    BackupWriter backup(fs_, localappfolder.empty() ? "" : backupsfolder(localappfolder),
+                        platform_.localtimestamp(), galaxyfolders);
+    const FixingSet fixing(fixset_, backup);
     rewritten = 0;
     keptnote.clear();
     stagelabel.setcaption(hostenv::signform(++stages));
@@ -90,6 +114,8 @@ void Galmend::fixgalaxies() {
         for (std::size_t i = 0; i < foundgalaxies.size(); ++i) {
             try {
                 fixgalaxy(foundgalaxies[i], rewriter, state, backup);
+            } catch (const UnreachableGalaxy& failure) {
+                state.unreachable.push_back(failure.what());
             } catch (const Failure&) {
                 // The galaxies staged before this one are put in place: work done stays done.
                 if (!state.backupbroken && !state.stagedpaths.empty()) {
@@ -115,9 +141,30 @@ void Galmend::fixgalaxies() {
         }
         throw;
     }
-    backup.finish();
+    finishset(backup);
     progress.finish([&] { show(true); });
     endfix(backup);
+    if (!state.unreachable.empty()) {
+        std::string text = "galmend cannot reach " +
+                           hostenv::counted(static_cast<long long>(state.unreachable.size()),
+                                            "galaxy", "galaxies") +
+                           " whose names Windows forbids; they are unchanged, and every other "
+                           "galaxy was rewritten. Rename them to have them rewritten.";
+        for (const auto& reason : state.unreachable) text += "\r\n" + reason;
+        throw Failure(text);
+    }
+}
+
+void Galmend::finishset(BackupWriter& backup) {
+    try {
+        backup.finish();
+    } catch (const Failure& failure) {
+        endfix(backup);
+        throw Failure("Cannot finish the backup set " + backup.setpath() +
+                      ": it is incomplete, but galmend /restore can still put back every galaxy "
+                      "this fix rewrote from it.\r\n" +
+                      failure.what());
+    }
 }
 
 void Galmend::endfix(const BackupWriter& backup) {
@@ -131,7 +178,7 @@ void Galmend::endfix(const BackupWriter& backup) {
         "The old galaxies are kept in " + backup.setpath() + "; galmend /restore puts them back.";
     ui_.report(keptnote);
     try {
-        prunebackupsets(fs_, backupsfolder(localappfolder));
+        prunebackupsets(fs_, backupsfolder(localappfolder), backup.setpath());
     } catch (const Failure&) {
         // Older sets that cannot be listed now are removed by a later fix.
     }
@@ -154,6 +201,20 @@ bool Galmend::fixgalaxy(const std::string& path, const Rewriter& rewriter, FixSt
     }
 }
 
+namespace {
+
+// The set learns which galaxies of the batch are in place; when it cannot take that, a
+// restore tells them apart by what they hold.
+void closebatch(BackupWriter& backup, std::size_t replaced) {
+    try {
+        backup.closebatch(replaced);
+    } catch (const Failure&) {
+        // The batch stays open in the set; a later write failure tells the fix.
+    }
+}
+
+}  // namespace
+
 void Galmend::putinplace(FixState& state, BackupWriter& backup, std::string& fixed) {
     try {
         backup.commit();
@@ -163,12 +224,20 @@ void Galmend::putinplace(FixState& state, BackupWriter& backup, std::string& fix
                       " through to the disk; no galaxy was changed from " +
                       state.stagedpaths.front() + " on.\r\n" + failure.what());
     }
-    for (std::size_t i = 0; i < state.staged.size(); ++i) {
-        state.staged[i].replace();
-        ++rewritten;
-        fixed += std::string(hostenv::lastcomponent(state.stagedpaths[i])) + "\r\n";
-        ui_.report("Rewrote " + state.stagedpaths[i]);
+    std::size_t replaced = 0;
+    try {
+        for (; replaced < state.staged.size(); ++replaced) {
+            state.staged[replaced].replace();
+            ++rewritten;
+            fixed +=
+                hostenv::shownpath(hostenv::lastcomponent(state.stagedpaths[replaced])) + "\r\n";
+            ui_.report("Rewrote " + hostenv::shownpath(state.stagedpaths[replaced]));
+        }
+    } catch (const Failure&) {
+        closebatch(backup, replaced);
+        throw;
     }
+    closebatch(backup, replaced);
     state.staged.clear();
     state.stagedpaths.clear();
 }
@@ -184,6 +253,9 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, F
         if (size <= state.largest) fs_.readinto(path, bytes);
     } catch (const Failure& failure) {
         // Looked for only when the read fails: a galaxy that is there costs no search.
+        if (hostenv::forbiddenname(hostenv::lastcomponent(path))) {
+            throw UnreachableGalaxy(hostenv::shownpath(path) + "\r\n" + failure.what());
+        }
         if (!fs_.lookup(path, hostenv::Entries::files)) {
             throw Failure("The galaxy " + path + " has disappeared since it was found.");
         }

@@ -10,9 +10,11 @@
 #include "backupset.h"
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
+#include "hostenv/progress.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/startup.h"
 #include "hostenv/text.h"
+#include "restorereport.h"
 #include "structure.h"
 
 namespace galmend {
@@ -84,6 +86,9 @@ void Galmend::Form_Load() {
     findgalaxyfolders("\\");
     gamefolderbutton.settooltip(galaxyfolders[0]);
     userfolderbutton.settooltip(galaxyfolders[1]);
+    // A restore converts nothing: after a game update, when the way back matters most, it
+    // needs neither the version the release was made for nor the structure definitions.
+    if (restoremode) restorerun();
 
     loadold();
     loadnew();
@@ -101,8 +106,9 @@ void Galmend::Form_Load() {
         },
         isrestoreswitch);
 
-    if (restoremode) restorerun();
     if (silentmode) {
+        const auto lock = lockrun();
+        if (!lock) ui_.endprogram(hostenv::exitfailure);
         findgalaxies();
         fixgalaxies();
         ui_.endprogram(hostenv::exitnormal);
@@ -121,31 +127,103 @@ void Galmend::restorerun() {
         ui_.messagebox("Invalid argument: " + (other == pieces.end() ? pieces[1] : *other));
         ui_.endprogram(hostenv::exitinvalidargument);
     }
-    const bool whole = restorenewest(fs_, backupsfolder(localappfolder), ui_, true);
+    // Found as the gate finds it: by its version, or by its file.
+    const std::string game = gamefolder + "Halcyrion.exe";
+    if (hostenv::getfileversion(platform_, game).empty() &&
+        !fs_.lookup(game, hostenv::Entries::files)) {
+        ui_.messagebox("the game was not found at " + gamefolder);
+        ui_.endprogram(hostenv::exitversiongate);
+    }
+    loadoriginalmaps();
+    const auto lock = lockrun();
+    if (!lock) ui_.endprogram(hostenv::exitfailure);
+    const bool whole = restore(newestoffer(), true);
     ui_.endprogram(whole ? hostenv::exitnormal : hostenv::exitfailure);
+}
+
+RestoreOffer Galmend::newestoffer() {
+    // Without the list, a restore could not tell the game's own maps, which it never writes.
+    if (!originalmaps) {
+        throw Failure(missingfile("original zarn galaxies.txt", "list of the game's own maps") +
+                      " Nothing was restored.");
+    }
+    return restoreoffer(fs_, backupsfolder(localappfolder), {galaxyfolders, *originalmaps});
+}
+
+bool Galmend::restore(const RestoreOffer& offer, bool silent) {
+    if (!offer.set) {
+        std::string text = nosettext(backupsfolder(localappfolder));
+        for (const auto& reason : offer.unreadable) {
+            text += "\r\nPassed over a file named like a backup set: " + reason;
+        }
+        if (silent) {
+            ui_.report(text);
+        } else {
+            ui_.messagebox(text);
+        }
+        return true;
+    }
+    const hostenv::Busy busy(busy_);
+    hostenv::Progress progress(ui_, clock);
+    const RestoreRun run =
+        restorefrom(fs_, *offer.set, {galaxyfolders, *originalmaps}, [&] { progress.step([] {}); });
+    progress.finish([] {});
+    return reportrestore(offer, run, ui_, silent);
+}
+
+std::unique_ptr<hostenv::HeldLock> Galmend::lockrun() {
+    auto lock = platform_.takelock("galmend");
+    if (!lock) {
+        ui_.messagebox(
+            "Another galmend is fixing or restoring galaxies now; nothing was changed. Try "
+            "again when it has ended.");
+    }
+    return lock;
 }
 
 void Galmend::offerundo() {
     bool restorable = false;
     try {
-        restorable = newestunrestored(fs_, backupsfolder(localappfolder)).has_value();
+        restorable = newestoffer().set.has_value();
     } catch (const Failure&) {
-        // A folder that cannot be listed now offers nothing to undo.
+        // A folder or set that cannot be read now offers nothing to undo; undo says why.
     }
     undobutton.setenabled(restorable);
 }
 
 void Galmend::undobutton_Click() {
-    const std::string folder = backupsfolder(localappfolder);
-    const std::optional<RestoreOffer> offer = restoreoffer(fs_, folder);
-    if (!offer) {
-        ui_.messagebox("There is no backup set to restore in " + folder + ".");
-    } else if (ui_.question(
-                   "Put back the old bytes of the " +
-                   hostenv::counted(static_cast<long long>(offer->galaxies), "galaxy", "galaxies") +
-                   " that the fix of " + offer->date +
-                   " rewrote?\r\nA galaxy changed since that fix is left as it is.")) {
-        restorenewest(fs_, folder, ui_, false);
+    // The question names the set that Yes restores: no other galmend changes the sets
+    // between the two.
+    const auto lock = lockrun();
+    if (!lock) return;
+    try {
+        RestoreOffer offer = newestoffer();
+        for (;;) {
+            // No set says so; a set that would be refused is not asked about: undo says why
+            // and sets it aside.
+            if (!offer.set || offer.galaxies == 0) {
+                restore(offer, false);
+                break;
+            }
+            if (!ui_.question(
+                    "Put back the old bytes of the " +
+                    hostenv::counted(static_cast<long long>(offer.galaxies), "galaxy", "galaxies") +
+                    " that the fix of " + offer.date +
+                    " rewrote?\r\nA galaxy changed since that fix is left as it is.")) {
+                break;
+            }
+            RestoreOffer now = newestoffer();
+            if (now.set && now.set->path == offer.set->path) {
+                restore(now, false);
+                break;
+            }
+            ui_.messagebox("The newest backup set changed while you were asked: " +
+                           (now.set ? "it is now " + now.set->name : std::string("there is none")) +
+                           ". Nothing was restored.");
+            offer = std::move(now);
+        }
+    } catch (const Failure& failure) {
+        ui_.messagebox(failure.what());
     }
     offerundo();
 }
@@ -162,6 +240,8 @@ void Galmend::findbutton_Click() {
 }
 
 void Galmend::fixbutton_Click() {
+    const auto lock = lockrun();
+    if (!lock) return;
     undobutton.setenabled(false);
     {
         const hostenv::Busy busy(busy_);
@@ -174,7 +254,22 @@ void Galmend::fixbutton_Click() {
 }
 
 void Galmend::exitbutton_Click() {
-    ui_.endprogram(hostenv::exitnormal);
+    endnow(hostenv::exitnormal);
+}
+
+void Galmend::closed() {
+    endnow(hostenv::exitnormal);
+}
+
+void Galmend::endnow(int exitcode) {
+    if (fixset_ != nullptr) {
+        try {
+            fixset_->finish();
+        } catch (const Failure&) {
+            // The set is restorable without its end, and the player asked to stop.
+        }
+    }
+    ui_.endprogram(exitcode);
 }
 
 void Galmend::gamefolderbutton_Click() {

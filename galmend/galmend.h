@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
@@ -29,6 +30,7 @@ const hostenv::FormLayout& galmendlayout();
 
 class BackupWriter;
 class Rewriter;
+struct RestoreOffer;
 
 // The message for a data file the program needs and did not find in the folder it was
 // started from.
@@ -49,6 +51,8 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
 
     // Start-up and the buttons.
     void Form_Load() override;
+    // Closing the window ends the program as "exit" does.
+    void closed() override;
     void findbutton_Click();
     void fixbutton_Click();
     void exitbutton_Click();
@@ -102,6 +106,19 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
     void restorerun();
     // Enables "undo last fix" when a backup set can be restored.
     void offerundo();
+    // The newest set a restore would take. Throws Failure.
+    RestoreOffer newestoffer();
+    // Restores the set of offer, going through the progress hook so that the window answers;
+    // reports it; whether nothing was left.
+    bool restore(const RestoreOffer& offer, bool silent);
+    // Takes the lock that keeps two fixes or restores of this user apart; when another
+    // galmend holds it, says so and gives nullptr.
+    std::unique_ptr<hostenv::HeldLock> lockrun();
+    // Ends the program; the set of a fix under way gets its end first, so that any zip reader
+    // opens it.
+    void endnow(int exitcode);
+    // The set of the fix under way, if any.
+    BackupWriter* fixset_ = nullptr;
     // What a fix keeps from one galaxy to the next: its size limit, the memory of the old and
     // the new text, the folders already rid of stale temporary files, and the batch of
     // galaxies whose new text is staged beside them and whose old bytes are in the backup
@@ -121,6 +138,9 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
         // Set when the set could not take a galaxy or be written through: nothing staged may
         // be put in place after that.
         bool backupbroken = false;
+        // The galaxies whose names Windows forbids and that no name of theirs reaches, each
+        // with its reason: named at the end, the others are rewritten all the same.
+        std::vector<std::string> unreachable;
     };
     // Stages one found galaxy's new text when it is old and not one of the game's own, its
     // old bytes added to backup; whether it did.
@@ -129,8 +149,11 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
     bool convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state,
                        BackupWriter& backup);
     void keepold(const std::string& path, FixState& state, BackupWriter& backup);
-    // The report of a fix that ended well, the note of the set it wrote, and the sets kept.
+    // The report of a fix, the note of the set it wrote, and the sets kept.
     void endfix(const BackupWriter& backup);
+    // Writes the set's end; when that fails, the fix reports what it rewrote all the same and
+    // fails naming the set as incomplete but restorable.
+    void finishset(BackupWriter& backup);
     // Writes the backup set through, then puts the staged galaxies in place; fixed gets
     // their names.
     void putinplace(FixState& state, BackupWriter& backup, std::string& fixed);

@@ -225,7 +225,31 @@ void ZipWriter::finish() {
     file_.reset();
 }
 
-ZipListing listzip(hostenv::FileSystem& fs, const std::string& path) {
+namespace {
+
+// Whether the end record at the file's end counts the entries listed and says where the
+// central directory starts: one left half written is no end.
+bool endcounts(hostenv::FileSystem& fs, const std::string& path, std::uint64_t filesize,
+               std::uint64_t start, std::size_t entries) {
+    constexpr std::size_t endsize = 22;
+    if (filesize < start + endsize) return false;
+    std::string end;
+    fs.readpart(path, filesize - endsize, endsize, end);
+    if (end.size() != endsize || get32(end, 0) != endsignature) return false;
+    const std::uint16_t count = get16(end, 10);
+    const std::uint32_t offset = get32(end, 16);
+    return (count == most16 || count == entries) && (offset == most32 || offset == start);
+}
+
+}  // namespace
+
+std::optional<ZipEntry> firstzipentry(hostenv::FileSystem& fs, const std::string& path) {
+    ZipListing listing = listzip(fs, path, 1);
+    if (listing.entries.empty()) return std::nullopt;
+    return std::move(listing.entries.front());
+}
+
+ZipListing listzip(hostenv::FileSystem& fs, const std::string& path, std::size_t most) {
     using End = ZipListing::End;
     ZipListing listing;
     const std::uint64_t filesize = fs.filesize(path);
@@ -244,7 +268,9 @@ ZipListing listzip(hostenv::FileSystem& fs, const std::string& path) {
         if (header.size() < 4) return finish(End::cut);
         const std::uint32_t signature = get32(header, 0);
         if (signature == centralsignature || signature == endsignature) {
-            return finish(End::complete);
+            return finish(endcounts(fs, path, filesize, offset, listing.entries.size())
+                              ? End::complete
+                              : End::damaged);
         }
         if (signature != localsignature) return finish(End::damaged);
         if (header.size() < localheadersize) return finish(End::cut);
@@ -284,6 +310,7 @@ ZipListing listzip(hostenv::FileSystem& fs, const std::string& path) {
         listing.entries.push_back(std::move(entry));
         if (!listing.entries.back().whole) return finish(End::cut);
         offset = listing.entries.back().dataoffset + size;
+        if (listing.entries.size() == most) return finish(End::complete);
     }
 }
 

@@ -79,7 +79,7 @@ struct ZipEntry {
 
 struct ZipListing {
     enum class End {
-        // The central directory follows the last entry.
+        // The central directory follows the last entry, and the end record counts them all.
         complete,
         // The file ends right after the last entry: its writer stopped before finishing.
         unfinished,
@@ -95,9 +95,13 @@ struct ZipListing {
     std::uint64_t endoffset = 0;
 };
 
-// The entries of the zip file at path, walked by their local headers. Throws Failure when
-// the file cannot be read.
-ZipListing listzip(hostenv::FileSystem& fs, const std::string& path);
+// The entries of the zip file at path, walked by their local headers, up to most of them.
+// Throws Failure when the file cannot be read.
+ZipListing listzip(hostenv::FileSystem& fs, const std::string& path,
+                   std::size_t most = static_cast<std::size_t>(-1));
+// The first entry, or nullopt when the file begins with none; throws Failure when it cannot
+// be read.
+std::optional<ZipEntry> firstzipentry(hostenv::FileSystem& fs, const std::string& path);
 
 // The bytes of a whole entry, in place of what bytes held; whether they match its CRC.
 // Throws Failure when the file cannot be read.

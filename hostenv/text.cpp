@@ -1,5 +1,6 @@
 #include "hostenv/text.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -139,6 +140,27 @@ std::size_t lastcomponentstart(std::string_view path) {
 
 std::string_view lastcomponent(std::string_view path) {
     return path.substr(lastcomponentstart(path));
+}
+
+std::string shownpath(std::string_view path) {
+    std::string shown;
+    for (char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20) {
+            shown += c;
+            continue;
+        }
+        const char* const hex = "0123456789ABCDEF";
+        shown += std::string("\\x") + hex[byte >> 4] + hex[byte & 0xF];
+    }
+    return shown;
+}
+
+bool forbiddenname(std::string_view name) {
+    return std::any_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 ||
+               std::string_view("\"*?<>|").find(c) != std::string_view::npos;
+    });
 }
 
 bool samefilename(std::string_view path, std::string_view name) {

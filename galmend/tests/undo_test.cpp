@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "backupset.h"
 #include "galmendhost.h"
 
@@ -69,7 +71,7 @@ TEST_F(Undo, ARestoreWithNoSetSaysSoAndEndsWell) {
     EXPECT_EQ(drive.read(game("a.galaxy")), oldgalaxy);
 }
 
-TEST_F(Undo, AGalaxyChangedSinceTheFixIsLeftAndNamedAndTheGateStillApplies) {
+TEST_F(Undo, AGalaxyChangedSinceTheFixIsLeftAndNamed) {
     RecordingUi fixing;
     ASSERT_EQ(run("/s", fixing), 0);
     drive.write(game("a.galaxy"), "begin\r\nversion 4\r\nplanet\r\nowner 7\r\n");
@@ -80,10 +82,37 @@ TEST_F(Undo, AGalaxyChangedSinceTheFixIsLeftAndNamedAndTheGateStillApplies) {
     std::string said;
     for (const auto& line : restoring.messages) said += line + "\n";
     EXPECT_NE(said.find(game("a.galaxy")), std::string::npos) << said;
+}
 
+TEST_F(Undo, ARestoreAfterAGameUpdateNeedsNeitherTheGateNorTheDefinitionsButTheGameAndItsMaps) {
+    RecordingUi fixing;
+    ASSERT_EQ(run("/s", fixing), 0);
+    // The game was updated and the release's data went with the old version.
     platform.setversion("C:\\Games\\Zarn\\Halcyrion.exe", 1, 53, 0, 0);
     RecordingUi gated;
-    EXPECT_EQ(run("/restore", gated), 2);
+    EXPECT_EQ(run("/s", gated), 2) << "a fix keeps the gate";
+    EXPECT_EQ(drive.read(game("a.galaxy")), newgalaxy);
+    std::filesystem::remove(drive.host("oldstruct.txt"));
+    std::filesystem::remove(drive.host("newstruct.txt"));
+    std::filesystem::remove(drive.host("targetzarnver.txt"));
+
+    std::filesystem::remove(drive.host("original zarn galaxies.txt"));
+    RecordingUi nolist;
+    EXPECT_EQ(run("/restore", nolist), 1);
+    ASSERT_FALSE(nolist.messages.empty());
+    EXPECT_NE(nolist.messages[0].find("original zarn galaxies.txt"), std::string::npos);
+    EXPECT_EQ(drive.read(game("a.galaxy")), newgalaxy);
+
+    drive.write("original zarn galaxies.txt", "Twin.galaxy\r\n");
+    RecordingUi restoring;
+    EXPECT_EQ(run("/restore", restoring), 0) << ::testing::PrintToString(restoring.messages);
+    EXPECT_EQ(drive.read(game("a.galaxy")), oldgalaxy);
+
+    platform.versions.clear();
+    RecordingUi nogame;
+    EXPECT_EQ(run("/restore", nogame), 2);
+    ASSERT_FALSE(nogame.messages.empty());
+    EXPECT_EQ(nogame.messages[0], "the game was not found at C:\\Games\\Zarn\\");
 }
 
 TEST_F(Undo, TheButtonIsOfferedWhenASetCanBeRestoredAsksAndRestores) {

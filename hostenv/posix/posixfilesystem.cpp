@@ -319,4 +319,21 @@ std::optional<std::string> PosixFileSystem::linktarget(const std::string& path) 
     return target.string();
 }
 
+std::optional<std::string> PosixFileSystem::finalpath(const std::string& path) {
+    const fs::path host = hostpath(path);
+    std::error_code ec;
+    if (host.empty() || !fs::exists(host, ec)) return std::nullopt;
+    const std::string final = fs::canonical(host, ec).string();
+    if (ec) fail("Cannot look at", path, ec.value());
+    for (const auto& [letter, root] : drives_) {
+        const std::string base = fs::canonical(root, ec).string();
+        if (ec || !(final == base || final.starts_with(base + "/"))) continue;
+        std::string windows = std::string(1, letter) + ":" + final.substr(base.size());
+        std::replace(windows.begin(), windows.end(), '/', '\\');
+        return windows.size() == 2 ? windows + "\\" : windows;
+    }
+    // Outside every drive: a path no Windows path is inside.
+    return final;
+}
+
 }  // namespace hostenv::posix

@@ -29,7 +29,7 @@ FinalPathFunction finalpathfunction() {
 
 // Where path leads once every link on its way is followed, as a plain path ("C:\...",
 // "\\server\..."); nullopt when nothing can be opened there.
-std::optional<std::wstring> finalpath(FinalPathFunction function, const std::string& path) {
+std::optional<std::wstring> followedpath(FinalPathFunction function, const std::string& path) {
     const FileHandle handle(CreateFileW(
         widepath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -79,16 +79,36 @@ std::optional<std::string> Win32FileSystem::linktarget(const std::string& path) 
     // Wine shows a Unix symbolic link as the file it leads to, with no reparse attribute:
     // only the final path tells. The folder's own final path is the base, so that a file in
     // a folder reached through a link still counts as where its name says.
-    const auto final = finalpath(function, path);
+    const auto final = followedpath(function, path);
     if (!final) {
         if (!reparse) return std::nullopt;
         throw Failure("Cannot look at " + path + "\r\n" + systemreason(GetLastError()));
     }
     const std::size_t split = lastcomponentstart(path);
-    const auto folder = finalpath(function, split == 0 ? "." : path.substr(0, split));
+    const auto folder = followedpath(function, split == 0 ? "." : path.substr(0, split));
     const std::wstring named =
         folder ? withoutseparator(*folder) + L"\\" + widen(path.substr(split)) : std::wstring();
     if (!reparse && folder && comparable(named) == comparable(*final)) return std::nullopt;
+    return narrow(*final);
+}
+
+std::optional<std::string> Win32FileSystem::finalpath(const std::string& path) {
+    const FinalPathFunction function = finalpathfunction();
+    // Windows XP follows no link to a file, and has no call to tell where a junction leads.
+    if (function == nullptr) {
+        if (GetFileAttributesW(widepath(path).c_str()) == INVALID_FILE_ATTRIBUTES) {
+            const DWORD error = GetLastError();
+            if (notthere(error)) return std::nullopt;
+            throw Failure("Cannot look at " + path + "\r\n" + systemreason(error));
+        }
+        return path;
+    }
+    const auto final = followedpath(function, path);
+    if (!final) {
+        const DWORD error = GetLastError();
+        if (notthere(error)) return std::nullopt;
+        throw Failure("Cannot look at " + path + "\r\n" + systemreason(error));
+    }
     return narrow(*final);
 }
 

@@ -32,7 +32,7 @@ class CommandForm : public Form {
     void clicked(std::string_view button) final;
     void drivepicked(std::string_view drivetext) final;
     void folderpicked(std::string_view path) final;
-    void closed() final;
+    void closed() override;
 
     virtual void Form_Load() = 0;
     // Runs the click handler of the button with this role.

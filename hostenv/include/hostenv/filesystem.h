@@ -116,6 +116,10 @@ class FileSystem {
     // or when nothing is there. Deleting through a link may delete what it leads to, so a
     // removal asks first. Throws Failure when the system cannot look.
     virtual std::optional<std::string> linktarget(const std::string& path) = 0;
+    // The path as the system reaches it once every link on its way is followed ("C:\...",
+    // "\\server\..."); nullopt when nothing is there. Whether a path lies inside a folder is
+    // told by these, not by the names, which a link may lead anywhere.
+    virtual std::optional<std::string> finalpath(const std::string& path) = 0;
 };
 
 }  // namespace hostenv

@@ -24,6 +24,14 @@ std::size_t lastcomponentstart(std::string_view path);
 // The last component of a path: the name of the file or folder it ends in.
 std::string_view lastcomponent(std::string_view path);
 
+// A path as a message can show it, on one line: a control character would break or hide the
+// line, so it shows as "\xHH".
+std::string shownpath(std::string_view path);
+
+// Whether a name holds a character Windows forbids in a file name (a double quote, "*", "?",
+// "<", ">", "|" or a control character): a Linux folder seen through Wine may hold such names.
+bool forbiddenname(std::string_view name);
+
 // Whether the last component of path equals name, letter case aside.
 bool samefilename(std::string_view path, std::string_view name);
 

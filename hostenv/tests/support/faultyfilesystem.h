@@ -81,6 +81,9 @@ class FaultyFileSystem : public FileSystem {
     std::optional<std::string> linktarget(const std::string& path) override {
         return inner_.linktarget(path);
     }
+    std::optional<std::string> finalpath(const std::string& path) override {
+        return inner_.finalpath(path);
+    }
 
   private:
     class Appending : public AppendFile {

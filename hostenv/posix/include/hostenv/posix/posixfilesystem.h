@@ -36,6 +36,7 @@ class PosixFileSystem : public FileSystem {
     void rename(const std::string& from, const std::string& to) override;
     void remove(const std::string& path) override;
     std::optional<std::string> linktarget(const std::string& path) override;
+    std::optional<std::string> finalpath(const std::string& path) override;
 
     // The host path of a Windows path; letter case of each component is matched
     // without regard to case when the exact name does not exist.

@@ -26,6 +26,7 @@ class Win32FileSystem : public FileSystem {
     void rename(const std::string& from, const std::string& to) override;
     void remove(const std::string& path) override;
     std::optional<std::string> linktarget(const std::string& path) override;
+    std::optional<std::string> finalpath(const std::string& path) override;
 };
 
 }  // namespace hostenv::win32

@@ -1,0 +1,77 @@
+#include "setrecord.h"
+
+namespace galmend {
+
+namespace {
+
+constexpr char galaxykind = 'G';
+constexpr char batchkind = 'B';
+
+void putnumber(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::uint64_t getnumber(std::string_view in, std::size_t at, int bytes) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i) {
+        value |= std::uint64_t{static_cast<unsigned char>(in[at + static_cast<std::size_t>(i)])}
+                 << (8 * i);
+    }
+    return value;
+}
+
+// Version 1: the version byte, the new bytes' CRC-32 (4) and size (8), the path.
+constexpr std::size_t version1head = 1 + 4 + 8;
+// Version 2: the version byte, the kind, the run (4), then a galaxy's CRC-32 (4), size (8) and
+// path, or a batch's count (4).
+constexpr std::size_t version2head = 1 + 1 + 4;
+constexpr std::size_t galaxyhead = version2head + 4 + 8;
+constexpr std::size_t batchsize = version2head + 4;
+
+}  // namespace
+
+std::string galaxyrecord(std::uint32_t run, std::uint32_t newcrc, std::uint64_t newsize,
+                         std::string_view path) {
+    std::string record{static_cast<char>(2), galaxykind};
+    putnumber(record, run, 4);
+    putnumber(record, newcrc, 4);
+    putnumber(record, newsize, 8);
+    record += path;
+    return record;
+}
+
+std::string batchrecord(std::uint32_t run, std::uint32_t replaced) {
+    std::string record{static_cast<char>(2), batchkind};
+    putnumber(record, run, 4);
+    putnumber(record, replaced, 4);
+    return record;
+}
+
+std::optional<SetRecord> recordof(const ZipEntry& entry) {
+    if (!entry.privatedata) return std::nullopt;
+    const std::string_view data = *entry.privatedata;
+    SetRecord record;
+    if (data.size() > version1head && data[0] == 1) {
+        record.version = 1;
+        record.newcrc = static_cast<std::uint32_t>(getnumber(data, 1, 4));
+        record.newsize = getnumber(data, 5, 8);
+        record.path = std::string(data.substr(version1head));
+        return record;
+    }
+    if (data.size() < version2head || data[0] != 2) return std::nullopt;
+    record.run = static_cast<std::uint32_t>(getnumber(data, 2, 4));
+    if (data[1] == galaxykind && data.size() > galaxyhead) {
+        record.newcrc = static_cast<std::uint32_t>(getnumber(data, 6, 4));
+        record.newsize = getnumber(data, 10, 8);
+        record.path = std::string(data.substr(galaxyhead));
+        return record;
+    }
+    if (data[1] == batchkind && data.size() == batchsize) {
+        record.kind = SetRecord::Kind::batch;
+        record.replaced = static_cast<std::uint32_t>(getnumber(data, 6, 4));
+        return record;
+    }
+    return std::nullopt;
+}
+
+}  // namespace galmend

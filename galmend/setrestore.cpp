@@ -1,0 +1,326 @@
+// Restoring a set: which galaxies its fix replaced, whether the set may write them at all, and
+// putting their old bytes back.
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+#include "backupset.h"
+#include "hostenv/failure.h"
+#include "hostenv/safereplace.h"
+#include "hostenv/text.h"
+#include "setrecord.h"
+
+namespace galmend {
+
+namespace {
+
+using hostenv::Failure;
+
+// The path a record names with "." and ".." resolved as Windows resolves them; nullopt, with
+// why, for a path no restore writes: not a full path, or with a name that Windows would change
+// (a trailing dot or blank) and so would lead elsewhere than it reads.
+std::optional<std::string> resolvedpath(std::string_view path, std::string& why) {
+    std::string root;
+    std::string_view rest;
+    if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+        path[2] == '\\') {
+        root = path.substr(0, 2);
+        rest = path.substr(3);
+    } else {
+        why = "is not a full path on a drive";
+        return std::nullopt;
+    }
+    if (path.find('/') != std::string_view::npos) {
+        why = "holds a \"/\", which Windows reads as a folder's end";
+        return std::nullopt;
+    }
+    std::vector<std::string_view> parts;
+    while (!rest.empty() || !parts.empty()) {
+        const std::size_t end = std::min(rest.find('\\'), rest.size());
+        const std::string_view part = rest.substr(0, end);
+        if (part.empty()) {
+            why = "has an empty name between two \"\\\"";
+            return std::nullopt;
+        }
+        if (part == "..") {
+            if (parts.empty()) {
+                why = "leads above its drive";
+                return std::nullopt;
+            }
+            parts.pop_back();
+        } else if (part != ".") {
+            if (part.back() == '.' || part.back() == ' ') {
+                why = "has a name ending in a dot or a blank, which Windows would change";
+                return std::nullopt;
+            }
+            parts.push_back(part);
+        }
+        if (end == rest.size()) break;
+        rest = rest.substr(end + 1);
+    }
+    std::string resolved = root;
+    for (const auto part : parts) resolved += "\\" + std::string(part);
+    return resolved;
+}
+
+// Where a restore may write, as this run finds it: inside the two galaxy folders by their
+// final paths, never a game's own map.
+class Bounds {
+  public:
+    Bounds(hostenv::FileSystem& fs, const RestoreScope& scope)
+        : fs_(fs), originalmaps_(scope.originalmaps) {
+        for (std::size_t i = 0; i < roots_.size(); ++i) {
+            if (!scope.galaxyfolders[i].empty()) roots_[i] = finalfolder(scope.galaxyfolders[i]);
+        }
+    }
+
+    // The path a restore writes for a record's path; nullopt, with why, when it may not.
+    std::optional<std::string> target(const std::string& path, std::string& why) {
+        auto resolved = resolvedpath(path, why);
+        if (!resolved) return std::nullopt;
+        const std::string_view name = hostenv::lastcomponent(*resolved);
+        if (!hostenv::lower(name).ends_with(".galaxy")) {
+            why = "is not a galaxy (a \".galaxy\" file)";
+            return std::nullopt;
+        }
+        if (std::any_of(originalmaps_.begin(), originalmaps_.end(),
+                        [&](const auto& own) { return hostenv::samefilename(*resolved, own); })) {
+            why = "is one of the game's own maps";
+            return std::nullopt;
+        }
+        const std::string folder =
+            hostenv::lower(finalfolder(resolved->substr(0, resolved->size() - name.size() - 1)));
+        if (std::none_of(roots_.begin(), roots_.end(), [&](const std::string& root) {
+                return !root.empty() && (folder == hostenv::lower(root) ||
+                                         folder.starts_with(hostenv::lower(root) + "\\"));
+            })) {
+            why = "lies outside the game's galaxy folder and the player's";
+            return std::nullopt;
+        }
+        return resolved;
+    }
+
+  private:
+    // A folder's final path, once per folder; as named when it is not there.
+    std::string finalfolder(const std::string& folder) {
+        const auto known = finals_.find(folder);
+        if (known != finals_.end()) return known->second;
+        std::string final = fs_.finalpath(folder).value_or(folder);
+        while (final.ends_with('\\')) final.pop_back();
+        return finals_[folder] = final;
+    }
+
+    hostenv::FileSystem& fs_;
+    const hostenv::Lines& originalmaps_;
+    std::array<std::string, 2> roots_;
+    std::map<std::string, std::string> finals_;
+};
+
+// One galaxy of a set and what the set knows of it.
+struct Planned {
+    std::string path;
+    SetRecord record;
+    ZipEntry entry;
+    // A closed batch says it was replaced; otherwise only what it holds can tell.
+    bool known = false;
+};
+
+struct Plan {
+    SetRestore::Problem problem = SetRestore::Problem::none;
+    std::string refusedpath;
+    std::string refusedwhy;
+    bool incomplete = false;
+    std::string lastaccounted;
+    std::vector<Planned> galaxies;
+};
+
+enum class Holding { these, other, gone };
+
+// Whether the file at path holds size bytes of CRC crc; current keeps what it read.
+Holding holding(hostenv::FileSystem& fs, const std::string& path, std::uint64_t size,
+                std::uint32_t crc, std::string& current) {
+    std::uint64_t actual = 0;
+    try {
+        actual = fs.filesize(path);
+    } catch (const Failure&) {
+        // Looked for only when its size cannot be had: a galaxy that is there costs no search.
+        if (fs.lookup(path, hostenv::Entries::files)) throw;
+        return Holding::gone;
+    }
+    if (actual != size) return Holding::other;
+    fs.readinto(path, current);
+    return crc32of(current) == crc ? Holding::these : Holding::other;
+}
+
+// The galaxies the fix that wrote the set replaced, each record checked before anything is
+// written.
+Plan planset(hostenv::FileSystem& fs, const std::string& setpath, const RestoreScope& scope) {
+    Plan plan;
+    const ZipListing listing = listzip(fs, setpath);
+    if (listing.entries.empty() || !recordof(listing.entries.front())) {
+        plan.problem = SetRestore::Problem::notours;
+        return plan;
+    }
+    Bounds bounds(fs, scope);
+    std::vector<Planned> batch;
+    for (const auto& entry : listing.entries) {
+        auto record = recordof(entry);
+        if (!record) {
+            // Our writer gives every entry its record: the set is damaged from here on.
+            plan.incomplete = true;
+            break;
+        }
+        if (record->kind == SetRecord::Kind::batch) {
+            if (record->replaced > batch.size()) {
+                plan.incomplete = true;
+                break;
+            }
+            for (std::size_t i = 0; i < record->replaced; ++i) {
+                batch[i].known = true;
+                plan.galaxies.push_back(std::move(batch[i]));
+            }
+            batch.clear();
+            continue;
+        }
+        std::string why;
+        auto target = bounds.target(record->path, why);
+        if (!target) {
+            plan.problem = SetRestore::Problem::refused;
+            plan.refusedpath = record->path;
+            plan.refusedwhy = why;
+            return plan;
+        }
+        if (entry.whole) plan.lastaccounted = *target;
+        batch.push_back({std::move(*target), std::move(*record), entry, false});
+    }
+    // A batch never closed: the fix was stopped while it put the batch in place, or before.
+    std::string current;
+    for (auto& galaxy : batch) {
+        if (!galaxy.entry.whole) {
+            // Its old bytes were being written when the fix stopped, so it was never replaced,
+            // unless it holds the new bytes, which only a damaged set explains.
+            if (holding(fs, galaxy.path, galaxy.record.newsize, galaxy.record.newcrc, current) ==
+                Holding::these) {
+                plan.galaxies.push_back(std::move(galaxy));
+            }
+        } else if (holding(fs, galaxy.path, galaxy.entry.size, galaxy.entry.crc, current) !=
+                   Holding::these) {
+            plan.galaxies.push_back(std::move(galaxy));
+        }
+    }
+    if (listing.end != ZipListing::End::complete) plan.incomplete = true;
+    return plan;
+}
+
+// Puts one galaxy's old bytes back when it holds what the fix wrote.
+GalaxyRestore restoregalaxy(hostenv::FileSystem& fs, const std::string& setpath,
+                            const Planned& galaxy, std::string& old, std::string& current) {
+    GalaxyRestore result{galaxy.path, GalaxyOutcome::failed, {}};
+    try {
+        if (!galaxy.entry.whole || !readentry(fs, setpath, galaxy.entry, old)) {
+            result.outcome = GalaxyOutcome::damaged;
+            return result;
+        }
+        if (auto target = fs.linktarget(galaxy.path)) {
+            result.outcome = GalaxyOutcome::link;
+            result.reason = *target;
+            return result;
+        }
+        switch (holding(fs, galaxy.path, galaxy.record.newsize, galaxy.record.newcrc, current)) {
+            case Holding::these:
+                hostenv::safereplace(fs, galaxy.path, old);
+                result.outcome = GalaxyOutcome::restored;
+                break;
+            case Holding::gone:
+                result.outcome = GalaxyOutcome::gone;
+                break;
+            case Holding::other:
+                result.outcome = holding(fs, galaxy.path, old.size(), galaxy.entry.crc, current) ==
+                                         Holding::these
+                                     ? GalaxyOutcome::alreadyold
+                                     : GalaxyOutcome::changed;
+                break;
+        }
+    } catch (const Failure& failure) {
+        result.reason = failure.what();
+    } catch (const std::bad_alloc&) {
+        result.reason = "There is not enough memory to hold its old and its present bytes.";
+    } catch (const std::length_error&) {
+        result.reason = "There is not enough memory to hold its old and its present bytes.";
+    }
+    return result;
+}
+
+}  // namespace
+
+std::size_t SetRestore::count(GalaxyOutcome outcome) const {
+    return static_cast<std::size_t>(
+        std::count_if(galaxies.begin(), galaxies.end(),
+                      [&](const GalaxyRestore& galaxy) { return galaxy.outcome == outcome; }));
+}
+
+bool SetRestore::complete() const {
+    return problem == Problem::none && !incomplete &&
+           count(GalaxyOutcome::restored) + count(GalaxyOutcome::alreadyold) == galaxies.size();
+}
+
+SetRestore restoreset(hostenv::FileSystem& fs, const std::string& setpath,
+                      const RestoreScope& scope, const std::function<void()>& between) {
+    Plan plan = planset(fs, setpath, scope);
+    SetRestore restore;
+    restore.problem = plan.problem;
+    restore.refusedpath = std::move(plan.refusedpath);
+    restore.refusedwhy = std::move(plan.refusedwhy);
+    restore.incomplete = plan.incomplete;
+    restore.lastaccounted = std::move(plan.lastaccounted);
+    if (restore.problem != SetRestore::Problem::none) return restore;
+    std::string old;
+    std::string current;
+    for (const auto& galaxy : plan.galaxies) {
+        restore.galaxies.push_back(restoregalaxy(fs, setpath, galaxy, old, current));
+        if (between) between();
+    }
+    return restore;
+}
+
+RestoreOffer restoreoffer(hostenv::FileSystem& fs, const std::string& folder,
+                          const RestoreScope& scope) {
+    SetListing listing = backupsets(fs, folder);
+    for (auto set = listing.sets.rbegin(); set != listing.sets.rend(); ++set) {
+        if (set->state != BackupSet::State::open) continue;
+        std::size_t galaxies = 0;
+        try {
+            const Plan plan = planset(fs, set->path, scope);
+            // A set that would be refused is offered, so that undo says why and sets it aside.
+            if (plan.problem == SetRestore::Problem::none && plan.galaxies.empty()) continue;
+            galaxies = plan.galaxies.size();
+        } catch (const Failure& failure) {
+            listing.unreadable.push_back(failure.what());
+            continue;
+        }
+        return RestoreOffer{*set, datetext(*set), galaxies, std::move(listing.unreadable)};
+    }
+    return RestoreOffer{std::nullopt, {}, 0, std::move(listing.unreadable)};
+}
+
+RestoreRun restorefrom(hostenv::FileSystem& fs, const BackupSet& set, const RestoreScope& scope,
+                       const std::function<void()>& between) {
+    RestoreRun run{restoreset(fs, set.path, scope, between), {}};
+    if (run.restore.problem == SetRestore::Problem::notours ||
+        run.restore.count(GalaxyOutcome::failed) > 0) {
+        return run;
+    }
+    try {
+        markset(fs, set,
+                run.restore.problem == SetRestore::Problem::refused ? BackupSet::State::refused
+                                                                    : BackupSet::State::restored);
+    } catch (const Failure& failure) {
+        run.markfailure = failure.what();
+    }
+    return run;
+}
+
+}  // namespace galmend
