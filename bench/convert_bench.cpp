@@ -22,6 +22,7 @@
 #include "benchgame.h"
 #include "corpus.h"
 #include "hostenv/text.h"
+#include "restorereport.h"
 #include "rewrite.h"
 
 namespace {
@@ -64,8 +65,14 @@ fs::path backupsfolder(const Setting& setting) {
 void restore(const Setting& setting, const bench::ConversionCorpus& corpus) {
     const auto files = bench::hostfiles(setting.root);
     bench::RecordingUi ui;
-    const bool whole =
-        galmend::restorenewest(files->fs(), files->windowspath(backupsfolder(setting)), ui, true);
+    const hostenv::Lines originalmaps;
+    const galmend::RestoreScope scope{{files->windowspath(setting.root / "game"), ""},
+                                      originalmaps};
+    const auto offer =
+        galmend::restoreoffer(files->fs(), files->windowspath(backupsfolder(setting)), scope);
+    if (!offer.set) throw std::runtime_error("there is no backup set to restore");
+    const auto run = galmend::restorefrom(files->fs(), *offer.set, scope, {});
+    const bool whole = galmend::reportrestore(offer, run, ui, true);
     const std::string expected = "Restored " + std::to_string(corpus.galaxies.size()) + " of the ";
     if (!whole || !ui.boxes.empty() || ui.reported.empty() ||
         !ui.reported.back().starts_with(expected)) {

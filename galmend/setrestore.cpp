@@ -23,16 +23,12 @@ using hostenv::Failure;
 // why, for a path no restore writes: not a full path, or with a name that Windows would change
 // (a trailing dot or blank) and so would lead elsewhere than it reads.
 std::optional<std::string> resolvedpath(std::string_view path, std::string& why) {
-    std::string root;
-    std::string_view rest;
-    if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-        path[2] == '\\') {
-        root = path.substr(0, 2);
-        rest = path.substr(3);
-    } else {
+    if (path.size() < 3 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' ||
+        path[2] != '\\') {
         why = "is not a full path on a drive";
         return std::nullopt;
     }
+    std::string_view rest = path.substr(3);
     if (path.find('/') != std::string_view::npos) {
         why = "holds a \"/\", which Windows reads as a folder's end";
         return std::nullopt;
@@ -61,7 +57,7 @@ std::optional<std::string> resolvedpath(std::string_view path, std::string& why)
         if (end == rest.size()) break;
         rest = rest.substr(end + 1);
     }
-    std::string resolved = root;
+    std::string resolved(path.substr(0, 2));
     for (const auto part : parts) resolved += "\\" + std::string(part);
     return resolved;
 }
