@@ -88,7 +88,8 @@ bool reportrestore(const RestoreOffer& offer, const RestoreRun& run, hostenv::Us
                 (restore.lastaccounted.empty() ? std::string("it accounts for no galaxy")
                                                : "the last galaxy it accounts for is " +
                                                      hostenv::shownpath(restore.lastaccounted)) +
-                ". A galaxy the fix replaced after that is not in it and cannot be restored.");
+                ". It has no end (the fix that wrote it was stopped) or is cut short: a galaxy "
+                "the fix replaced after that one is not in it.");
         }
         summary = countline(restore, set);
     }
