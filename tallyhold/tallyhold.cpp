@@ -20,6 +20,11 @@ using hostenv::Failure;
 
 constexpr const char* crlf = "\r\n";
 
+// Two runs at once would each remove the other's new manifest, or move it aside to ".old".
+constexpr const char* lockedtext =
+    "Another tallyhold is changing the manifests now; nothing was changed. Try again when it "
+    "has ended.";
+
 // What a run says of the manifests it could not remove: each removal's failure.
 std::string notremovedtext(const hostenv::Lines& failures) {
     std::string text = hostenv::counted(static_cast<long long>(failures.size()), "earlier manifest",
@@ -94,6 +99,8 @@ void Tallyhold::silentrun() {
     // "find and remove all galaxy.manifests" stays enabled: a click on it while a walk
     // lets events through must not start a removal in the middle of the run.
     const hostenv::Busy busy(busy_);
+    const auto lock = platform_.takelock(programname);
+    if (!lock) throw Failure(lockedtext);
     searchgalaxies();
     // Both walks end before the new manifest is staged: a walk lets window events through,
     // and an event may end the program, which must not leave the staged file behind.
@@ -148,10 +155,11 @@ void Tallyhold::findbutton_Click() {
 }
 
 void Tallyhold::updatebutton_Click() {
-    {
+    const bool written = underlock([this] {
         const hostenv::Busy busy(busy_);
         writemanifest(fortrelfolder);
-    }
+    });
+    if (!written) return;
     findbutton.setenabled(true);
     updatebutton.setenabled(false);
 }
@@ -165,9 +173,21 @@ void Tallyhold::locationbutton_Click() {
 }
 
 void Tallyhold::removebutton_Click() {
-    const hostenv::Busy busy(busy_);
-    removemanifests();
-    if (!manifestlinks.empty()) ui_.messagebox(linksleft());
+    const bool removed = underlock([this] {
+        const hostenv::Busy busy(busy_);
+        removemanifests();
+    });
+    if (removed && !manifestlinks.empty()) ui_.messagebox(linksleft());
+}
+
+bool Tallyhold::underlock(const std::function<void()>& change) {
+    const auto lock = platform_.takelock(programname);
+    if (!lock) {
+        ui_.messagebox(lockedtext);
+        return false;
+    }
+    change();
+    return true;
 }
 
 void Tallyhold::searchgalaxies() {

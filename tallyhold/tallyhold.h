@@ -78,6 +78,9 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
     void silentrun();
     // A line for each of manifestlinks, naming the link and where it leads.
     std::string linksleft() const;
+    // Runs change under this user's lock on changing manifests; false, with the player
+    // told and nothing changed, when another tallyhold holds it.
+    bool underlock(const std::function<void()>& change);
     // Throws, saying what had changed (sofar), when manifest is a link.
     void refuselink(const std::string& manifest, const std::string& sofar);
     // manifestpaths, made anew by a walk of both galaxy folders.

@@ -2,6 +2,8 @@
 // either the old one or the new one, complete, and messages say what changed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "faultyfilesystem.h"
 #include "hostenv/failure.h"
 #include "tallyholdhost.h"
@@ -231,6 +233,82 @@ TEST_F(ManagerWrites, ALinkWhereTheNewManifestGoesStopsTheWriteAndChangesNothing
         }
         EXPECT_TRUE(drive.temporaries().empty());
         fs::remove(drive.host(c.manifest));
+    }
+}
+
+// Asks, at each rename and removal, whether another tallyhold could take the lock now.
+class LockProbing : public hostenv::posix::PosixFileSystem {
+  public:
+    using PosixFileSystem::PosixFileSystem;
+    void rename(const std::string& from, const std::string& to) override {
+        probe();
+        PosixFileSystem::rename(from, to);
+    }
+    void remove(const std::string& path) override {
+        probe();
+        PosixFileSystem::remove(path);
+    }
+    std::vector<bool> othertook;
+
+  private:
+    void probe() { othertook.push_back(ScriptedPlatform().takelock(programname) != nullptr); }
+};
+
+TEST_F(ManagerWrites, OneTallyholdAtATimeChangesTheManifests) {
+    const struct {
+        const char* name;
+        bool silent;
+        const char* button;
+    } cases[] = {
+        {"silent run", true, ""},
+        {"update", false, "Command2"},
+        {"removal", false, "Command5"},
+    };
+    const Lines manifests{game("galaxy.manifest"), fortrel("galaxy.manifest"),
+                          user("galaxy.manifest")};
+    const std::string locked =
+        "Another tallyhold is changing the manifests now; nothing was changed. Try again when "
+        "it has ended.";
+    drive.write(game("Beta.galaxy"), "");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LockProbing probing({{'C', drive.root()}}, TempDrive::cwd);
+        platform.args = c.silent ? "/s" : "";
+        bool updateenabled = false;
+        // A run of its own: the exit code when it ended.
+        const auto run = [&](RecordingUi& recorded) {
+            for (const auto& path : manifests) drive.write(path, path);
+            fs::remove(drive.host(fortrel("galaxy.manifest.old")));
+            probing.othertook.clear();
+            Tallyhold tallyhold{probing, platform, recorded};
+            if (c.silent) return ending([&] { tallyhold.load(); });
+            EXPECT_EQ(ending([&] { tallyhold.load(); }), std::nullopt);
+            EXPECT_EQ(ending([&] { tallyhold.clicked("Command1"); }), std::nullopt);
+            const auto end = ending([&] { tallyhold.clicked(c.button); });
+            updateenabled = tallyhold.updatebutton.enabled();
+            return end;
+        };
+        {
+            ScriptedPlatform other;
+            const auto held = other.takelock(programname);
+            ASSERT_NE(held, nullptr);
+            RecordingUi refused;
+            EXPECT_EQ(run(refused), c.silent ? std::optional<int>(1) : std::nullopt);
+            EXPECT_EQ(refused.messages, std::vector<std::string>{locked});
+            EXPECT_TRUE(probing.othertook.empty()) << "nothing renamed or removed";
+            for (const auto& path : manifests) EXPECT_EQ(drive.read(path), path);
+            EXPECT_TRUE(drive.temporaries().empty());
+            if (!c.silent) {
+                EXPECT_TRUE(updateenabled) << "the update can be tried again";
+            }
+        }
+        RecordingUi recorded;
+        EXPECT_EQ(run(recorded), c.silent ? std::optional<int>(0) : std::nullopt);
+        EXPECT_TRUE(recorded.messages.empty());
+        EXPECT_FALSE(probing.othertook.empty());
+        EXPECT_EQ(std::count(probing.othertook.begin(), probing.othertook.end(), true), 0)
+            << "the lock is held through the whole change";
+        EXPECT_NE(ScriptedPlatform().takelock(programname), nullptr) << "and let go after it";
     }
 }
 
