@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -18,6 +19,11 @@ namespace {
 using hostenv::Failure;
 
 constexpr const char* crlf = "\r\n";
+
+// Two runs at once would each remove the other's new manifest, or move it aside to ".old".
+constexpr const char* lockedtext =
+    "Another tallyhold is changing the manifests now; nothing was changed. Try again when it "
+    "has ended.";
 
 // What a run says of the manifests it could not remove: each removal's failure.
 std::string notremovedtext(const hostenv::Lines& failures) {
@@ -93,6 +99,8 @@ void Tallyhold::silentrun() {
     // "find and remove all galaxy.manifests" stays enabled: a click on it while a walk
     // lets events through must not start a removal in the middle of the run.
     const hostenv::Busy busy(busy_);
+    const auto lock = platform_.takelock(programname);
+    if (!lock) throw Failure(lockedtext);
     searchgalaxies();
     // Both walks end before the new manifest is staged: a walk lets window events through,
     // and an event may end the program, which must not leave the staged file behind.
@@ -104,6 +112,7 @@ void Tallyhold::silentrun() {
         throw Failure("Cannot write " + manifest + "; nothing was changed.\r\n" + manifest +
                       " is a folder. Remove or rename it, then run again.");
     }
+    refuselink(manifest, "nothing was changed");
     hostenv::StagedFile staged = stagemanifest(manifest);
     // A manifest another program holds does not keep the game from getting its new one: the
     // rest are removed, the new one is put in place, and then the run fails naming it.
@@ -128,7 +137,7 @@ void Tallyhold::silentrun() {
                " removed.");
     tellleftout(manifest);
     // The new manifest is in place; what was left must reach a script.
-    std::string left = linksleft(manifest, manifest + ".old");
+    std::string left = linksleft();
     if (!notremoved.empty()) {
         if (!left.empty()) left += crlf;
         left += "Wrote " + manifest + ", but " + notremovedtext(notremoved);
@@ -146,10 +155,11 @@ void Tallyhold::findbutton_Click() {
 }
 
 void Tallyhold::updatebutton_Click() {
-    {
+    const bool written = underlock([this] {
         const hostenv::Busy busy(busy_);
         writemanifest(fortrelfolder);
-    }
+    });
+    if (!written) return;
     findbutton.setenabled(true);
     updatebutton.setenabled(false);
 }
@@ -163,9 +173,21 @@ void Tallyhold::locationbutton_Click() {
 }
 
 void Tallyhold::removebutton_Click() {
-    const hostenv::Busy busy(busy_);
-    removemanifests();
-    if (!manifestlinks.empty()) ui_.messagebox(linksleft());
+    const bool removed = underlock([this] {
+        const hostenv::Busy busy(busy_);
+        removemanifests();
+    });
+    if (removed && !manifestlinks.empty()) ui_.messagebox(linksleft());
+}
+
+bool Tallyhold::underlock(const std::function<void()>& change) {
+    const auto lock = platform_.takelock(programname);
+    if (!lock) {
+        ui_.messagebox(lockedtext);
+        return false;
+    }
+    change();
+    return true;
 }
 
 void Tallyhold::searchgalaxies() {
@@ -277,6 +299,8 @@ void Tallyhold::putinplace(hostenv::StagedFile& staged, const std::string& manif
     // manager has always asked whether a manifest is there.
     const auto found = fs_.lookup(manifest, hostenv::Entries::files);
     const bool present = found && found->size() > 3;
+    // Asked now, not at the search: the window's find and update are two clicks apart.
+    refuselink(manifest, sofar);
     if (present) {
         // The previous manifest is kept as ".old", which is never replaced: the player
         // decides what becomes of an earlier backup.
@@ -306,6 +330,23 @@ void Tallyhold::putinplace(hostenv::StagedFile& staged, const std::string& manif
         }
         throw Failure("Cannot write " + manifest + "; " + sofar +
                       ": the previous manifest is back in its place.\r\n" + failure.what());
+    }
+}
+
+// Wine renames and deletes what a link leads to, not the link: a link moved aside to ".old"
+// would bring a file from outside into the game's folder, and leave the link dangling.
+void Tallyhold::refuselink(const std::string& manifest, const std::string& sofar) {
+    const std::string cannot = "Cannot write " + manifest + "; " + sofar + ".\r\n";
+    std::optional<std::string> target;
+    try {
+        target = fs_.linktarget(manifest);
+    } catch (const Failure& failure) {
+        throw Failure(cannot + failure.what());
+    }
+    if (target) {
+        throw Failure(cannot + manifest + " is a link to " + *target +
+                      ", which tallyhold leaves alone. Remove the link, then write the manifest "
+                      "again.");
     }
 }
 
@@ -343,14 +384,11 @@ hostenv::Lines Tallyhold::removefound(bool keepgoing, const std::function<void()
     return notremoved;
 }
 
-std::string Tallyhold::linksleft(const std::string& manifest, const std::string& kept) const {
+std::string Tallyhold::linksleft() const {
     std::string text;
     for (const auto& [path, target] : manifestlinks) {
         if (!text.empty()) text += crlf;
         text += "left " + path + " alone: it is a link to " + target;
-        if (!kept.empty() && hostenv::lower(path) == hostenv::lower(manifest)) {
-            text += "; it is kept as " + kept;
-        }
     }
     return text;
 }

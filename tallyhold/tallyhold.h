@@ -76,9 +76,13 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
 
   private:
     void silentrun();
-    // A line for each of manifestlinks, naming the link and where it leads; kept: the name
-    // the new manifest's predecessor went to, when one of them was in the way.
-    std::string linksleft(const std::string& manifest = "", const std::string& kept = "") const;
+    // A line for each of manifestlinks, naming the link and where it leads.
+    std::string linksleft() const;
+    // Runs change under this user's lock on changing manifests; false, with the player
+    // told and nothing changed, when another tallyhold holds it.
+    bool underlock(const std::function<void()>& change);
+    // Throws, saying what had changed (sofar), when manifest is a link.
+    void refuselink(const std::string& manifest, const std::string& sofar);
     // manifestpaths, made anew by a walk of both galaxy folders.
     void findmanifests();
     // Removes the manifests of manifestpaths and counts them in manifestsremoved. With
@@ -94,7 +98,8 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
     void tellleftout(const std::string& manifest);
     // The manifest's new text, complete on disk in a temporary file beside it.
     hostenv::StagedFile stagemanifest(const std::string& manifest);
-    // Moves an existing manifest aside to ".old" and gives the staged text its name.
+    // Moves an existing manifest aside to ".old" and gives the staged text its name; a
+    // manifest that is a link stays as it is, and nothing is written.
     // sofar: what had changed before, for the message of a failure.
     void putinplace(hostenv::StagedFile& staged, const std::string& manifest,
                     const std::string& sofar);

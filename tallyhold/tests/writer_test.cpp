@@ -2,6 +2,8 @@
 // either the old one or the new one, complete, and messages say what changed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "faultyfilesystem.h"
 #include "hostenv/failure.h"
 #include "tallyholdhost.h"
@@ -153,30 +155,161 @@ TEST_F(ManagerWrites, AFolderInTheNewManifestsPlaceStopsTheRunBeforeAnyRemoval) 
 // fails, so that a script knows not every manifest is gone.
 TEST_F(ManagerWrites, AManifestThatIsALinkIsLeftNamedAndTheRunFails) {
     drive.write("C:\\outside\\fortrel.txt", "outside fortrel");
-    drive.write("C:\\outside\\game.txt", "outside game");
     drive.write(user("galaxy.manifest"), "user");
     drive.write(game("Beta.galaxy"), "");
     drive.makefolder(fortrel(""));
     fs::create_symlink(drive.host("C:\\outside\\fortrel.txt"),
                        drive.host(fortrel("galaxy.manifest")));
-    fs::create_symlink(drive.host("C:\\outside\\game.txt"), drive.host(game("galaxy.manifest")));
     platform.args = "/s";
     EXPECT_EQ(load(), 1);
     EXPECT_EQ(drive.read("C:\\outside\\fortrel.txt"), "outside fortrel");
-    EXPECT_EQ(drive.read("C:\\outside\\game.txt"), "outside game");
     EXPECT_FALSE(drive.exists(user("galaxy.manifest")));
     EXPECT_TRUE(fs::is_symlink(drive.host(fortrel("galaxy.manifest"))));
-    // The game folder's link was in the new manifest's way: kept, as any predecessor is.
-    EXPECT_TRUE(fs::is_symlink(drive.host(game("galaxy.manifest.old"))));
     EXPECT_EQ(drive.read(game("galaxy.manifest")), manifesttext({"Beta"}));
     EXPECT_EQ(ui.reports.at(0), "Wrote " + game("galaxy.manifest") +
                                     " with 1 galaxy; 1 earlier manifest was removed.");
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0], "left " + fortrel("galaxy.manifest") + " alone: it is a link to " +
-                                  drive.host("C:\\outside\\fortrel.txt").string() + "\r\nleft " +
-                                  game("galaxy.manifest") + " alone: it is a link to " +
-                                  drive.host("C:\\outside\\game.txt").string() +
-                                  "; it is kept as " + game("galaxy.manifest.old"));
+    EXPECT_EQ(ui.messages, std::vector<std::string>{
+                               "left " + fortrel("galaxy.manifest") + " alone: it is a link to " +
+                               drive.host("C:\\outside\\fortrel.txt").string()});
+}
+
+// Wine moves what a link leads to, not the link: the link that stands where the new manifest
+// goes is neither moved aside nor written over, and nothing else changes either.
+TEST_F(ManagerWrites, ALinkWhereTheNewManifestGoesStopsTheWriteAndChangesNothing) {
+    const struct {
+        const char* name;
+        bool silent;
+        std::string manifest;
+        bool targetthere;
+    } cases[] = {
+        {"silent run, game folder", true, game("galaxy.manifest"), true},
+        {"update, Fortrel", false, fortrel("galaxy.manifest"), true},
+        {"update, Fortrel, leading nowhere", false, fortrel("galaxy.manifest"), false},
+    };
+    const std::string target = "C:\\outside\\precious.txt";
+    const Lines others{game("galaxy.manifest"), fortrel("galaxy.manifest"),
+                       user("galaxy.manifest")};
+    drive.write(game("Beta.galaxy"), "");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(drive.host("C:\\outside"));
+        if (c.targetthere) drive.write(target, "precious");
+        for (const auto& path : others) {
+            fs::remove(drive.host(path));
+            if (path != c.manifest) drive.write(path, path);
+        }
+        platform.args = c.silent ? "/s" : "";
+        RecordingUi recorded;
+        Tallyhold tallyhold{drive.fs, platform, recorded};
+        std::optional<int> end;
+        if (c.silent) {
+            fs::create_symlink(drive.host(target), drive.host(c.manifest));
+            end = ending([&] { tallyhold.load(); });
+        } else {
+            ASSERT_EQ(ending([&] { tallyhold.load(); }), std::nullopt);
+            ASSERT_EQ(ending([&] { tallyhold.clicked("Command1"); }), std::nullopt);
+            // After the search: the link is asked about when the manifest is written.
+            fs::create_symlink(drive.host(target), drive.host(c.manifest));
+            end = ending([&] { tallyhold.clicked("Command2"); });
+        }
+        EXPECT_EQ(end, 1);
+        EXPECT_EQ(
+            recorded.messages,
+            std::vector<std::string>{"Cannot write " + c.manifest + "; nothing was changed.\r\n" +
+                                     c.manifest + " is a link to " + drive.host(target).string() +
+                                     ", which tallyhold leaves alone. Remove the link, "
+                                     "then write the manifest again."});
+        EXPECT_TRUE(recorded.reports.empty());
+        EXPECT_EQ(fs::read_symlink(drive.host(c.manifest)), drive.host(target));
+        EXPECT_EQ(drive.exists(target), c.targetthere);
+        if (c.targetthere) {
+            EXPECT_EQ(drive.read(target), "precious");
+        }
+        EXPECT_FALSE(fs::exists(fs::symlink_status(drive.host(c.manifest + ".old"))));
+        for (const auto& path : others) {
+            if (path != c.manifest) {
+                EXPECT_EQ(drive.read(path), path);
+            }
+        }
+        EXPECT_TRUE(drive.temporaries().empty());
+        fs::remove(drive.host(c.manifest));
+    }
+}
+
+// Asks, at each rename and removal, whether another tallyhold could take the lock now.
+class LockProbing : public hostenv::posix::PosixFileSystem {
+  public:
+    using PosixFileSystem::PosixFileSystem;
+    void rename(const std::string& from, const std::string& to) override {
+        probe();
+        PosixFileSystem::rename(from, to);
+    }
+    void remove(const std::string& path) override {
+        probe();
+        PosixFileSystem::remove(path);
+    }
+    std::vector<bool> othertook;
+
+  private:
+    void probe() { othertook.push_back(ScriptedPlatform().takelock(programname) != nullptr); }
+};
+
+TEST_F(ManagerWrites, OneTallyholdAtATimeChangesTheManifests) {
+    const struct {
+        const char* name;
+        bool silent;
+        const char* button;
+    } cases[] = {
+        {"silent run", true, ""},
+        {"update", false, "Command2"},
+        {"removal", false, "Command5"},
+    };
+    const Lines manifests{game("galaxy.manifest"), fortrel("galaxy.manifest"),
+                          user("galaxy.manifest")};
+    const std::string locked =
+        "Another tallyhold is changing the manifests now; nothing was changed. Try again when "
+        "it has ended.";
+    drive.write(game("Beta.galaxy"), "");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LockProbing probing({{'C', drive.root()}}, TempDrive::cwd);
+        platform.args = c.silent ? "/s" : "";
+        bool updateenabled = false;
+        // A run of its own: the exit code when it ended.
+        const auto run = [&](RecordingUi& recorded) {
+            for (const auto& path : manifests) drive.write(path, path);
+            fs::remove(drive.host(fortrel("galaxy.manifest.old")));
+            probing.othertook.clear();
+            Tallyhold tallyhold{probing, platform, recorded};
+            if (c.silent) return ending([&] { tallyhold.load(); });
+            EXPECT_EQ(ending([&] { tallyhold.load(); }), std::nullopt);
+            EXPECT_EQ(ending([&] { tallyhold.clicked("Command1"); }), std::nullopt);
+            const auto end = ending([&] { tallyhold.clicked(c.button); });
+            updateenabled = tallyhold.updatebutton.enabled();
+            return end;
+        };
+        {
+            ScriptedPlatform other;
+            const auto held = other.takelock(programname);
+            ASSERT_NE(held, nullptr);
+            RecordingUi refused;
+            EXPECT_EQ(run(refused), c.silent ? std::optional<int>(1) : std::nullopt);
+            EXPECT_EQ(refused.messages, std::vector<std::string>{locked});
+            EXPECT_TRUE(probing.othertook.empty()) << "nothing renamed or removed";
+            for (const auto& path : manifests) EXPECT_EQ(drive.read(path), path);
+            EXPECT_TRUE(drive.temporaries().empty());
+            if (!c.silent) {
+                EXPECT_TRUE(updateenabled) << "the update can be tried again";
+            }
+        }
+        RecordingUi recorded;
+        EXPECT_EQ(run(recorded), c.silent ? std::optional<int>(0) : std::nullopt);
+        EXPECT_TRUE(recorded.messages.empty());
+        EXPECT_FALSE(probing.othertook.empty());
+        EXPECT_EQ(std::count(probing.othertook.begin(), probing.othertook.end(), true), 0)
+            << "the lock is held through the whole change";
+        EXPECT_NE(ScriptedPlatform().takelock(programname), nullptr) << "and let go after it";
+    }
 }
 
 TEST_F(ManagerWrites, TheRemovalButtonLeavesALinkAndSaysSo) {
