@@ -182,8 +182,12 @@ void BackupWriter::finish() {
     if (!zip_->failed()) zip_->finish();
     zip_.reset();
     if (replaced_ == 0) {
-        // Nothing to undo: the set would only be offered for a fix that changed nothing.
-        fs_.remove(setpath_);
+        // Nothing to undo.
+        try {
+            fs_.remove(setpath_);
+        } catch (const Failure&) {
+            // Never offered all the same: it holds no galaxy its fix replaced.
+        }
         setpath_.clear();
     }
 }

@@ -182,11 +182,16 @@ std::unique_ptr<hostenv::HeldLock> Galmend::lockrun() {
 }
 
 void Galmend::offerundo() {
+    // By the sets' names and first records alone: reading a whole set of thousands of
+    // galaxies after every click would hold the window up. Undo itself looks closer.
     bool restorable = false;
     try {
-        restorable = newestoffer().set.has_value();
+        const auto sets = backupsets(fs_, backupsfolder(localappfolder)).sets;
+        restorable = std::any_of(sets.begin(), sets.end(), [](const BackupSet& set) {
+            return set.state == BackupSet::State::open;
+        });
     } catch (const Failure&) {
-        // A folder or set that cannot be read now offers nothing to undo; undo says why.
+        // A folder that cannot be read now offers nothing to undo.
     }
     undobutton.setenabled(restorable);
 }
