@@ -24,6 +24,7 @@ namespace galmend {
 namespace {
 
 namespace stdfs = std::filesystem;
+using namespace std::string_literals;
 using hostenv::Failure;
 using hostenv::testing::FaultyFileSystem;
 using hostenv::testing::ProgramEnded;
@@ -202,7 +203,7 @@ TEST_F(Backups, ATamperedSetIsRefusedWholeAndSetAside) {
     stdfs::create_directory_symlink(drive.host("C:\\outside"),
                                     drive.host("C:\\Games\\Zarn\\linked"));
     const struct {
-        const char* path;
+        std::string path;
         const char* why;
     } cases[] = {
         {"C:\\windows\\win.ini", "is not a galaxy"},
@@ -219,10 +220,13 @@ TEST_F(Backups, ATamperedSetIsRefusedWholeAndSetAside) {
         {"C:\\Games\\Zarn\\x.galaxy ", "ending in a dot or a blank"},
         {"C:\\Games\\Zarn\\maps/../../x.galaxy", "holds a \"/\""},
         {"C:\\Games\\Zarn\\linked\\x.galaxy", "lies outside"},
+        // Windows reads the path only up to the NUL: the game itself.
+        {"C:\\Games\\Zarn\\Halcyrion.exe\0x.galaxy"s, "a character Windows forbids"},
+        {"C:\\Games\\Zarn\\Halcyrion.exe:x.galaxy", "a character Windows forbids"},
     };
     const std::string name = "2026-12-08 10-00-00 run 2.zip";
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
+        SCOPED_TRACE(hostenv::shownpath(c.path));
         stdfs::remove(drive.host(folder + "\\2026-12-08 10-00-00 run 2 refused.zip"));
         // The first galaxy holds what its record says the fix wrote: only the record after it
         // keeps it from being put back.
@@ -244,7 +248,7 @@ TEST_F(Backups, ATamperedSetIsRefusedWholeAndSetAside) {
         EXPECT_EQ(files(), before);
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_NE(ui.messages[0].find(folder + "\\" + name), std::string::npos) << ui.messages[0];
-        EXPECT_NE(ui.messages[0].find("it names " + std::string(c.path) + ", which"),
+        EXPECT_NE(ui.messages[0].find("it names " + hostenv::shownpath(c.path) + ", which"),
                   std::string::npos)
             << ui.messages[0];
         EXPECT_EQ(sets(),
