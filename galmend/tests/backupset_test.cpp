@@ -35,6 +35,7 @@ constexpr const char* gamefolder = "C:\\Games\\Zarn\\";
 constexpr const char* userfolder = "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion\\";
 constexpr const char* stamp = "2026-12-07 19-32-13";
 constexpr const char* firstset = "2026-12-07 19-32-13 run 1.zip";
+constexpr const char* restoredset = "2026-12-07 19-32-13 run 1 restored.zip";
 
 const std::string folder = backupsfolder("C:\\users\\player\\AppData\\Local");
 const hostenv::Lines originalmaps = {"Twin.galaxy"};
@@ -52,11 +53,19 @@ const std::vector<Galaxy> galaxies = {
      "version 4\r\nformat zarn4\r\nstar a\r\nglow 1\r\n"},
     {std::string(userfolder) + "\xE6\x98\x9F\xE7\xB3\xBB.galaxy", "version 3\r\n",
      "version 4\r\nformat zarn4\r\n"},
-    {std::string(userfolder) + "deep\\c.galaxy", std::string(5000, 'o'), std::string(6000, 'n')},
+    {std::string(userfolder) + "deep\\c.galaxy", std::string(200, 'o'), std::string(300, 'n')},
 };
 
 // An entry of a set written by hand: its name, bytes and private field.
 using Entry = std::array<std::string, 3>;
+
+void tryto(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const Failure&) {
+        // What is left of the step is what the test looks at.
+    }
+}
 
 // A restore as galmend makes one, and whether the player was told that nothing was left.
 struct Restored {
@@ -90,16 +99,10 @@ class Backups : public ::testing::Test {
             for (; replaced < replace; ++replaced) staged[replaced]->replace();
             set.closebatch(replaced);
         } catch (const Failure&) {
-            try {
+            tryto([&] {
                 if (committed) set.closebatch(replaced);
-            } catch (const Failure&) {
-                // The batch stays open: a restore goes by what its galaxies hold.
-            }
-            try {
-                set.finish();
-            } catch (const Failure&) {
-                // Restorable without its end; the first failure is the one to tell.
-            }
+            });
+            tryto([&] { set.finish(); });
             throw;
         }
         set.finish();
@@ -149,9 +152,20 @@ class Backups : public ::testing::Test {
         return found;
     }
 
+    // The galaxies old, no set, and no temporary file an earlier round's failing disk kept.
     void startagain() {
-        stdfs::remove_all(drive.host(folder));
+        for (const char* root : {"C:\\Games", "C:\\users"}) stdfs::remove_all(drive.host(root));
         for (const auto& galaxy : galaxies) drive.write(galaxy.path, galaxy.old);
+    }
+
+    // A restore stopped part way is finished by the next: every galaxy old, the set marked.
+    void expectfinishedbynext() {
+        RecordingUi ui;
+        if (!offered().empty()) {
+            EXPECT_TRUE(restore(drive.fs, ui).whole) << ::testing::PrintToString(ui.messages);
+        }
+        for (const auto& galaxy : galaxies) EXPECT_EQ(drive.read(galaxy.path), galaxy.old);
+        EXPECT_EQ(sets(), std::vector<std::string>{restoredset});
     }
 
     TempDrive drive;
@@ -239,17 +253,16 @@ TEST_F(Backups, ATamperedSetIsRefusedWholeAndSetAside) {
         const auto before = files();
         RecordingUi ui;
         const Restored restored = restore(drive.fs, ui);
-        EXPECT_EQ(restored.run.restore.problem, SetRestore::Problem::refused);
         EXPECT_EQ(restored.run.restore.refusedpath, c.path);
         EXPECT_NE(restored.run.restore.refusedwhy.find(c.why), std::string::npos)
             << restored.run.restore.refusedwhy;
-        EXPECT_FALSE(restored.run.restore.complete());
         EXPECT_FALSE(restored.whole);
         EXPECT_EQ(files(), before);
         ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_NE(ui.messages[0].find(folder + "\\" + name), std::string::npos) << ui.messages[0];
-        EXPECT_NE(ui.messages[0].find("it names " + hostenv::shownpath(c.path) + ", which"),
-                  std::string::npos)
+        EXPECT_EQ(ui.messages[0].rfind("The backup set " + folder + "\\" + name +
+                                           " is refused: it names " + hostenv::shownpath(c.path),
+                                       0),
+                  0u)
             << ui.messages[0];
         EXPECT_EQ(sets(),
                   (std::vector<std::string>{firstset, "2026-12-08 10-00-00 run 2 refused.zip"}));
@@ -284,44 +297,33 @@ TEST_F(Backups, SetsGoByRunNumberAndPruningKeepsTheTenNewest) {
     const std::string elsewhere = drive.read("C:\\elsewhere\\set.zip");
     EXPECT_EQ(offered(), "2026-12-07 19-32-13 (2).zip");
 
+    // From a clock ahead, behind and at the same second; some restored or refused. The link's
+    // name holds run 1: no run takes its number again.
     using S = BackupSet::State;
-    const struct {
-        const char* stamp;
-        const char* made;
-        S mark;
-        const char* offered;
-    } rounds[] = {
-        // The link's name holds run 1: no run takes its number again.
-        {"2026-12-08 09-00-00", "2026-12-08 09-00-00 run 2.zip", S::open,
-         "2026-12-08 09-00-00 run 2.zip"},
-        {"2025-12-08 09-00-00", "2025-12-08 09-00-00 run 3.zip", S::restored,
-         "2026-12-08 09-00-00 run 2.zip"},
-        {"2025-12-08 09-00-00", "2025-12-08 09-00-00 run 4.zip", S::refused,
-         "2026-12-08 09-00-00 run 2.zip"},
-        {"2031-01-01 00-00-00", "2031-01-01 00-00-00 run 5.zip", S::open,
-         "2031-01-01 00-00-00 run 5.zip"},
-        {"2026-12-08 09-05-00", "2026-12-08 09-05-00 run 6.zip", S::open,
-         "2026-12-08 09-05-00 run 6.zip"},
-        {"2026-12-08 09-05-00", "2026-12-08 09-05-00 run 7.zip", S::open,
-         "2026-12-08 09-05-00 run 7.zip"},
-        {"2026-12-08 09-06-00", "2026-12-08 09-06-00 run 8.zip", S::restored,
-         "2026-12-08 09-05-00 run 7.zip"},
-        {"2026-12-08 09-07-00", "2026-12-08 09-07-00 run 9.zip", S::open,
-         "2026-12-08 09-07-00 run 9.zip"},
-        {"2000-01-01 00-00-00", "2000-01-01 00-00-00 run 10.zip", S::open,
-         "2000-01-01 00-00-00 run 10.zip"},
+    const std::pair<const char*, S> rounds[] = {
+        {"2026-12-08 09-00-00", S::open},     {"2025-12-08 09-00-00", S::restored},
+        {"2025-12-08 09-00-00", S::refused},  {"2031-01-01 00-00-00", S::open},
+        {"2026-12-08 09-05-00", S::open},     {"2026-12-08 09-05-00", S::open},
+        {"2026-12-08 09-06-00", S::restored}, {"2026-12-08 09-07-00", S::open},
+        {"2000-01-01 00-00-00", S::open},
     };
-    for (const auto& round : rounds) {
-        SCOPED_TRACE(round.made);
-        const std::string path = fix(drive.fs, 1, round.stamp);
-        EXPECT_EQ(path, folder + "\\" + round.made);
+    std::string newestopen;
+    for (std::size_t i = 0; i < std::size(rounds); ++i) {
+        const auto& [time, mark] = rounds[i];
+        const std::string made = std::string(time) + " run " + std::to_string(i + 2) + ".zip";
+        SCOPED_TRACE(made);
+        const std::string path = fix(drive.fs, 1, time);
+        EXPECT_EQ(path, folder + "\\" + made);
         const SetListing listing = backupsets(drive.fs, folder);
         ASSERT_FALSE(listing.sets.empty());
-        EXPECT_EQ(listing.sets.back().name, round.made);
+        EXPECT_EQ(listing.sets.back().name, made);
         prunebackupsets(drive.fs, folder, path);
-        if (round.mark != S::open)
-            markset(drive.fs, backupsets(drive.fs, folder).sets.back(), round.mark);
-        EXPECT_EQ(offered(), round.offered);
+        if (mark == S::open) {
+            newestopen = made;
+        } else {
+            markset(drive.fs, listing.sets.back(), mark);
+        }
+        EXPECT_EQ(offered(), newestopen);
     }
     const auto order = [&] {
         std::vector<std::string> names;
@@ -430,9 +432,9 @@ TEST_F(Backups, ACutOrDamagedSetPutsBackWhatItCanAndCountsWhatItAccountsFor) {
                       !incomplete && outcomes.find_first_not_of("RA-") == std::string::npos);
             ASSERT_EQ(ui.messages.size(), 1u);
             const std::string& said = ui.messages[0];
-            std::string key = outcomes;
-            if (key[2] != '-' && key[2] != 'R' && key[2] != 'A') key[2] = '?';
-            std::string countline = countlines.at(key);
+            std::string shape = outcomes;
+            if (shape[2] != '-' && shape[2] != 'R' && shape[2] != 'A') shape[2] = '?';
+            std::string countline = countlines.at(shape);
             countline.replace(countline.find('%'), 1, firstset);
             EXPECT_EQ(said.substr(0, said.find("\r\n")), countline);
             if (incomplete) {
@@ -467,11 +469,7 @@ TEST_F(Backups, ARestoreEndedBetweenAnyTwoGalaxiesIsFinishedByTheNext) {
         }
         EXPECT_TRUE(drive.temporaries().empty());
         EXPECT_EQ(sets(), std::vector<std::string>{firstset});
-        const Restored next = restore(drive.fs, ui);
-        EXPECT_TRUE(next.whole);
-        EXPECT_EQ(next.run.restore.count(GalaxyOutcome::alreadyold), k);
-        for (const auto& galaxy : galaxies) EXPECT_EQ(drive.read(galaxy.path), galaxy.old);
-        EXPECT_EQ(sets(), std::vector<std::string>{"2026-12-07 19-32-13 run 1 restored.zip"});
+        expectfinishedbynext();
     }
 }
 
@@ -508,10 +506,7 @@ TEST_F(Backups, AFixFailingAtAnyStepLeavesEveryReplacedGalaxyRestorable) {
             SCOPED_TRACE(testing::Message() << "failat " << failat << " persistent " << persistent);
             startagain();
             FaultyFileSystem faulty(drive.fs, failat, persistent);
-            try {
-                fix(faulty);
-            } catch (const Failure&) {
-            }
+            tryto([&] { fix(faulty); });
             std::size_t replaced = 0;
             for (const auto& galaxy : galaxies) {
                 const std::string now = drive.read(galaxy.path);
@@ -537,29 +532,17 @@ TEST_F(Backups, ARestoreFailingAtAnyStepIsFinishedByTheNext) {
     for (const bool persistent : {false, true}) {
         for (int failat = 1;; ++failat) {
             SCOPED_TRACE(testing::Message() << "failat " << failat << " persistent " << persistent);
-            // The set, and any temporary file a failing disk kept from an earlier round, go.
-            for (const char* root : {"C:\\Games", "C:\\users"}) {
-                stdfs::remove_all(drive.host(root));
-            }
             startagain();
             fix(drive.fs);
             FaultyFileSystem faulty(drive.fs, failat, persistent);
             RecordingUi ui;
-            try {
-                restore(faulty, ui);
-            } catch (const Failure&) {
-            }
+            tryto([&] { restore(faulty, ui); });
             for (const auto& galaxy : galaxies) {
                 const std::string now = drive.read(galaxy.path);
                 EXPECT_TRUE(now == galaxy.old || now == galaxy.fresh);
             }
-            if (!offered().empty()) {
-                const Restored again = restore(drive.fs, ui);
-                EXPECT_TRUE(again.whole) << ::testing::PrintToString(ui.messages);
-            }
-            for (const auto& galaxy : galaxies) EXPECT_EQ(drive.read(galaxy.path), galaxy.old);
-            EXPECT_EQ(sets(), std::vector<std::string>{"2026-12-07 19-32-13 run 1 restored.zip"});
             EXPECT_TRUE(drive.temporaries().empty() || faulty.failures() > 1);
+            expectfinishedbynext();
             if (faulty.failures() == 0) break;
         }
     }
