@@ -21,7 +21,7 @@ using hostenv::Failure;
 
 // The path a record names with "." and ".." resolved as Windows resolves them; nullopt, with
 // why, for a path no restore writes: not a full path, or with a name that Windows would change
-// (a trailing dot or blank) and so would lead elsewhere than it reads.
+// (a trailing dot or blank) or ends early (a NUL), and so would lead elsewhere than it reads.
 std::optional<std::string> resolvedpath(std::string_view path, std::string& why) {
     if (path.size() < 3 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' ||
         path[2] != '\\') {
@@ -31,6 +31,12 @@ std::optional<std::string> resolvedpath(std::string_view path, std::string& why)
     std::string_view rest = path.substr(3);
     if (path.find('/') != std::string_view::npos) {
         why = "holds a \"/\", which Windows reads as a folder's end";
+        return std::nullopt;
+    }
+    // Windows ends a path at a NUL and reads a ":" as the start of a file's stream: the file
+    // written would be another than the one checked.
+    if (hostenv::forbiddenname(rest) || rest.find(':') != std::string_view::npos) {
+        why = "holds a character Windows forbids in a name";
         return std::nullopt;
     }
     std::vector<std::string_view> parts;

@@ -4,6 +4,8 @@
 
 #include "backupset.h"
 #include "galmendhost.h"
+#include "setrecord.h"
+#include "zipfile.h"
 
 namespace galmend {
 namespace {
@@ -82,6 +84,44 @@ TEST_F(Undo, AGalaxyChangedSinceTheFixIsLeftAndNamed) {
     std::string said;
     for (const auto& line : restoring.messages) said += line + "\n";
     EXPECT_NE(said.find(game("a.galaxy")), std::string::npos) << said;
+}
+
+// A set naming a file beyond the galaxy folders restores nothing, even of the galaxies it may
+// write; it is set aside, and the next restore takes the set before it.
+TEST_F(Undo, ASetNamingAFileBeyondTheGalaxyFoldersIsSetAsideWhole) {
+    RecordingUi fixing;
+    ASSERT_EQ(run("/s", fixing), 0);
+    const std::string folder = backupsfolder(platform.folder.path);
+    const std::string set = folder + "\\2026-12-08 10-00-00 run 2.zip";
+    const std::string winini = "[fonts]\r\n";
+    const std::string fixed = newgalaxy;
+    drive.write("C:\\windows\\win.ini", winini);
+    {
+        ZipWriter zip(drive.fs.createappending(set), set, {});
+        zip.add("game/a.galaxy", "tampered\r\n",
+                galaxyrecord(2, crc32of(fixed), fixed.size(), game("a.galaxy")));
+        zip.add("other/win.ini", "evil\r\n",
+                galaxyrecord(2, crc32of(winini), winini.size(), "C:\\windows\\win.ini"));
+        zip.add("galmend/batch 1.txt", "", batchrecord(2, 2));
+        zip.finish();
+    }
+    RecordingUi refused;
+    EXPECT_EQ(run("/restore", refused), 1);
+    ASSERT_EQ(refused.messages.size(), 1u);
+    EXPECT_EQ(
+        refused.messages[0].rfind(
+            "The backup set " + set + " is refused: it names C:\\windows\\win.ini, which ", 0),
+        0u)
+        << refused.messages[0];
+    EXPECT_EQ(drive.read(game("a.galaxy")), newgalaxy);
+    EXPECT_EQ(drive.read("C:\\windows\\win.ini"), winini);
+
+    RecordingUi restoring;
+    EXPECT_EQ(run("/restore", restoring), 0) << ::testing::PrintToString(restoring.messages);
+    EXPECT_EQ(drive.read(game("a.galaxy")), oldgalaxy);
+    EXPECT_EQ(drive.names(folder),
+              (std::vector<std::string>{"2026-12-07 19-32-13 run 1 restored.zip",
+                                        "2026-12-08 10-00-00 run 2 refused.zip"}));
 }
 
 TEST_F(Undo, ARestoreAfterAGameUpdateNeedsNeitherTheGateNorTheDefinitionsButTheGameAndItsMaps) {
