@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <utility>
 
 #include "hostenv/failure.h"
@@ -128,6 +129,12 @@ void BackupWriter::open() {
             return;
         }
     }
+    if (listing.highestrun == std::numeric_limits<std::uint32_t>::max()) {
+        throw Failure("Cannot create a backup set in " + folder_ + "\r\nA set there has run " +
+                      std::to_string(listing.highestrun) +
+                      ", the highest a set can have: move it elsewhere for galmend to number "
+                      "its fixes again.");
+    }
     throw Failure("Cannot create a backup set in " + folder_ +
                   "\r\nEvery name tried for the run after run " +
                   std::to_string(listing.highestrun) + " exists.");
@@ -205,13 +212,21 @@ SetListing backupsets(hostenv::FileSystem& fs, const std::string& folder) {
         auto parsed = parsesetname(name);
         if (!parsed) continue;
         const std::string path = inside(folder, name);
-        if (parsed->run) listing.highestrun = std::max(listing.highestrun, *parsed->run);
         std::optional<SetRecord> record;
+        // A link or an unreadable file may be a set of ours all the same: no run takes the
+        // number its name holds again. A zip that is not ours numbers nothing.
+        const auto numbered = [&] {
+            listing.highestrun = std::max(listing.highestrun, parsed->run.value_or(0));
+        };
         try {
-            if (fs.linktarget(path)) continue;
+            if (fs.linktarget(path)) {
+                numbered();
+                continue;
+            }
             record = firstrecord(fs, path);
         } catch (const Failure& failure) {
             listing.unreadable.push_back(failure.what());
+            numbered();
             continue;
         }
         // A set of ours holds our record first, with the run its name gives.
@@ -220,6 +235,7 @@ SetListing backupsets(hostenv::FileSystem& fs, const std::string& folder) {
             continue;
         }
         BackupSet set{path, name, parsed->run.value_or(0), parsed->state};
+        listing.highestrun = std::max(listing.highestrun, set.run);
         found.emplace_back(std::move(*parsed), std::move(set));
     }
     std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {

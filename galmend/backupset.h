@@ -97,7 +97,7 @@ struct BackupSet {
 struct SetListing {
     std::vector<BackupSet> sets;
     std::vector<std::string> unreadable;
-    // The highest run number a set's name or record holds: the next run takes the one after.
+    // The highest run number of the sets: the next run takes the one after.
     std::uint32_t highestrun = 0;
 };
 

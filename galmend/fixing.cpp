@@ -145,11 +145,15 @@ void Galmend::fixgalaxies() {
     progress.finish([&] { show(true); });
     endfix(backup);
     if (!state.unreachable.empty()) {
+        const bool one = state.unreachable.size() == 1;
         std::string text = "galmend cannot reach " +
                            hostenv::counted(static_cast<long long>(state.unreachable.size()),
                                             "galaxy", "galaxies") +
-                           " whose names Windows forbids; they are unchanged, and every other "
-                           "galaxy was rewritten. Rename them to have them rewritten.";
+                           (one ? " whose name Windows forbids; it is"
+                                : " whose names Windows forbids; they are") +
+                           " unchanged, and every other galaxy was rewritten. Rename " +
+                           (one ? "it" : "them") + " to have " + (one ? "it" : "them") +
+                           " rewritten.";
         for (const auto& reason : state.unreachable) text += "\r\n" + reason;
         throw Failure(text);
     }

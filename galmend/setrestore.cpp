@@ -33,10 +33,11 @@ std::optional<std::string> resolvedpath(std::string_view path, std::string& why)
         why = "holds a \"/\", which Windows reads as a folder's end";
         return std::nullopt;
     }
-    // Windows ends a path at a NUL and reads a ":" as the start of a file's stream: the file
-    // written would be another than the one checked.
-    if (hostenv::forbiddenname(rest) || rest.find(':') != std::string_view::npos) {
-        why = "holds a character Windows forbids in a name";
+    // Windows ends a path at a NUL: the file written would be another than the one checked.
+    // Other characters Windows forbids stay: a galaxy in a Linux folder seen through Wine may
+    // be named so, and its record keeps its name.
+    if (rest.find('\0') != std::string_view::npos) {
+        why = "holds a NUL, where Windows would end it";
         return std::nullopt;
     }
     std::vector<std::string_view> parts;

@@ -2,6 +2,7 @@
 // about the same set, and stopping a fix or a restore with "exit".
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -157,6 +158,40 @@ TEST_F(UndoRun, ExitAtAnyPointOfAWindowUndoLeavesEveryGalaxyWholeAndTheNextUndoF
         EXPECT_EQ(run("/restore", again), 0) << ::testing::PrintToString(again.messages);
         EXPECT_EQ(count(oldgalaxy), galaxies);
     }
+}
+
+TEST_F(UndoRun, NamesWindowsForbidsAreRewrittenAndRestoredAndOneNoNameReachesIsNamed) {
+    const std::string quote = "C:\\Games\\Zarn\\q\"uote.galaxy";
+    const std::string linefeed = "C:\\Games\\Zarn\\line\nfeed.galaxy";
+    const std::string tab = "C:\\Games\\Zarn\\t\tab.galaxy";
+    for (const auto& path : {quote, linefeed, tab}) drive.write(path, oldgalaxy);
+    // As under Wine, where a tab keeps even the short name from opening the file.
+    hostenv::testing::UnreadableFiles unreachable(drive.root(), {tab},
+                                                  "The filename is not valid.");
+    RecordingUi fixing;
+    platform.args = "/s";
+    Galmend fix{unreachable, platform, fixing};
+    EXPECT_EQ(hostenv::testing::ending([&] { fix.load(); }), 1);
+    EXPECT_EQ(drive.read(quote), newgalaxy);
+    EXPECT_EQ(drive.read(linefeed), newgalaxy);
+    EXPECT_EQ(drive.read(tab), oldgalaxy);
+    EXPECT_EQ(count(newgalaxy), galaxies) << "the others are rewritten all the same";
+    const auto& reports = fixing.reports;
+    EXPECT_NE(
+        std::find(reports.begin(), reports.end(), "Rewrote C:\\Games\\Zarn\\line\\x0Afeed.galaxy"),
+        reports.end())
+        << ::testing::PrintToString(reports);
+    ASSERT_EQ(fixing.messages.size(), 1u);
+    EXPECT_NE(fixing.messages[0].find("C:\\Games\\Zarn\\t\\x09ab.galaxy"), std::string::npos)
+        << fixing.messages[0];
+
+    RecordingUi restoring;
+    EXPECT_EQ(run("/restore", restoring), 0) << ::testing::PrintToString(restoring.messages);
+    EXPECT_EQ(drive.read(quote), oldgalaxy);
+    EXPECT_EQ(drive.read(linefeed), oldgalaxy);
+    EXPECT_NE(std::find(restoring.reports.begin(), restoring.reports.end(),
+                        "Restored C:\\Games\\Zarn\\line\\x0Afeed.galaxy"),
+              restoring.reports.end());
 }
 
 TEST_F(UndoRun, WithoutALocalApplicationDataFolderThereIsNoUndo) {
