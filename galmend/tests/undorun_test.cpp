@@ -194,6 +194,21 @@ TEST_F(UndoRun, NamesWindowsForbidsAreRewrittenAndRestoredAndOneNoNameReachesIsN
               restoring.reports.end());
 }
 
+TEST_F(UndoRun, ABackupFolderThatIsALinkIsRefusedByFixAndRestoreNamingIt) {
+    drive.makefolder("C:\\elsewhere");
+    std::filesystem::create_directory_symlink(drive.host("C:\\elsewhere"), drive.host(backups()));
+    for (const char* args : {"/s", "/restore"}) {
+        SCOPED_TRACE(args);
+        RecordingUi refused;
+        EXPECT_EQ(run(args, refused), 1);
+        ASSERT_FALSE(refused.messages.empty());
+        EXPECT_NE(refused.messages.back().find(backups() + " is a link to"), std::string::npos)
+            << refused.messages.back();
+        EXPECT_EQ(count(oldgalaxy), galaxies);
+        EXPECT_TRUE(drive.names("C:\\elsewhere").empty());
+    }
+}
+
 TEST_F(UndoRun, WithoutALocalApplicationDataFolderThereIsNoUndo) {
     RecordingUi fixing;
     ASSERT_EQ(run("/s", fixing), 0);
