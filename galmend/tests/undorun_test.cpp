@@ -5,9 +5,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <string_view>
 
 #include "backupset.h"
 #include "galmendhost.h"
+#include "hostenv/failure.h"
+#include "hostenv/posix/posixfilesystem.h"
 #include "zipfile.h"
 
 namespace galmend {
@@ -192,6 +196,51 @@ TEST_F(UndoRun, NamesWindowsForbidsAreRewrittenAndRestoredAndOneNoNameReachesIsN
     EXPECT_NE(std::find(restoring.reports.begin(), restoring.reports.end(),
                         "Restored C:\\Games\\Zarn\\line\\x0Afeed.galaxy"),
               restoring.reports.end());
+}
+
+// A drive whose sets take their galaxies but not their end: a full disk at the last write.
+class NoSetEnds : public hostenv::posix::PosixFileSystem {
+  public:
+    explicit NoSetEnds(const std::filesystem::path& root)
+        : PosixFileSystem({{'C', root}}, TempDrive::cwd) {}
+    std::unique_ptr<hostenv::AppendFile> createappending(const std::string& path) override {
+        auto inner = PosixFileSystem::createappending(path);
+        if (!inner) return inner;
+        return std::make_unique<Ending>(std::move(inner));
+    }
+
+  private:
+    class Ending : public hostenv::AppendFile {
+      public:
+        explicit Ending(std::unique_ptr<hostenv::AppendFile> inner) : inner_(std::move(inner)) {}
+        void append(std::string_view bytes) override {
+            if (bytes.starts_with("PK\1\2")) throw hostenv::Failure("There is not enough space.");
+            inner_->append(bytes);
+        }
+        void flush() override { inner_->flush(); }
+
+      private:
+        std::unique_ptr<hostenv::AppendFile> inner_;
+    };
+};
+
+TEST_F(UndoRun, ASetWhoseEndCannotBeWrittenIsNamedIncompleteAfterTheReportAndStillRestores) {
+    NoSetEnds full(drive.root());
+    RecordingUi fixing;
+    platform.args = "/s";
+    Galmend fix{full, platform, fixing};
+    EXPECT_EQ(hostenv::testing::ending([&] { fix.load(); }), 1);
+    EXPECT_EQ(count(newgalaxy), galaxies);
+    ASSERT_EQ(fixing.reports.size(), static_cast<std::size_t>(galaxies) + 2)
+        << ::testing::PrintToString(fixing.reports);
+    EXPECT_EQ(fixing.reports[galaxies], "Rewrote 12 of the 12 galaxies found.");
+    ASSERT_EQ(fixing.messages.size(), 1u);
+    EXPECT_NE(fixing.messages[0].find("it is incomplete, but galmend /restore can still put back"),
+              std::string::npos)
+        << fixing.messages[0];
+    RecordingUi restoring;
+    EXPECT_EQ(run("/restore", restoring), 1) << "a set without its end is named incomplete";
+    EXPECT_EQ(count(oldgalaxy), galaxies);
 }
 
 TEST_F(UndoRun, ABackupFolderThatIsALinkIsRefusedByFixAndRestoreNamingIt) {
