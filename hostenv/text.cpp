@@ -320,4 +320,18 @@ std::string visibletext(std::string_view text) {
     return shown;
 }
 
+std::string shownpath(std::string_view path) {
+    std::string shown;
+    shown.reserve(path.size());
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20) {
+            shown += c;
+        } else {
+            shown += "\\x" + hexdigits(byte, 2);
+        }
+    }
+    return shown;
+}
+
 }  // namespace hostenv

@@ -231,28 +231,13 @@ hostenv::Lines Tallyhold::manifestnames() {
 
 namespace {
 
-// A path as a message can show it: a control character would break or hide the line.
-std::string shownpath(const std::string& path) {
-    std::string shown;
-    for (char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20) {
-            shown += c;
-            continue;
-        }
-        const char* const hex = "0123456789ABCDEF";
-        shown += std::string("\\x") + hex[byte >> 4] + hex[byte & 0xF];
-    }
-    return shown;
-}
-
 std::string leftouttext(const std::string& manifest, const hostenv::Lines& paths,
                         const std::string& why) {
     std::string text =
         manifest + " leaves out " +
         hostenv::counted(static_cast<long long>(paths.size()), "galaxy", "galaxies") + ": " + why +
         " Rename them to play them.";
-    for (const auto& path : paths) text += crlf + shownpath(path);
+    for (const auto& path : paths) text += crlf + hostenv::shownpath(path);
     return text;
 }
 

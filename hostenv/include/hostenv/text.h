@@ -68,6 +68,10 @@ class LineIndex {
 // "<0xFF>", so that two texts that differ never read the same.
 std::string visibletext(std::string_view text);
 
+// A path as a message or a report line shows it: each control character, which would break
+// the line or hide itself, written out as "\xHH" (a line feed as "\x0A"); the rest as it is.
+std::string shownpath(std::string_view path);
+
 // File-name match of the lists: "*" any run, "?" one character (a code point, or a byte
 // that is not valid UTF-8), letter case aside as lower folds it.
 bool matchespattern(std::string_view name, std::string_view pattern);
