@@ -659,6 +659,113 @@ TEST(Win32ForbiddenNames, ANameNothingReachesFailsWithTheSystemsReason) {
     EXPECT_TRUE(holds(fs.files(*folder, "*.galaxy"), "tab\tname.galaxy"));
 }
 
+// The name of the lock test's event which ("held" or "end") for the lock called lock: a
+// backslash would make it a path of namespaces.
+std::wstring eventname(const std::string& lock, const char* which) {
+    std::wstring name = widen(lock + "." + which);
+    std::replace(name.begin(), name.end(), L'\\', L'_');
+    return name;
+}
+
+// The lock test starts this program again for this part alone: it takes the lock named by
+// HOSTENV_LOCK, says so through its event "held" and holds the lock until its event "end" is
+// set, at most 30 seconds, or it is killed.
+TEST(Win32LockHolder, DISABLED_HoldsTheLockUntilToldToEnd) {
+    const auto name = Win32Platform().environment("HOSTENV_LOCK");
+    ASSERT_TRUE(name.has_value());
+    const auto lock = Win32Platform().takelock(*name);
+    ASSERT_NE(lock, nullptr);
+    const HANDLE held = OpenEventW(EVENT_MODIFY_STATE, FALSE, eventname(*name, "held").c_str());
+    const HANDLE end = OpenEventW(SYNCHRONIZE, FALSE, eventname(*name, "end").c_str());
+    ASSERT_TRUE(held != nullptr && end != nullptr);
+    SetEvent(held);
+    EXPECT_EQ(WaitForSingleObject(end, 30000), WAIT_OBJECT_0);
+    CloseHandle(held);
+    CloseHandle(end);
+}
+
+// This program started again as the lock's holder, its output to NUL; killed if it still runs
+// when it goes.
+class LockHolder {
+  public:
+    explicit LockHolder(const std::string& name) {
+        SetEnvironmentVariableW(L"HOSTENV_LOCK", widen(name).c_str());
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        nul_ = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                           OPEN_EXISTING, 0, nullptr);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = nul_;
+        startup.hStdError = nul_;
+        std::wstring commandline = L"\"" + widen(thisprogram()) +
+                                   L"\" --gtest_also_run_disabled_tests"
+                                   L" --gtest_filter=Win32LockHolder.*";
+        PROCESS_INFORMATION started{};
+        if (CreateProcessW(nullptr, commandline.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                           &startup, &started)) {
+            CloseHandle(started.hThread);
+            process = started.hProcess;
+            id = started.dwProcessId;
+        }
+        SetEnvironmentVariableW(L"HOSTENV_LOCK", nullptr);
+    }
+    ~LockHolder() {
+        if (process != nullptr) {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        }
+        if (nul_ != INVALID_HANDLE_VALUE) CloseHandle(nul_);
+    }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    HANDLE process = nullptr;
+    DWORD id = 0;
+
+  private:
+    HANDLE nul_ = INVALID_HANDLE_VALUE;
+};
+
+TEST(Win32PlatformTest, ALockIsOneProcesssAtATimeAndFreeOnceItEndsHoweverItEnds) {
+    Win32Platform platform;
+    EXPECT_TRUE(platform.processruns(GetCurrentProcessId()));
+    EXPECT_FALSE(platform.processruns(GetCurrentProcessId() + 1))
+        << "an id the system reads as this process's is another's";
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "killed" : "ended");
+        // A backslash, which the namespace's would follow, is a name's character like any other.
+        const std::string name = "\\hostenv\\lock test " + std::to_string(GetCurrentProcessId()) +
+                                 (killed ? " killed" : " ended");
+        const HANDLE held = CreateEventW(nullptr, TRUE, FALSE, eventname(name, "held").c_str());
+        const HANDLE end = CreateEventW(nullptr, TRUE, FALSE, eventname(name, "end").c_str());
+        ASSERT_TRUE(held != nullptr && end != nullptr);
+        {
+            LockHolder holder(name);
+            ASSERT_NE(holder.process, nullptr) << "the holder did not start";
+            const HANDLE either[] = {held, holder.process};
+            ASSERT_EQ(WaitForMultipleObjects(2, either, FALSE, 20000), WAIT_OBJECT_0)
+                << "the holder did not take the lock";
+            EXPECT_EQ(platform.takelock(name), nullptr) << "another process holds it";
+            EXPECT_TRUE(platform.processruns(holder.id));
+            if (killed) {
+                TerminateProcess(holder.process, 9);
+            } else {
+                SetEvent(end);
+            }
+            ASSERT_EQ(WaitForSingleObject(holder.process, 20000), WAIT_OBJECT_0);
+            DWORD code = 0;
+            GetExitCodeProcess(holder.process, &code);
+            EXPECT_EQ(code, killed ? 9u : 0u) << "the holder's own checks";
+            EXPECT_FALSE(platform.processruns(holder.id));
+            EXPECT_NE(platform.takelock(name), nullptr) << "free once its holder ended";
+        }
+        CloseHandle(held);
+        CloseHandle(end);
+    }
+}
+
 // A file's bytes reach a message through the code page, each character that would not show
 // written out: "é" is no "�", and a version with a NUL or a byte-order mark reads differently.
 TEST(Win32TextTest, FileBytesAreQuotedInTheCodePageAndVisibly) {
