@@ -142,20 +142,6 @@ std::string_view lastcomponent(std::string_view path) {
     return path.substr(lastcomponentstart(path));
 }
 
-std::string shownpath(std::string_view path) {
-    std::string shown;
-    for (char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20) {
-            shown += c;
-            continue;
-        }
-        const char* const hex = "0123456789ABCDEF";
-        shown += std::string("\\x") + hex[byte >> 4] + hex[byte & 0xF];
-    }
-    return shown;
-}
-
 bool forbiddenname(std::string_view name) {
     return std::any_of(name.begin(), name.end(), [](char c) {
         return static_cast<unsigned char>(c) < 0x20 ||
@@ -337,6 +323,20 @@ std::string visibletext(std::string_view text) {
         } else {
             shown.append(text.substr(at, length));
             at += length;
+        }
+    }
+    return shown;
+}
+
+std::string shownpath(std::string_view path) {
+    std::string shown;
+    shown.reserve(path.size());
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20) {
+            shown += c;
+        } else {
+            shown += "\\x" + hexdigits(byte, 2);
         }
     }
     return shown;

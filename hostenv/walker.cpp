@@ -28,24 +28,57 @@ std::optional<FolderContents> readfolder(FileSystem& fs, const std::string& base
     }
 }
 
-// Whether path is a file met before under the same name in another folder (a hard link, a
-// link to a file). Identities are asked only when a name comes again: one open per galaxy
-// would slow a search over thousands of them, and folders reached twice are caught by their
-// own identities.
-bool metbefore(FileSystem& fs, const std::string& path, const std::string& name, Walked& walked) {
-    auto& samename = walked.files[lower(name)];
-    if (samename.empty()) {
-        samename.emplace_back(path, "");
-        return false;
-    }
-    std::string identity = fs.folderidentity(path);
-    for (auto& [earlier, known] : samename) {
-        if (known.empty()) known = fs.folderidentity(earlier);
-        if (known == identity) return true;
-    }
-    samename.emplace_back(path, std::move(identity));
-    return false;
+// Whether an identity has no file index, or one of zeros only: what a file system that gives
+// every file the index 0 answers.
+bool zeroindex(std::string_view identity) {
+    const std::size_t colon = identity.find(':');
+    const std::string_view index =
+        colon == std::string_view::npos ? identity : identity.substr(colon + 1);
+    return index.find_first_not_of("0:") == std::string_view::npos;
 }
+
+// A path as Windows tells names apart: letter case aside, each name without the dots and
+// blanks at its end (which Windows drops), no "\" at the end.
+std::string comparable(std::string_view path) {
+    std::string folded;
+    while (!path.empty()) {
+        const std::size_t end = std::min(path.find('\\'), path.size());
+        std::string_view name = path.substr(0, end);
+        while (name.ends_with('.') || name.ends_with(' ')) name.remove_suffix(1);
+        folded += name;
+        path.remove_prefix(end);
+        if (path.size() > 1) folded += '\\';
+        if (!path.empty()) path.remove_prefix(1);
+    }
+    return lower(folded);
+}
+
+// Where path leads, each link on its way followed, as comparable gives it: what tells folders
+// apart where identities cannot. The drive, or a share's "\\server\share", is taken as it is.
+std::string finalpath(FileSystem& fs, const std::string& path) {
+    std::size_t end = path.find('\\');
+    if (path.starts_with("\\\\")) end = path.find('\\', path.find('\\', 2) + 1);
+    std::string reached = path.substr(0, end);
+    while (end < path.size()) {
+        const std::size_t next = std::min(path.find('\\', end + 1), path.size());
+        const std::string name = path.substr(end + 1, next - end - 1);
+        end = next;
+        if (name.empty()) continue;
+        std::string step = reached + "\\" + name;
+        auto target = fs.linktarget(step);
+        reached = target ? std::move(*target) : std::move(step);
+    }
+    return comparable(reached);
+}
+
+// A folder on the walk's way down, or above the folder it was given.
+struct Place {
+    // As the walk reached it, without a "\" at its end (but for a drive root's prefix "C:\").
+    std::string path;
+    // Its identity; where it leads (finalpath) once identities are unfit.
+    std::string identity;
+    std::string final;
+};
 
 struct Walk {
     FileSystem& fs;
@@ -53,54 +86,149 @@ struct Walk {
     const WalkHook& entered;
     Walked& walked;
     Lines& list;
-    std::vector<std::string> ancestors;
+    // The folders above the one given, then those the walk is in, outermost first.
+    std::vector<Place> ancestors;
 
-    // base: the folder without a "\" at its end; identity: the folder's, already known from
-    // its parent's check and recorded in walked.
-    void folder(const std::string& base, std::string identity, bool found) {
-        const std::optional<FolderContents> read = readfolder(fs, base, identity, pattern, found);
+    enum class Verdict { fresh, met, unfit };
+
+    // Whether the folder at place, by its identity, is new to the search (and now recorded),
+    // met before, or not to be told by identity. withancestors: whether a folder on the way
+    // down counts as met.
+    Verdict byidentity(const Place& place, bool withancestors) {
+        if (zeroindex(place.identity)) return unfit();
+        const std::string* earlier = nullptr;
+        if (withancestors) {
+            const auto ancestor =
+                std::find_if(ancestors.begin(), ancestors.end(),
+                             [&](const Place& above) { return above.identity == place.identity; });
+            if (ancestor != ancestors.end()) earlier = &ancestor->path;
+        }
+        const auto walkedbefore = walked.folders.find(place.identity);
+        if (earlier == nullptr && walkedbefore != walked.folders.end()) {
+            earlier = &walkedbefore->second;
+        }
+        if (earlier == nullptr) {
+            walked.folders.emplace(place.identity, place.path);
+            return Verdict::fresh;
+        }
+        // The same folder reached again (a link, a name Windows reads as another), or another
+        // folder that the file system gave the same index: where both lead tells.
+        if (finalpath(fs, place.path) == finalpath(fs, *earlier)) return Verdict::met;
+        return unfit();
+    }
+
+    // From now on the search tells folders apart by where they lead, the folders it entered
+    // so far included.
+    Verdict unfit() {
+        walked.bypath = true;
+        for (const auto& [identity, path] : walked.folders)
+            walked.paths.insert(finalpath(fs, path));
+        walked.folders.clear();
+        for (auto& place : ancestors) place.final = finalpath(fs, place.path);
+        for (auto& [name, met] : walked.files) {
+            for (auto& [path, known] : met) known.clear();
+        }
+        return Verdict::unfit;
+    }
+
+    // Whether a folder that leads to final is new to the search (and now recorded): neither
+    // entered before nor an ancestor, by path, of one the walk is in or was given.
+    bool freshbypath(const std::string& final) {
+        for (const auto& place : ancestors) {
+            if (place.final == final || place.final.starts_with(final + "\\")) return false;
+        }
+        return walked.paths.insert(final).second;
+    }
+
+    // What tells a file apart from others of its name: its identity, or where it leads.
+    std::string sameness(const std::string& path) {
+        if (!walked.bypath) {
+            std::string identity = fs.folderidentity(path);
+            if (!zeroindex(identity)) return identity;
+        }
+        return finalpath(fs, path);
+    }
+
+    // Whether path is a file met before under the same name in another folder (a hard link, a
+    // link to a file). Identities, or where files lead, are asked only when a name comes again:
+    // one open per galaxy would slow a search over thousands of them, and folders reached twice
+    // are caught by their own identities.
+    bool metbefore(const std::string& path, const std::string& name) {
+        auto& samename = walked.files[lower(name)];
+        if (samename.empty()) {
+            samename.emplace_back(path, "");
+            return false;
+        }
+        std::string known = sameness(path);
+        for (auto& [earlier, itsown] : samename) {
+            if (itsown.empty()) itsown = sameness(earlier);
+            if (itsown == known) return true;
+        }
+        samename.emplace_back(path, std::move(known));
+        return false;
+    }
+
+    // Enters the folder at place, recorded as walked already.
+    void folder(Place place, bool found) {
+        const std::optional<FolderContents> read =
+            readfolder(fs, place.path, place.identity, pattern, found);
         if (!read) return;
-        if (entered) entered(WalkPlace{listable(base), read->subfolders, read->files});
-        ancestors.push_back(std::move(identity));
+        if (entered) entered(WalkPlace{listable(place.path), read->subfolders, read->files});
+        ancestors.push_back(std::move(place));
         std::vector<std::string> files;
         for (const auto& name : read->files) {
-            std::string path = base + "\\" + name;
-            if (!metbefore(fs, path, name, walked)) files.push_back(std::move(path));
+            std::string path = ancestors.back().path + "\\" + name;
+            if (!metbefore(path, name)) files.push_back(std::move(path));
         }
         for (std::size_t i = 0; i < read->subfolders.size(); ++i) {
-            subfolder(base + "\\" + read->subfolders[i], read->identities[i]);
+            subfolder(read->subfolders[i], read->identities[i]);
         }
         list.insert(list.end(), files.begin(), files.end());
         ancestors.pop_back();
     }
 
-    // identity: what the folder's reading gave, or empty.
-    void subfolder(const std::string& path, std::string identity) {
-        try {
-            if (identity.empty()) identity = fs.folderidentity(path);
-        } catch (const Failure&) {
-            // Gone since the folder was read: nothing left to find there.
-            if (!fs.hasfolder(path)) return;
-            throw;
+    // A subfolder of the folder the walk is in. identity: what the folder's reading gave, or
+    // empty.
+    void subfolder(const std::string& name, std::string identity) {
+        Place place{ancestors.back().path + "\\" + name, std::move(identity), ""};
+        if (!walked.bypath) {
+            try {
+                if (place.identity.empty()) place.identity = fs.folderidentity(place.path);
+            } catch (const Failure&) {
+                // Gone since the folder was read: nothing left to find there.
+                if (!fs.hasfolder(place.path)) return;
+                throw;
+            }
+            // A folder walked before (reached again through a link, or under a name Windows
+            // reads as another) holds nothing new; an ancestor is always among them.
+            const Verdict verdict = byidentity(place, true);
+            if (verdict == Verdict::fresh) folder(std::move(place), true);
+            if (verdict != Verdict::unfit) return;
         }
-        // A folder walked before (reached again through a link, or under a name Windows reads
-        // as another) holds nothing new; an ancestor is always among them.
-        if (std::find(ancestors.begin(), ancestors.end(), identity) == ancestors.end() &&
-            walked.folders.insert(identity).second) {
-            folder(path, std::move(identity), true);
-        }
+        // A link counts as where it leads; any other folder as where its folder leads, and
+        // its name.
+        const auto target = fs.linktarget(place.path);
+        place.final =
+            target ? comparable(*target) : ancestors.back().final + "\\" + comparable(name);
+        if (freshbypath(place.final)) folder(std::move(place), true);
     }
 };
 
-// The identities of the folders above folder, from its root down: a link to one of them
-// would lead the walk out of folder and back over it.
-std::vector<std::string> identitiesabove(FileSystem& fs, const std::string& base) {
-    std::vector<std::string> identities;
+// The folders above folder, from its root down, with their identities, or where they lead
+// once identities are unfit: a link to one of them would lead the walk out of folder and back
+// over it.
+std::vector<Place> placesabove(FileSystem& fs, const std::string& base, bool bypath) {
+    std::vector<Place> places;
     for (std::size_t separator = base.find('\\'); separator != std::string::npos;
          separator = base.find('\\', separator + 1)) {
-        identities.push_back(fs.folderidentity(base.substr(0, separator + 1)));
+        std::string path = base.substr(0, separator + 1);
+        if (bypath) {
+            places.push_back(Place{path, "", finalpath(fs, path)});
+        } else {
+            places.push_back(Place{path, fs.folderidentity(path), ""});
+        }
     }
-    return identities;
+    return places;
 }
 
 }  // namespace
@@ -111,11 +239,21 @@ bool walkfolders(FileSystem& fs, const std::string& folder, const std::string& p
     if (!fs.hasfolder(folder)) return false;
     std::string base = folder;
     while (base.ends_with('\\')) base.pop_back();
-    Walk walk{fs, pattern, entered, walked, list, identitiesabove(fs, base)};
-    std::string identity = fs.folderidentity(listable(base));
-    // The same folder given again, or one a walk before has entered, holds nothing new.
-    if (!walked.folders.insert(identity).second) return false;
-    walk.folder(base, std::move(identity), false);
+    Walk walk{fs, pattern, entered, walked, list, placesabove(fs, base, walked.bypath)};
+    Place place{base, "", ""};
+    if (!walked.bypath) {
+        place.identity = fs.folderidentity(listable(base));
+        // The same folder given again, or one a walk before has entered, holds nothing new.
+        const Walk::Verdict verdict = walk.byidentity(place, false);
+        if (verdict == Walk::Verdict::met) return false;
+        if (verdict == Walk::Verdict::fresh) {
+            walk.folder(std::move(place), false);
+            return true;
+        }
+    }
+    place.final = finalpath(fs, base);
+    if (!walk.freshbypath(place.final)) return false;
+    walk.folder(std::move(place), false);
     return true;
 }
 

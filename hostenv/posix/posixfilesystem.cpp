@@ -48,6 +48,21 @@ std::vector<std::string> sortednames(std::vector<std::pair<std::string, std::str
     return names;
 }
 
+// The Windows path of a host path on one of the drives; the host path itself elsewhere.
+std::string windowspath(const std::map<char, fs::path>& drives, const fs::path& host) {
+    for (const auto& [letter, root] : drives) {
+        std::error_code ec;
+        const fs::path canonicalroot = fs::weakly_canonical(root, ec);
+        const fs::path below = host.lexically_relative(ec ? root : canonicalroot);
+        if (below.empty() || *below.begin() == "..") continue;
+        std::string windows = std::string(1, letter) + ":";
+        if (below == ".") return windows + "\\";
+        for (const auto& part : below) windows += "\\" + part.string();
+        return windows;
+    }
+    return host.string();
+}
+
 enum class Kind { folder, file, other };
 
 // What an entry is behind links, as std::filesystem's is_directory and is_regular_file see it.
@@ -313,10 +328,16 @@ std::optional<std::string> PosixFileSystem::linktarget(const std::string& path) 
         fail("Cannot look at", path, errno);
     }
     if (!S_ISLNK(info.st_mode)) return std::nullopt;
+    // Where it leads once every link is followed, as Windows gives a final path; a dangling
+    // link leads where its text says.
     std::error_code ec;
-    const fs::path target = fs::read_symlink(host, ec);
-    if (ec) fail("Cannot look at", path, ec.value());
-    return target.string();
+    fs::path target = fs::canonical(host, ec);
+    if (ec) {
+        target = fs::read_symlink(host, ec);
+        if (ec) fail("Cannot look at", path, ec.value());
+        target = (fs::weakly_canonical(host.parent_path()) / target).lexically_normal();
+    }
+    return windowspath(drives_, target);
 }
 
 std::optional<std::string> PosixFileSystem::finalpath(const std::string& path) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
+
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "testhost.h"
@@ -71,6 +74,40 @@ TEST(Folderidentity, CannotLookIsAFailureWithTheReason) {
     } catch (const Failure& failure) {
         EXPECT_EQ(std::string(failure.what()),
                   "Cannot look for C:\\absent\r\nNo such file or directory");
+    }
+}
+
+// Where a link leads is a path of the drives, as Windows gives it, every link on the way
+// followed; only a place on no drive keeps its host path.
+TEST(Linktarget, NamesWhereALinkLeadsOnTheDrives) {
+    namespace fs = std::filesystem;
+    TempDrive drive;
+    const fs::path elsewhere = fs::temp_directory_path() / "hostenv-linktarget-elsewhere";
+    drive.write("C:\\maps\\a.galaxy", "");
+    fs::create_symlink(drive.host("C:\\maps\\a.galaxy"), drive.host("C:\\file.link"));
+    fs::create_directory_symlink(drive.host("C:\\maps"), drive.host("C:\\folder.link"));
+    fs::create_symlink(drive.host("C:\\file.link"), drive.host("C:\\twice.link"));
+    fs::create_directory_symlink("..", drive.host("C:\\maps\\up.link"));
+    fs::create_symlink("gone.galaxy", drive.host("C:\\maps\\dangling.link"));
+    fs::create_directory_symlink(elsewhere, drive.host("C:\\elsewhere.link"));
+    const struct {
+        const char* path;
+        std::optional<std::string> target;
+    } cases[] = {
+        {"C:\\maps\\a.galaxy", std::nullopt},
+        {"C:\\maps", std::nullopt},
+        {"C:\\absent", std::nullopt},
+        {"C:\\file.link", "C:\\maps\\a.galaxy"},
+        {"C:\\FOLDER.LINK", "C:\\maps"},
+        {"C:\\twice.link", "C:\\maps\\a.galaxy"},
+        {"C:\\maps\\up.link", "C:\\"},
+        {"C:\\folder.link\\up.link", "C:\\"},
+        {"C:\\maps\\dangling.link", "C:\\maps\\gone.galaxy"},
+        {"C:\\elsewhere.link", elsewhere.string()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(drive.fs.linktarget(c.path), c.target);
     }
 }
 

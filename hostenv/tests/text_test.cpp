@@ -242,5 +242,22 @@ TEST(Visibletext, WritesOutWhatWouldNotShowOrWouldLookLikeSomethingElse) {
     }
 }
 
+TEST(Shownpath, WritesOutControlCharactersAndNothingElse) {
+    const struct {
+        std::string path;
+        std::string shown;
+    } cases[] = {
+        {"C:\\Zarn\\q\"uote.galaxy", "C:\\Zarn\\q\"uote.galaxy"},
+        {"C:\\line\nfeed\\tab\there.galaxy", "C:\\line\\x0Afeed\\tab\\x09here.galaxy"},
+        {std::string("\0\x1F\x7F", 3), "\\x00\\x1F\x7F"},
+        {"\r\n", "\\x0D\\x0A"},
+        {"\xE6\x98\x9F\xFF.galaxy", "\xE6\x98\x9F\xFF.galaxy"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        EXPECT_EQ(shownpath(c.path), c.shown);
+    }
+}
+
 }  // namespace
 }  // namespace hostenv

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -196,6 +197,71 @@ TEST_F(Walk, AFolderRemovedWhileTheWalkRunsIsSkipped) {
         if (place.folder == "C:\\S") std::filesystem::remove_all(drive.host("C:\\S\\B"));
     });
     EXPECT_EQ(list, (Lines{"C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\a.galaxy", "C:\\S\\s.galaxy"}));
+}
+
+// Answers folder and file identities as some network file systems do, whatever is there.
+class UnfitIdentities : public posix::PosixFileSystem {
+  public:
+    using Answer = std::string (*)(const std::string& path);
+    UnfitIdentities(const std::filesystem::path& root, Answer answer)
+        : PosixFileSystem({{'C', root}}, TempDrive::cwd), answer_(answer) {}
+    std::string folderidentity(const std::string& path) override { return answer_(path); }
+    FolderContents readfolder(const std::string& folder, const std::string& identity,
+                              const std::string& pattern) override {
+        FolderContents contents = PosixFileSystem::readfolder(folder, identity, pattern);
+        for (std::size_t i = 0; i < contents.subfolders.size(); ++i) {
+            contents.identities[i] = answer_(folder + "\\" + contents.subfolders[i]);
+        }
+        return contents;
+    }
+
+  private:
+    Answer answer_;
+};
+
+TEST_F(Walk, WhereIdentitiesCannotTellFoldersApartWhereTheyLeadDoes) {
+    namespace fs = std::filesystem;
+    fs::create_directory_symlink(drive.host("C:\\S"), drive.host("C:\\S\\A\\loop"));
+    fs::create_directory_symlink(drive.host("C:\\S\\B"), drive.host("C:\\S\\A\\toB"));
+    fs::create_directory_symlink(drive.host("C:\\U"), drive.host("C:\\S\\B\\user"));
+    drive.write("C:\\U\\u.galaxy", "");
+    drive.write("C:\\S\\A\\deep\\s.galaxy", "another file of the same name");
+    // The loop is not entered, B once, through its link, and the user folder, walked inside
+    // it, not again.
+    const Lines expected{
+        "C:\\S\\A\\deep\\d.GALAXY", "C:\\S\\A\\deep\\s.galaxy", "C:\\S\\A\\toB\\user\\u.galaxy",
+        "C:\\S\\A\\toB\\b.galaxy",  "C:\\S\\A\\a.galaxy",       "C:\\S\\s.galaxy"};
+    const std::vector<std::string> folders{"C:\\S 2 1", "C:\\S\\A 3 1", "C:\\S\\A\\deep 0 2",
+                                           "C:\\S\\A\\toB 1 1", "C:\\S\\A\\toB\\user 0 1"};
+    const struct {
+        const char* identities;
+        UnfitIdentities::Answer answer;
+    } cases[] = {
+        {"as the system gives them", nullptr},
+        {"the index 0", [](const std::string&) -> std::string { return "2049:0"; }},
+        {"the index 0 in two parts", [](const std::string&) -> std::string { return "7:0:0"; }},
+        {"one index for every folder", [](const std::string&) -> std::string { return "7:0:42"; }},
+        {"one index for each depth",
+         [](const std::string& path) {
+             return "7:" + std::to_string(std::count(path.begin(), path.end(), '\\'));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.identities);
+        UnfitIdentities unfit(drive.root(), c.answer);
+        FileSystem& fs = c.answer ? static_cast<FileSystem&>(unfit) : drive.fs;
+        Lines list;
+        Walked walked;
+        entered.clear();
+        const WalkHook hook = [this](const WalkPlace& place) {
+            entered.push_back(place.folder + " " + std::to_string(place.subfolders.size()) + " " +
+                              std::to_string(place.files.size()));
+        };
+        EXPECT_TRUE(walkfolders(fs, "C:\\S", "*.galaxy", hook, walked, list));
+        EXPECT_FALSE(walkfolders(fs, "C:\\U", "*.galaxy", hook, walked, list));
+        EXPECT_EQ(list, expected);
+        EXPECT_EQ(entered, folders) << "every folder once";
+    }
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ std::string withseparator(const std::string& folder) {
 void listfolder(const std::string& folder,
                 const std::function<void(const WIN32_FIND_DATAW&)>& visit) {
     WIN32_FIND_DATAW entry{};
-    const FindHandle search(FindFirstFileW(widepath(withseparator(folder) + "*").c_str(), &entry));
+    const FindHandle search(
+        FindFirstFileW(systempath(withseparator(folder) + "*", Last::asgiven).c_str(), &entry));
     if (!search.valid()) {
         const DWORD error = GetLastError();
         // An empty drive root has not even "." and "..".
@@ -75,10 +76,11 @@ void retried(Operation operation, const std::string& what) {
 
 // path opened for reading, a brief hold by another program waited out.
 FileHandle openforreading(const std::string& path) {
+    const std::wstring reached = systempath(path);
     HANDLE opened = INVALID_HANDLE_VALUE;
     retried(
         [&] {
-            opened = CreateFileW(widepath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+            opened = CreateFileW(reached.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             return opened != INVALID_HANDLE_VALUE;
         },
@@ -110,8 +112,7 @@ bool notthere(DWORD error) {
 
 std::optional<std::string> Win32FileSystem::lookup(const std::string& path, Entries what) {
     WIN32_FIND_DATAW entry{};
-    const std::wstring widened = widepath(path);
-    const FindHandle search(FindFirstFileW(widened.c_str(), &entry));
+    const FindHandle search(FindFirstFileW(systempath(path, Last::asgiven).c_str(), &entry));
     if (!search.valid()) {
         const DWORD error = GetLastError();
         if (notthere(error)) return std::nullopt;
@@ -131,7 +132,7 @@ std::optional<std::string> Win32FileSystem::lookup(const std::string& path, Entr
 }
 
 bool Win32FileSystem::hasfolder(const std::string& folder) {
-    const DWORD attributes = GetFileAttributesW(widepath(folder).c_str());
+    const DWORD attributes = GetFileAttributesW(systempath(folder).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     const DWORD error = GetLastError();
     if (notthere(error)) return false;
@@ -168,7 +169,7 @@ void Win32FileSystem::readinto(const std::string& path, std::string& bytes) {
 
 std::uint64_t Win32FileSystem::filesize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(widepath(path).c_str(), GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(systempath(path).c_str(), GetFileExInfoStandard, &data)) {
         throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
     }
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -218,8 +219,8 @@ std::vector<std::string> Win32FileSystem::files(const std::string& folder,
 
 namespace {
 
-void refusereadonly(const std::string& path, const std::string& what) {
-    const DWORD attributes = GetFileAttributesW(widepath(path).c_str());
+void refusereadonly(const std::wstring& reached, const std::string& what) {
+    const DWORD attributes = GetFileAttributesW(reached.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         throw Failure(what + "\r\nThe file is read-only.");
     }
@@ -230,7 +231,7 @@ void refusereadonly(const std::string& path, const std::string& what) {
 std::string Win32FileSystem::folderidentity(const std::string& folder) {
     // A drive ("C:") needs its root's separator; a file must not get one.
     const bool drive = folder.size() == 2 && folder[1] == ':';
-    const FileHandle handle(CreateFileW(widepath(drive ? folder + "\\" : folder).c_str(), 0,
+    const FileHandle handle(CreateFileW(systempath(drive ? folder + "\\" : folder).c_str(), 0,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                         nullptr));
@@ -244,7 +245,7 @@ std::string Win32FileSystem::folderidentity(const std::string& folder) {
 }
 
 bool Win32FileSystem::createfile(const std::string& path, std::string_view bytes) {
-    const std::wstring widened = widepath(path);
+    const std::wstring widened = systempath(path);
     HANDLE file = CreateFileW(widened.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -306,7 +307,7 @@ class Win32AppendFile : public AppendFile {
 
 std::unique_ptr<AppendFile> Win32FileSystem::createappending(const std::string& path) {
     // Others may read the file while it grows, as Explorer does to show it.
-    HANDLE file = CreateFileW(widepath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    HANDLE file = CreateFileW(systempath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
@@ -317,7 +318,7 @@ std::unique_ptr<AppendFile> Win32FileSystem::createappending(const std::string& 
 }
 
 bool Win32FileSystem::makefolder(const std::string& folder) {
-    if (CreateDirectoryW(widepath(folder).c_str(), nullptr)) return true;
+    if (CreateDirectoryW(systempath(folder).c_str(), nullptr)) return true;
     const DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS && hasfolder(folder)) return false;
     throw Failure("Cannot create " + folder + "\r\n" + systemreason(error));
@@ -347,28 +348,30 @@ void Win32FileSystem::readpart(const std::string& path, std::uint64_t offset, st
 
 void Win32FileSystem::moveover(const std::string& from, const std::string& to) {
     const std::string what = "Cannot replace " + to;
-    refusereadonly(to, what);
+    const std::wstring source = systempath(from);
+    const std::wstring target = systempath(to);
+    refusereadonly(target, what);
     retried(
         [&] {
-            return MoveFileExW(widepath(from).c_str(), widepath(to).c_str(),
+            return MoveFileExW(source.c_str(), target.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
         },
         what);
 }
 
 void Win32FileSystem::rename(const std::string& from, const std::string& to) {
+    const std::wstring source = systempath(from);
+    const std::wstring target = systempath(to);
     retried(
-        [&] {
-            return MoveFileExW(widepath(from).c_str(), widepath(to).c_str(),
-                               MOVEFILE_WRITE_THROUGH) != 0;
-        },
+        [&] { return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0; },
         "Cannot rename " + from + " to " + to);
 }
 
 void Win32FileSystem::remove(const std::string& path) {
     const std::string what = "Cannot delete " + path;
-    refusereadonly(path, what);
-    retried([&] { return DeleteFileW(widepath(path).c_str()) != 0; }, what);
+    const std::wstring reached = systempath(path);
+    refusereadonly(reached, what);
+    retried([&] { return DeleteFileW(reached.c_str()) != 0; }, what);
 }
 
 }  // namespace hostenv::win32

@@ -31,8 +31,8 @@ FinalPathFunction finalpathfunction() {
 // "\\server\..."); nullopt when nothing can be opened there.
 std::optional<std::wstring> followedpath(FinalPathFunction function, const std::string& path) {
     const FileHandle handle(CreateFileW(
-        widepath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        systempath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!handle.valid()) return std::nullopt;
     std::wstring final(MAX_PATH, L'\0');
     for (;;) {
@@ -64,7 +64,7 @@ std::string comparable(std::wstring path) {
 }  // namespace
 
 std::optional<std::string> Win32FileSystem::linktarget(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(widepath(path).c_str());
+    const DWORD attributes = GetFileAttributesW(systempath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (notthere(error)) return std::nullopt;

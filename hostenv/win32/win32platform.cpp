@@ -224,8 +224,9 @@ std::wstring username() {
 std::unique_ptr<HeldLock> Win32Platform::takelock(const std::string& name) {
     // "Local\" is the user's logon session; the user's name in it keeps two users who share
     // a session apart. A backslash may not follow the namespace's.
-    std::wstring full = L"Local\\" + widen(name) + L"." + username();
-    std::replace(full.begin() + 7, full.end(), L'\\', L'_');
+    std::wstring own = widen(name) + L"." + username();
+    std::replace(own.begin(), own.end(), L'\\', L'_');
+    const std::wstring full = L"Local\\" + own;
     HANDLE mutex = CreateMutexW(nullptr, FALSE, full.c_str());
     if (mutex == nullptr) throw callfailure("CreateMutexW", narrow(full));
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -235,10 +236,32 @@ std::unique_ptr<HeldLock> Win32Platform::takelock(const std::string& name) {
     return std::make_unique<MutexLock>(mutex);
 }
 
+namespace {
+
+// GetProcessId, which Windows XP before its first service pack lacks.
+using ProcessIdFunction = DWORD(WINAPI*)(HANDLE);
+
+ProcessIdFunction processidfunction() {
+    static const ProcessIdFunction function = [] {
+        const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+        return kernel == nullptr ? nullptr
+                                 : reinterpret_cast<ProcessIdFunction>(reinterpret_cast<void*>(
+                                       GetProcAddress(kernel, "GetProcessId")));
+    }();
+    return function;
+}
+
+}  // namespace
+
 bool Win32Platform::processruns(std::uint32_t id) {
-    Handle<ObjectKind> process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    Handle<ObjectKind> process(
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(id)));
     // A process that cannot be opened for lack of rights runs all the same.
     if (!process.valid()) return GetLastError() == ERROR_ACCESS_DENIED;
+    // The system reads an id without its two lowest bits (77 opens the process 76): only the
+    // process's own id tells that it is the one asked for.
+    const ProcessIdFunction function = processidfunction();
+    if (function != nullptr && function(process.get()) != id) return false;
     return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 

@@ -84,7 +84,7 @@ FolderContents Win32FileSystem::readfolder(const std::string& folder, const std:
                                            const std::string& pattern) {
     const ByHandleFunction function = byhandlefunction();
     if (function == nullptr) return FileSystem::readfolder(folder, identity, pattern);
-    const FileHandle handle(CreateFileW(widepath(folder).c_str(), FILE_LIST_DIRECTORY,
+    const FileHandle handle(CreateFileW(systempath(folder).c_str(), FILE_LIST_DIRECTORY,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                         nullptr));

@@ -84,10 +84,13 @@ class FileSystem {
         return contents;
     }
 
-    // What tells folders, and files, apart behind links, junctions and other names (volume
-    // and file index), so that a walk never enters a folder inside itself again nor lists a
-    // file twice. Throws Failure ("Cannot look for ...", with the system's reason) when the
-    // system cannot answer: a guess would let a link loop pass unseen.
+    // What tells folders, and files, apart behind links, junctions and other names: the
+    // volume, ":", and the file index, in decimal ("2417:0:5532", the index's parts parted by
+    // ":" too where it has several), so that a walk never enters a folder inside itself again
+    // nor lists a file twice. Some network file systems give every file the index 0, or one
+    // index to several files: a walk then tells folders apart by where they lead. Throws
+    // Failure ("Cannot look for ...", with the system's reason) when the system cannot
+    // answer: a guess would let a link loop pass unseen.
     virtual std::string folderidentity(const std::string& folder) = 0;
 
     // Creates path with bytes as its whole content, writes it through to the disk with the
@@ -112,7 +115,8 @@ class FileSystem {
     virtual void remove(const std::string& path) = 0;
 
     // Where path leads when the entry itself is a link (a symbolic link, a junction or
-    // another reparse point): it is not the file its name says. nullopt for an ordinary file
+    // another reparse point), every link on the way followed, as a path of this file system
+    // where it can be one: it is not the file its name says. nullopt for an ordinary file
     // or when nothing is there. Deleting through a link may delete what it leads to, so a
     // removal asks first. Throws Failure when the system cannot look.
     virtual std::optional<std::string> linktarget(const std::string& path) = 0;

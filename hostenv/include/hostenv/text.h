@@ -24,10 +24,6 @@ std::size_t lastcomponentstart(std::string_view path);
 // The last component of a path: the name of the file or folder it ends in.
 std::string_view lastcomponent(std::string_view path);
 
-// A path as a message can show it, on one line: a control character would break or hide the
-// line, so it shows as "\xHH".
-std::string shownpath(std::string_view path);
-
 // Whether a name holds a character Windows forbids in a file name (a double quote, "*", "?",
 // "<", ">", "|" or a control character): a Linux folder seen through Wine may hold such names.
 bool forbiddenname(std::string_view name);
@@ -75,6 +71,10 @@ class LineIndex {
 // mark), written out as "<NUL>" or "<U+FEFF>", and each byte that is not valid UTF-8 as
 // "<0xFF>", so that two texts that differ never read the same.
 std::string visibletext(std::string_view text);
+
+// A path as a message or a report line shows it: each control character, which would break
+// the line or hide itself, written out as "\xHH" (a line feed as "\x0A"); the rest as it is.
+std::string shownpath(std::string_view path);
 
 // File-name match of the lists: "*" any run, "?" one character (a code point, or a byte
 // that is not valid UTF-8), letter case aside as lower folds it.

@@ -18,10 +18,18 @@ namespace hostenv {
 // folder that one before it entered, however it was reached (the same folder given twice, one
 // galaxy folder inside the other through a link, a name Windows reads as another), nor lists a
 // file met before under the same name through another folder (a hard link, a link to a file).
-// One per search over several folders.
+// Where identities cannot tell folders apart (the index 0, or one index met again for a folder
+// that leads elsewhere), the search tells them apart by where they lead from then on. One per
+// search over several folders.
 struct Walked {
-    std::unordered_set<std::string> folders;
-    // By lowered name: the paths listed, each with its identity once a name came again.
+    // By identity, each with the path it was entered by.
+    std::unordered_map<std::string, std::string> folders;
+    // Whether identities proved unfit; the folders entered, then, by where they lead, letter
+    // case aside (finalpath in walker.cpp).
+    bool bypath = false;
+    std::unordered_set<std::string> paths;
+    // By lowered name: the paths listed, each with its identity, or where it leads once
+    // identities are unfit, once a name came again.
     std::unordered_map<std::string, std::vector<std::pair<std::string, std::string>>> files;
 };
 
