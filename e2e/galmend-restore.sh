@@ -9,47 +9,8 @@ RUN_TIMEOUT=300
 source "$(dirname "$0")/lib.sh"
 begin galmend "$1" "$2" restore
 
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
-readonly BACKUPS="$USER_APPS\\galmend backups"
-readonly OLD=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
-# The demo's old galaxies in the order a fix meets them, as the report names them.
-readonly FIXED=("$GAME_FOLDER\\Fortrel\\Deep Reach.galaxy" "$GAME_FOLDER\\Orion Drift.galaxy"
-    "$USER_GAME_FOLDER\\My First Map.galaxy")
-
-# The demo game, and a copy of both folders as they are before any fix in the case's
-# before/game and before/user.
-install_demo_kept() {
-    reset_game
-    install_demo
-    mkdir -p "$CASE_DIR/before"
-    cp -r "$game" "$CASE_DIR/before/game"
-    cp -r "$user" "$CASE_DIR/before/user"
-}
-
-# Both folders as they were before the fix: expect_as_before <when>
-expect_as_before() {
-    expect_same_tree "game folder $1" "$CASE_DIR/before/game" "$game"
-    expect_same_tree "per-user folder $1" "$CASE_DIR/before/user" "$user"
-}
-
-# "galmend /s", which must end by itself; sets SET to the Windows path of the backup set its
-# report names, and SET_FILE to its Unix path.
-fix_silently() {
-    start_program /s
-    expect_exit 0 60
-    SET=$(program_report | sed -n \
-        's/^The old galaxies are kept in \(.*\); galmend \/restore puts them back\.$/\1/p')
-    SET_FILE=$(unixpath "$SET")
-    expect_contains "the backup set" "$BACKUPS\\" "$SET"
-    [[ -n "$SET" && -f "$SET_FILE" ]] || fail "no backup set at [$SET]"
-}
-
-# The lines "galmend /restore" reports for the demo's galaxies.
-restored_lines() {
-    local path
-    for path in "$@"; do printf 'Restored %s\n' "$path"; done
-}
+# shellcheck source=restore-helpers.sh
+source "$E2E_DIR/restore-helpers.sh"
 
 # ---- a whole fix undone ------------------------------------------------------------------------
 
@@ -71,7 +32,7 @@ if [[ -f "$SET_FILE" ]]; then
         fail "python3 -m zipfile -t fails on the set: $(cat "$CASE_DIR/ziptest.out")"
     expect_eq "the set's entries" \
         "$(printf '%s\n' "game/Fortrel/Deep Reach.galaxy" "game/Orion Drift.galaxy" \
-            "user/My First Map.galaxy")" \
+            "user/My First Map.galaxy" "galmend/batch 1.txt")" \
         "$(python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' \
             "$SET_FILE")"
     python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))' \
@@ -147,29 +108,8 @@ expect_report
 
 # ---- a fix killed halfway ----------------------------------------------------------------------
 
-readonly GALAXIES=2000
 new_case killed-fix
-reset_game
-use_release_data
-bytes=$(cat "$OLD" && printf x)
-for i in $(seq -w 1 "$GALAXIES"); do printf '%s' "${bytes%x}" >"$game/map$i.galaxy"; done
-oldsize=$(stat -c %s "$OLD")
-oldsum=$(sha256sum <"$OLD" | cut -d' ' -f1)
-
-# How many galaxies hold the rewritten bytes' size.
-# shellcheck disable=SC2317  # called through poll
-rewritten_count() { stat -c %s "$game"/map*.galaxy | grep -cvx "$oldsize"; }
-# shellcheck disable=SC2317  # called through poll
-some_rewritten() { (($(rewritten_count) > 0)); }
-
-# The processes below one, children first: descendants <pid>
-descendants() {
-    local child
-    for child in $(pgrep -P "$1"); do
-        printf '%s\n' "$child"
-        descendants "$child"
-    done
-}
+install_many_galaxies
 
 start_program /s
 if poll 120 some_rewritten; then
@@ -190,7 +130,7 @@ if poll 120 some_rewritten; then
     program_report | grep -qE '^Restored [0-9]+ of the [0-9]+ galaxies in .* run [0-9]+\.zip\.$' ||
         fail "the report has no count line: $(program_report | tail -3)"
     expect_eq "galaxies not old again" 0 "$(sha256sum "$game"/map*.galaxy |
-        awk -v o="$oldsum" '$1 != o' | wc -l)"
+        awk -v o="$OLD_SUM" '$1 != o' | wc -l)"
 else
     fail "no galaxy was rewritten within 120 s of the fix's start"
     wait_program 5
