@@ -106,6 +106,97 @@ expect_exit 0
 # The window says it all: a run with it writes nothing to the console.
 expect_report
 
+# ---- sets that a restore must not follow ---------------------------------------------------
+
+# A set as a fix writes it, each galaxy's record naming a path: craft_set <set file> <run>
+# <Windows path> <its Unix path, or "" for none>... A record gives the CRC-32 and size of what
+# the Unix file holds now, so that only where the record points can stop its restore.
+craft_set() {
+    python3 - "$@" <<'PYTHON'
+import struct, sys, zipfile, zlib
+setfile, run, pairs = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
+def entry(out, name, data, field):
+    info = zipfile.ZipInfo(name, (2026, 1, 1, 0, 0, 0))
+    info.compress_type = zipfile.ZIP_STORED
+    info.extra = struct.pack('<HH', 0x4D47, len(field)) + field
+    out.writestr(info, data)
+with zipfile.ZipFile(setfile, 'w') as out:
+    count = 0
+    for path, unix in zip(pairs[0::2], pairs[1::2]):
+        now = open(unix, 'rb').read() if unix else b'x'
+        field = struct.pack('<BcIIQ', 2, b'G', run, zlib.crc32(now), len(now)) + path.encode()
+        count += 1
+        entry(out, 'game/crafted %d.galaxy' % count, b'crafted old bytes\r\n', field)
+    entry(out, 'galmend/batch 1.txt', b'', struct.pack('<BcII', 2, b'B', run, count))
+PYTHON
+}
+
+# Each crafted set is newer than the fix's and leads with a record the restore would follow, a
+# galaxy that holds what the fix wrote: the refusal must come before anything is written.
+new_case foreign-set
+install_demo_kept
+use_release_data
+fix_silently
+real=$SET_FILE
+mkdir -p "$CASE_DIR/fixed"
+cp -r "$game" "$CASE_DIR/fixed/game"
+cp -r "$user" "$CASE_DIR/fixed/user"
+wininit='C:\windows\win.ini'
+[[ -f "$(unixpath "$wininit")" ]] || fail "the prefix has no $wininit"
+cp "$(unixpath "$wininit")" "$CASE_DIR/win.ini"
+beside='C:\windows\zarn.galaxy'
+cp "$OLD" "$(unixpath "$beside")"
+first="${FIXED[1]}"
+# Pairs: what a record names, and why a restore refuses it.
+refusals=(
+    "$wininit" "is not a galaxy (a \".galaxy\" file)"
+    "targetzarnver.txt" "is not a full path on a drive"
+    "$GAME_FOLDER\\Twin Suns.galaxy" "is one of the game's own maps"
+    "$GAME_FOLDER\\..\\..\\windows\\zarn.galaxy" "lies outside the game's galaxy folder and the player's"
+    "$GAME_FOLDER\\Fortrel.\\Deep Reach.galaxy" \
+    "has a name ending in a dot or a blank, which Windows would change"
+)
+run=999
+for ((i = 0; i < ${#refusals[@]}; i += 2)); do
+    record=${refusals[i]}
+    target=""
+    # The file the record would reach, a folder's trailing dot dropped as Windows drops it.
+    if [[ "$record" == [A-Z]:* ]]; then
+        target=$(unixpath "$record")
+        [[ -f "$target" ]] || target=$(unixpath "${record/.\\/\\}")
+    fi
+    [[ -f "$target" ]] || target=""
+    crafted="2099-01-01 00-00-0$((i / 2)) run $run.zip"
+    craft_set "$BACKUPS_DIR/$crafted" "$run" "$first" "$(unixpath "$first")" "$record" "$target"
+    cp "$BACKUPS_DIR/$crafted" "$CASE_DIR/crafted $run.zip"
+    run=$((run - 1))
+done
+run=999
+for ((i = 0; i < ${#refusals[@]}; i += 2)); do
+    crafted="2099-01-01 00-00-0$((i / 2)) run $run"
+    start_program /restore
+    answer_msgbox && expect_eq "message" "$(escape "The backup set $BACKUPS\\$crafted.zip is refused: \
+it names ${refusals[i]}, which ${refusals[i + 1]}. A backup set puts back only galaxies in the \
+game's galaxy folder and the player's. Nothing was restored, and the set is set aside, so that \
+the next undo takes the one before it.")" "$MSGBOX_TEXT"
+    expect_exit 1 60
+    expect_eq "report, last line" "$(ended_line 1)" "$(program_report | tail -1)"
+    expect_absent "the crafted set under its first name" "$BACKUPS_DIR/$crafted.zip"
+    expect_same_file "the crafted set, set aside" "$CASE_DIR/crafted $run.zip" \
+        "$BACKUPS_DIR/$crafted refused.zip"
+    run=$((run - 1))
+done
+expect_same_tree "game folder after the refusals" "$CASE_DIR/fixed/game" "$game"
+expect_same_tree "per-user folder after the refusals" "$CASE_DIR/fixed/user" "$user"
+expect_same_file "$wininit" "$CASE_DIR/win.ini" "$(unixpath "$wininit")"
+expect_same_file "$beside" "$OLD" "$(unixpath "$beside")"
+rm -f "$(unixpath "$beside")"
+start_program /restore
+expect_exit 0 60
+expect_report "$(restored_lines "${FIXED[@]}")" "Restored 3 of the 3 galaxies in ${real##*/}." \
+    "$(ended_line 0)"
+expect_as_before "after the fix's own set was restored"
+
 # ---- a fix killed halfway ----------------------------------------------------------------------
 
 new_case killed-fix
