@@ -197,6 +197,29 @@ expect_report "$(restored_lines "${FIXED[@]}")" "Restored 3 of the 3 galaxies in
     "$(ended_line 0)"
 expect_as_before "after the fix's own set was restored"
 
+# ---- the newest run, whatever the clock said -------------------------------------------------
+
+# The second fix's set named as if the clock had gone back between the two fixes: a restore
+# still takes it, the newer run, and the second fix rewrote one galaxy more than the first.
+new_case clock-back
+install_demo_kept
+use_release_data
+fix_silently
+first=${SET##*\\}
+install_demo
+cp "$OLD" "$game/Second Wave.galaxy"
+keep_before
+fix_silently
+[[ "${SET##*\\}" =~ \ run\ 2\.zip$ ]] || fail "the second fix's set [${SET##*\\}] is not run 2"
+earlier="2001-01-01 00-00-00 run 2.zip"
+mv "$SET_FILE" "$BACKUPS_DIR/$earlier"
+start_program /restore
+expect_exit 0 60
+expect_report "$(restored_lines "${FIXED[0]}" "${FIXED[1]}" "$GAME_FOLDER\\Second Wave.galaxy" \
+    "${FIXED[2]}")" "Restored 4 of the 4 galaxies in $earlier." "$(ended_line 0)"
+expect_as_before "after /restore"
+[[ -f "$BACKUPS_DIR/$first" ]] || fail "the first fix's set [$first] is not open any more"
+
 # ---- a fix killed halfway ----------------------------------------------------------------------
 
 new_case killed-fix
