@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # "galmend /restore" and the window's "undo last fix" put back the old bytes a fix rewrote:
 # after a whole fix, from a set any zip reader opens, around a galaxy the player changed since,
-# from the window, and after a fix killed halfway.
+# from the window, never from a set that names files outside the galaxy folders, from the
+# newest run whatever the clock said, after the game was updated, and after a fix killed
+# halfway.
 # usage: galmend-restore.sh <exe bits> <prefix bits>
 
 # Two thousand galaxies fixed and restored under Wine take a minute or two.
@@ -219,6 +221,50 @@ expect_report "$(restored_lines "${FIXED[0]}" "${FIXED[1]}" "$GAME_FOLDER\\Secon
     "${FIXED[2]}")" "Restored 4 of the 4 galaxies in $earlier." "$(ended_line 0)"
 expect_as_before "after /restore"
 [[ -f "$BACKUPS_DIR/$first" ]] || fail "the first fix's set [$first] is not open any more"
+
+# ---- a restore after the game was updated ----------------------------------------------------
+
+# The version in the game's VS_FIXEDFILEINFO: set_game_version <file> <a.b.c.d>
+set_game_version() {
+    python3 - "$@" <<'PYTHON'
+import struct, sys
+path, parts = sys.argv[1], [int(p) for p in sys.argv[2].split('.')]
+data = bytearray(open(path, 'rb').read())
+at = data.find(struct.pack('<I', 0xFEEF04BD))
+assert at >= 0, 'no VS_FIXEDFILEINFO'
+struct.pack_into('<II', data, at + 16, parts[0] << 16 | parts[1], parts[2] << 16 | parts[3])
+open(path, 'wb').write(data)
+PYTHON
+}
+
+# After an update of the game, before galmend has data for it, or with none at all: the fix is
+# refused, the undo is not.
+new_case restore-after-update
+install_demo_kept
+use_release_data
+fix_silently
+name=${SET##*\\}
+mkdir -p "$CASE_DIR/fixed"
+cp -r "$game" "$CASE_DIR/fixed/game"
+set_game_version "$game/Halcyrion.exe" 1.53.0.1
+cp "$game/Halcyrion.exe" "$CASE_DIR/fixed/game/Halcyrion.exe"
+cp "$game/Halcyrion.exe" "$CASE_DIR/before/game/Halcyrion.exe"
+start_program /s
+answer_msgbox && expect_contains "message" "found zarn version :1.53.0.1:" "$MSGBOX_TEXT"
+expect_exit 2 60
+rm "$CASE_DIR/oldstruct.txt" "$CASE_DIR/newstruct.txt"
+start_program /s
+answer_msgbox && expect_eq "message" \
+    "The old structure definition \"oldstruct.txt\" was not found in the folder the program was started from." \
+    "$MSGBOX_TEXT"
+expect_exit 1 60
+expect_same_tree "game folder after the refused fixes" "$CASE_DIR/fixed/game" "$game"
+expect_eq "backup sets after the refused fixes" "$name" "$(ls "$BACKUPS_DIR")"
+start_program /restore
+expect_exit 0 60
+expect_report "$(restored_lines "${FIXED[@]}")" "Restored 3 of the 3 galaxies in $name." \
+    "$(ended_line 0)"
+expect_as_before "after /restore"
 
 # ---- a fix killed halfway ----------------------------------------------------------------------
 
