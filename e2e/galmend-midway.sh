@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs that meet another run midway: "exit" pressed while the window's undo puts galaxies back,
-# and a second fix started while one rewrites. Two thousand galaxies give them time to meet.
+# and a second fix or a restore started while a fix rewrites. Two thousand galaxies give them
+# time to meet.
 # usage: galmend-midway.sh <exe bits> <prefix bits>
 
 # Two thousand galaxies fixed and restored under Wine take a minute or two.
@@ -57,27 +58,38 @@ expect_eq "galaxies not old again" 0 "$(others_count "$OLD_SUM")"
 
 # ---- a second fix while one runs -------------------------------------------------------------
 
-# The second ends at once and changes nothing: no set of its own, no galaxy written twice.
+readonly BUSY="Another galmend is fixing or restoring galaxies now; nothing was changed. Try again when it has ended."
+
+# Another galmend started while the program under test runs, which must refuse at once with
+# the box and the line that say so: expect_refused_alongside <arguments>...
+expect_refused_alongside() {
+    local out=$CASE_DIR/alongside.out other
+    : >"$out"
+    (launch "$out" "$(basename "$PROG_EXE")" "$@") &
+    other=$!
+    say "started another $PROG_NAME $* (pid $other)"
+    answer_msgbox && expect_eq "message" "$BUSY" "$MSGBOX_TEXT"
+    if poll 60 ended "$other"; then
+        wait "$other"
+        expect_eq "exit code of galmend $*" 1 "$?"
+    else
+        kill "$other"
+        wait "$other"
+        fail "galmend $* still ran after 60 s"
+    fi
+    expect_eq "report of galmend $*" "$(printf '%s\n' "$BUSY" "$(ended_line 1)")" \
+        "$(tr -d '\r' <"$out")"
+}
+
+# A second fix, and a restore, end at once and change nothing: no set of their own, no galaxy
+# written twice, none put back from the set the fix is writing.
 new_case two-fixes
 install_many_galaxies
 start_program /s
 if poll 120 some_rewritten; then
-    (launch "$CASE_DIR/second.out" "$(basename "$PROG_EXE")" /s) &
-    second=$!
-    say "started a second $PROG_NAME /s (pid $second)"
-    busy="Another galmend is fixing or restoring galaxies now; nothing was changed. Try again when it has ended."
-    answer_msgbox && expect_eq "message" "$busy" "$MSGBOX_TEXT"
-    if poll 60 ended "$second"; then
-        wait "$second"
-        expect_eq "the second's exit code" 1 "$?"
-    else
-        kill "$second"
-        wait "$second"
-        fail "the second galmend /s still ran after 60 s"
-    fi
-    expect_eq "the second's report" "$(printf '%s\n' "$busy" "$(ended_line 1)")" \
-        "$(tr -d '\r' <"$CASE_DIR/second.out")"
-    ended "$PROG_PID" && fail "the first fix had ended before the second was refused"
+    expect_refused_alongside /s
+    expect_refused_alongside /restore
+    ended "$PROG_PID" && fail "the fix had ended before the others were refused"
 else
     fail "no galaxy was rewritten within 120 s of the fix's start"
 fi
@@ -86,5 +98,5 @@ expect_contains "the first's report" "Rewrote $GALAXIES of the $GALAXIES galaxie
     "$(program_report)"
 expect_all_rewritten
 expect_no_temporaries "$game" "$user"
-expect_eq "backup sets" 1 "$(find "$BACKUPS_DIR" -name '*.zip' | wc -l)"
+expect_eq "backup sets" "run 1.zip" "$(find "$BACKUPS_DIR" -name '*.zip' | sed 's/.* \(run\)/\1/')"
 finish

@@ -5,7 +5,8 @@
 game=$(unixpath "$GAME_FOLDER")
 user=$(unixpath "$USER_GAME_FOLDER")
 readonly BACKUPS="$USER_APPS\\galmend backups"
-readonly BACKUPS_DIR=$(unixpath "$BACKUPS")
+BACKUPS_DIR=$(unixpath "$BACKUPS")
+readonly BACKUPS_DIR
 readonly OLD=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
 # The demo's old galaxies in the order a fix meets them, as the report names them.
 readonly FIXED=("$GAME_FOLDER\\Fortrel\\Deep Reach.galaxy" "$GAME_FOLDER\\Orion Drift.galaxy"
@@ -34,7 +35,8 @@ expect_as_before() {
 }
 
 # "galmend /s", which must end by itself; sets SET to the Windows path of the backup set its
-# report names, and SET_FILE to its Unix path.
+# report names, and SET_FILE to its Unix path: fix_silently [seconds to wait, 60 unless given]
+# shellcheck disable=SC2120  # the wait is optional
 fix_silently() {
     start_program /s
     expect_exit 0 "${1:-60}"
