@@ -112,7 +112,9 @@ expect_report
 
 # A set as a fix writes it, each galaxy's record naming a path: craft_set <set file> <run>
 # <Windows path> <its Unix path, or "" for none>... A record gives the CRC-32 and size of what
-# the Unix file holds now, so that only where the record points can stop its restore.
+# the Unix file holds now, so that only where the record points can stop its restore; each
+# galaxy's old bytes are "crafted old bytes" and a line end. Run 0 writes a set as galmend
+# wrote them before runs were numbered: records of version 1, and no batch.
 craft_set() {
     python3 - "$@" <<'PYTHON'
 import struct, sys, zipfile, zlib
@@ -126,10 +128,15 @@ with zipfile.ZipFile(setfile, 'w') as out:
     count = 0
     for path, unix in zip(pairs[0::2], pairs[1::2]):
         now = open(unix, 'rb').read() if unix else b'x'
-        field = struct.pack('<BcIIQ', 2, b'G', run, zlib.crc32(now), len(now)) + path.encode()
+        if run:
+            field = struct.pack('<BcIIQ', 2, b'G', run, zlib.crc32(now), len(now))
+        else:
+            field = struct.pack('<BIQ', 1, zlib.crc32(now), len(now))
         count += 1
-        entry(out, 'game/crafted %d.galaxy' % count, b'crafted old bytes\r\n', field)
-    entry(out, 'galmend/batch 1.txt', b'', struct.pack('<BcII', 2, b'B', run, count))
+        entry(out, 'game/crafted %d.galaxy' % count, b'crafted old bytes\r\n',
+              field + path.encode())
+    if run:
+        entry(out, 'galmend/batch 1.txt', b'', struct.pack('<BcII', 2, b'B', run, count))
 PYTHON
 }
 
@@ -221,6 +228,29 @@ expect_report "$(restored_lines "${FIXED[0]}" "${FIXED[1]}" "$GAME_FOLDER\\Secon
     "${FIXED[2]}")" "Restored 4 of the 4 galaxies in $earlier." "$(ended_line 0)"
 expect_as_before "after /restore"
 [[ -f "$BACKUPS_DIR/$first" ]] || fail "the first fix's set [$first] is not open any more"
+
+# A set from before runs were numbered comes before every numbered one, even when its name's
+# time is later.
+new_case unnumbered-set
+install_demo_kept
+use_release_data
+unnumbered="2099-12-31 23-59-59.zip"
+kept="$GAME_FOLDER\\Core Worlds.galaxy"
+mkdir -p "$BACKUPS_DIR"
+craft_set "$BACKUPS_DIR/$unnumbered" 0 "$kept" "$(unixpath "$kept")"
+fix_silently
+[[ "${SET##*\\}" =~ \ run\ 1\.zip$ ]] || fail "the fix's set [${SET##*\\}] is not run 1"
+start_program /restore
+expect_exit 0 60
+expect_report "$(restored_lines "${FIXED[@]}")" "Restored 3 of the 3 galaxies in ${SET##*\\}." \
+    "$(ended_line 0)"
+expect_as_before "after the first /restore"
+start_program /restore
+expect_exit 0 60
+expect_report "Restored $kept" "Restored 1 of the 1 galaxy in $unnumbered." "$(ended_line 0)"
+expect_file_text "$kept" $'crafted old bytes\r\n' "$(unixpath "$kept")"
+[[ -f "$BACKUPS_DIR/${unnumbered%.zip} restored.zip" ]] ||
+    fail "the unnumbered set was not renamed \"${unnumbered%.zip} restored.zip\""
 
 # ---- a restore after the game was updated ----------------------------------------------------
 
