@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # "galmend /restore" and the window's "undo last fix" put back the old bytes a fix rewrote:
 # after a whole fix, from a set any zip reader opens, around a galaxy the player changed since,
-# from the window, never from a set that names files outside the galaxy folders, from the
-# newest run whatever the clock said, after the game was updated, and after a fix killed
-# halfway.
+# from the window, never from a set that names files outside the galaxy folders (by /restore
+# and by the window), from the newest run whatever the clock said and before any set from
+# before runs were numbered, after the game was updated, and after a fix killed halfway.
 # usage: galmend-restore.sh <exe bits> <prefix bits>
 
 # Two thousand galaxies fixed and restored under Wine take a minute or two.
@@ -205,6 +205,37 @@ expect_exit 0 60
 expect_report "$(restored_lines "${FIXED[@]}")" "Restored 3 of the 3 galaxies in ${real##*/}." \
     "$(ended_line 0)"
 expect_as_before "after the fix's own set was restored"
+
+# "undo last fix" asks nothing for a set it refuses: it says why, sets the set aside, and
+# offers the one before.
+new_case window-refused
+install_demo_kept
+use_release_data
+fix_silently
+name=${SET##*\\}
+cp "$(unixpath "$wininit")" "$CASE_DIR/win.ini"
+crafted="2099-01-01 00-00-00 run 999"
+craft_set "$BACKUPS_DIR/$crafted.zip" 999 "$wininit" "$(unixpath "$wininit")"
+start_program
+if read_window; then
+    expect_eq "Command6 (undo last fix) enabled" 1 "$(control_field Command6 enabled)"
+    wintest click "$PROG_CAPTION" Command6 "$WAIT_MS" || fail "could not press Command6"
+    answer_msgbox && expect_contains "message" \
+        "$(escape "The backup set $BACKUPS\\$crafted.zip is refused: it names $wininit, which")" \
+        "$MSGBOX_TEXT"
+    wait_control Command6 enabled 1 10
+    wintest click "$PROG_CAPTION" Command6 "$WAIT_MS" || fail "could not press Command6"
+    date=${name:0:10}\ ${name:11:2}:${name:14:2}:${name:17:2}
+    answer_msgbox yes && expect_contains "question" \
+        "Put back the old bytes of the 3 galaxies that the fix of $date rewrote?" "$MSGBOX_TEXT"
+    answer_msgbox && expect_eq "message" "Restored 3 of the 3 galaxies in $name." "$MSGBOX_TEXT"
+    wait_control Command6 enabled 0 10
+    wintest click "$PROG_CAPTION" Command3 "$WAIT_MS"
+fi
+expect_exit 0
+expect_as_before "after undo last fix"
+[[ -f "$BACKUPS_DIR/$crafted refused.zip" ]] || fail "the crafted set was not set aside"
+expect_same_file "$wininit" "$CASE_DIR/win.ini" "$(unixpath "$wininit")"
 
 # ---- the newest run, whatever the clock said -------------------------------------------------
 
