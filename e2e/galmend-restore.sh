@@ -85,6 +85,17 @@ expect_same_file "the changed galaxy" "$CASE_DIR/edited.galaxy" "$edited"
 cp "$CASE_DIR/edited.galaxy" "$CASE_DIR/before/game/Orion Drift.galaxy"
 expect_as_before "but the changed galaxy"
 
+# Presses "undo last fix", answers its question about the demo fix whose set is named name
+# with yes, and waits for the undo to end: undo_demo_fix <name>
+undo_demo_fix() {
+    local date=${1:0:10}\ ${1:11:2}:${1:14:2}:${1:17:2}
+    wintest click "$PROG_CAPTION" Command6 "$WAIT_MS" || fail "could not press Command6"
+    answer_msgbox yes && expect_contains "question" \
+        "Put back the old bytes of the 3 galaxies that the fix of $date rewrote?" "$MSGBOX_TEXT"
+    answer_msgbox && expect_eq "message" "Restored 3 of the 3 galaxies in $1." "$MSGBOX_TEXT"
+    wait_control Command6 enabled 0 10
+}
+
 # ---- "undo last fix" in the window ------------------------------------------------------------
 
 new_case window-undo
@@ -95,12 +106,7 @@ name=${SET##*\\}
 start_program
 if read_window; then
     expect_eq "Command6 (undo last fix) enabled after a fix" 1 "$(control_field Command6 enabled)"
-    wintest click "$PROG_CAPTION" Command6 "$WAIT_MS" || fail "could not press Command6"
-    date=${name:0:10}\ ${name:11:2}:${name:14:2}:${name:17:2}
-    answer_msgbox yes && expect_contains "question" \
-        "Put back the old bytes of the 3 galaxies that the fix of $date rewrote?" "$MSGBOX_TEXT"
-    answer_msgbox && expect_eq "message" "Restored 3 of the 3 galaxies in $name." "$MSGBOX_TEXT"
-    wait_control Command6 enabled 0 10
+    undo_demo_fix "$name"
     expect_as_before "after undo last fix"
     wintest click "$PROG_CAPTION" Command3 "$WAIT_MS"
 fi
@@ -227,12 +233,7 @@ if read_window; then
         "$(escape "The backup set $BACKUPS\\$crafted.zip is refused: it names $wininit, which")" \
         "$MSGBOX_TEXT"
     wait_control Command6 enabled 1 10
-    wintest click "$PROG_CAPTION" Command6 "$WAIT_MS" || fail "could not press Command6"
-    date=${name:0:10}\ ${name:11:2}:${name:14:2}:${name:17:2}
-    answer_msgbox yes && expect_contains "question" \
-        "Put back the old bytes of the 3 galaxies that the fix of $date rewrote?" "$MSGBOX_TEXT"
-    answer_msgbox && expect_eq "message" "Restored 3 of the 3 galaxies in $name." "$MSGBOX_TEXT"
-    wait_control Command6 enabled 0 10
+    undo_demo_fix "$name"
     wintest click "$PROG_CAPTION" Command3 "$WAIT_MS"
 fi
 expect_exit 0
