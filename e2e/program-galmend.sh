@@ -19,13 +19,13 @@ write_program_data() {
 # line that names its backup set.
 program_notes() { if [[ "$1" =~ ^Rewrote\ [1-9] ]]; then kept_line; fi; }
 
-# That line as the last run's report must have it. The set's name is the fix's start time, read
-# from the report and checked: a line naming anything else shows as a difference.
+# That line as the last run's report must have it. The set's name is the fix's start time and
+# its run, read from the report and checked: a line naming anything else shows as a difference.
 kept_line() {
-    local set stamp='[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}-[0-9]{2}-[0-9]{2}( \([0-9]+\))?'
+    local set stamp='[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}-[0-9]{2}-[0-9]{2} run [0-9]+'
     set=$(program_report | sed -n \
         's/^The old galaxies are kept in \(.*\); galmend \/restore puts them back\.$/\1/p' | head -1)
     [[ "$set" =~ \\galmend\ backups\\${stamp}\.zip$ ]] ||
-        set="<a set in galmend backups named after the fix's start>"
+        set="<a set in galmend backups named after the fix's start and run>"
     printf '%s\n' "The old galaxies are kept in $set; galmend /restore puts them back."
 }
