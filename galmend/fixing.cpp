@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -131,8 +132,10 @@ void Galmend::fixgalaxies() {
             // Between two galaxies, with no temporary file open: where "exit" may end the run.
             if (state.stagedpaths.empty()) progress.step([&] { show(false); });
         }
-    } catch (...) {
+    } catch (const std::exception&) {
         // The window shows what was rewritten before the failure, and the set stays whole.
+        // The program's end unwinds nothing on Windows: "exit" and closing finish the set
+        // themselves (endnow).
         show(true);
         try {
             backup.finish();

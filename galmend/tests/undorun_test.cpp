@@ -110,25 +110,37 @@ TEST_F(UndoRun, YesRestoresTheSetTheQuestionNamedAndAChangedSetIsAskedAgain) {
     EXPECT_EQ(count(oldgalaxy), galaxies) << "nothing was written over the player's galaxies";
 }
 
-TEST_F(UndoRun, ExitDuringAFixLeavesASetAnyZipReaderOpens) {
-    std::chrono::milliseconds now{0};
-    form.clock = [&] { return now += hostenv::Progress::interval; };
-    ASSERT_EQ(load(), std::nullopt);
-    ASSERT_EQ(click("Command1"), std::nullopt);
-    int steps = 0;
-    ui.onevents = [&] {
-        if (++steps == 3) form.clicked("Command3");
+TEST_F(UndoRun, ExitOrClosingTheWindowDuringAFixLeavesASetAnyZipReaderOpens) {
+    const std::pair<const char*, std::function<void(Galmend&)>> stops[] = {
+        {"exit", [](Galmend& window) { window.clicked("Command3"); }},
+        {"closing the window, or Alt+F4", [](Galmend& window) { window.closed(); }},
     };
-    EXPECT_EQ(click("Command2"), 0);
-    const int rewritten = count(newgalaxy);
-    ASSERT_GT(rewritten, 0);
-    ASSERT_LT(rewritten, galaxies);
-    ASSERT_EQ(sets().size(), 1u);
-    const ZipListing listing = listzip(drive.fs, backups() + "\\" + sets()[0]);
-    EXPECT_EQ(listing.end, ZipListing::End::complete);
-    RecordingUi restoring;
-    EXPECT_EQ(run("/restore", restoring), 0) << ::testing::PrintToString(restoring.messages);
-    EXPECT_EQ(count(oldgalaxy), galaxies);
+    for (const auto& [how, stop] : stops) {
+        SCOPED_TRACE(how);
+        for (int i = 0; i < galaxies; ++i) drive.write(galaxy(i), oldgalaxy);
+        std::filesystem::remove_all(drive.host(backups()));
+        RecordingUi window;
+        Galmend fix{drive.fs, platform, window};
+        std::chrono::milliseconds now{0};
+        fix.clock = [&] { return now += hostenv::Progress::interval; };
+        platform.args.clear();
+        ASSERT_EQ(hostenv::testing::ending([&] { fix.load(); }), std::nullopt);
+        ASSERT_EQ(hostenv::testing::ending([&] { fix.clicked("Command1"); }), std::nullopt);
+        int steps = 0;
+        window.onevents = [&] {
+            if (++steps == 3) stop(fix);
+        };
+        EXPECT_EQ(hostenv::testing::ending([&] { fix.clicked("Command2"); }), 0);
+        const int rewritten = count(newgalaxy);
+        ASSERT_GT(rewritten, 0);
+        ASSERT_LT(rewritten, galaxies);
+        ASSERT_EQ(sets().size(), 1u);
+        const ZipListing listing = listzip(drive.fs, backups() + "\\" + sets()[0]);
+        EXPECT_EQ(listing.end, ZipListing::End::complete);
+        RecordingUi restoring;
+        EXPECT_EQ(run("/restore", restoring), 0) << ::testing::PrintToString(restoring.messages);
+        EXPECT_EQ(count(oldgalaxy), galaxies);
+    }
 }
 
 TEST_F(UndoRun, ExitAtAnyPointOfAWindowUndoLeavesEveryGalaxyWholeAndTheNextUndoFinishesIt) {
