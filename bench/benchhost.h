@@ -54,4 +54,8 @@ double discoverytarget();
 // The process's peak resident memory in bytes.
 std::uint64_t peakmemory();
 
+// Runs this benchmark's own executable anew with these arguments, its output going where
+// ours goes, and gives its exit code: a fresh process has a peak of its own.
+int runself(const std::vector<std::string>& args);
+
 }  // namespace bench

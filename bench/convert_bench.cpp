@@ -6,11 +6,14 @@
 //   convert_bench [--root DIR] [--data DIR] [--megabytes 200] [--rounds 3] [--keep]
 //   convert_bench --galaxies 5000 --kilobytes 10 [--root DIR] [--data DIR] [--rounds 3]
 //   convert_bench --peak MEGABYTES [--root DIR] [--data DIR]
+//   convert_bench --restorepeak [--root DIR] [--data DIR]
 //   convert_bench --rewrite MEGABYTES [--rounds 15] [--root DIR] [--data DIR]
 // The first form converts a mixed corpus of that size, the second that many galaxies of
 // one size, all in the game folder itself. The third converts one galaxy of that size, its
-// backup set kept, and reports the peak memory; run it in a fresh process. The fourth times
-// the rewriting alone of one galaxy of that size, read once, so that builds for different
+// backup set kept, and reports the peak memory; run it in a fresh process. It then runs the
+// fourth in a process of its own, which restores the set a conversion of one galaxy left
+// under the root (the third with --keep) and reports the peak memory. The fifth times the
+// rewriting alone of one galaxy of that size, read once, so that builds for different
 // processors can be compared without the files' cost.
 #include <filesystem>
 #include <iomanip>
@@ -60,9 +63,9 @@ fs::path backupsfolder(const Setting& setting) {
     return setting.root / "appdata" / "galmend backups";
 }
 
-// Puts the newest backup set back as "galmend /restore" does; throws unless every one of the
-// corpus's galaxies holds its old bytes again.
-void restore(const Setting& setting, const bench::ConversionCorpus& corpus) {
+// Puts the newest backup set back as "galmend /restore" does; throws unless all the galaxies
+// it holds, as many as given, hold their old bytes again.
+void restore(const Setting& setting, std::size_t galaxies) {
     const auto files = bench::hostfiles(setting.root);
     bench::RecordingUi ui;
     const hostenv::Lines originalmaps;
@@ -73,7 +76,7 @@ void restore(const Setting& setting, const bench::ConversionCorpus& corpus) {
     if (!offer.set) throw std::runtime_error("there is no backup set to restore");
     const auto run = galmend::restorefrom(files->fs(), *offer.set, scope, {});
     const bool whole = galmend::reportrestore(offer, run, ui, true);
-    const std::string expected = "Restored " + std::to_string(corpus.galaxies.size()) + " of the ";
+    const std::string expected = "Restored " + std::to_string(galaxies) + " of the ";
     if (!whole || !ui.boxes.empty() || ui.reported.empty() ||
         !ui.reported.back().starts_with(expected)) {
         throw std::runtime_error(
@@ -165,20 +168,24 @@ void printthroughput(const Times& times, const bench::ConversionCorpus& corpus,
         return ratios;
     };
     const std::vector<double> backupratios = pairs(conversion, without);
-    std::cout << std::setprecision(3);
+    // The restore runs right after the conversion whose set it puts back, on its galaxies.
+    const std::vector<double> restoreratios = pairs(restored, conversion);
     for (std::size_t i = 0; i < backupratios.size(); ++i) {
-        std::cout << "round " << i + 1 << ": conversion " << conversion[i] << " s, without backup "
-                  << without[i] << " s (" << (i % 2 == 0 ? "run second" : "run first")
-                  << "), ratio " << std::setprecision(2) << backupratios[i] << "; restore "
-                  << std::setprecision(3) << restored[i] << " s\n";
+        std::cout << std::setprecision(3) << "round " << i + 1 << ": conversion " << conversion[i]
+                  << " s, without backup " << without[i] << " s ("
+                  << (i % 2 == 0 ? "run second" : "run first") << "), ratio "
+                  << std::setprecision(2) << backupratios[i] << "; restore " << std::setprecision(3)
+                  << restored[i] << " s, restore / conversion " << std::setprecision(2)
+                  << restoreratios[i] << "\n";
     }
     const double ratiobackup = bench::median(backupratios);
-    const double ratiorestore = bench::median(pairs(restored, conversion));
+    const double ratiorestore = bench::median(restoreratios);
     const double ratioreplaced = bench::median(pairs(conversion, replaced));
     const double ratioflushed = bench::median(conversion) / bench::median(flushed);
     std::cout << std::setprecision(2) << "conversion / conversion without backup: " << ratiobackup
               << " round by round" << verdict(ratiobackup, 1.3) << "\n"
-              << "restore / conversion:                   " << ratiorestore << " round by round\n"
+              << "restore / conversion:                   " << ratiorestore << " round by round"
+              << verdict(ratiorestore, 1.1) << "\n"
               << "conversion / safe replacement:          " << ratioreplaced << " round by round, "
               << bench::median(conversion) / bench::median(replaced) << " of the medians"
               << verdict(ratioreplaced, 1.5) << "\n"
@@ -208,7 +215,7 @@ int throughput(const Setting& setting, const bench::Options& options) {
     const auto withbackups = [&] {
         timed(conversion, [&] { checkconverted(convert(setting), corpus); });
         setsize = setbytes(setting);
-        timed(restored, [&] { restore(setting, corpus); });
+        timed(restored, [&] { restore(setting, corpus.galaxies.size()); });
     };
     const auto withoutbackups = [&] {
         timed(without,
@@ -240,10 +247,15 @@ int throughput(const Setting& setting, const bench::Options& options) {
     return 0;
 }
 
+// The one galaxy of --peak, --restorepeak and --rewrite.
+fs::path onegalaxy(const Setting& setting) {
+    return setting.root / "game" / "Expanse.galaxy";
+}
+
 int peak(const Setting& setting, long long megabytes) {
     fs::remove_all(setting.root / "game");
     fs::create_directories(setting.root / "game");
-    const fs::path galaxy = setting.root / "game" / "Expanse.galaxy";
+    const fs::path galaxy = onegalaxy(setting);
     bench::writegalaxy(galaxy, static_cast<std::uint64_t>(megabytes) << 20, seed);
     bench::syncfolder(setting.root);
     const auto size = static_cast<double>(fs::file_size(galaxy));
@@ -259,6 +271,28 @@ int peak(const Setting& setting, long long megabytes) {
               << std::setprecision(1) << "peak before the conversion " << before / megabyte
               << " MB, peak of the process " << after / megabyte << " MB = " << std::setprecision(2)
               << after / size << " x the galaxy; target " << std::setprecision(1)
+              << limit / megabyte << " MB: " << (after <= limit ? "met" : "missed") << "\n"
+              << std::flush;
+    // Whatever the conversion held is part of this process's peak: the restore gets its own.
+    return bench::runself({"--restorepeak", "--root", setting.root.string(), "--data",
+                           setting.data.string(), "--keep"});
+}
+
+int restorepeak(const Setting& setting) {
+    const fs::path galaxy = onegalaxy(setting);
+    const auto fixed = static_cast<double>(fs::file_size(galaxy));
+    const auto before = static_cast<double>(bench::peakmemory());
+    const double time = seconds([&] { restore(setting, 1); });
+    const auto after = static_cast<double>(bench::peakmemory());
+    const auto size = static_cast<double>(fs::file_size(galaxy));
+    const double limit = 3 * size + 16 * megabyte;
+    std::cout << std::fixed << std::setprecision(1) << "peak memory restoring one galaxy ("
+              << bench::hostname() << "): galaxy " << size / megabyte << " MB again ("
+              << fixed / megabyte << " MB as the fix left it), restored from its backup set in "
+              << std::setprecision(2) << time << " s\n"
+              << std::setprecision(1) << "peak before the restore " << before / megabyte
+              << " MB, peak of the process " << after / megabyte << " MB = " << std::setprecision(2)
+              << after / size << " x the galaxy; target " << std::setprecision(1)
               << limit / megabyte << " MB: " << (after <= limit ? "met" : "missed") << "\n";
     return 0;
 }
@@ -266,7 +300,7 @@ int peak(const Setting& setting, long long megabytes) {
 int rewriteonly(const Setting& setting, long long megabytes, int rounds) {
     fs::remove_all(setting.root / "game");
     fs::create_directories(setting.root / "game");
-    const fs::path galaxy = setting.root / "game" / "Expanse.galaxy";
+    const fs::path galaxy = onegalaxy(setting);
     bench::writegalaxy(galaxy, static_cast<std::uint64_t>(megabytes) << 20, seed);
     const auto files = bench::hostfiles(setting.root);
     bench::BenchGalmend galmend(*files, setting.root, setting.root / "game", setting.data);
@@ -299,7 +333,8 @@ int main(int argc, char** argv) {
             fs::absolute(options.text("root", bench::defaultroot("zarnbench-convert").string())),
             fs::absolute(options.text("data", ZARN_DATA_DIR))};
         fs::create_directories(setting.root);
-        const int result = options.has("peak") ? peak(setting, options.number("peak", 50))
+        const int result = options.has("peak")          ? peak(setting, options.number("peak", 50))
+                           : options.has("restorepeak") ? restorepeak(setting)
                            : options.has("rewrite")
                                ? rewriteonly(setting, options.number("rewrite", 50),
                                              static_cast<int>(options.number("rounds", 15)))

@@ -1,10 +1,12 @@
 #include <fcntl.h>
-#include <sys/resource.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 #include "benchhost.h"
@@ -144,10 +146,34 @@ double discoverytarget() {
     return 3;
 }
 
+// The memory's high-water mark as /proc gives it: getrusage's ru_maxrss carries over the peak
+// of the process that runself started this one from.
 std::uint64_t peakmemory() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;  // kilobytes on Linux
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmHWM:")) return std::stoull(line.substr(6)) * 1024;  // kB
+    }
+    throw std::runtime_error("/proc/self/status gives no VmHWM");
+}
+
+int runself(const std::vector<std::string>& args) {
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    std::vector<std::string> words{self};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    const int failed = ::posix_spawn(&child, self.c_str(), nullptr, nullptr, argv.data(), environ);
+    if (failed != 0) {
+        throw std::runtime_error("cannot run " + self + ": " + std::strerror(failed));
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) fail("cannot wait for", self);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace bench

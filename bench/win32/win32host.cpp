@@ -2,6 +2,10 @@
 // After windows.h, which it needs.
 #include <psapi.h>
 
+#include <process.h>
+
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 #include "benchhost.h"
@@ -154,6 +158,32 @@ std::uint64_t peakmemory() {
     counters.cb = sizeof counters;
     if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
     return counters.PeakWorkingSetSize;
+}
+
+int runself(const std::vector<std::string>& args) {
+    std::wstring self(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+        if (length == 0) fail("cannot name", "this benchmark");
+        if (length < self.size()) {
+            self.resize(length);
+            break;
+        }
+        self.resize(2 * self.size());
+    }
+    // The C runtime joins the words with blanks: each is quoted, as a path may hold blanks.
+    std::vector<std::wstring> words{L"\"" + self + L"\""};
+    for (const auto& arg : args) words.push_back(L"\"" + hostenv::win32::widen(arg) + L"\"");
+    std::vector<const wchar_t*> argv;
+    for (const auto& word : words) argv.push_back(word.c_str());
+    argv.push_back(nullptr);
+    const intptr_t code = _wspawnv(_P_WAIT, self.c_str(), argv.data());
+    if (code < 0) {
+        throw std::runtime_error("cannot run " + hostenv::win32::narrow(self) + ": " +
+                                 std::strerror(errno));
+    }
+    return static_cast<int>(code);
 }
 
 }  // namespace bench

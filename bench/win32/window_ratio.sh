@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# galmend's find and fix in its window against the same work silent ("galmend /s"), under
-# Wine, on fresh copies of the same old galaxies, the runs interleaved so that both meet the
-# same load on the host. Target: the window takes at most 1.1 times as long.
-#   bench/win32/window_ratio.sh [rounds 3] [galaxies 5000] [kilobytes 10] [bits 64]
+# galmend's work in its window against the same work silent, under Wine, the runs interleaved
+# so that both meet the same load on the host: find and fix against "galmend /s" on fresh
+# copies of the same old galaxies, or (restore) "undo last fix" against "galmend /restore" of
+# the same set, each run from the same fixed galaxies and set. Target: the window takes at
+# most 1.1 times as long.
+#   bench/win32/window_ratio.sh [restore] [rounds 3] [galaxies 5000] [kilobytes 10] [bits 64]
 # Needs the win64 preset built (win32 for bits 32), Wine and Xvfb. It runs in the e2e
 # harness's 64-bit prefix and game install (E2E_WORK, build/e2e-work unless set).
 #
@@ -12,15 +14,21 @@
 #           wintest times both itself and asks the window nothing meanwhile
 #   silent  the whole "galmend /s" run less a "galmend /s" run without galaxies, which is
 #           Wine starting the process, the program's start-up and its end
+# With restore: putting the set back.
+#   window  from the Yes to undo's question until the box that says what was restored shows;
+#           wintest times it itself and asks the window nothing meanwhile
+#   silent  the whole "galmend /restore" run less one without any set
 readonly LIMIT=1800 # seconds one run may take at most
 RUN_TIMEOUT=$LIMIT
 source "$(cd "$(dirname "$0")/../.." && pwd)/e2e/lib.sh"
+mode=fix
+[[ "${1:-}" == restore ]] && { mode=restore; shift; }
 rounds=${1:-3}
 count=${2:-5000}
 kilobytes=${3:-10}
 bits=${4:-64}
 
-begin galmend "$bits" 64 window-ratio
+begin galmend "$bits" 64 "window-ratio-$mode"
 reset_game
 game=$(unixpath "$GAME_FOLDER")
 corpus=$CASES_DIR/galaxies
@@ -75,34 +83,135 @@ window_run() {
     [[ "$PROG_RC" == 0 ]]
 }
 
-# A silent run: sets SILENT_MS, the process's start and end included.
+# A silent run with the arguments given: sets SILENT_MS, the process's start and end included.
 silent_run() {
     local started=${EPOCHREALTIME/./}
-    start_program /s
+    start_program "$@"
     wait_program "$LIMIT"
     SILENT_MS=$(((${EPOCHREALTIME/./} - started) / 1000))
     [[ "$PROG_RC" == 0 ]]
 }
 
 ratios=()
-for round in $(seq "$rounds"); do
-    window_run || { say "round $round: the window run failed"; exit 1; }
-    refill_game
-    silent_run || { say "round $round: the silent run failed"; exit 1; }
-    silent=$SILENT_MS
-    grep -q "^Rewrote $count of " "$CASE_DIR/program.out" ||
-        { say "round $round: the silent run did not rewrite $count galaxies"; exit 1; }
-    rm -f "$game"/*.galaxy
-    silent_run || { say "round $round: the silent run without galaxies failed"; exit 1; }
-    empty=$SILENT_MS
-    window=$((FIND_MS + FIX_MS))
-    net=$((silent - empty))
-    ratio=$(awk -v w="$window" -v s="$net" 'BEGIN { printf "%.3f", w / s }')
+# Prints the round and keeps its ratio: round_ratio <round> <window ms> <silent ms> <how>...
+round_ratio() {
+    local ratio
+    ratio=$(awk -v w="$2" -v s="$3" 'BEGIN { printf "%.3f", w / s }')
     ratios+=("$ratio")
-    say "round $round: window $window ms (find $FIND_MS, fix $FIX_MS), silent $net ms" \
-        "($silent less $empty without galaxies), window/silent $ratio"
-done
+    say "round $1: window $2 ms$4, silent $3 ms$5, window/silent $ratio"
+}
+
+backups=$(unixpath "$USER_APPS\\galmend backups")
+kept=$CASES_DIR/kept
+old_sum=$(cat "$corpus"/*.galaxy | md5sum)
+
+# The game folder and the backup set as one "galmend /s" left them, kept in $kept once.
+keep_fixed() {
+    refill_game
+    silent_run /s || { say "the fix failed"; return 1; }
+    grep -q "^Rewrote $count of " "$CASE_DIR/program.out" ||
+        { say "the fix did not rewrite $count galaxies"; return 1; }
+    rm -rf "$kept"
+    mkdir -p "$kept/game"
+    cp "$game"/*.galaxy "$kept/game/"
+    cp -r "$backups" "$kept/backups"
+}
+
+put_fixed() {
+    rm -f "$game"/*.galaxy
+    cp "$kept/game"/*.galaxy "$game/"
+    rm -rf "$backups"
+    cp -r "$kept/backups" "$backups"
+}
+
+restored() {
+    [[ "$(cat "$game"/*.galaxy | md5sum)" == "$old_sum" ]] && return 0
+    say "the galaxies do not hold their old bytes again"
+    return 1
+}
+
+undo_disabled() {
+    timed_wintest controls "$PROG_CAPTION" "$WAIT_MS" &&
+        grep -q "^control name=Command6 .* enabled=0" <<<"$WINTEST_OUT"
+}
+
+# The window's undo: sets RESTORE_MS.
+window_restore_run() {
+    put_fixed
+    start_program
+    if ! timed_wintest enabled "$PROG_CAPTION" Command6 "$WAIT_MS"; then
+        say "undo last fix was not enabled: $WINTEST_OUT"
+        return 1
+    fi
+    timed_wintest click "$PROG_CAPTION" Command6 "$WAIT_MS" || return 1
+    if ! timed_wintest timeanswer "$PROG_NAME" yes $((LIMIT * 1000)) ||
+        ! grep -q "^text=Put back the old bytes of the $count galaxies " <<<"$WINTEST_OUT"; then
+        say "undo's question or the box after it: $WINTEST_OUT"
+        return 1
+    fi
+    RESTORE_MS=${WINTEST_OUT##*ms=}
+    if ! timed_wintest msgbox "$PROG_NAME" ok "$WAIT_MS" ||
+        ! grep -q "^text=Restored $count of the $count galaxies in " <<<"$WINTEST_OUT"; then
+        say "the box after undo did not say that all were restored: $WINTEST_OUT"
+        return 1
+    fi
+    poll 30 undo_disabled || { say "undo last fix stayed enabled"; return 1; }
+    timed_wintest click "$PROG_CAPTION" Command3 "$WAIT_MS"
+    wait_program 60
+    [[ "$PROG_RC" == 0 ]] && restored
+}
+
+# "galmend /restore" less one without a set: sets SILENT_MS to the difference.
+silent_restore_run() {
+    put_fixed
+    silent_run /restore || { say "galmend /restore failed"; return 1; }
+    local whole=$SILENT_MS
+    grep -q "^Restored $count of the $count galaxies in " "$CASE_DIR/program.out" ||
+        { say "galmend /restore did not restore $count galaxies"; return 1; }
+    restored || return 1
+    rm -rf "${backups:?}"/*
+    silent_run /restore || { say "galmend /restore without a set failed"; return 1; }
+    grep -q "^There is no backup set to restore in " "$CASE_DIR/program.out" ||
+        { say "galmend /restore found a set where none was"; return 1; }
+    SILENT_EMPTY_MS=$SILENT_MS
+    SILENT_MS=$((whole - SILENT_MS))
+    SILENT_WHOLE_MS=$whole
+}
+
+fix_rounds() {
+    local round silent empty
+    for round in $(seq "$rounds"); do
+        window_run || { say "round $round: the window run failed"; exit 1; }
+        refill_game
+        silent_run /s || { say "round $round: the silent run failed"; exit 1; }
+        silent=$SILENT_MS
+        grep -q "^Rewrote $count of " "$CASE_DIR/program.out" ||
+            { say "round $round: the silent run did not rewrite $count galaxies"; exit 1; }
+        rm -f "$game"/*.galaxy
+        silent_run /s || { say "round $round: the silent run without galaxies failed"; exit 1; }
+        empty=$SILENT_MS
+        round_ratio "$round" $((FIND_MS + FIX_MS)) $((silent - empty)) \
+            " (find $FIND_MS, fix $FIX_MS)" " ($silent less $empty without galaxies)"
+    done
+}
+
+restore_rounds() {
+    local round runs
+    say "fixing them once; each run starts from that fix's galaxies and set"
+    keep_fixed || exit 1
+    for round in $(seq "$rounds"); do
+        # Taken in turn first, so that neither always meets a cache the other warmed.
+        runs=(window_restore_run silent_restore_run)
+        ((round % 2)) || runs=(silent_restore_run window_restore_run)
+        "${runs[0]}" || { say "round $round: ${runs[0]} failed"; exit 1; }
+        "${runs[1]}" || { say "round $round: ${runs[1]} failed"; exit 1; }
+        round_ratio "$round" "$RESTORE_MS" "$SILENT_MS" " (${runs[0]} first)" \
+            " ($SILENT_WHOLE_MS less $SILENT_EMPTY_MS without a set)"
+    done
+}
+
+"${mode}_rounds"
 median=$(printf '%s\n' "${ratios[@]}" | sort -n |
     awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
 verdict=$(awk -v m="$median" 'BEGIN { print (m <= 1.1 ? "met" : "missed") }')
-say "median window/silent over $rounds rounds: ${median}x, target 1.1x: $verdict"
+say "$mode: median window/silent over $rounds rounds: ${median}x, target 1.1x: $verdict"

@@ -1,6 +1,8 @@
 // Driving another program's window: pressing its buttons, answering its message boxes,
 // closing it and waiting for it to go.
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "wintest.h"
 
@@ -82,9 +84,11 @@ int click(const std::string& caption, const std::string& name, const Deadline& d
     return exitdone;
 }
 
-int answermsgbox(const std::string& title, Answer answer, const Deadline& deadline) {
-    HWND box = waitforwindow(title, true, deadline);
-    if (!box) return timedout("message box " + title);
+namespace {
+
+// Prints the box's text and the program's other windows, then presses the answer without
+// waiting for the box to close; false (and why printed) when the box lacks that button.
+bool pressanswer(HWND box, const std::string& title, Answer answer) {
     const std::string text = msgboxtext(box);
     std::printf("msgbox title=%s\n", escaped(title).c_str());
     std::printf("text=%s\n", escaped(text).c_str());
@@ -101,14 +105,54 @@ int answermsgbox(const std::string& title, Answer answer, const Deadline& deadli
     // A box without that button would take the command as its own and close all the same.
     if (!button) {
         std::printf("nobutton %s\n", answername(answer));
-        return exitfailed;
+        return false;
     }
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return true;
+}
+
+}  // namespace
+
+int answermsgbox(const std::string& title, Answer answer, const Deadline& deadline) {
+    HWND box = waitforwindow(title, true, deadline);
+    if (!box) return timedout("message box " + title);
+    if (!pressanswer(box, title, answer)) return exitfailed;
     while (IsWindow(box)) {
         if (deadline.passed()) return timedout("message box to close");
         nap();
     }
     std::printf("pressed %s\n", answername(answer));
+    return exitdone;
+}
+
+int timeanswer(const std::string& title, Answer answer, const Deadline& deadline) {
+    HWND box = waitforwindow(title, true, deadline);
+    if (!box) return timedout("message box " + title);
+    // Looks at the windows only, asking the program's thread nothing: the time is its own. The
+    // next box disables the window that owns it, as this one did, so each look asks only the
+    // owner; a search of every window each time would load Wine's server, which the program
+    // needs too.
+    HWND owner = GetWindow(box, GW_OWNER);
+    if (!owner) {
+        std::printf("the box has no owner window\n");
+        return exitfailed;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    if (!pressanswer(box, title, answer)) return exitfailed;
+    const auto look = [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); };
+    while (IsWindow(box)) {
+        if (deadline.passed()) return timedout("message box to close");
+        look();
+    }
+    while (IsWindowEnabled(owner) || !findwindow(title, true)) {
+        if (deadline.passed()) return timedout("the next message box " + title);
+        look();
+    }
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+    std::printf("pressed %s, next box after ms=%lld\n", answername(answer),
+                static_cast<long long>(ms));
     return exitdone;
 }
 

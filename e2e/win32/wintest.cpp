@@ -11,6 +11,9 @@
 //   wintest msgbox <title> [ok|yes|no] <ms>
 //                                          print a message box's text and the program's
 //                                          other windows, then press OK (or Yes or No)
+//   wintest timeanswer <title> ok|yes|no <ms>
+//                                          the same, then print how long until the
+//                                          program shows its next box of this title
 //   wintest close <caption> <ms>           ask the window to close (WM_CLOSE)
 //   wintest gone <caption> <ms>            wait until no window has this caption
 //   wintest answers <caption> <control> <seconds> [interval ms=250 [until text]]
@@ -58,7 +61,7 @@ constexpr unsigned long defaultwatchintervalms = 250;
 int usage() {
     std::puts(
         "usage: wintest controls|layout|msgbox|close|gone <caption> <ms>\n"
-        "       wintest msgbox <title> ok|yes|no <ms>\n"
+        "       wintest msgbox|timeanswer <title> ok|yes|no <ms>\n"
         "       wintest click|items|press|lines|enabled <caption> <control> <ms>\n"
         "       wintest answers <caption> <control> <seconds> [interval ms [until text]]\n"
         "       wintest timeclick <caption> <button> <control> <ms>\n"
@@ -129,6 +132,10 @@ int main() {
     if (args.size() == 4 && command == "msgbox") {
         const std::optional<Answer> answer = answerof(args[2]);
         return answer ? answermsgbox(target, *answer, deadline) : usage();
+    }
+    if (args.size() == 4 && command == "timeanswer") {
+        const std::optional<Answer> answer = answerof(args[2]);
+        return answer ? timeanswer(target, *answer, deadline) : usage();
     }
     if (args.size() == 5 && command == "timeclick") {
         return timeclick(target, args[2], args[3], deadline);

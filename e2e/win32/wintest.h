@@ -74,6 +74,9 @@ int textlines(const std::string& caption, const std::string& name, const Deadlin
 enum class Answer { ok, yes, no };
 const char* answername(Answer answer);
 int answermsgbox(const std::string& title, Answer answer, const Deadline& deadline);
+// Answers the message box and prints how long until the program shows its next box of this
+// title, which it leaves open.
+int timeanswer(const std::string& title, Answer answer, const Deadline& deadline);
 int closewindow(const std::string& caption, const Deadline& deadline);
 int waitgone(const std::string& caption, const Deadline& deadline);
 // Asks the window every interval whether it answers and reads the control's text, until the
