@@ -74,7 +74,7 @@ void restore(const Setting& setting, std::size_t galaxies) {
     const auto offer =
         galmend::restoreoffer(files->fs(), files->windowspath(backupsfolder(setting)), scope);
     if (!offer.set) throw std::runtime_error("there is no backup set to restore");
-    const auto run = galmend::restorefrom(files->fs(), *offer.set, scope, {});
+    const auto run = galmend::restorefrom(files->fs(), offer, {});
     const bool whole = galmend::reportrestore(offer, run, ui, true);
     const std::string expected = "Restored " + std::to_string(galaxies) + " of the ";
     if (!whole || !ui.boxes.empty() || ui.reported.empty() ||

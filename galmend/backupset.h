@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -161,6 +162,9 @@ struct SetRestore {
     bool complete() const;
 };
 
+// Which galaxies of a set its fix replaced, each record checked.
+struct SetPlan;
+
 // What a restore takes, and what undo asks before: the newest open set whose fix replaced a
 // galaxy, when it was made and how many galaxies its fix replaced; and the files named like
 // sets that were passed over, each with its reason.
@@ -169,30 +173,29 @@ struct RestoreOffer {
     std::string date;
     std::size_t galaxies = 0;
     std::vector<std::string> unreadable;
+    // What the restore of set does, read once for the question and the restore.
+    std::shared_ptr<const SetPlan> plan;
 };
 // Throws Failure when the folder cannot be read.
 RestoreOffer restoreoffer(hostenv::FileSystem& fs, const std::string& folder,
                           const RestoreScope& scope);
 
-// Checks every record of the set at setpath, then puts back each galaxy the fix replaced that
-// still holds what the fix wrote, through the same safe replacement a fix uses; between runs
-// between two galaxies (where the program may end). A refused set is not touched here. Throws
-// Failure when the set cannot be read at all.
-SetRestore restoreset(hostenv::FileSystem& fs, const std::string& setpath,
-                      const RestoreScope& scope, const std::function<void()>& between);
 // Renames the set "... restored.zip" or "... refused.zip", so that no later restore takes it.
 // Throws Failure when the rename fails.
 void markset(hostenv::FileSystem& fs, const BackupSet& set, BackupSet::State state);
 
-// A whole restore of one set: restored, then marked restored, or refused and marked refused.
-// A set where putting a galaxy back failed stays as it was, so that a later try finishes it;
-// so does one whose restore the program's end stopped part way.
+// A whole restore of the set an offer names: each galaxy the fix replaced that still holds
+// what the fix wrote is put back, through the same safe replacement a fix uses, and between
+// runs between two galaxies (where the program may end); then the set is marked restored, or,
+// when a record was refused and nothing written, marked refused. A set where putting a galaxy
+// back failed stays as it was, so that a later try finishes it; so does one whose restore the
+// program's end stopped part way.
 struct RestoreRun {
     SetRestore restore;
     // Why the set could not be marked; empty when it was, or was to stay.
     std::string markfailure;
 };
-RestoreRun restorefrom(hostenv::FileSystem& fs, const BackupSet& set, const RestoreScope& scope,
+RestoreRun restorefrom(hostenv::FileSystem& fs, const RestoreOffer& offer,
                        const std::function<void()>& between);
 
 }  // namespace galmend

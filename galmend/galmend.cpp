@@ -165,8 +165,7 @@ bool Galmend::restore(const RestoreOffer& offer, bool silent) {
     }
     const hostenv::Busy busy(busy_);
     hostenv::Progress progress(ui_, clock);
-    const RestoreRun run =
-        restorefrom(fs_, *offer.set, {galaxyfolders, *originalmaps}, [&] { progress.step([] {}); });
+    const RestoreRun run = restorefrom(fs_, offer, [&] { progress.step([] {}); });
     progress.finish([] {});
     return reportrestore(offer, run, ui_, silent);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -81,7 +82,10 @@ class Bounds {
     }
 
     // The path a restore writes for a record's path; nullopt, with why, when it may not.
-    std::optional<std::string> target(const std::string& path, std::string& why) {
+    // final: the path the galaxy has once its folder's links are followed; a galaxy whose own
+    // final path is another is a link.
+    std::optional<std::string> target(const std::string& path, std::string& why,
+                                      std::string& final) {
         auto resolved = resolvedpath(path, why);
         if (!resolved) return std::nullopt;
         const std::string_view name = hostenv::lastcomponent(*resolved);
@@ -94,8 +98,9 @@ class Bounds {
             why = "is one of the game's own maps";
             return std::nullopt;
         }
-        const std::string folder =
-            hostenv::lower(finalfolder(resolved->substr(0, resolved->size() - name.size() - 1)));
+        final = finalfolder(resolved->substr(0, resolved->size() - name.size() - 1));
+        const std::string folder = hostenv::lower(final);
+        final += "\\" + std::string(name);
         if (std::none_of(roots_.begin(), roots_.end(), [&](const std::string& root) {
                 return !root.empty() && (folder == hostenv::lower(root) ||
                                          folder.starts_with(hostenv::lower(root) + "\\"));
@@ -125,13 +130,16 @@ class Bounds {
 // One galaxy of a set and what the set knows of it.
 struct Planned {
     std::string path;
+    std::string final;
     SetRecord record;
     ZipEntry entry;
     // A closed batch says it was replaced; otherwise only what it holds can tell.
     bool known = false;
 };
 
-struct Plan {
+}  // namespace
+
+struct SetPlan {
     SetRestore::Problem problem = SetRestore::Problem::none;
     std::string refusedpath;
     std::string refusedwhy;
@@ -139,6 +147,8 @@ struct Plan {
     std::string lastaccounted;
     std::vector<Planned> galaxies;
 };
+
+namespace {
 
 enum class Holding { these, other, gone };
 
@@ -160,8 +170,8 @@ Holding holding(hostenv::FileSystem& fs, const std::string& path, std::uint64_t 
 
 // The galaxies the fix that wrote the set replaced, each record checked before anything is
 // written.
-Plan planset(hostenv::FileSystem& fs, const std::string& setpath, const RestoreScope& scope) {
-    Plan plan;
+SetPlan planset(hostenv::FileSystem& fs, const std::string& setpath, const RestoreScope& scope) {
+    SetPlan plan;
     const ZipListing listing = listzip(fs, setpath);
     if (listing.entries.empty() || !recordof(listing.entries.front())) {
         plan.problem = SetRestore::Problem::notours;
@@ -189,7 +199,8 @@ Plan planset(hostenv::FileSystem& fs, const std::string& setpath, const RestoreS
             continue;
         }
         std::string why;
-        auto target = bounds.target(record->path, why);
+        std::string final;
+        auto target = bounds.target(record->path, why, final);
         if (!target) {
             plan.problem = SetRestore::Problem::refused;
             plan.refusedpath = record->path;
@@ -197,7 +208,7 @@ Plan planset(hostenv::FileSystem& fs, const std::string& setpath, const RestoreS
             return plan;
         }
         if (entry.whole) plan.lastaccounted = *target;
-        batch.push_back({std::move(*target), std::move(*record), entry, false});
+        batch.push_back({std::move(*target), std::move(final), std::move(*record), entry, false});
     }
     // A batch never closed: the fix was stopped while it put the batch in place, or before.
     std::string current;
@@ -219,29 +230,36 @@ Plan planset(hostenv::FileSystem& fs, const std::string& setpath, const RestoreS
 }
 
 // Puts one galaxy's old bytes back when it holds what the fix wrote.
-GalaxyRestore restoregalaxy(hostenv::FileSystem& fs, const std::string& setpath,
-                            const Planned& galaxy, std::string& old, std::string& current) {
+GalaxyRestore restoregalaxy(hostenv::FileSystem& fs, EntryReader& set, const Planned& galaxy,
+                            std::string& current) {
     GalaxyRestore result{galaxy.path, GalaxyOutcome::failed, {}};
     try {
-        if (!galaxy.entry.whole || !readentry(fs, setpath, galaxy.entry, old)) {
+        const auto old = galaxy.entry.whole ? set.read(galaxy.entry) : std::nullopt;
+        if (!old) {
             result.outcome = GalaxyOutcome::damaged;
             return result;
         }
-        if (auto target = fs.linktarget(galaxy.path)) {
+        // One question tells a link from the galaxy itself: where its name finally leads.
+        const auto final = fs.finalpath(galaxy.path);
+        if (!final) {
+            result.outcome = GalaxyOutcome::gone;
+            return result;
+        }
+        if (hostenv::lower(*final) != hostenv::lower(galaxy.final)) {
             result.outcome = GalaxyOutcome::link;
-            result.reason = *target;
+            result.reason = *final;
             return result;
         }
         switch (holding(fs, galaxy.path, galaxy.record.newsize, galaxy.record.newcrc, current)) {
             case Holding::these:
-                hostenv::safereplace(fs, galaxy.path, old);
+                hostenv::safereplace(fs, galaxy.path, *old);
                 result.outcome = GalaxyOutcome::restored;
                 break;
             case Holding::gone:
                 result.outcome = GalaxyOutcome::gone;
                 break;
             case Holding::other:
-                result.outcome = holding(fs, galaxy.path, old.size(), galaxy.entry.crc, current) ==
+                result.outcome = holding(fs, galaxy.path, old->size(), galaxy.entry.crc, current) ==
                                          Holding::these
                                      ? GalaxyOutcome::alreadyold
                                      : GalaxyOutcome::changed;
@@ -270,48 +288,54 @@ bool SetRestore::complete() const {
            count(GalaxyOutcome::restored) + count(GalaxyOutcome::alreadyold) == galaxies.size();
 }
 
-SetRestore restoreset(hostenv::FileSystem& fs, const std::string& setpath,
-                      const RestoreScope& scope, const std::function<void()>& between) {
-    Plan plan = planset(fs, setpath, scope);
+namespace {
+
+// Puts back the galaxies of a checked set, in the order they lie in it.
+SetRestore carryout(hostenv::FileSystem& fs, const std::string& setpath, const SetPlan& plan,
+                    const std::function<void()>& between) {
     SetRestore restore;
     restore.problem = plan.problem;
-    restore.refusedpath = std::move(plan.refusedpath);
-    restore.refusedwhy = std::move(plan.refusedwhy);
+    restore.refusedpath = plan.refusedpath;
+    restore.refusedwhy = plan.refusedwhy;
     restore.incomplete = plan.incomplete;
-    restore.lastaccounted = std::move(plan.lastaccounted);
+    restore.lastaccounted = plan.lastaccounted;
     if (restore.problem != SetRestore::Problem::none) return restore;
-    std::string old;
+    EntryReader set(fs, setpath);
     std::string current;
     for (const auto& galaxy : plan.galaxies) {
-        restore.galaxies.push_back(restoregalaxy(fs, setpath, galaxy, old, current));
+        restore.galaxies.push_back(restoregalaxy(fs, set, galaxy, current));
         if (between) between();
     }
     return restore;
 }
+
+}  // namespace
 
 RestoreOffer restoreoffer(hostenv::FileSystem& fs, const std::string& folder,
                           const RestoreScope& scope) {
     SetListing listing = backupsets(fs, folder);
     for (auto set = listing.sets.rbegin(); set != listing.sets.rend(); ++set) {
         if (set->state != BackupSet::State::open) continue;
-        std::size_t galaxies = 0;
+        std::shared_ptr<const SetPlan> plan;
         try {
-            const Plan plan = planset(fs, set->path, scope);
-            // A set that would be refused is offered, so that undo says why and sets it aside.
-            if (plan.problem == SetRestore::Problem::none && plan.galaxies.empty()) continue;
-            galaxies = plan.galaxies.size();
+            plan = std::make_shared<const SetPlan>(planset(fs, set->path, scope));
         } catch (const Failure& failure) {
             listing.unreadable.push_back(failure.what());
             continue;
         }
-        return RestoreOffer{*set, datetext(*set), galaxies, std::move(listing.unreadable)};
+        // A set that would be refused is offered, so that undo says why and sets it aside.
+        if (plan->problem == SetRestore::Problem::none && plan->galaxies.empty()) continue;
+        const std::size_t galaxies = plan->galaxies.size();
+        return RestoreOffer{*set, datetext(*set), galaxies, std::move(listing.unreadable),
+                            std::move(plan)};
     }
-    return RestoreOffer{std::nullopt, {}, 0, std::move(listing.unreadable)};
+    return RestoreOffer{std::nullopt, {}, 0, std::move(listing.unreadable), nullptr};
 }
 
-RestoreRun restorefrom(hostenv::FileSystem& fs, const BackupSet& set, const RestoreScope& scope,
+RestoreRun restorefrom(hostenv::FileSystem& fs, const RestoreOffer& offer,
                        const std::function<void()>& between) {
-    RestoreRun run{restoreset(fs, set.path, scope, between), {}};
+    const BackupSet& set = *offer.set;
+    RestoreRun run{carryout(fs, set.path, *offer.plan, between), {}};
     if (run.restore.problem == SetRestore::Problem::notours ||
         run.restore.count(GalaxyOutcome::failed) > 0) {
         return run;

@@ -254,9 +254,21 @@ ZipListing listzip(hostenv::FileSystem& fs, const std::string& path, std::size_t
     ZipListing listing;
     const std::uint64_t filesize = fs.filesize(path);
     std::uint64_t offset = 0;
-    std::string header;
-    // Most headers are read in one go; a longer name or field takes a second read.
+    // Headers are read a window at a time: a set of thousands of small galaxies takes a few
+    // reads, not one per entry. After a large entry only the header is read.
     constexpr std::size_t usual = localheadersize + 1024;
+    constexpr std::size_t window = 1 << 20;
+    std::string chunk;
+    std::uint64_t chunkstart = 0;
+    bool small = most > 1;
+    const auto headerat = [&](std::size_t length) {
+        if (offset < chunkstart || offset + length > chunkstart + chunk.size()) {
+            fs.readpart(path, offset, small ? std::max(length, window) : length, chunk);
+            chunkstart = offset;
+        }
+        return std::string_view(chunk).substr(static_cast<std::size_t>(offset - chunkstart),
+                                              length);
+    };
     const auto finish = [&](End end) {
         listing.end = end;
         listing.endoffset = offset;
@@ -264,7 +276,7 @@ ZipListing listzip(hostenv::FileSystem& fs, const std::string& path, std::size_t
     };
     for (;;) {
         if (offset == filesize) return finish(End::unfinished);
-        fs.readpart(path, offset, usual, header);
+        std::string_view header = headerat(usual);
         if (header.size() < 4) return finish(End::cut);
         const std::uint32_t signature = get32(header, 0);
         if (signature == centralsignature || signature == endsignature) {
@@ -288,16 +300,15 @@ ZipListing listzip(hostenv::FileSystem& fs, const std::string& path, std::size_t
         }
         const std::size_t headerlength = localheadersize + namelength + extralength;
         if (header.size() < headerlength) {
-            fs.readpart(path, offset, headerlength, header);
+            header = headerat(headerlength);
             if (header.size() < headerlength) return finish(End::cut);
         }
         ZipEntry entry;
-        entry.name = header.substr(localheadersize, namelength);
+        entry.name = std::string(header.substr(localheadersize, namelength));
         entry.crc = get32(header, 14);
         entry.size = size;
         entry.dataoffset = offset + headerlength;
-        const std::string_view extra =
-            std::string_view(header).substr(localheadersize + namelength, extralength);
+        const std::string_view extra = header.substr(localheadersize + namelength, extralength);
         for (std::size_t at = 0; at < extra.size();) {
             if (extra.size() - at < 4) return finish(End::damaged);
             const std::uint16_t id = get16(extra, at);
@@ -310,14 +321,25 @@ ZipListing listzip(hostenv::FileSystem& fs, const std::string& path, std::size_t
         listing.entries.push_back(std::move(entry));
         if (!listing.entries.back().whole) return finish(End::cut);
         offset = listing.entries.back().dataoffset + size;
+        small = size < window / 4;
         if (listing.entries.size() == most) return finish(End::complete);
     }
 }
 
-bool readentry(hostenv::FileSystem& fs, const std::string& path, const ZipEntry& entry,
-               std::string& bytes) {
-    fs.readpart(path, entry.dataoffset, entry.size, bytes);
-    return bytes.size() == entry.size && crc32of(bytes) == entry.crc;
+EntryReader::EntryReader(hostenv::FileSystem& fs, std::string path)
+    : fs_(fs), path_(std::move(path)) {}
+
+std::optional<std::string_view> EntryReader::read(const ZipEntry& entry) {
+    // A few megabytes at a time: the entries that follow come with the one asked for.
+    constexpr std::size_t window = 4 << 20;
+    if (entry.dataoffset < start_ || entry.dataoffset + entry.size > start_ + window_.size()) {
+        fs_.readpart(path_, entry.dataoffset, std::max<std::size_t>(entry.size, window), window_);
+        start_ = entry.dataoffset;
+    }
+    const std::string_view bytes = std::string_view(window_).substr(
+        static_cast<std::size_t>(entry.dataoffset - start_), entry.size);
+    if (bytes.size() != entry.size || crc32of(bytes) != entry.crc) return std::nullopt;
+    return bytes;
 }
 
 }  // namespace galmend

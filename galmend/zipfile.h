@@ -103,9 +103,20 @@ ZipListing listzip(hostenv::FileSystem& fs, const std::string& path,
 // be read.
 std::optional<ZipEntry> firstzipentry(hostenv::FileSystem& fs, const std::string& path);
 
-// The bytes of a whole entry, in place of what bytes held; whether they match its CRC.
-// Throws Failure when the file cannot be read.
-bool readentry(hostenv::FileSystem& fs, const std::string& path, const ZipEntry& entry,
-               std::string& bytes);
+// Reads the entries of the zip file at path through one window of the file, so that thousands
+// of small entries read in the order they lie take a few reads, not one each.
+class EntryReader {
+  public:
+    EntryReader(hostenv::FileSystem& fs, std::string path);
+    // The bytes of a whole entry, valid until the next read; nullopt when they do not match
+    // its CRC. Throws Failure when the file cannot be read.
+    std::optional<std::string_view> read(const ZipEntry& entry);
+
+  private:
+    hostenv::FileSystem& fs_;
+    std::string path_;
+    std::string window_;
+    std::uint64_t start_ = 0;
+};
 
 }  // namespace galmend

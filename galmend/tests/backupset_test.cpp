@@ -114,7 +114,7 @@ class Backups : public ::testing::Test {
                             const std::function<void()>& between = {}) {
         const RestoreOffer offer = restoreoffer(fs, folder, scope);
         if (!offer.set) throw Failure("no set on offer");
-        Restored restored{restorefrom(fs, *offer.set, scope, between)};
+        Restored restored{restorefrom(fs, offer, between)};
         EXPECT_EQ(offer.galaxies, restored.run.restore.galaxies.size()) << "the offer's count";
         restored.whole = reportrestore(offer, restored.run, ui, false);
         return restored;
@@ -180,14 +180,16 @@ TEST_F(Backups, EachGalaxyIsKeptUnderItsFolderWithItsRecordAndEachBatchWithItsCo
                                             "user/\xE6\x98\x9F\xE7\xB3\xBB.galaxy",
                                             "user/deep/c.galaxy", "galmend/batch 1.txt"};
     ASSERT_EQ(listing.entries.size(), names.size());
-    std::string bytes;
+    EntryReader reader(drive.fs, path);
     for (std::size_t i = 0; i < names.size(); ++i) {
         SCOPED_TRACE(names[i]);
         EXPECT_EQ(listing.entries[i].name, names[i]);
         const auto record = recordof(listing.entries[i]);
         ASSERT_TRUE(record);
         EXPECT_EQ(record->run, 1u);
-        EXPECT_TRUE(readentry(drive.fs, path, listing.entries[i], bytes));
+        const auto read = reader.read(listing.entries[i]);
+        ASSERT_TRUE(read);
+        const std::string_view bytes = *read;
         if (i == galaxies.size()) {
             EXPECT_EQ(record->kind, SetRecord::Kind::batch);
             EXPECT_EQ(record->replaced, 2u);
@@ -516,7 +518,7 @@ TEST_F(Backups, AFixFailingAtAnyStepLeavesEveryReplacedGalaxyRestorable) {
             EXPECT_EQ(offer.set.has_value(), replaced > 0);
             EXPECT_EQ(offer.galaxies, replaced);
             if (offer.set) {
-                const RestoreRun run = restorefrom(drive.fs, *offer.set, scope, {});
+                const RestoreRun run = restorefrom(drive.fs, offer, {});
                 EXPECT_EQ(run.restore.count(GalaxyOutcome::restored), replaced);
             }
             for (const auto& galaxy : galaxies) EXPECT_EQ(drive.read(galaxy.path), galaxy.old);

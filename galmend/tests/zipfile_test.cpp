@@ -61,15 +61,14 @@ class Zip : public ::testing::Test {
 void expectitems(hostenv::FileSystem& fs, const std::string& path, const ZipListing& listing,
                  std::size_t count) {
     ASSERT_GE(listing.entries.size(), count);
-    std::string bytes;
+    EntryReader reader(fs, path);
     for (std::size_t i = 0; i < count; ++i) {
         SCOPED_TRACE(items[i].name);
         const ZipEntry& entry = listing.entries[i];
         EXPECT_EQ(entry.name, items[i].name);
         EXPECT_EQ(entry.privatedata, items[i].privatedata);
         EXPECT_TRUE(entry.whole);
-        EXPECT_TRUE(readentry(fs, path, entry, bytes));
-        EXPECT_EQ(bytes, items[i].bytes);
+        EXPECT_EQ(reader.read(entry), std::optional<std::string_view>(items[i].bytes));
     }
 }
 
@@ -187,9 +186,9 @@ TEST_F(Zip, BytesChangedInsideAnEntryFailItsCrc) {
     bytes[bytes.find("star a")] = 'S';
     drive.write(path, bytes);
     const ZipListing listing = listzip(drive.fs, path);
-    std::string entry;
-    EXPECT_FALSE(readentry(drive.fs, path, listing.entries[0], entry));
-    EXPECT_TRUE(readentry(drive.fs, path, listing.entries[2], entry));
+    EntryReader reader(drive.fs, path);
+    EXPECT_FALSE(reader.read(listing.entries[0]));
+    EXPECT_TRUE(reader.read(listing.entries[2]));
 }
 
 // Past 65,535 entries the end record cannot count them: the zip64 records do.
@@ -249,9 +248,8 @@ TEST_F(Zip, AnEntryPastFourGigabytesIsFoundByAStandardReaderAndByTheWalk) {
     const ZipListing listing = listzip(drive.fs, path);
     EXPECT_EQ(listing.end, ZipListing::End::complete);
     ASSERT_EQ(listing.entries.size(), 3u);
-    std::string late;
-    EXPECT_TRUE(readentry(drive.fs, path, listing.entries[2], late));
-    EXPECT_EQ(late, "late");
+    EXPECT_EQ(EntryReader(drive.fs, path).read(listing.entries[2]),
+              std::optional<std::string_view>("late"));
     std::string output;
     ASSERT_NO_FATAL_FAILURE(standardreader(
         "import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]);"
