@@ -185,8 +185,8 @@ RestoreOffer restoreoffer(hostenv::FileSystem& fs, const std::string& folder,
 void markset(hostenv::FileSystem& fs, const BackupSet& set, BackupSet::State state);
 
 // A whole restore of the set an offer names: each galaxy the fix replaced that still holds
-// what the fix wrote is put back, through the same safe replacement a fix uses, and between
-// runs between two galaxies (where the program may end); then the set is marked restored, or,
+// what the fix wrote is put back, through the same safe replacement a fix uses, pace's
+// between running where the program may end; then the set is marked restored, or,
 // when a record was refused and nothing written, marked refused. A set where putting a galaxy
 // back failed stays as it was, so that a later try finishes it; so does one whose restore the
 // program's end stopped part way.
@@ -195,7 +195,13 @@ struct RestoreRun {
     // Why the set could not be marked; empty when it was, or was to stay.
     std::string markfailure;
 };
-RestoreRun restorefrom(hostenv::FileSystem& fs, const RestoreOffer& offer,
-                       const std::function<void()>& between);
+// Where a restore lets the program's events run: between two galaxies, with no galaxy's old
+// bytes waiting beside it. Galaxies are put in place in batches, which end early when due
+// says it is time for between.
+struct RestorePace {
+    std::function<void()> between;
+    std::function<bool()> due;
+};
+RestoreRun restorefrom(hostenv::FileSystem& fs, const RestoreOffer& offer, const RestorePace& pace);
 
 }  // namespace galmend

@@ -165,7 +165,8 @@ bool Galmend::restore(const RestoreOffer& offer, bool silent) {
     }
     const hostenv::Busy busy(busy_);
     hostenv::Progress progress(ui_, clock);
-    const RestoreRun run = restorefrom(fs_, offer, [&] { progress.step([] {}); });
+    const RestoreRun run =
+        restorefrom(fs_, offer, {[&] { progress.step([] {}); }, [&] { return progress.due(); }});
     progress.finish([] {});
     return reportrestore(offer, run, ui_, silent);
 }

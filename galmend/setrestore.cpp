@@ -2,6 +2,7 @@
 // putting their old bytes back.
 #include <algorithm>
 #include <cctype>
+#include <deque>
 #include <map>
 #include <memory>
 #include <new>
@@ -229,50 +230,88 @@ SetPlan planset(hostenv::FileSystem& fs, const std::string& setpath, const Resto
     return plan;
 }
 
-// Puts one galaxy's old bytes back when it holds what the fix wrote.
+// Galaxies whose old bytes wait beside them, complete, to be put in place together: as for a
+// fix, writing a batch of files and then moving them costs less than each in turn.
+class Batch {
+  public:
+    Batch(hostenv::FileSystem& fs, std::vector<GalaxyRestore>& results)
+        : fs_(fs), results_(results) {}
+
+    // Stages bytes for the galaxy of results_[result]; throws Failure, with nothing left.
+    void stage(const std::string& path, std::string_view bytes, std::size_t result) {
+        files_.emplace_back(fs_, path, bytes);
+        waiting_.push_back(result);
+        bytes_ += bytes.size();
+    }
+    bool full() const { return files_.size() >= 64 || bytes_ >= (std::size_t{4} << 20); }
+    bool empty() const { return files_.empty(); }
+    // Moves each staged text over its galaxy; one that fails is named so.
+    void putinplace() {
+        for (std::size_t i = 0; i < files_.size(); ++i) {
+            try {
+                files_[i].replace();
+            } catch (const Failure& failure) {
+                results_[waiting_[i]].outcome = GalaxyOutcome::failed;
+                results_[waiting_[i]].reason = failure.what();
+            }
+        }
+        files_.clear();
+        waiting_.clear();
+        bytes_ = 0;
+    }
+
+  private:
+    hostenv::FileSystem& fs_;
+    std::vector<GalaxyRestore>& results_;
+    std::deque<hostenv::StagedFile> files_;
+    std::vector<std::size_t> waiting_;
+    std::size_t bytes_ = 0;
+};
+
+// What becomes of one galaxy: its old bytes are staged when it holds what the fix wrote.
 GalaxyRestore restoregalaxy(hostenv::FileSystem& fs, EntryReader& set, const Planned& galaxy,
-                            std::string& current) {
-    GalaxyRestore result{galaxy.path, GalaxyOutcome::failed, {}};
+                            std::string& current, Batch& batch, std::size_t result) {
+    GalaxyRestore outcome{galaxy.path, GalaxyOutcome::failed, {}};
     try {
         const auto old = galaxy.entry.whole ? set.read(galaxy.entry) : std::nullopt;
         if (!old) {
-            result.outcome = GalaxyOutcome::damaged;
-            return result;
+            outcome.outcome = GalaxyOutcome::damaged;
+            return outcome;
         }
         // One question tells a link from the galaxy itself: where its name finally leads.
         const auto final = fs.finalpath(galaxy.path);
         if (!final) {
-            result.outcome = GalaxyOutcome::gone;
-            return result;
+            outcome.outcome = GalaxyOutcome::gone;
+            return outcome;
         }
         if (hostenv::lower(*final) != hostenv::lower(galaxy.final)) {
-            result.outcome = GalaxyOutcome::link;
-            result.reason = *final;
-            return result;
+            outcome.outcome = GalaxyOutcome::link;
+            outcome.reason = *final;
+            return outcome;
         }
         switch (holding(fs, galaxy.path, galaxy.record.newsize, galaxy.record.newcrc, current)) {
             case Holding::these:
-                hostenv::safereplace(fs, galaxy.path, *old);
-                result.outcome = GalaxyOutcome::restored;
+                batch.stage(galaxy.path, *old, result);
+                outcome.outcome = GalaxyOutcome::restored;
                 break;
             case Holding::gone:
-                result.outcome = GalaxyOutcome::gone;
+                outcome.outcome = GalaxyOutcome::gone;
                 break;
             case Holding::other:
-                result.outcome = holding(fs, galaxy.path, old->size(), galaxy.entry.crc, current) ==
-                                         Holding::these
-                                     ? GalaxyOutcome::alreadyold
-                                     : GalaxyOutcome::changed;
+                outcome.outcome = holding(fs, galaxy.path, old->size(), galaxy.entry.crc,
+                                          current) == Holding::these
+                                      ? GalaxyOutcome::alreadyold
+                                      : GalaxyOutcome::changed;
                 break;
         }
     } catch (const Failure& failure) {
-        result.reason = failure.what();
+        outcome.reason = failure.what();
     } catch (const std::bad_alloc&) {
-        result.reason = "There is not enough memory to hold its old and its present bytes.";
+        outcome.reason = "There is not enough memory to hold its old and its present bytes.";
     } catch (const std::length_error&) {
-        result.reason = "There is not enough memory to hold its old and its present bytes.";
+        outcome.reason = "There is not enough memory to hold its old and its present bytes.";
     }
-    return result;
+    return outcome;
 }
 
 }  // namespace
@@ -292,7 +331,7 @@ namespace {
 
 // Puts back the galaxies of a checked set, in the order they lie in it.
 SetRestore carryout(hostenv::FileSystem& fs, const std::string& setpath, const SetPlan& plan,
-                    const std::function<void()>& between) {
+                    const RestorePace& pace) {
     SetRestore restore;
     restore.problem = plan.problem;
     restore.refusedpath = plan.refusedpath;
@@ -302,9 +341,15 @@ SetRestore carryout(hostenv::FileSystem& fs, const std::string& setpath, const S
     if (restore.problem != SetRestore::Problem::none) return restore;
     EntryReader set(fs, setpath);
     std::string current;
-    for (const auto& galaxy : plan.galaxies) {
-        restore.galaxies.push_back(restoregalaxy(fs, set, galaxy, current));
-        if (between) between();
+    Batch batch(fs, restore.galaxies);
+    for (std::size_t i = 0; i < plan.galaxies.size(); ++i) {
+        restore.galaxies.push_back(
+            restoregalaxy(fs, set, plan.galaxies[i], current, batch, restore.galaxies.size()));
+        if (batch.full() || i + 1 == plan.galaxies.size() || (pace.due && pace.due())) {
+            batch.putinplace();
+        }
+        // Where the program may end: with no galaxy's old bytes waiting beside it.
+        if (pace.between && batch.empty()) pace.between();
     }
     return restore;
 }
@@ -333,9 +378,9 @@ RestoreOffer restoreoffer(hostenv::FileSystem& fs, const std::string& folder,
 }
 
 RestoreRun restorefrom(hostenv::FileSystem& fs, const RestoreOffer& offer,
-                       const std::function<void()>& between) {
+                       const RestorePace& pace) {
     const BackupSet& set = *offer.set;
-    RestoreRun run{carryout(fs, set.path, *offer.plan, between), {}};
+    RestoreRun run{carryout(fs, set.path, *offer.plan, pace), {}};
     if (run.restore.problem == SetRestore::Problem::notours ||
         run.restore.count(GalaxyOutcome::failed) > 0) {
         return run;

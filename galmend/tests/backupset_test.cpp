@@ -109,12 +109,13 @@ class Backups : public ::testing::Test {
         return set.setpath();
     }
 
-    // Restores the set on offer, as galmend does, telling ui.
+    // Restores the set on offer, as galmend does, telling ui; between runs after every
+    // galaxy.
     static Restored restore(hostenv::FileSystem& fs, RecordingUi& ui,
                             const std::function<void()>& between = {}) {
         const RestoreOffer offer = restoreoffer(fs, folder, scope);
         if (!offer.set) throw Failure("no set on offer");
-        Restored restored{restorefrom(fs, offer, between)};
+        Restored restored{restorefrom(fs, offer, {between, [] { return true; }})};
         EXPECT_EQ(offer.galaxies, restored.run.restore.galaxies.size()) << "the offer's count";
         restored.whole = reportrestore(offer, restored.run, ui, false);
         return restored;
