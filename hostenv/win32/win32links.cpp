@@ -11,6 +11,7 @@
 #include "hostenv/text.h"
 #include "hostenv/win32/handle.h"
 #include "hostenv/win32/widetext.h"
+#include "kernelfunction.h"
 #include "systemerror.h"
 
 namespace hostenv::win32 {
@@ -21,10 +22,7 @@ namespace {
 using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
 
 FinalPathFunction finalpathfunction() {
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (kernel == nullptr) return nullptr;
-    return reinterpret_cast<FinalPathFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "GetFinalPathNameByHandleW")));
+    return kernelfunction<FinalPathFunction>("GetFinalPathNameByHandleW");
 }
 
 // Where path leads once every link on its way is followed, as a plain path ("C:\...",

@@ -13,6 +13,7 @@
 #include "hostenv/text.h"
 #include "hostenv/win32/handle.h"
 #include "hostenv/win32/widetext.h"
+#include "kernelfunction.h"
 #include "systemerror.h"
 
 namespace hostenv::win32 {
@@ -242,12 +243,7 @@ namespace {
 using ProcessIdFunction = DWORD(WINAPI*)(HANDLE);
 
 ProcessIdFunction processidfunction() {
-    static const ProcessIdFunction function = [] {
-        const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        return kernel == nullptr ? nullptr
-                                 : reinterpret_cast<ProcessIdFunction>(reinterpret_cast<void*>(
-                                       GetProcAddress(kernel, "GetProcessId")));
-    }();
+    static const auto function = kernelfunction<ProcessIdFunction>("GetProcessId");
     return function;
 }
 

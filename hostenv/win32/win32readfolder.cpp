@@ -14,6 +14,7 @@
 #include "hostenv/text.h"
 #include "hostenv/win32/handle.h"
 #include "hostenv/win32/widetext.h"
+#include "kernelfunction.h"
 #include "systemerror.h"
 
 namespace hostenv::win32 {
@@ -45,12 +46,7 @@ using ByHandleFunction = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
 constexpr int fileidbothdirectoryinfo = 10;
 
 ByHandleFunction byhandlefunction() {
-    static const ByHandleFunction function = [] {
-        const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        return kernel == nullptr ? nullptr
-                                 : reinterpret_cast<ByHandleFunction>(reinterpret_cast<void*>(
-                                       GetProcAddress(kernel, "GetFileInformationByHandleEx")));
-    }();
+    static const auto function = kernelfunction<ByHandleFunction>("GetFileInformationByHandleEx");
     return function;
 }
 
