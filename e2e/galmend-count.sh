@@ -7,7 +7,6 @@ source "$(dirname "$0")/lib.sh"
 begin galmend "$1" "$2" count
 reset_game
 
-game=$(unixpath "$GAME_FOLDER")
 for i in $(seq -w 1 1000); do cp "$E2E_ROOT/demo/game/Orion Drift.galaxy" "$game/map$i.galaxy"; done
 
 new_case count

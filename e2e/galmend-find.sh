@@ -6,8 +6,6 @@ source "$(dirname "$0")/lib.sh"
 begin galmend "$1" "$2" find
 reset_game
 
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
 mkdir -p "$game/maps/more" "$user/mine"
 for file in "$game/One.galaxy" "$game/maps/more/Two.galaxy" "$user/mine/Three.galaxy"; do
     crlf_file "$file" "zarn galaxy" "version 3"

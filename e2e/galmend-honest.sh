@@ -8,8 +8,6 @@ source "$(dirname "$0")/lib.sh"
 source "$E2E_DIR/shared-cases.sh"
 begin galmend "$1" "$2" honest
 
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
 old=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
 new=$E2E_ROOT/demo/expected/game/Orion\ Drift.galaxy
 

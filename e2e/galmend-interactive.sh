@@ -7,8 +7,6 @@ begin galmend "$1" "$2" interactive
 reset_game
 install_demo
 
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
 # Walk order: each subfolder's tree before the folder's own files, the game folder first.
 found=$(crlf_join "Deep Reach.galaxy" "Core Worlds.galaxy" "Orion Drift.galaxy" \
     "Twin Suns.galaxy" "Spiral Arm.galaxy" "My First Map.galaxy")$'\r\n'

@@ -19,8 +19,6 @@ readonly NEW=$E2E_ROOT/demo/expected/game/Orion\ Drift.galaxy
 readonly FIX_SECONDS=300
 readonly COUNT_SECONDS=30
 readonly STOP_SECONDS=10
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
 
 # The galaxies, made once: small old ones, written by the shell, not a process each.
 template=$CASES_DIR/galaxies

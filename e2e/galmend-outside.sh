@@ -7,7 +7,6 @@
 source "$(dirname "$0")/lib.sh"
 begin galmend "$1" "$2" outside
 
-game=$(unixpath "$GAME_FOLDER")
 old=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
 new=$E2E_ROOT/demo/expected/game/Orion\ Drift.galaxy
 

@@ -7,8 +7,6 @@ begin galmend "$1" "$2" silent
 reset_game
 install_demo
 
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
 untouched=("$game/Twin Suns.galaxy" "$game/Core Worlds.galaxy" "$user/maps/Spiral Arm.galaxy")
 # A time long past, so that a rewrite with the very same bytes would still show.
 touch -d '2021-03-04 05:06:07.123456789' "${untouched[@]}"

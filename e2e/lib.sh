@@ -111,6 +111,9 @@ begin() {
     done
     make_prefix "$PREFIX_BITS" || exit 1
     export WINEPREFIX=$E2E_WORK/prefix$PREFIX_BITS
+    # The two galaxy folders as the scenarios reach them from Linux.
+    game=$(unixpath "$GAME_FOLDER")
+    user=$(unixpath "$USER_GAME_FOLDER")
     CASES_DIR=$E2E_WORK/cases/$PROG_NAME-$SCENARIO-exe$EXE_BITS-prefix$PREFIX_BITS
     rm -rf "$CASES_DIR"
     mkdir -p "$CASES_DIR"

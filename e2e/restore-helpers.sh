@@ -2,8 +2,6 @@
 # fix and the set it names, and many copies of one old galaxy. Sourced after lib.sh and begin.
 # shellcheck shell=bash disable=SC2034  # variables set here for the scenarios
 
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
 readonly BACKUPS="$USER_APPS\\galmend backups"
 BACKUPS_DIR=$(unixpath "$BACKUPS")
 readonly BACKUPS_DIR

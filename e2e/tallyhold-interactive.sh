@@ -6,8 +6,6 @@
 source "$(dirname "$0")/lib.sh"
 begin tallyhold "$1" "$2" interactive
 
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
 expansion=$game/Fortrel
 galaxy() { crlf_file "$1" "zarn galaxy" "version 4"; }
 

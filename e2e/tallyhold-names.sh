@@ -7,8 +7,6 @@
 source "$(dirname "$0")/lib.sh"
 begin tallyhold "$1" "$2" names
 
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
 old=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
 
 # The message telling which galaxies the manifest leaves out: leftout_message <manifest>

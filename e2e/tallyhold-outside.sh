@@ -8,9 +8,6 @@
 source "$(dirname "$0")/lib.sh"
 begin tallyhold "$1" "$2" outside
 
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
-
 # The Windows path of a Unix file outside the prefix's drives: Wine's Z: is the host's root.
 windows_of() {
     local path

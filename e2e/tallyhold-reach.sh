@@ -6,17 +6,7 @@
 source "$(dirname "$0")/lib.sh"
 begin tallyhold "$1" "$2" reach
 
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
 old=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
-
-# The install path pointing at another folder, with the stand-in game there: install_at <Windows
-# folder>
-install_at() {
-    reg add "$GAME_REGKEY" /v Path /t REG_SZ /d "$1" /f /reg:32 ||
-        fail "could not write the install path $1"
-    cp "$HALCYRION" "$(unixpath "$1")/Halcyrion.exe"
-}
 
 new_case names-the-manifest-cannot-hold
 reset_game
@@ -38,12 +28,7 @@ expect_eq "report, first line" \
 
 # The game installed in the per-user folder: both galaxy folders are one.
 new_case install-path-is-the-per-user-folder
-reset_game
-install_at "$USER_GAME_FOLDER"
-cp "$old" "$user/Alpha.galaxy"
-mkdir -p "$user/maps"
-cp "$old" "$user/maps/Beta.galaxy"
-use_release_data
+install_in_user_folder "$old"
 expect_quiet_silent_run \
     "Wrote $USER_GAME_FOLDER\\galaxy.manifest with 2 galaxies; 0 earlier manifests were removed."
 expect_manifest "the new manifest" "$user/galaxy.manifest" "Beta" "Alpha"

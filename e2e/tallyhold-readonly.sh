@@ -6,8 +6,6 @@
 source "$(dirname "$0")/lib.sh"
 begin tallyhold "$1" "$2" readonly
 
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
 locked="$GAME_FOLDER\\maps\\galaxy.manifest"
 
 # Walk order: Alpha's manifest is deleted before the locked one, the game folder's own and

@@ -5,9 +5,6 @@
 source "$(dirname "$0")/lib.sh"
 begin tallyhold "$1" "$2" silent
 
-game=$(unixpath "$GAME_FOLDER")
-user=$(unixpath "$USER_GAME_FOLDER")
-
 # Every file named galaxy.manifest in any letter case below both folders.
 manifests() {
     (cd "$WINEPREFIX/drive_c" && find Games "${user#*/drive_c/}" -iname galaxy.manifest | sort)

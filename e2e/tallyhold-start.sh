@@ -7,7 +7,6 @@ source "$E2E_DIR/shared-cases.sh"
 begin tallyhold "$1" "$2" start
 reset_game
 
-game=$(unixpath "$GAME_FOLDER")
 
 new_case interactive
 use_release_data

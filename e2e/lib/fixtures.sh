@@ -71,3 +71,14 @@ make_deep_folder() {
     mkdir -p "$(unixpath "$folder")"
     printf '%s' "$folder"
 }
+
+# The game installed in the per-user folder, both galaxy folders one, holding the galaxies
+# Alpha and maps\Beta with the bytes of a file: install_in_user_folder <file>
+install_in_user_folder() {
+    reset_game
+    install_at "$USER_GAME_FOLDER"
+    cp "$1" "$user/Alpha.galaxy"
+    mkdir -p "$user/maps"
+    cp "$1" "$user/maps/Beta.galaxy"
+    use_release_data
+}

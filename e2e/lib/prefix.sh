@@ -56,6 +56,14 @@ set_install_path() {
     reg_setting "$GAME_REGKEY" Path REG_SZ "$GAME_FOLDER" /reg:32
 }
 
+# The install path pointing at another folder, with the stand-in game there: install_at <Windows
+# folder>
+install_at() {
+    reg add "$GAME_REGKEY" /v Path /t REG_SZ /d "$1" /f /reg:32 ||
+        fail "could not write the install path $1"
+    cp "$HALCYRION" "$(unixpath "$1")/Halcyrion.exe"
+}
+
 clear_install_path() {
     reg delete "$GAME_REGKEY" /f /reg:32
     reg delete "$GAME_REGKEY" /f /reg:64
