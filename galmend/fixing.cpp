@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "backupset.h"
 #include "galmend.h"
+#include "hostenv/backup/backupset.h"
 #include "hostenv/failure.h"
 #include "hostenv/progress.h"
 #include "hostenv/safereplace.h"
@@ -24,6 +24,8 @@ namespace galmend {
 namespace {
 
 using hostenv::Failure;
+using hostenv::backup::backupsfolder;
+using hostenv::backup::prunebackupsets;
 
 // Line 1 of a galaxy's bytes, cut as splitlines cuts them; none when it has fewer lines.
 std::optional<std::string_view> versionline(std::string_view bytes) {

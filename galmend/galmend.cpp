@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "backupset.h"
+#include "hostenv/backup/backupset.h"
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "hostenv/progress.h"
@@ -22,6 +22,12 @@ namespace galmend {
 namespace {
 
 using hostenv::Failure;
+using hostenv::backup::BackupSet;
+using hostenv::backup::backupsets;
+using hostenv::backup::backupsfolder;
+using hostenv::backup::restorefrom;
+using hostenv::backup::restoreoffer;
+using hostenv::backup::RestoreRun;
 
 bool isrestoreswitch(const std::string& piece) {
     return hostenv::isswitch(piece, "restore");

@@ -9,6 +9,13 @@
 
 namespace galmend {
 
+using hostenv::backup::BackupSet;
+using hostenv::backup::GalaxyOutcome;
+using hostenv::backup::GalaxyRestore;
+using hostenv::backup::RestoreOffer;
+using hostenv::backup::RestoreRun;
+using hostenv::backup::SetRestore;
+
 namespace {
 
 std::string leftline(const GalaxyRestore& galaxy) {

@@ -1,4 +1,4 @@
-#include "backupset.h"
+#include "hostenv/backup/backupset.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "faultyfilesystem.h"
+#include "hostenv/backup/setrecord.h"
 #include "hostenv/failure.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/text.h"
 #include "restorereport.h"
-#include "setrecord.h"
 #include "testhost.h"
 
 namespace galmend {
@@ -25,6 +25,7 @@ namespace {
 
 namespace stdfs = std::filesystem;
 using namespace std::string_literals;
+using namespace hostenv::backup;
 using hostenv::Failure;
 using hostenv::testing::FaultyFileSystem;
 using hostenv::testing::ProgramEnded;

@@ -4,12 +4,14 @@
 #include <chrono>
 #include <filesystem>
 
-#include "backupset.h"
 #include "faultyfilesystem.h"
 #include "galmendhost.h"
+#include "hostenv/backup/backupset.h"
 
 namespace galmend {
 namespace {
+
+using hostenv::backup::backupsfolder;
 
 namespace fs = std::filesystem;
 

@@ -2,13 +2,19 @@
 
 #include <filesystem>
 
-#include "backupset.h"
 #include "galmendhost.h"
-#include "setrecord.h"
-#include "zipfile.h"
+#include "hostenv/backup/backupset.h"
+#include "hostenv/backup/setrecord.h"
+#include "hostenv/backup/zipfile.h"
 
 namespace galmend {
 namespace {
+
+using hostenv::backup::backupsfolder;
+using hostenv::backup::batchrecord;
+using hostenv::backup::crc32of;
+using hostenv::backup::galaxyrecord;
+using hostenv::backup::ZipWriter;
 
 constexpr const char* oldgalaxy = "begin\r\nversion 3\r\nplanet\r\nowner 2\r\nmoons 11\r\nend\r\n";
 constexpr const char* newgalaxy =

@@ -8,14 +8,18 @@
 #include <memory>
 #include <string_view>
 
-#include "backupset.h"
 #include "galmendhost.h"
+#include "hostenv/backup/backupset.h"
+#include "hostenv/backup/zipfile.h"
 #include "hostenv/failure.h"
 #include "hostenv/posix/posixfilesystem.h"
-#include "zipfile.h"
 
 namespace galmend {
 namespace {
+
+using hostenv::backup::backupsfolder;
+using hostenv::backup::listzip;
+using hostenv::backup::ZipListing;
 
 constexpr const char* oldgalaxy = "begin\r\nversion 3\r\nplanet\r\nowner 2\r\nmoons 11\r\nend\r\n";
 constexpr const char* newgalaxy =

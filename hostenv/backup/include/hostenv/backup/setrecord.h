@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "zipfile.h"
+#include "hostenv/backup/zipfile.h"
 
-namespace galmend {
+namespace hostenv::backup {
 
 struct SetRecord {
     enum class Kind { galaxy, batch };
@@ -31,4 +31,4 @@ std::string batchrecord(std::uint32_t run, std::uint32_t replaced);
 // The record of an entry; nullopt when it carries none of ours.
 std::optional<SetRecord> recordof(const ZipEntry& entry);
 
-}  // namespace galmend
+}  // namespace hostenv::backup

@@ -1,4 +1,4 @@
-#include "zipfile.h"
+#include "hostenv/backup/zipfile.h"
 
 #include <zlib.h>
 
@@ -7,7 +7,7 @@
 
 #include "hostenv/failure.h"
 
-namespace galmend {
+namespace hostenv::backup {
 
 namespace {
 
@@ -342,4 +342,4 @@ std::optional<std::string_view> EntryReader::read(const ZipEntry& entry) {
     return bytes;
 }
 
-}  // namespace galmend
+}  // namespace hostenv::backup

@@ -1,15 +1,15 @@
-#include "backupset.h"
+#include "hostenv/backup/backupset.h"
 
 #include <algorithm>
 #include <charconv>
 #include <limits>
 #include <utility>
 
+#include "hostenv/backup/setrecord.h"
 #include "hostenv/failure.h"
 #include "hostenv/text.h"
-#include "setrecord.h"
 
-namespace galmend {
+namespace hostenv::backup {
 
 namespace {
 
@@ -287,4 +287,4 @@ void markset(hostenv::FileSystem& fs, const BackupSet& set, BackupSet::State sta
                   ".zip");
 }
 
-}  // namespace galmend
+}  // namespace hostenv::backup

@@ -1,6 +1,6 @@
-#include "setrecord.h"
+#include "hostenv/backup/setrecord.h"
 
-namespace galmend {
+namespace hostenv::backup {
 
 namespace {
 
@@ -74,4 +74,4 @@ std::optional<SetRecord> recordof(const ZipEntry& entry) {
     return std::nullopt;
 }
 
-}  // namespace galmend
+}  // namespace hostenv::backup

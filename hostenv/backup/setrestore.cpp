@@ -9,13 +9,13 @@
 #include <stdexcept>
 #include <utility>
 
-#include "backupset.h"
+#include "hostenv/backup/backupset.h"
+#include "hostenv/backup/setrecord.h"
 #include "hostenv/failure.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/text.h"
-#include "setrecord.h"
 
-namespace galmend {
+namespace hostenv::backup {
 
 namespace {
 
@@ -395,4 +395,4 @@ RestoreRun restorefrom(hostenv::FileSystem& fs, const RestoreOffer& offer,
     return run;
 }
 
-}  // namespace galmend
+}  // namespace hostenv::backup

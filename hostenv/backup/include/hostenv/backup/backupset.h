@@ -23,11 +23,11 @@
 #include <string_view>
 #include <vector>
 
+#include "hostenv/backup/zipfile.h"
 #include "hostenv/filesystem.h"
 #include "hostenv/text.h"
-#include "zipfile.h"
 
-namespace galmend {
+namespace hostenv::backup {
 
 // The folder of the sets inside the local application-data folder. Throws Failure when
 // Windows gave no such folder: a set anywhere else would land where no player looks.
@@ -204,4 +204,4 @@ struct RestorePace {
 };
 RestoreRun restorefrom(hostenv::FileSystem& fs, const RestoreOffer& offer, const RestorePace& pace);
 
-}  // namespace galmend
+}  // namespace hostenv::backup
