@@ -23,6 +23,7 @@
 
 #include "benchgame.h"
 #include "corpus.h"
+#include "galaxysets.h"
 #include "hostenv/backup/backupset.h"
 #include "hostenv/text.h"
 #include "restorereport.h"
@@ -69,8 +70,8 @@ void restore(const Setting& setting, std::size_t galaxies) {
     const auto files = bench::hostfiles(setting.root);
     bench::RecordingUi ui;
     const hostenv::Lines originalmaps;
-    const hostenv::backup::RestoreScope scope{{files->windowspath(setting.root / "game"), ""},
-                                              originalmaps};
+    const auto scope =
+        galmend::restorescope({files->windowspath(setting.root / "game"), ""}, originalmaps);
     const auto offer = hostenv::backup::restoreoffer(
         files->fs(), files->windowspath(backupsfolder(setting)), scope);
     if (!offer.set) throw std::runtime_error("there is no backup set to restore");

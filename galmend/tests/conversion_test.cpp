@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "faultyfilesystem.h"
+#include "galaxysets.h"
 #include "galmendhost.h"
-#include "hostenv/backup/backupset.h"
 
 namespace galmend {
 namespace {
@@ -390,7 +390,7 @@ TEST_F(Conversion, EveryFailingFileOperationLeavesEachGalaxyOldOrNewAndRestorabl
         {user("c.galaxy"), oldgalaxy},    {user("d.galaxy"), std::string(oldgalaxy) + "\r\n"}};
     int runs = 0;
     int checked = 0;
-    const std::string backups = backupsfolder("C:\\users\\player\\AppData\\Local");
+    const std::string backups = backupsfolder(galaxysets(), "C:\\users\\player\\AppData\\Local");
     for (const bool persistent : {false, true}) {
         for (int failat = 1;; ++failat) {
             SCOPED_TRACE((persistent ? "from operation " : "operation ") + std::to_string(failat));

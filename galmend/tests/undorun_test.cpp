@@ -8,8 +8,8 @@
 #include <memory>
 #include <string_view>
 
+#include "galaxysets.h"
 #include "galmendhost.h"
-#include "hostenv/backup/backupset.h"
 #include "hostenv/backup/zipfile.h"
 #include "hostenv/failure.h"
 #include "hostenv/posix/posixfilesystem.h"
@@ -44,7 +44,9 @@ class UndoRun : public GalmendHost {
     static std::string galaxy(int i) {
         return "C:\\Games\\Zarn\\map" + std::to_string(100 + i) + ".galaxy";
     }
-    std::string backups() const { return backupsfolder("C:\\users\\player\\AppData\\Local"); }
+    std::string backups() const {
+        return backupsfolder(galaxysets(), "C:\\users\\player\\AppData\\Local");
+    }
 
     std::optional<int> run(const std::string& args, RecordingUi& recorded) {
         platform.args = args;
