@@ -21,9 +21,10 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "backupset.h"
 #include "benchgame.h"
 #include "corpus.h"
+#include "galaxysets.h"
+#include "hostenv/backup/backupset.h"
 #include "hostenv/text.h"
 #include "restorereport.h"
 #include "rewrite.h"
@@ -69,12 +70,12 @@ void restore(const Setting& setting, std::size_t galaxies) {
     const auto files = bench::hostfiles(setting.root);
     bench::RecordingUi ui;
     const hostenv::Lines originalmaps;
-    const galmend::RestoreScope scope{{files->windowspath(setting.root / "game"), ""},
-                                      originalmaps};
-    const auto offer =
-        galmend::restoreoffer(files->fs(), files->windowspath(backupsfolder(setting)), scope);
+    const auto scope =
+        galmend::restorescope({files->windowspath(setting.root / "game"), ""}, originalmaps);
+    const auto offer = hostenv::backup::restoreoffer(
+        files->fs(), files->windowspath(backupsfolder(setting)), scope);
     if (!offer.set) throw std::runtime_error("there is no backup set to restore");
-    const auto run = galmend::restorefrom(files->fs(), offer, {});
+    const auto run = hostenv::backup::restorefrom(files->fs(), offer, {});
     const bool whole = galmend::reportrestore(offer, run, ui, true);
     const std::string expected = "Restored " + std::to_string(galaxies) + " of the ";
     if (!whole || !ui.boxes.empty() || ui.reported.empty() ||

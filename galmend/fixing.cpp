@@ -10,8 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "backupset.h"
+#include "galaxysets.h"
 #include "galmend.h"
+#include "hostenv/backup/backupset.h"
 #include "hostenv/failure.h"
 #include "hostenv/progress.h"
 #include "hostenv/safereplace.h"
@@ -24,6 +25,8 @@ namespace galmend {
 namespace {
 
 using hostenv::Failure;
+using hostenv::backup::backupsfolder;
+using hostenv::backup::prunebackupsets;
 
 // Line 1 of a galaxy's bytes, cut as splitlines cuts them; none when it has fewer lines.
 std::optional<std::string_view> versionline(std::string_view bytes) {
@@ -92,8 +95,9 @@ void Galmend::fixgalaxies() {
     FixState state;
     state.largest = platform_.addressspace() / 8;
     // Without the folder, a fix fails at the first galaxy it would rewrite (keepold).
-    BackupWriter backup(fs_, localappfolder.empty() ? "" : backupsfolder(localappfolder),
-                        platform_.localtimestamp(), galaxyfolders);
+    BackupWriter backup(fs_, galaxysets(),
+                        localappfolder.empty() ? "" : backupsfolder(galaxysets(), localappfolder),
+                        platform_.localtimestamp(), keptfolders(galaxyfolders));
     const FixingSet fixing(fixset_, backup);
     rewritten = 0;
     keptnote.clear();
@@ -185,7 +189,8 @@ void Galmend::endfix(const BackupWriter& backup) {
         "The old galaxies are kept in " + backup.setpath() + "; galmend /restore puts them back.";
     ui_.report(keptnote);
     try {
-        prunebackupsets(fs_, backupsfolder(localappfolder), backup.setpath());
+        prunebackupsets(fs_, galaxysets(), backupsfolder(galaxysets(), localappfolder),
+                        backup.setpath());
     } catch (const Failure&) {
         // Older sets that cannot be listed now are removed by a later fix.
     }
@@ -316,8 +321,9 @@ void Galmend::keepold(const std::string& path, FixState& state, BackupWriter& ba
         backup.add(path, state.bytes, state.text);
     } catch (const Failure& failure) {
         state.backupbroken = true;
-        const std::string where =
-            backup.setpath().empty() ? backupsfolder(localappfolder) : backup.setpath();
+        const std::string where = backup.setpath().empty()
+                                      ? backupsfolder(galaxysets(), localappfolder)
+                                      : backup.setpath();
         throw Failure("Cannot keep the old galaxy " + path + " in " + where +
                       "; no galaxy was changed from " + state.stagedpaths.front() + " on.\r\n" +
                       failure.what());

@@ -7,7 +7,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "backupset.h"
+#include "galaxysets.h"
+#include "hostenv/backup/backupset.h"
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "hostenv/progress.h"
@@ -22,6 +23,12 @@ namespace galmend {
 namespace {
 
 using hostenv::Failure;
+using hostenv::backup::BackupSet;
+using hostenv::backup::backupsets;
+using hostenv::backup::backupsfolder;
+using hostenv::backup::restorefrom;
+using hostenv::backup::restoreoffer;
+using hostenv::backup::RestoreRun;
 
 bool isrestoreswitch(const std::string& piece) {
     return hostenv::isswitch(piece, "restore");
@@ -147,12 +154,13 @@ RestoreOffer Galmend::newestoffer() {
         throw Failure(missingfile("original zarn galaxies.txt", "list of the game's own maps") +
                       " Nothing was restored.");
     }
-    return restoreoffer(fs_, backupsfolder(localappfolder), {galaxyfolders, *originalmaps});
+    return restoreoffer(fs_, backupsfolder(galaxysets(), localappfolder),
+                        restorescope(galaxyfolders, *originalmaps));
 }
 
 bool Galmend::restore(const RestoreOffer& offer, bool silent) {
     if (!offer.set) {
-        std::string text = nosettext(backupsfolder(localappfolder));
+        std::string text = nosettext(backupsfolder(galaxysets(), localappfolder));
         for (const auto& reason : offer.unreadable) {
             text += "\r\nPassed over a file named like a backup set: " + reason;
         }
@@ -186,7 +194,8 @@ void Galmend::offerundo() {
     // galaxies after every click would hold the window up. Undo itself looks closer.
     bool restorable = false;
     try {
-        const auto sets = backupsets(fs_, backupsfolder(localappfolder)).sets;
+        const auto sets =
+            backupsets(fs_, galaxysets(), backupsfolder(galaxysets(), localappfolder)).sets;
         restorable = std::any_of(sets.begin(), sets.end(), [](const BackupSet& set) {
             return set.state == BackupSet::State::open;
         });
@@ -206,13 +215,13 @@ void Galmend::undobutton_Click() {
         for (;;) {
             // No set says so; a set that would be refused is not asked about: undo says why
             // and sets it aside.
-            if (!offer.set || offer.galaxies == 0) {
+            if (!offer.set || offer.files == 0) {
                 restore(offer, false);
                 break;
             }
             if (!ui_.question(
                     "Put back the old bytes of the " +
-                    hostenv::counted(static_cast<long long>(offer.galaxies), "galaxy", "galaxies") +
+                    hostenv::counted(static_cast<long long>(offer.files), "galaxy", "galaxies") +
                     " that the fix of " + offer.date +
                     " rewrote?\r\nA galaxy changed since that fix is left as it is.")) {
                 break;

@@ -22,15 +22,21 @@
 #include "hostenv/text.h"
 #include "hostenv/ui.h"
 
+namespace hostenv::backup {
+class BackupWriter;
+struct RestoreOffer;
+}  // namespace hostenv::backup
+
 namespace galmend {
+
+using hostenv::backup::BackupWriter;
+using hostenv::backup::RestoreOffer;
 
 inline constexpr const char* programname = "galmend";
 
 const hostenv::FormLayout& galmendlayout();
 
-class BackupWriter;
 class Rewriter;
-struct RestoreOffer;
 
 // The message for a data file the program needs and did not find in the folder it was
 // started from.

@@ -9,24 +9,31 @@
 
 namespace galmend {
 
+using hostenv::backup::BackupSet;
+using hostenv::backup::FileOutcome;
+using hostenv::backup::FileRestore;
+using hostenv::backup::RestoreOffer;
+using hostenv::backup::RestoreRun;
+using hostenv::backup::SetRestore;
+
 namespace {
 
-std::string leftline(const GalaxyRestore& galaxy) {
+std::string leftline(const FileRestore& galaxy) {
     const std::string path = hostenv::shownpath(galaxy.path);
     switch (galaxy.outcome) {
-        case GalaxyOutcome::changed:
+        case FileOutcome::changed:
             return "Not restored, changed since the fix: " + path;
-        case GalaxyOutcome::gone:
+        case FileOutcome::gone:
             return "Not restored, gone: " + path;
-        case GalaxyOutcome::link:
+        case FileOutcome::link:
             return "Not restored, it is a link now (to " + galaxy.reason +
                    "), and nothing is written through a link: " + path;
-        case GalaxyOutcome::damaged:
+        case FileOutcome::damaged:
             return "Not restored, its backup is damaged: " + path;
-        case GalaxyOutcome::failed:
+        case FileOutcome::failed:
             return "Not restored, failed: " + path + "\r\n" + galaxy.reason;
-        case GalaxyOutcome::restored:
-        case GalaxyOutcome::alreadyold:
+        case FileOutcome::restored:
+        case FileOutcome::alreadyold:
             break;
     }
     return {};
@@ -36,11 +43,11 @@ std::string leftline(const GalaxyRestore& galaxy) {
 constexpr std::size_t boxedlines = 20;
 
 std::string countline(const SetRestore& restore, const BackupSet& set) {
-    const auto total = static_cast<long long>(restore.galaxies.size());
-    std::string line = "Restored " + std::to_string(restore.count(GalaxyOutcome::restored)) +
+    const auto total = static_cast<long long>(restore.files.size());
+    std::string line = "Restored " + std::to_string(restore.count(FileOutcome::restored)) +
                        " of the " + hostenv::counted(total, "galaxy", "galaxies") + " in " +
                        set.name;
-    if (const auto already = restore.count(GalaxyOutcome::alreadyold); already > 0) {
+    if (const auto already = restore.count(FileOutcome::alreadyold); already > 0) {
         line += "; " + std::to_string(already) + (already == 1 ? " was" : " were") +
                 " already as before the fix";
     }
@@ -73,10 +80,10 @@ bool reportrestore(const RestoreOffer& offer, const RestoreRun& run, hostenv::Us
                   "player's. Nothing was restored, and the set is set aside, so that the next "
                   "undo takes the one before it.";
     } else {
-        for (const auto& galaxy : restore.galaxies) {
+        for (const auto& galaxy : restore.files) {
             const std::string path = hostenv::shownpath(galaxy.path);
-            if (galaxy.outcome == GalaxyOutcome::restored) ui.report("Restored " + path);
-            if (galaxy.outcome == GalaxyOutcome::alreadyold) {
+            if (galaxy.outcome == FileOutcome::restored) ui.report("Restored " + path);
+            if (galaxy.outcome == FileOutcome::alreadyold) {
                 ui.report("Already as before the fix: " + path);
             }
             const std::string line = leftline(galaxy);

@@ -4,12 +4,14 @@
 #include <chrono>
 #include <filesystem>
 
-#include "backupset.h"
 #include "faultyfilesystem.h"
+#include "galaxysets.h"
 #include "galmendhost.h"
 
 namespace galmend {
 namespace {
+
+using hostenv::backup::backupsfolder;
 
 namespace fs = std::filesystem;
 
@@ -388,7 +390,7 @@ TEST_F(Conversion, EveryFailingFileOperationLeavesEachGalaxyOldOrNewAndRestorabl
         {user("c.galaxy"), oldgalaxy},    {user("d.galaxy"), std::string(oldgalaxy) + "\r\n"}};
     int runs = 0;
     int checked = 0;
-    const std::string backups = backupsfolder("C:\\users\\player\\AppData\\Local");
+    const std::string backups = backupsfolder(galaxysets(), "C:\\users\\player\\AppData\\Local");
     for (const bool persistent : {false, true}) {
         for (int failat = 1;; ++failat) {
             SCOPED_TRACE((persistent ? "from operation " : "operation ") + std::to_string(failat));

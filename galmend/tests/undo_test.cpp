@@ -1,14 +1,26 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
-#include "backupset.h"
+#include "galaxysets.h"
 #include "galmendhost.h"
-#include "setrecord.h"
-#include "zipfile.h"
+#include "hostenv/backup/setrecord.h"
+#include "hostenv/backup/zipfile.h"
 
 namespace galmend {
 namespace {
+
+using hostenv::backup::backupsfolder;
+using hostenv::backup::batchrecord;
+using hostenv::backup::crc32of;
+using hostenv::backup::EntryReader;
+using hostenv::backup::filerecord;
+using hostenv::backup::listzip;
+using hostenv::backup::ZipListing;
+using hostenv::backup::ZipWriter;
 
 constexpr const char* oldgalaxy = "begin\r\nversion 3\r\nplanet\r\nowner 2\r\nmoons 11\r\nend\r\n";
 constexpr const char* newgalaxy =
@@ -86,42 +98,80 @@ TEST_F(Undo, AGalaxyChangedSinceTheFixIsLeftAndNamed) {
     EXPECT_NE(said.find(game("a.galaxy")), std::string::npos) << said;
 }
 
-// A set naming a file beyond the galaxy folders restores nothing, even of the galaxies it may
-// write; it is set aside, and the next restore takes the set before it.
-TEST_F(Undo, ASetNamingAFileBeyondTheGalaxyFoldersIsSetAsideWhole) {
+// The names and records of every release's sets: a player's older sets still restore.
+TEST_F(Undo, AFixKeepsEachGalaxyUnderItsFoldersNameAndEachBatchUnderGalmends) {
     RecordingUi fixing;
-    ASSERT_EQ(run("/s", fixing), 0);
-    const std::string folder = backupsfolder(platform.folder.path);
-    const std::string set = folder + "\\2026-12-08 10-00-00 run 2.zip";
-    const std::string winini = "[fonts]\r\n";
-    const std::string fixed = newgalaxy;
-    drive.write("C:\\windows\\win.ini", winini);
-    {
-        ZipWriter zip(drive.fs.createappending(set), set, {});
-        zip.add("game/a.galaxy", "tampered\r\n",
-                galaxyrecord(2, crc32of(fixed), fixed.size(), game("a.galaxy")));
-        zip.add("other/win.ini", "evil\r\n",
-                galaxyrecord(2, crc32of(winini), winini.size(), "C:\\windows\\win.ini"));
-        zip.add("galmend/batch 1.txt", "", batchrecord(2, 2));
-        zip.finish();
-    }
-    RecordingUi refused;
-    EXPECT_EQ(run("/restore", refused), 1);
-    ASSERT_EQ(refused.messages.size(), 1u);
-    EXPECT_EQ(
-        refused.messages[0].rfind(
-            "The backup set " + set + " is refused: it names C:\\windows\\win.ini, which ", 0),
-        0u)
-        << refused.messages[0];
-    EXPECT_EQ(drive.read(game("a.galaxy")), newgalaxy);
-    EXPECT_EQ(drive.read("C:\\windows\\win.ini"), winini);
+    platform.args = "/s";
+    Galmend fix{drive.fs, platform, fixing};
+    // One batch: the clock never says it is time to show the work.
+    fix.clock = [] { return std::chrono::milliseconds{0}; };
+    ASSERT_EQ(hostenv::testing::ending([&] { fix.load(); }), 0);
+    const std::string set =
+        "C:\\users\\player\\AppData\\Local\\galmend backups\\2026-12-07 19-32-13 run 1.zip";
+    const ZipListing listing = listzip(drive.fs, set);
+    std::vector<std::string> names;
+    for (const auto& entry : listing.entries) names.push_back(entry.name);
+    ASSERT_EQ(names,
+              (std::vector<std::string>{"game/a.galaxy", "user/b.galaxy", "galmend/batch 1.txt"}));
+    EXPECT_EQ(listing.entries[0].privatedata->substr(0, 2), "\2G");
+    EXPECT_EQ(listing.entries[2].privatedata->substr(0, 2), "\2B");
+    const std::string batch =
+        "galmend put these galaxies of the entries before this one in "
+        "place:\r\n" +
+        game("a.galaxy") + "\r\n" + userfolder + "b.galaxy\r\n";
+    EXPECT_EQ(EntryReader(drive.fs, set).read(listing.entries[2]),
+              std::optional<std::string_view>(batch));
+}
 
-    RecordingUi restoring;
-    EXPECT_EQ(run("/restore", restoring), 0) << ::testing::PrintToString(restoring.messages);
-    EXPECT_EQ(drive.read(game("a.galaxy")), oldgalaxy);
-    EXPECT_EQ(drive.names(folder),
-              (std::vector<std::string>{"2026-12-07 19-32-13 run 1 restored.zip",
-                                        "2026-12-08 10-00-00 run 2 refused.zip"}));
+// A set naming a file no restore of galmend's may write restores nothing, even of the galaxies
+// it may write; it is set aside, saying why, and the next restore takes the set before it.
+TEST_F(Undo, ASetNamingAFileBeyondTheGalaxyFoldersIsSetAsideWhole) {
+    const std::string folder = backupsfolder(galaxysets(), platform.folder.path);
+    const std::string set = folder + "\\2026-12-08 10-00-00 run 2.zip";
+    const std::string target = "[fonts]\r\n";
+    const std::string fixed = newgalaxy;
+    const struct {
+        std::string path;
+        std::string why;
+    } cases[] = {
+        {"C:\\windows\\win.ini", "is not a galaxy (a \".galaxy\" file)"},
+        {game("Halcyrion.exe"), "is not a galaxy (a \".galaxy\" file)"},
+        {game("maps\\TWIN.galaxy"), "is one of the game's own maps"},
+        {"C:\\windows\\zarn.galaxy", "lies outside the game's galaxy folder and the player's"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::filesystem::remove_all(drive.host(folder));
+        drive.write(game("a.galaxy"), oldgalaxy);
+        drive.write(c.path, target);
+        RecordingUi fixing;
+        ASSERT_EQ(run("/s", fixing), 0);
+        {
+            ZipWriter zip(drive.fs.createappending(set), set, {});
+            zip.add("game/a.galaxy", "tampered\r\n",
+                    filerecord(2, crc32of(fixed), fixed.size(), game("a.galaxy")));
+            zip.add("other/x", "evil\r\n", filerecord(2, crc32of(target), target.size(), c.path));
+            zip.add("galmend/batch 1.txt", "", batchrecord(2, 2));
+            zip.finish();
+        }
+        RecordingUi refused;
+        EXPECT_EQ(run("/restore", refused), 1);
+        ASSERT_EQ(refused.messages.size(), 1u);
+        EXPECT_EQ(refused.messages[0].rfind("The backup set " + set + " is refused: it names " +
+                                                c.path + ", which " + c.why + ". ",
+                                            0),
+                  0u)
+            << refused.messages[0];
+        EXPECT_EQ(drive.read(game("a.galaxy")), newgalaxy);
+        EXPECT_EQ(drive.read(c.path), target);
+
+        RecordingUi restoring;
+        EXPECT_EQ(run("/restore", restoring), 0) << ::testing::PrintToString(restoring.messages);
+        EXPECT_EQ(drive.read(game("a.galaxy")), oldgalaxy);
+        EXPECT_EQ(drive.names(folder),
+                  (std::vector<std::string>{"2026-12-07 19-32-13 run 1 restored.zip",
+                                            "2026-12-08 10-00-00 run 2 refused.zip"}));
+    }
 }
 
 TEST_F(Undo, ARestoreAfterAGameUpdateNeedsNeitherTheGateNorTheDefinitionsButTheGameAndItsMaps) {

@@ -8,14 +8,18 @@
 #include <memory>
 #include <string_view>
 
-#include "backupset.h"
+#include "galaxysets.h"
 #include "galmendhost.h"
+#include "hostenv/backup/zipfile.h"
 #include "hostenv/failure.h"
 #include "hostenv/posix/posixfilesystem.h"
-#include "zipfile.h"
 
 namespace galmend {
 namespace {
+
+using hostenv::backup::backupsfolder;
+using hostenv::backup::listzip;
+using hostenv::backup::ZipListing;
 
 constexpr const char* oldgalaxy = "begin\r\nversion 3\r\nplanet\r\nowner 2\r\nmoons 11\r\nend\r\n";
 constexpr const char* newgalaxy =
@@ -40,7 +44,9 @@ class UndoRun : public GalmendHost {
     static std::string galaxy(int i) {
         return "C:\\Games\\Zarn\\map" + std::to_string(100 + i) + ".galaxy";
     }
-    std::string backups() const { return backupsfolder("C:\\users\\player\\AppData\\Local"); }
+    std::string backups() const {
+        return backupsfolder(galaxysets(), "C:\\users\\player\\AppData\\Local");
+    }
 
     std::optional<int> run(const std::string& args, RecordingUi& recorded) {
         platform.args = args;

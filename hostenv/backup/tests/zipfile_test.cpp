@@ -1,4 +1,4 @@
-#include "zipfile.h"
+#include "hostenv/backup/zipfile.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 #include "hostenv/failure.h"
 #include "testhost.h"
 
-namespace galmend {
+namespace hostenv::backup {
 namespace {
 
 using hostenv::testing::TempDrive;
@@ -277,4 +277,4 @@ TEST_F(Zip, AWriterRefusesMoreOnceFinished) {
 }
 
 }  // namespace
-}  // namespace galmend
+}  // namespace hostenv::backup

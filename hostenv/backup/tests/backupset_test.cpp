@@ -1,4 +1,4 @@
-#include "backupset.h"
+#include "hostenv/backup/backupset.h"
 
 #include <gtest/gtest.h>
 
@@ -9,18 +9,18 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "faultyfilesystem.h"
+#include "hostenv/backup/setrecord.h"
 #include "hostenv/failure.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/text.h"
-#include "restorereport.h"
-#include "setrecord.h"
 #include "testhost.h"
 
-namespace galmend {
+namespace hostenv::backup {
 namespace {
 
 namespace stdfs = std::filesystem;
@@ -28,7 +28,6 @@ using namespace std::string_literals;
 using hostenv::Failure;
 using hostenv::testing::FaultyFileSystem;
 using hostenv::testing::ProgramEnded;
-using hostenv::testing::RecordingUi;
 using hostenv::testing::TempDrive;
 
 constexpr const char* gamefolder = "C:\\Games\\Zarn\\";
@@ -37,18 +36,25 @@ constexpr const char* stamp = "2026-12-07 19-32-13";
 constexpr const char* firstset = "2026-12-07 19-32-13 run 1.zip";
 constexpr const char* restoredset = "2026-12-07 19-32-13 run 1 restored.zip";
 
-const std::string folder = backupsfolder("C:\\users\\player\\AppData\\Local");
-const hostenv::Lines originalmaps = {"Twin.galaxy"};
-const RestoreScope scope{{gamefolder, userfolder}, originalmaps};
+// A program that keeps files of a game's folder and of a player's, and never restores a program.
+const SetOwner keeper{"keeper", "keeper backups", "keeper/",
+                      "files",  "runs",           "the game's folder and the player's"};
+const std::vector<KeptFolder> keptfolders = {{gamefolder, "game/"}, {userfolder, "user/"}};
+const RestoreScope scope{keeper, keptfolders,
+                         [](const std::string& path) -> std::optional<std::string> {
+                             if (hostenv::lower(path).ends_with(".exe")) return "is a program";
+                             return std::nullopt;
+                         }};
+const std::string folder = backupsfolder(keeper, "C:\\users\\player\\AppData\\Local");
 
-// Three galaxies, old bytes and the new ones a fix writes.
-struct Galaxy {
+// Three files, old bytes and the new ones a run writes.
+struct File {
     std::string path;
     std::string old;
     std::string fresh;
 };
 
-const std::vector<Galaxy> galaxies = {
+const std::vector<File> files = {
     {std::string(gamefolder) + "maps\\Orion Drift.galaxy", "version 3\r\nstar a\r\n",
      "version 4\r\nformat zarn4\r\nstar a\r\nglow 1\r\n"},
     {std::string(userfolder) + "\xE6\x98\x9F\xE7\xB3\xBB.galaxy", "version 3\r\n",
@@ -67,7 +73,7 @@ void tryto(const std::function<void()>& step) {
     }
 }
 
-// A restore as galmend makes one, and whether the player was told that nothing was left.
+// A restore, and whether nothing was left.
 struct Restored {
     RestoreRun run;
     bool whole = false;
@@ -76,23 +82,22 @@ struct Restored {
 class Backups : public ::testing::Test {
   protected:
     Backups() {
-        for (const auto& galaxy : galaxies) drive.write(galaxy.path, galaxy.old);
+        for (const auto& file : files) drive.write(file.path, file.old);
     }
 
-    // A fix as galmend makes one: each new text staged and its old bytes kept, the set written
-    // through, the first `replace` galaxies put in place and the batch closed. However the fix
-    // ends the batch learns how many are in place and the set is finished, as galmend does.
-    static std::string fix(hostenv::FileSystem& fs, std::size_t replace = 3,
-                           const std::string& time = stamp) {
-        BackupWriter set(fs, folder, time, {gamefolder, userfolder});
+    // A run as a program makes one: each new text staged and its old bytes kept, the set
+    // written through, the first `replace` files put in place and the batch closed. However the
+    // run ends the batch learns how many are in place and the set is finished.
+    static std::string rewrite(hostenv::FileSystem& fs, std::size_t replace = 3,
+                               const std::string& time = stamp) {
+        BackupWriter set(fs, keeper, folder, time, keptfolders);
         bool committed = false;
         std::size_t replaced = 0;
         try {
             std::vector<std::unique_ptr<hostenv::StagedFile>> staged;
-            for (const auto& galaxy : galaxies) {
-                staged.push_back(
-                    std::make_unique<hostenv::StagedFile>(fs, galaxy.path, galaxy.fresh));
-                set.add(galaxy.path, galaxy.old, galaxy.fresh);
+            for (const auto& file : files) {
+                staged.push_back(std::make_unique<hostenv::StagedFile>(fs, file.path, file.fresh));
+                set.add(file.path, file.old, file.fresh);
             }
             set.commit();
             committed = true;
@@ -109,15 +114,13 @@ class Backups : public ::testing::Test {
         return set.setpath();
     }
 
-    // Restores the set on offer, as galmend does, telling ui; between runs after every
-    // galaxy.
-    static Restored restore(hostenv::FileSystem& fs, RecordingUi& ui,
-                            const std::function<void()>& between = {}) {
+    // Restores the set on offer; between runs after every file.
+    static Restored restore(hostenv::FileSystem& fs, const std::function<void()>& between = {}) {
         const RestoreOffer offer = restoreoffer(fs, folder, scope);
         if (!offer.set) throw Failure("no set on offer");
         Restored restored{restorefrom(fs, offer, {between, [] { return true; }})};
-        EXPECT_EQ(offer.galaxies, restored.run.restore.galaxies.size()) << "the offer's count";
-        restored.whole = reportrestore(offer, restored.run, ui, false);
+        EXPECT_EQ(offer.files, restored.run.restore.files.size()) << "the offer's count";
+        restored.whole = restored.run.restore.complete() && restored.run.markfailure.empty();
         return restored;
     }
 
@@ -142,7 +145,7 @@ class Backups : public ::testing::Test {
     }
 
     // Every file on the drive but the sets, with its bytes: what a restore may have changed.
-    std::map<std::string, std::string> files() const {
+    std::map<std::string, std::string> ondisk() const {
         std::map<std::string, std::string> found;
         for (const auto& entry : stdfs::recursive_directory_iterator(drive.root())) {
             const std::string path = entry.path().lexically_relative(drive.root()).string();
@@ -153,33 +156,32 @@ class Backups : public ::testing::Test {
         return found;
     }
 
-    // The galaxies old, no set, and no temporary file an earlier round's failing disk kept.
+    // The files old, no set, and no temporary file an earlier round's failing disk kept.
     void startagain() {
         for (const char* root : {"C:\\Games", "C:\\users"}) stdfs::remove_all(drive.host(root));
-        for (const auto& galaxy : galaxies) drive.write(galaxy.path, galaxy.old);
+        for (const auto& file : files) drive.write(file.path, file.old);
     }
 
-    // A restore stopped part way is finished by the next: every galaxy old, the set marked.
+    // A restore stopped part way is finished by the next: every file old, the set marked.
     void expectfinishedbynext() {
-        RecordingUi ui;
         if (!offered().empty()) {
-            EXPECT_TRUE(restore(drive.fs, ui).whole) << ::testing::PrintToString(ui.messages);
+            EXPECT_TRUE(restore(drive.fs).whole);
         }
-        for (const auto& galaxy : galaxies) EXPECT_EQ(drive.read(galaxy.path), galaxy.old);
+        for (const auto& file : files) EXPECT_EQ(drive.read(file.path), file.old);
         EXPECT_EQ(sets(), std::vector<std::string>{restoredset});
     }
 
     TempDrive drive;
 };
 
-TEST_F(Backups, EachGalaxyIsKeptUnderItsFolderWithItsRecordAndEachBatchWithItsCount) {
-    const std::string path = fix(drive.fs, 2);
+TEST_F(Backups, EachFileIsKeptUnderItsFolderWithItsRecordAndEachBatchWithItsCount) {
+    const std::string path = rewrite(drive.fs, 2);
     EXPECT_EQ(path, folder + "\\" + firstset);
     const ZipListing listing = listzip(drive.fs, path);
     EXPECT_EQ(listing.end, ZipListing::End::complete);
     const std::vector<std::string> names = {"game/maps/Orion Drift.galaxy",
                                             "user/\xE6\x98\x9F\xE7\xB3\xBB.galaxy",
-                                            "user/deep/c.galaxy", "galmend/batch 1.txt"};
+                                            "user/deep/c.galaxy", "keeper/batch 1.txt"};
     ASSERT_EQ(listing.entries.size(), names.size());
     EntryReader reader(drive.fs, path);
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -191,23 +193,25 @@ TEST_F(Backups, EachGalaxyIsKeptUnderItsFolderWithItsRecordAndEachBatchWithItsCo
         const auto read = reader.read(listing.entries[i]);
         ASSERT_TRUE(read);
         const std::string_view bytes = *read;
-        if (i == galaxies.size()) {
+        if (i == files.size()) {
             EXPECT_EQ(record->kind, SetRecord::Kind::batch);
             EXPECT_EQ(record->replaced, 2u);
-            EXPECT_EQ(bytes.find(galaxies[2].path), std::string::npos) << "never put in place";
+            // Never the file not put in place.
+            EXPECT_EQ(bytes, "keeper put these files of the entries before this one in place:\r\n" +
+                                 files[0].path + "\r\n" + files[1].path + "\r\n");
             continue;
         }
-        EXPECT_EQ(bytes, galaxies[i].old);
-        EXPECT_EQ(record->path, galaxies[i].path);
-        EXPECT_EQ(record->newcrc, crc32of(galaxies[i].fresh));
-        EXPECT_EQ(record->newsize, galaxies[i].fresh.size());
+        EXPECT_EQ(bytes, files[i].old);
+        EXPECT_EQ(record->path, files[i].path);
+        EXPECT_EQ(record->newcrc, crc32of(files[i].fresh));
+        EXPECT_EQ(record->newsize, files[i].fresh.size());
     }
 }
 
 // A set naming a file no restore may write is refused whole before anything is written, and
 // set aside so that the next restore takes the set before it.
 TEST_F(Backups, ATamperedSetIsRefusedWholeAndSetAside) {
-    fix(drive.fs);
+    rewrite(drive.fs);
     const std::string target = "target\r\n";
     for (const char* path : {"C:\\windows\\win.ini", "C:\\windows\\x.galaxy", "C:\\tools\\a.galaxy",
                              "C:\\tools\\Zarn\\x.galaxy", "C:\\Games\\ZarnMods\\x.galaxy",
@@ -219,24 +223,27 @@ TEST_F(Backups, ATamperedSetIsRefusedWholeAndSetAside) {
     // Inside the game's folder as written, outside it as Windows finally reaches it.
     stdfs::create_directory_symlink(drive.host("C:\\outside"),
                                     drive.host("C:\\Games\\Zarn\\linked"));
+    // In the owner's words.
+    const std::string outside = "lies outside the game's folder and the player's";
     const struct {
         std::string path;
-        const char* why;
+        std::string why;
     } cases[] = {
-        {"C:\\windows\\win.ini", "is not a galaxy"},
-        {"C:\\windows\\x.galaxy", "lies outside"},
+        {"C:\\windows\\win.ini", outside},
+        {"C:\\windows\\x.galaxy", outside},
         {"a.galaxy", "is not a full path"},
         {"Zarn\\x.galaxy", "is not a full path"},
-        {"C:\\Games\\Zarn\\..\\..\\windows\\x.galaxy", "lies outside"},
-        {"C:\\Games\\ZarnMods\\x.galaxy", "lies outside"},
-        {"C:\\tools\\targetzarnver.txt", "is not a galaxy"},
-        {"C:\\Games\\Zarn\\Halcyrion.exe", "is not a galaxy"},
-        {"C:\\Games\\Zarn\\maps\\TWIN.galaxy", "one of the game's own maps"},
-        {"D:\\Games\\Zarn\\x.galaxy", "lies outside"},
+        {"C:\\Games\\Zarn\\..\\..\\windows\\x.galaxy", outside},
+        {"C:\\Games\\ZarnMods\\x.galaxy", outside},
+        {"C:\\tools\\targetzarnver.txt", outside},
+        // The program's own check, given the path as Windows resolves it.
+        {"C:\\Games\\Zarn\\Halcyrion.exe", "is a program"},
+        {"C:\\Games\\Zarn\\maps\\..\\HALCYRION.EXE", "is a program"},
+        {"D:\\Games\\Zarn\\x.galaxy", outside},
         {"C:\\Games\\Zarn.\\x.galaxy", "ending in a dot or a blank"},
         {"C:\\Games\\Zarn\\x.galaxy ", "ending in a dot or a blank"},
         {"C:\\Games\\Zarn\\maps/../../x.galaxy", "holds a \"/\""},
-        {"C:\\Games\\Zarn\\linked\\x.galaxy", "lies outside"},
+        {"C:\\Games\\Zarn\\linked\\x.galaxy", outside},
         // Windows reads the path only up to the NUL: the game itself.
         {"C:\\Games\\Zarn\\Halcyrion.exe\0x.galaxy"s, "holds a NUL"},
     };
@@ -244,28 +251,22 @@ TEST_F(Backups, ATamperedSetIsRefusedWholeAndSetAside) {
     for (const auto& c : cases) {
         SCOPED_TRACE(hostenv::shownpath(c.path));
         stdfs::remove(drive.host(folder + "\\2026-12-08 10-00-00 run 2 refused.zip"));
-        // The first galaxy holds what its record says the fix wrote: only the record after it
+        // The first file holds what its record says the run wrote: only the record after it
         // keeps it from being put back.
         writeset(folder + "\\" + name,
                  {{"game/maps/Orion Drift.galaxy", "tampered\r\n",
-                   galaxyrecord(2, crc32of(galaxies[0].fresh), galaxies[0].fresh.size(),
-                                galaxies[0].path)},
-                  {"other/x", "evil\r\n", galaxyrecord(2, crc32of(target), target.size(), c.path)},
-                  {"galmend/batch 1.txt", "", batchrecord(2, 2)}});
-        const auto before = files();
-        RecordingUi ui;
-        const Restored restored = restore(drive.fs, ui);
+                   filerecord(2, crc32of(files[0].fresh), files[0].fresh.size(), files[0].path)},
+                  {"other/x", "evil\r\n", filerecord(2, crc32of(target), target.size(), c.path)},
+                  {"keeper/batch 1.txt", "", batchrecord(2, 2)}});
+        const auto before = ondisk();
+        const Restored restored = restore(drive.fs);
+        EXPECT_EQ(restored.run.restore.problem, SetRestore::Problem::refused);
         EXPECT_EQ(restored.run.restore.refusedpath, c.path);
         EXPECT_NE(restored.run.restore.refusedwhy.find(c.why), std::string::npos)
             << restored.run.restore.refusedwhy;
         EXPECT_FALSE(restored.whole);
-        EXPECT_EQ(files(), before);
-        ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_EQ(ui.messages[0].rfind("The backup set " + folder + "\\" + name +
-                                           " is refused: it names " + hostenv::shownpath(c.path),
-                                       0),
-                  0u)
-            << ui.messages[0];
+        EXPECT_TRUE(restored.run.restore.files.empty());
+        EXPECT_EQ(ondisk(), before);
         EXPECT_EQ(sets(),
                   (std::vector<std::string>{firstset, "2026-12-08 10-00-00 run 2 refused.zip"}));
         EXPECT_EQ(offered(), firstset);
@@ -274,26 +275,25 @@ TEST_F(Backups, ATamperedSetIsRefusedWholeAndSetAside) {
 
 // Sets go by the order of the runs, whatever the clock did; only sets of ours count.
 TEST_F(Backups, SetsGoByRunNumberAndPruningKeepsTheTenNewest) {
-    const auto oldrecord = [](const Galaxy& galaxy) {
+    const auto oldrecord = [](const File& file) {
         // From before runs were numbered: version 1, the new bytes' CRC-32 and size, the path.
         std::string record(1, '\1');
-        const std::uint64_t crc = crc32of(galaxy.fresh);
+        const std::uint64_t crc = crc32of(file.fresh);
         for (int i = 0; i < 4; ++i) record += static_cast<char>(crc >> (8 * i));
-        for (int i = 0; i < 8; ++i) record += static_cast<char>(galaxy.fresh.size() >> (8 * i));
-        return record + galaxy.path;
+        for (int i = 0; i < 8; ++i) record += static_cast<char>(file.fresh.size() >> (8 * i));
+        return record + file.path;
     };
     for (const char* name : {"2026-12-05 10-00-00 restored.zip", "2026-12-07 19-32-13 (2).zip",
                              "2026-12-07 19-32-13.zip"}) {
         writeset(folder + "\\" + name,
-                 {{"game/maps/Orion Drift.galaxy", "older\r\n", oldrecord(galaxies[0])}});
+                 {{"game/maps/Orion Drift.galaxy", "older\r\n", oldrecord(files[0])}});
     }
     // A player's own zip, and a link to a set elsewhere: both named like sets.
     writeset(folder + "\\2020-01-01 00-00-00.zip", {{"notes.txt", "mine\r\n", ""}});
-    writeset(
-        "C:\\elsewhere\\set.zip",
-        {{"game/maps/Orion Drift.galaxy", galaxies[0].old,
-          galaxyrecord(1, crc32of(galaxies[0].fresh), galaxies[0].fresh.size(), galaxies[0].path)},
-         {"galmend/batch 1.txt", "", batchrecord(1, 1)}});
+    writeset("C:\\elsewhere\\set.zip",
+             {{"game/maps/Orion Drift.galaxy", files[0].old,
+               filerecord(1, crc32of(files[0].fresh), files[0].fresh.size(), files[0].path)},
+              {"keeper/batch 1.txt", "", batchrecord(1, 1)}});
     const std::string link = "2026-12-01 00-00-00 run 1.zip";
     stdfs::create_symlink(drive.host("C:\\elsewhere\\set.zip"), drive.host(folder + "\\" + link));
     const std::string elsewhere = drive.read("C:\\elsewhere\\set.zip");
@@ -314,12 +314,12 @@ TEST_F(Backups, SetsGoByRunNumberAndPruningKeepsTheTenNewest) {
         const auto& [time, mark] = rounds[i];
         const std::string made = std::string(time) + " run " + std::to_string(i + 2) + ".zip";
         SCOPED_TRACE(made);
-        const std::string path = fix(drive.fs, 1, time);
+        const std::string path = rewrite(drive.fs, 1, time);
         EXPECT_EQ(path, folder + "\\" + made);
-        const SetListing listing = backupsets(drive.fs, folder);
+        const SetListing listing = backupsets(drive.fs, keeper, folder);
         ASSERT_FALSE(listing.sets.empty());
         EXPECT_EQ(listing.sets.back().name, made);
-        prunebackupsets(drive.fs, folder, path);
+        prunebackupsets(drive.fs, keeper, folder, path);
         if (mark == S::open) {
             newestopen = made;
         } else {
@@ -329,7 +329,7 @@ TEST_F(Backups, SetsGoByRunNumberAndPruningKeepsTheTenNewest) {
     }
     const auto order = [&] {
         std::vector<std::string> names;
-        for (const auto& set : backupsets(drive.fs, folder).sets) names.push_back(set.name);
+        for (const auto& set : backupsets(drive.fs, keeper, folder).sets) names.push_back(set.name);
         return names;
     };
     const std::vector<std::string> kept = {"2026-12-07 19-32-13 (2).zip",
@@ -344,9 +344,9 @@ TEST_F(Backups, SetsGoByRunNumberAndPruningKeepsTheTenNewest) {
                                            "2000-01-01 00-00-00 run 10.zip"};
     EXPECT_EQ(order(), kept);
     // Never a set of the run's own or newer, nor anything when its own is not among them.
-    prunebackupsets(drive.fs, folder, folder + "\\no such set.zip", 0);
+    prunebackupsets(drive.fs, keeper, folder, folder + "\\no such set.zip", 0);
     EXPECT_EQ(order(), kept);
-    prunebackupsets(drive.fs, folder, folder + "\\" + kept[7], 0);
+    prunebackupsets(drive.fs, keeper, folder, folder + "\\" + kept[7], 0);
     EXPECT_EQ(order(), std::vector<std::string>(kept.begin() + 7, kept.end()));
     EXPECT_EQ(sets(),
               (std::vector<std::string>{"2000-01-01 00-00-00 run 10.zip", "2020-01-01 00-00-00.zip",
@@ -355,18 +355,18 @@ TEST_F(Backups, SetsGoByRunNumberAndPruningKeepsTheTenNewest) {
     EXPECT_EQ(drive.read("C:\\elsewhere\\set.zip"), elsewhere);
 }
 
-// A set cut, left unfinished or damaged, whatever its last galaxy holds now: each galaxy the
-// fix replaced comes back when it can, the others are named, and the count says so.
+// A set cut, left unfinished or damaged, whatever its last file holds now: each file the
+// run replaced comes back when it can, the others are named, and the count says so.
 TEST_F(Backups, ACutOrDamagedSetPutsBackWhatItCanAndCountsWhatItAccountsFor) {
-    const std::string path = fix(drive.fs);
+    const std::string path = rewrite(drive.fs);
     const std::string whole = drive.read(path);
     const ZipListing listing = listzip(drive.fs, path);
     ASSERT_EQ(listing.entries.size(), 4u);
     const ZipEntry& last = listing.entries[2];
     std::string damaged = whole;
     damaged[last.dataoffset + 100] = 'X';
-    // Per galaxy: Restored, Already old, Changed, Gone, a Link, Damaged, or '-' when the set
-    // does not count it; the second galaxy holds its old bytes, the third what the state says.
+    // Per file: Restored, Already old, Changed, Gone, a Link, Damaged, or '-' when the set
+    // does not count it; the second file holds its old bytes, the third what the state says.
     const struct {
         const char* what;
         std::string bytes;
@@ -375,99 +375,80 @@ TEST_F(Backups, ACutOrDamagedSetPutsBackWhatItCanAndCountsWhatItAccountsFor) {
     } variants[] = {
         {"complete", whole, -1, {"RAR", "RAA", "RAC", "RAG", "RAL"}},
         {"no end", whole.substr(0, listing.endoffset), 2, {"RAR", "RAA", "RAC", "RAG", "RAL"}},
-        // Killed while it put the batch in place: a galaxy holding its old bytes was not.
+        // Killed while it put the batch in place: a file holding its old bytes was not.
         {"batch never closed",
          whole.substr(0, last.dataoffset + last.size),
          2,
          {"R-R", "R--", "R-C", "R-G", "R-L"}},
-        {"cut inside the last galaxy",
+        {"cut inside the last file",
          whole.substr(0, last.dataoffset + 10),
          1,
          {"R-D", "R--", "R--", "R--", "R-D"}},
         {"damaged bytes", damaged, -1, {"RAD", "RAD", "RAD", "RAD", "RAD"}},
     };
-    // Changed, gone, link and damaged galaxies count alike.
-    const std::map<std::string, std::string> countlines = {
-        {"RAR", "Restored 2 of the 3 galaxies in %; 1 was already as before the fix."},
-        {"RAA", "Restored 1 of the 3 galaxies in %; 2 were already as before the fix."},
-        {"RA?", "Restored 1 of the 3 galaxies in %; 1 was already as before the fix."},
-        {"R-R", "Restored 2 of the 2 galaxies in %."},
-        {"R--", "Restored 1 of the 1 galaxy in %."},
-        {"R-?", "Restored 1 of the 2 galaxies in %."},
-    };
     const char* states[] = {"new", "old", "edited", "gone", "a link"};
     const std::string linked = "C:\\outside\\c.galaxy";
-    const std::string contents[] = {galaxies[2].fresh, galaxies[2].old, "edited\r\n"};
+    const std::string contents[] = {files[2].fresh, files[2].old, "edited\r\n"};
     for (const auto& variant : variants) {
         for (std::size_t state = 0; state < 5; ++state) {
-            SCOPED_TRACE(std::string(variant.what) + ", the last galaxy " + states[state]);
+            SCOPED_TRACE(std::string(variant.what) + ", the last file " + states[state]);
             stdfs::remove_all(drive.host(folder));
             drive.write(path, variant.bytes);
-            drive.write(galaxies[0].path, galaxies[0].fresh);
-            drive.write(galaxies[1].path, galaxies[1].old);
-            const Galaxy& third = galaxies[2];
+            drive.write(files[0].path, files[0].fresh);
+            drive.write(files[1].path, files[1].old);
+            const File& third = files[2];
             stdfs::remove(drive.host(third.path));
             if (state < 3) drive.write(third.path, contents[state]);
             if (state == 4) {
                 drive.write(linked, third.fresh);
                 stdfs::create_symlink(drive.host(linked), drive.host(third.path));
             }
-            auto expected = files();
-            RecordingUi ui;
-            const Restored restored = restore(drive.fs, ui);
+            auto expected = ondisk();
+            const Restored restored = restore(drive.fs);
             const SetRestore& result = restored.run.restore;
             std::string outcomes = "---";
-            for (const auto& galaxy : result.galaxies) {
-                for (std::size_t i = 0; i < galaxies.size(); ++i) {
-                    if (galaxy.path != galaxies[i].path) continue;
-                    outcomes[i] = "RACGLDF"[static_cast<int>(galaxy.outcome)];
-                    if (galaxy.outcome == GalaxyOutcome::restored) {
-                        expected[key(galaxy.path)] = galaxies[i].old;
+            for (const auto& file : result.files) {
+                for (std::size_t i = 0; i < files.size(); ++i) {
+                    if (file.path != files[i].path) continue;
+                    outcomes[i] = "RACGLDF"[static_cast<int>(file.outcome)];
+                    if (file.outcome == FileOutcome::restored) {
+                        expected[key(file.path)] = files[i].old;
                     }
                 }
             }
             EXPECT_EQ(outcomes, variant.outcomes[state]);
-            EXPECT_EQ(files(), expected);
+            EXPECT_EQ(ondisk(), expected);
             const bool incomplete = variant.lastaccounted >= 0;
             EXPECT_EQ(result.incomplete, incomplete);
             EXPECT_EQ(result.complete(),
                       !incomplete && outcomes.find_first_not_of("RA-") == std::string::npos);
-            ASSERT_EQ(ui.messages.size(), 1u);
-            const std::string& said = ui.messages[0];
-            std::string shape = outcomes;
-            if (shape[2] != '-' && shape[2] != 'R' && shape[2] != 'A') shape[2] = '?';
-            std::string countline = countlines.at(shape);
-            countline.replace(countline.find('%'), 1, firstset);
-            EXPECT_EQ(said.substr(0, said.find("\r\n")), countline);
+            // Changed, gone, link and damaged files count alike; those the set does not
+            // account for, not at all.
+            EXPECT_EQ(result.files.size(),
+                      static_cast<std::size_t>(std::count_if(outcomes.begin(), outcomes.end(),
+                                                             [](char c) { return c != '-'; })));
             if (incomplete) {
-                EXPECT_NE(said.find(path + " is incomplete: the last galaxy it accounts for is " +
-                                    galaxies[variant.lastaccounted].path + "."),
-                          std::string::npos)
-                    << said;
-            }
-            if (outcomes[2] != 'R' && outcomes[2] != 'A' && outcomes[2] != '-') {
-                EXPECT_NE(said.find(third.path), std::string::npos) << said;
+                EXPECT_EQ(result.lastaccounted, files[variant.lastaccounted].path);
             }
         }
     }
 }
 
-// The program may end between two galaxies ("exit"): each galaxy is then its old or its new
+// The program may end between two files ("exit"): each file is then its old or its new
 // self, whole, the set is not marked, and the next restore finishes it.
-TEST_F(Backups, ARestoreEndedBetweenAnyTwoGalaxiesIsFinishedByTheNext) {
-    for (std::size_t k = 1; k <= galaxies.size(); ++k) {
+TEST_F(Backups, ARestoreEndedBetweenAnyTwoFilesIsFinishedByTheNext) {
+    for (std::size_t k = 1; k <= files.size(); ++k) {
         SCOPED_TRACE(k);
         startagain();
-        fix(drive.fs);
+        rewrite(drive.fs);
         std::size_t done = 0;
-        RecordingUi ui;
-        EXPECT_THROW(restore(drive.fs, ui,
+        EXPECT_THROW(restore(drive.fs,
                              [&] {
                                  if (++done == k) throw ProgramEnded{0};
                              }),
                      ProgramEnded);
-        for (std::size_t i = 0; i < galaxies.size(); ++i) {
-            EXPECT_EQ(drive.read(galaxies[i].path), i < k ? galaxies[i].old : galaxies[i].fresh);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            EXPECT_EQ(drive.read(files[i].path), i < k ? files[i].old : files[i].fresh);
         }
         EXPECT_TRUE(drive.temporaries().empty());
         EXPECT_EQ(sets(), std::vector<std::string>{firstset});
@@ -475,73 +456,74 @@ TEST_F(Backups, ARestoreEndedBetweenAnyTwoGalaxiesIsFinishedByTheNext) {
     }
 }
 
-// A fix that replaced nothing leaves no set to offer; one that replaced part of a batch is
+// A run that replaced nothing leaves no set to offer; one that replaced part of a batch is
 // offered and counted for that part.
-TEST_F(Backups, ASetCountsOnlyTheGalaxiesItsFixReplaced) {
-    fix(drive.fs, 3, "2026-12-06 10-00-00");
-    for (const auto& galaxy : galaxies) drive.write(galaxy.path, galaxy.old);
+TEST_F(Backups, ASetCountsOnlyTheFilesItsRunReplaced) {
+    rewrite(drive.fs, 3, "2026-12-06 10-00-00");
+    for (const auto& file : files) drive.write(file.path, file.old);
     const std::string before = "2026-12-06 10-00-00 run 1.zip";
-    EXPECT_EQ(fix(drive.fs, 0), "");
-    BackupWriter killed(drive.fs, folder, stamp, {gamefolder, userfolder});
-    killed.add(galaxies[0].path, galaxies[0].old, galaxies[0].fresh);
+    EXPECT_EQ(rewrite(drive.fs, 0), "");
+    BackupWriter killed(drive.fs, keeper, folder, stamp, keptfolders);
+    killed.add(files[0].path, files[0].old, files[0].fresh);
     killed.commit();
     killed.finish();
     EXPECT_EQ(killed.setpath(), "");
     EXPECT_EQ(sets(), std::vector<std::string>{before});
     EXPECT_EQ(offered(), before);
 
-    fix(drive.fs, 2);
-    RecordingUi ui;
-    const Restored restored = restore(drive.fs, ui);
+    rewrite(drive.fs, 2);
+    const Restored restored = restore(drive.fs);
     EXPECT_TRUE(restored.whole);
-    EXPECT_EQ(ui.messages, std::vector<std::string>{
-                               "Restored 2 of the 2 galaxies in 2026-12-07 19-32-13 run 2.zip."});
-    for (const auto& galaxy : galaxies) EXPECT_EQ(drive.read(galaxy.path), galaxy.old);
+    EXPECT_EQ(restored.run.restore.files.size(), 2u);
+    EXPECT_EQ(restored.run.restore.count(FileOutcome::restored), 2u);
+    for (const auto& file : files) EXPECT_EQ(drive.read(file.path), file.old);
+    EXPECT_EQ(sets(), (std::vector<std::string>{before, "2026-12-07 19-32-13 run 2 restored.zip"}));
     EXPECT_EQ(offered(), before);
 }
 
-// Whatever file operation of a fix fails, once or from then on, every galaxy is its old or
+// Whatever file operation of a run fails, once or from then on, every file is its old or
 // its new self, the offer counts the ones replaced, and a restore puts each of them back.
-TEST_F(Backups, AFixFailingAtAnyStepLeavesEveryReplacedGalaxyRestorable) {
+TEST_F(Backups, ARunFailingAtAnyStepLeavesEveryReplacedFileRestorable) {
     for (const bool persistent : {false, true}) {
         for (int failat = 1;; ++failat) {
-            SCOPED_TRACE(testing::Message() << "failat " << failat << " persistent " << persistent);
+            SCOPED_TRACE(::testing::Message()
+                         << "failat " << failat << " persistent " << persistent);
             startagain();
             FaultyFileSystem faulty(drive.fs, failat, persistent);
-            tryto([&] { fix(faulty); });
+            tryto([&] { rewrite(faulty); });
             std::size_t replaced = 0;
-            for (const auto& galaxy : galaxies) {
-                const std::string now = drive.read(galaxy.path);
-                EXPECT_TRUE(now == galaxy.old || now == galaxy.fresh);
-                replaced += now == galaxy.fresh ? 1 : 0;
+            for (const auto& file : files) {
+                const std::string now = drive.read(file.path);
+                EXPECT_TRUE(now == file.old || now == file.fresh);
+                replaced += now == file.fresh ? 1 : 0;
             }
             const RestoreOffer offer = restoreoffer(drive.fs, folder, scope);
             EXPECT_EQ(offer.set.has_value(), replaced > 0);
-            EXPECT_EQ(offer.galaxies, replaced);
+            EXPECT_EQ(offer.files, replaced);
             if (offer.set) {
                 const RestoreRun run = restorefrom(drive.fs, offer, {});
-                EXPECT_EQ(run.restore.count(GalaxyOutcome::restored), replaced);
+                EXPECT_EQ(run.restore.count(FileOutcome::restored), replaced);
             }
-            for (const auto& galaxy : galaxies) EXPECT_EQ(drive.read(galaxy.path), galaxy.old);
+            for (const auto& file : files) EXPECT_EQ(drive.read(file.path), file.old);
             if (faulty.failures() == 0) break;
         }
     }
 }
 
-// A restore that fails at any step leaves each galaxy old or new, and the set for the next
+// A restore that fails at any step leaves each file old or new, and the set for the next
 // restore to finish.
 TEST_F(Backups, ARestoreFailingAtAnyStepIsFinishedByTheNext) {
     for (const bool persistent : {false, true}) {
         for (int failat = 1;; ++failat) {
-            SCOPED_TRACE(testing::Message() << "failat " << failat << " persistent " << persistent);
+            SCOPED_TRACE(::testing::Message()
+                         << "failat " << failat << " persistent " << persistent);
             startagain();
-            fix(drive.fs);
+            rewrite(drive.fs);
             FaultyFileSystem faulty(drive.fs, failat, persistent);
-            RecordingUi ui;
-            tryto([&] { restore(faulty, ui); });
-            for (const auto& galaxy : galaxies) {
-                const std::string now = drive.read(galaxy.path);
-                EXPECT_TRUE(now == galaxy.old || now == galaxy.fresh);
+            tryto([&] { restore(faulty); });
+            for (const auto& file : files) {
+                const std::string now = drive.read(file.path);
+                EXPECT_TRUE(now == file.old || now == file.fresh);
             }
             EXPECT_TRUE(drive.temporaries().empty() || faulty.failures() > 1);
             expectfinishedbynext();
@@ -550,5 +532,61 @@ TEST_F(Backups, ARestoreFailingAtAnyStepIsFinishedByTheNext) {
     }
 }
 
+// Another program keeps its sets beside these, under its own folder, prefixes and words:
+// neither lists, offers or restores the other's, each numbers its own runs, and a batch entry
+// of its prefix counts as ours do.
+TEST_F(Backups, AnotherProgramsSetsAreItsOwn) {
+    const SetOwner sweeper{"sweeper", "sweeper backups", "sweeper/",
+                           "maps",    "sweeps",          "the map folder"};
+    const std::string theirs = backupsfolder(sweeper, "C:\\users\\player\\AppData\\Local");
+    // Its one folder lies inside our second, and lets every file through.
+    const std::vector<KeptFolder> mapfolder = {{std::string(userfolder) + "deep", "maps/"}};
+    rewrite(drive.fs);
+    const File& third = files[2];
+    BackupWriter sweep(drive.fs, sweeper, theirs, stamp, mapfolder);
+    hostenv::StagedFile staged(drive.fs, third.path, "swept\r\n");
+    sweep.add(third.path, third.fresh, "swept\r\n");
+    sweep.commit();
+    staged.replace();
+    sweep.closebatch(1);
+    sweep.finish();
+
+    const struct {
+        const SetOwner& owner;
+        std::string folder;
+        RestoreScope scope;
+        std::vector<std::string> names;
+        std::size_t offered;
+    } programs[] = {
+        // The newer set first, so that each restore finds what its run wrote.
+        {sweeper, theirs, {sweeper, mapfolder, {}}, {"maps/c.galaxy", "sweeper/batch 1.txt"}, 1},
+        {keeper,
+         folder,
+         scope,
+         {"game/maps/Orion Drift.galaxy", "user/\xE6\x98\x9F\xE7\xB3\xBB.galaxy",
+          "user/deep/c.galaxy", "keeper/batch 1.txt"},
+         3},
+    };
+    for (const auto& program : programs) {
+        SCOPED_TRACE(program.owner.program);
+        const SetListing listing = backupsets(drive.fs, program.owner, program.folder);
+        ASSERT_EQ(listing.sets.size(), 1u);
+        EXPECT_EQ(listing.sets[0].name, firstset);
+        std::vector<std::string> names;
+        for (const auto& entry : listzip(drive.fs, listing.sets[0].path).entries) {
+            names.push_back(entry.name);
+        }
+        EXPECT_EQ(names, program.names);
+        const RestoreOffer offer = restoreoffer(drive.fs, program.folder, program.scope);
+        ASSERT_TRUE(offer.set);
+        EXPECT_EQ(offer.set->path, listing.sets[0].path);
+        EXPECT_EQ(offer.files, program.offered);
+        const RestoreRun run = restorefrom(drive.fs, offer, {});
+        EXPECT_EQ(run.restore.count(FileOutcome::restored), program.offered);
+        EXPECT_EQ(drive.names(program.folder), std::vector<std::string>{restoredset});
+    }
+    for (const auto& file : files) EXPECT_EQ(drive.read(file.path), file.old);
+}
+
 }  // namespace
-}  // namespace galmend
+}  // namespace hostenv::backup

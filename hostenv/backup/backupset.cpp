@@ -1,15 +1,15 @@
-#include "backupset.h"
+#include "hostenv/backup/backupset.h"
 
 #include <algorithm>
 #include <charconv>
 #include <limits>
 #include <utility>
 
+#include "hostenv/backup/setrecord.h"
 #include "hostenv/failure.h"
 #include "hostenv/text.h"
-#include "setrecord.h"
 
-namespace galmend {
+namespace hostenv::backup {
 
 namespace {
 
@@ -97,27 +97,29 @@ std::optional<SetRecord> firstrecord(hostenv::FileSystem& fs, const std::string&
 
 }  // namespace
 
-std::string backupsfolder(const std::string& localappfolder) {
+std::string backupsfolder(const SetOwner& owner, const std::string& localappfolder) {
     if (localappfolder.empty()) {
-        throw Failure(
-            "galmend keeps the old galaxies in the local application-data folder, which Windows "
-            "did not give: without it there is no undo, so nothing was changed.");
+        throw Failure(owner.program + " keeps the old " + owner.files +
+                      " in the local application-data folder, which Windows did not give: "
+                      "without it there is no undo, so nothing was changed.");
     }
-    return inside(localappfolder, "galmend backups");
+    return inside(localappfolder, owner.folder);
 }
 
-BackupWriter::BackupWriter(hostenv::FileSystem& fs, std::string backupsfolder, std::string stamp,
-                           std::array<std::string, 2> galaxyfolders)
+BackupWriter::BackupWriter(hostenv::FileSystem& fs, SetOwner owner, std::string backupsfolder,
+                           std::string stamp, std::vector<KeptFolder> folders)
     : fs_(fs),
+      owner_(std::move(owner)),
       folder_(withoutseparator(std::move(backupsfolder))),
       stamp_(std::move(stamp)),
-      galaxyfolders_{withoutseparator(std::move(galaxyfolders[0])),
-                     withoutseparator(std::move(galaxyfolders[1]))} {}
+      folders_(std::move(folders)) {
+    for (auto& kept : folders_) kept.path = withoutseparator(std::move(kept.path));
+}
 
 void BackupWriter::open() {
     fs_.makefolder(folder_);
     // The run after every run whose set is here, restored and refused ones included.
-    const SetListing listing = backupsets(fs_, folder_);
+    const SetListing listing = backupsets(fs_, owner_, folder_);
     for (std::uint32_t run = listing.highestrun + 1; run != 0 && run < listing.highestrun + 100;
          ++run) {
         const std::string path =
@@ -132,8 +134,8 @@ void BackupWriter::open() {
     if (listing.highestrun == std::numeric_limits<std::uint32_t>::max()) {
         throw Failure("Cannot create a backup set in " + folder_ + "\r\nA set there has run " +
                       std::to_string(listing.highestrun) +
-                      ", the highest a set can have: move it elsewhere for galmend to number "
-                      "its fixes again.");
+                      ", the highest a set can have: move it elsewhere for " + owner_.program +
+                      " to number its " + owner_.runs + " again.");
     }
     throw Failure("Cannot create a backup set in " + folder_ +
                   "\r\nEvery name tried for the run after run " +
@@ -141,20 +143,17 @@ void BackupWriter::open() {
 }
 
 std::string BackupWriter::entryname(const std::string& path) const {
-    // The deepest folder that holds it: the game may lie inside the player's folder.
-    static constexpr std::array<const char*, 2> prefixes = {"game/", "user/"};
-    std::size_t best = prefixes.size();
-    for (std::size_t i = 0; i < galaxyfolders_.size(); ++i) {
-        const std::string& folder = galaxyfolders_[i];
+    // The deepest folder that holds it: one kept folder may lie inside another.
+    const KeptFolder* best = nullptr;
+    for (const auto& kept : folders_) {
+        const std::string& folder = kept.path;
         if (!folder.empty() && path.size() > folder.size() + 1 && path.starts_with(folder) &&
-            path[folder.size()] == '\\' &&
-            (best == prefixes.size() || folder.size() > galaxyfolders_[best].size())) {
-            best = i;
+            path[folder.size()] == '\\' && (best == nullptr || folder.size() > best->path.size())) {
+            best = &kept;
         }
     }
-    std::string name = best == prefixes.size()
-                           ? "other/" + path
-                           : prefixes[best] + path.substr(galaxyfolders_[best].size() + 1);
+    std::string name =
+        best == nullptr ? "other/" + path : best->prefix + path.substr(best->path.size() + 1);
     std::replace(name.begin(), name.end(), '\\', '/');
     name.erase(std::remove(name.begin(), name.end(), ':'), name.end());
     return name;
@@ -163,7 +162,7 @@ std::string BackupWriter::entryname(const std::string& path) const {
 void BackupWriter::add(const std::string& path, std::string_view oldbytes,
                        std::string_view newbytes) {
     if (!zip_) open();
-    record_ = galaxyrecord(run_, crc32of(newbytes), newbytes.size(), path);
+    record_ = filerecord(run_, crc32of(newbytes), newbytes.size(), path);
     zip_->add(entryname(path), oldbytes, record_);
     batch_.push_back(path);
 }
@@ -175,10 +174,11 @@ void BackupWriter::commit() {
 void BackupWriter::closebatch(std::size_t replaced) {
     if (batch_.empty()) return;
     replaced_ += replaced;
-    std::string text = "galmend put these galaxies of the entries before this one in place:\r\n";
+    std::string text = owner_.program + " put these " + owner_.files +
+                       " of the entries before this one in place:\r\n";
     for (std::size_t i = 0; i < replaced; ++i) text += batch_[i] + "\r\n";
     batch_.clear();
-    zip_->add("galmend/batch " + std::to_string(++batches_) + ".txt", text,
+    zip_->add(owner_.recordprefix + "batch " + std::to_string(++batches_) + ".txt", text,
               batchrecord(run_, static_cast<std::uint32_t>(replaced)));
 }
 
@@ -193,19 +193,19 @@ void BackupWriter::finish() {
         try {
             fs_.remove(setpath_);
         } catch (const Failure&) {
-            // Never offered all the same: it holds no galaxy its fix replaced.
+            // Never offered all the same: it holds no file its run replaced.
         }
         setpath_.clear();
     }
 }
 
-SetListing backupsets(hostenv::FileSystem& fs, const std::string& folder) {
+SetListing backupsets(hostenv::FileSystem& fs, const SetOwner& owner, const std::string& folder) {
     SetListing listing;
     if (!fs.hasfolder(folder)) return listing;
     if (const auto target = fs.linktarget(folder)) {
-        throw Failure(folder + " is a link to " + *target +
-                      ".\r\ngalmend keeps its backup sets only in a folder of its own, and "
-                      "reads, renames and deletes nothing through a link.");
+        throw Failure(folder + " is a link to " + *target + ".\r\n" + owner.program +
+                      " keeps its backup sets only in a folder of its own, and reads, renames "
+                      "and deletes nothing through a link.");
     }
     std::vector<std::pair<SetName, BackupSet>> found;
     for (const auto& name : fs.files(inside(folder, ""), "*.zip")) {
@@ -247,9 +247,9 @@ SetListing backupsets(hostenv::FileSystem& fs, const std::string& folder) {
     return listing;
 }
 
-void prunebackupsets(hostenv::FileSystem& fs, const std::string& folder, const std::string& ownset,
-                     std::size_t keep) {
-    const auto sets = backupsets(fs, folder).sets;
+void prunebackupsets(hostenv::FileSystem& fs, const SetOwner& owner, const std::string& folder,
+                     const std::string& ownset, std::size_t keep) {
+    const auto sets = backupsets(fs, owner, folder).sets;
     const auto own = std::find_if(sets.begin(), sets.end(), [&](const BackupSet& set) {
         return hostenv::lower(set.path) == hostenv::lower(ownset);
     });
@@ -261,7 +261,7 @@ void prunebackupsets(hostenv::FileSystem& fs, const std::string& folder, const s
         try {
             fs.remove(sets[i].path);
         } catch (const Failure&) {
-            // Open in another program or read-only: the next fix tries again.
+            // Open in another program or read-only: the next run tries again.
         }
     }
 }
@@ -287,4 +287,4 @@ void markset(hostenv::FileSystem& fs, const BackupSet& set, BackupSet::State sta
                   ".zip");
 }
 
-}  // namespace galmend
+}  // namespace hostenv::backup

@@ -1,4 +1,4 @@
-#include "zipfile.h"
+#include "hostenv/backup/zipfile.h"
 
 #include <zlib.h>
 
@@ -7,7 +7,7 @@
 
 #include "hostenv/failure.h"
 
-namespace galmend {
+namespace hostenv::backup {
 
 namespace {
 
@@ -254,7 +254,7 @@ ZipListing listzip(hostenv::FileSystem& fs, const std::string& path, std::size_t
     ZipListing listing;
     const std::uint64_t filesize = fs.filesize(path);
     std::uint64_t offset = 0;
-    // Headers are read a window at a time: a set of thousands of small galaxies takes a few
+    // Headers are read a window at a time: a set of thousands of small files takes a few
     // reads, not one per entry. After a large entry only the header is read.
     constexpr std::size_t usual = localheadersize + 1024;
     constexpr std::size_t window = 1 << 20;
@@ -342,4 +342,4 @@ std::optional<std::string_view> EntryReader::read(const ZipEntry& entry) {
     return bytes;
 }
 
-}  // namespace galmend
+}  // namespace hostenv::backup

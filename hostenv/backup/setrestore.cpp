@@ -1,4 +1,4 @@
-// Restoring a set: which galaxies its fix replaced, whether the set may write them at all, and
+// Restoring a set: which files its run replaced, whether the set may write them at all, and
 // putting their old bytes back.
 #include <algorithm>
 #include <cctype>
@@ -9,13 +9,13 @@
 #include <stdexcept>
 #include <utility>
 
-#include "backupset.h"
+#include "hostenv/backup/backupset.h"
+#include "hostenv/backup/setrecord.h"
 #include "hostenv/failure.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/text.h"
-#include "setrecord.h"
 
-namespace galmend {
+namespace hostenv::backup {
 
 namespace {
 
@@ -71,34 +71,28 @@ std::optional<std::string> resolvedpath(std::string_view path, std::string& why)
     return resolved;
 }
 
-// Where a restore may write, as this run finds it: inside the two galaxy folders by their
-// final paths, never a game's own map.
+// Where a restore may write, as this run finds it: inside the kept folders by their final
+// paths, and only what the program's check lets through.
 class Bounds {
   public:
-    Bounds(hostenv::FileSystem& fs, const RestoreScope& scope)
-        : fs_(fs), originalmaps_(scope.originalmaps) {
-        for (std::size_t i = 0; i < roots_.size(); ++i) {
-            if (!scope.galaxyfolders[i].empty()) roots_[i] = finalfolder(scope.galaxyfolders[i]);
+    Bounds(hostenv::FileSystem& fs, const RestoreScope& scope) : fs_(fs), scope_(scope) {
+        for (const auto& kept : scope.folders) {
+            if (!kept.path.empty()) roots_.push_back(finalfolder(kept.path));
         }
     }
 
     // The path a restore writes for a record's path; nullopt, with why, when it may not.
-    // final: the path the galaxy has once its folder's links are followed; a galaxy whose own
+    // final: the path the file has once its folder's links are followed; a file whose own
     // final path is another is a link.
     std::optional<std::string> target(const std::string& path, std::string& why,
                                       std::string& final) {
         auto resolved = resolvedpath(path, why);
         if (!resolved) return std::nullopt;
+        if (auto refused = scope_.whynot ? scope_.whynot(*resolved) : std::nullopt) {
+            why = std::move(*refused);
+            return std::nullopt;
+        }
         const std::string_view name = hostenv::lastcomponent(*resolved);
-        if (!hostenv::lower(name).ends_with(".galaxy")) {
-            why = "is not a galaxy (a \".galaxy\" file)";
-            return std::nullopt;
-        }
-        if (std::any_of(originalmaps_.begin(), originalmaps_.end(),
-                        [&](const auto& own) { return hostenv::samefilename(*resolved, own); })) {
-            why = "is one of the game's own maps";
-            return std::nullopt;
-        }
         final = finalfolder(resolved->substr(0, resolved->size() - name.size() - 1));
         const std::string folder = hostenv::lower(final);
         final += "\\" + std::string(name);
@@ -106,7 +100,7 @@ class Bounds {
                 return !root.empty() && (folder == hostenv::lower(root) ||
                                          folder.starts_with(hostenv::lower(root) + "\\"));
             })) {
-            why = "lies outside the game's galaxy folder and the player's";
+            why = "lies outside " + scope_.owner.keptfolders;
             return std::nullopt;
         }
         return resolved;
@@ -123,12 +117,12 @@ class Bounds {
     }
 
     hostenv::FileSystem& fs_;
-    const hostenv::Lines& originalmaps_;
-    std::array<std::string, 2> roots_;
+    const RestoreScope& scope_;
+    std::vector<std::string> roots_;
     std::map<std::string, std::string> finals_;
 };
 
-// One galaxy of a set and what the set knows of it.
+// One file of a set and what the set knows of it.
 struct Planned {
     std::string path;
     std::string final;
@@ -146,7 +140,7 @@ struct SetPlan {
     std::string refusedwhy;
     bool incomplete = false;
     std::string lastaccounted;
-    std::vector<Planned> galaxies;
+    std::vector<Planned> files;
 };
 
 namespace {
@@ -160,7 +154,7 @@ Holding holding(hostenv::FileSystem& fs, const std::string& path, std::uint64_t 
     try {
         actual = fs.filesize(path);
     } catch (const Failure&) {
-        // Looked for only when its size cannot be had: a galaxy that is there costs no search.
+        // Looked for only when its size cannot be had: a file that is there costs no search.
         if (fs.lookup(path, hostenv::Entries::files)) throw;
         return Holding::gone;
     }
@@ -169,7 +163,7 @@ Holding holding(hostenv::FileSystem& fs, const std::string& path, std::uint64_t 
     return crc32of(current) == crc ? Holding::these : Holding::other;
 }
 
-// The galaxies the fix that wrote the set replaced, each record checked before anything is
+// The files the run that wrote the set replaced, each record checked before anything is
 // written.
 SetPlan planset(hostenv::FileSystem& fs, const std::string& setpath, const RestoreScope& scope) {
     SetPlan plan;
@@ -194,7 +188,7 @@ SetPlan planset(hostenv::FileSystem& fs, const std::string& setpath, const Resto
             }
             for (std::size_t i = 0; i < record->replaced; ++i) {
                 batch[i].known = true;
-                plan.galaxies.push_back(std::move(batch[i]));
+                plan.files.push_back(std::move(batch[i]));
             }
             batch.clear();
             continue;
@@ -211,33 +205,33 @@ SetPlan planset(hostenv::FileSystem& fs, const std::string& setpath, const Resto
         if (entry.whole) plan.lastaccounted = *target;
         batch.push_back({std::move(*target), std::move(final), std::move(*record), entry, false});
     }
-    // A batch never closed: the fix was stopped while it put the batch in place, or before.
+    // A batch never closed: the run was stopped while it put the batch in place, or before.
     std::string current;
-    for (auto& galaxy : batch) {
-        if (!galaxy.entry.whole) {
-            // Its old bytes were being written when the fix stopped, so it was never replaced,
+    for (auto& file : batch) {
+        if (!file.entry.whole) {
+            // Its old bytes were being written when the run stopped, so it was never replaced,
             // unless it holds the new bytes, which only a damaged set explains.
-            if (holding(fs, galaxy.path, galaxy.record.newsize, galaxy.record.newcrc, current) ==
+            if (holding(fs, file.path, file.record.newsize, file.record.newcrc, current) ==
                 Holding::these) {
-                plan.galaxies.push_back(std::move(galaxy));
+                plan.files.push_back(std::move(file));
             }
-        } else if (holding(fs, galaxy.path, galaxy.entry.size, galaxy.entry.crc, current) !=
+        } else if (holding(fs, file.path, file.entry.size, file.entry.crc, current) !=
                    Holding::these) {
-            plan.galaxies.push_back(std::move(galaxy));
+            plan.files.push_back(std::move(file));
         }
     }
     if (listing.end != ZipListing::End::complete) plan.incomplete = true;
     return plan;
 }
 
-// Galaxies whose old bytes wait beside them, complete, to be put in place together: as for a
-// fix, writing a batch of files and then moving them costs less than each in turn.
+// Files whose old bytes wait beside them, complete, to be put in place together: as for a run,
+// writing a batch of files and then moving them costs less than each in turn.
 class Batch {
   public:
-    Batch(hostenv::FileSystem& fs, std::vector<GalaxyRestore>& results)
+    Batch(hostenv::FileSystem& fs, std::vector<FileRestore>& results)
         : fs_(fs), results_(results) {}
 
-    // Stages bytes for the galaxy of results_[result]; throws Failure, with nothing left.
+    // Stages bytes for the file of results_[result]; throws Failure, with nothing left.
     void stage(const std::string& path, std::string_view bytes, std::size_t result) {
         files_.emplace_back(fs_, path, bytes);
         waiting_.push_back(result);
@@ -245,13 +239,13 @@ class Batch {
     }
     bool full() const { return files_.size() >= 64 || bytes_ >= (std::size_t{4} << 20); }
     bool empty() const { return files_.empty(); }
-    // Moves each staged text over its galaxy; one that fails is named so.
+    // Moves each staged text over its file; one that fails is named so.
     void putinplace() {
         for (std::size_t i = 0; i < files_.size(); ++i) {
             try {
                 files_[i].replace();
             } catch (const Failure& failure) {
-                results_[waiting_[i]].outcome = GalaxyOutcome::failed;
+                results_[waiting_[i]].outcome = FileOutcome::failed;
                 results_[waiting_[i]].reason = failure.what();
             }
         }
@@ -262,46 +256,46 @@ class Batch {
 
   private:
     hostenv::FileSystem& fs_;
-    std::vector<GalaxyRestore>& results_;
+    std::vector<FileRestore>& results_;
     std::deque<hostenv::StagedFile> files_;
     std::vector<std::size_t> waiting_;
     std::size_t bytes_ = 0;
 };
 
-// What becomes of one galaxy: its old bytes are staged when it holds what the fix wrote.
-GalaxyRestore restoregalaxy(hostenv::FileSystem& fs, EntryReader& set, const Planned& galaxy,
-                            std::string& current, Batch& batch, std::size_t result) {
-    GalaxyRestore outcome{galaxy.path, GalaxyOutcome::failed, {}};
+// What becomes of one file: its old bytes are staged when it holds what the run wrote.
+FileRestore restorefile(hostenv::FileSystem& fs, EntryReader& set, const Planned& file,
+                        std::string& current, Batch& batch, std::size_t result) {
+    FileRestore outcome{file.path, FileOutcome::failed, {}};
     try {
-        const auto old = galaxy.entry.whole ? set.read(galaxy.entry) : std::nullopt;
+        const auto old = file.entry.whole ? set.read(file.entry) : std::nullopt;
         if (!old) {
-            outcome.outcome = GalaxyOutcome::damaged;
+            outcome.outcome = FileOutcome::damaged;
             return outcome;
         }
-        // One question tells a link from the galaxy itself: where its name finally leads.
-        const auto final = fs.finalpath(galaxy.path);
+        // One question tells a link from the file itself: where its name finally leads.
+        const auto final = fs.finalpath(file.path);
         if (!final) {
-            outcome.outcome = GalaxyOutcome::gone;
+            outcome.outcome = FileOutcome::gone;
             return outcome;
         }
-        if (hostenv::lower(*final) != hostenv::lower(galaxy.final)) {
-            outcome.outcome = GalaxyOutcome::link;
+        if (hostenv::lower(*final) != hostenv::lower(file.final)) {
+            outcome.outcome = FileOutcome::link;
             outcome.reason = *final;
             return outcome;
         }
-        switch (holding(fs, galaxy.path, galaxy.record.newsize, galaxy.record.newcrc, current)) {
+        switch (holding(fs, file.path, file.record.newsize, file.record.newcrc, current)) {
             case Holding::these:
-                batch.stage(galaxy.path, *old, result);
-                outcome.outcome = GalaxyOutcome::restored;
+                batch.stage(file.path, *old, result);
+                outcome.outcome = FileOutcome::restored;
                 break;
             case Holding::gone:
-                outcome.outcome = GalaxyOutcome::gone;
+                outcome.outcome = FileOutcome::gone;
                 break;
             case Holding::other:
-                outcome.outcome = holding(fs, galaxy.path, old->size(), galaxy.entry.crc,
-                                          current) == Holding::these
-                                      ? GalaxyOutcome::alreadyold
-                                      : GalaxyOutcome::changed;
+                outcome.outcome =
+                    holding(fs, file.path, old->size(), file.entry.crc, current) == Holding::these
+                        ? FileOutcome::alreadyold
+                        : FileOutcome::changed;
                 break;
         }
     } catch (const Failure& failure) {
@@ -316,20 +310,20 @@ GalaxyRestore restoregalaxy(hostenv::FileSystem& fs, EntryReader& set, const Pla
 
 }  // namespace
 
-std::size_t SetRestore::count(GalaxyOutcome outcome) const {
+std::size_t SetRestore::count(FileOutcome outcome) const {
     return static_cast<std::size_t>(
-        std::count_if(galaxies.begin(), galaxies.end(),
-                      [&](const GalaxyRestore& galaxy) { return galaxy.outcome == outcome; }));
+        std::count_if(files.begin(), files.end(),
+                      [&](const FileRestore& file) { return file.outcome == outcome; }));
 }
 
 bool SetRestore::complete() const {
     return problem == Problem::none && !incomplete &&
-           count(GalaxyOutcome::restored) + count(GalaxyOutcome::alreadyold) == galaxies.size();
+           count(FileOutcome::restored) + count(FileOutcome::alreadyold) == files.size();
 }
 
 namespace {
 
-// Puts back the galaxies of a checked set, in the order they lie in it.
+// Puts back the files of a checked set, in the order they lie in it.
 SetRestore carryout(hostenv::FileSystem& fs, const std::string& setpath, const SetPlan& plan,
                     const RestorePace& pace) {
     SetRestore restore;
@@ -341,14 +335,14 @@ SetRestore carryout(hostenv::FileSystem& fs, const std::string& setpath, const S
     if (restore.problem != SetRestore::Problem::none) return restore;
     EntryReader set(fs, setpath);
     std::string current;
-    Batch batch(fs, restore.galaxies);
-    for (std::size_t i = 0; i < plan.galaxies.size(); ++i) {
-        restore.galaxies.push_back(
-            restoregalaxy(fs, set, plan.galaxies[i], current, batch, restore.galaxies.size()));
-        if (batch.full() || i + 1 == plan.galaxies.size() || (pace.due && pace.due())) {
+    Batch batch(fs, restore.files);
+    for (std::size_t i = 0; i < plan.files.size(); ++i) {
+        restore.files.push_back(
+            restorefile(fs, set, plan.files[i], current, batch, restore.files.size()));
+        if (batch.full() || i + 1 == plan.files.size() || (pace.due && pace.due())) {
             batch.putinplace();
         }
-        // Where the program may end: with no galaxy's old bytes waiting beside it.
+        // Where the program may end: with no file's old bytes waiting beside it.
         if (pace.between && batch.empty()) pace.between();
     }
     return restore;
@@ -358,7 +352,7 @@ SetRestore carryout(hostenv::FileSystem& fs, const std::string& setpath, const S
 
 RestoreOffer restoreoffer(hostenv::FileSystem& fs, const std::string& folder,
                           const RestoreScope& scope) {
-    SetListing listing = backupsets(fs, folder);
+    SetListing listing = backupsets(fs, scope.owner, folder);
     for (auto set = listing.sets.rbegin(); set != listing.sets.rend(); ++set) {
         if (set->state != BackupSet::State::open) continue;
         std::shared_ptr<const SetPlan> plan;
@@ -369,9 +363,9 @@ RestoreOffer restoreoffer(hostenv::FileSystem& fs, const std::string& folder,
             continue;
         }
         // A set that would be refused is offered, so that undo says why and sets it aside.
-        if (plan->problem == SetRestore::Problem::none && plan->galaxies.empty()) continue;
-        const std::size_t galaxies = plan->galaxies.size();
-        return RestoreOffer{*set, datetext(*set), galaxies, std::move(listing.unreadable),
+        if (plan->problem == SetRestore::Problem::none && plan->files.empty()) continue;
+        const std::size_t files = plan->files.size();
+        return RestoreOffer{*set, datetext(*set), files, std::move(listing.unreadable),
                             std::move(plan)};
     }
     return RestoreOffer{std::nullopt, {}, 0, std::move(listing.unreadable), nullptr};
@@ -382,7 +376,7 @@ RestoreRun restorefrom(hostenv::FileSystem& fs, const RestoreOffer& offer,
     const BackupSet& set = *offer.set;
     RestoreRun run{carryout(fs, set.path, *offer.plan, pace), {}};
     if (run.restore.problem == SetRestore::Problem::notours ||
-        run.restore.count(GalaxyOutcome::failed) > 0) {
+        run.restore.count(FileOutcome::failed) > 0) {
         return run;
     }
     try {
@@ -395,4 +389,4 @@ RestoreRun restorefrom(hostenv::FileSystem& fs, const RestoreOffer& offer,
     return run;
 }
 
-}  // namespace galmend
+}  // namespace hostenv::backup

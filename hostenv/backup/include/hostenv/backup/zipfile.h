@@ -12,7 +12,7 @@
 
 #include "hostenv/filesystem.h"
 
-namespace galmend {
+namespace hostenv::backup {
 
 // The header id of the extra field of our own that each entry carries in its local header;
 // other readers skip a field they do not know.
@@ -119,4 +119,4 @@ class EntryReader {
     std::uint64_t start_ = 0;
 };
 
-}  // namespace galmend
+}  // namespace hostenv::backup

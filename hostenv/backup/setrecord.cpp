@@ -1,10 +1,11 @@
-#include "setrecord.h"
+#include "hostenv/backup/setrecord.h"
 
-namespace galmend {
+namespace hostenv::backup {
 
 namespace {
 
-constexpr char galaxykind = 'G';
+// The kinds as the sets made so far hold them, which every restore reads.
+constexpr char filekind = 'G';
 constexpr char batchkind = 'B';
 
 void putnumber(std::string& out, std::uint64_t value, int bytes) {
@@ -22,17 +23,17 @@ std::uint64_t getnumber(std::string_view in, std::size_t at, int bytes) {
 
 // Version 1: the version byte, the new bytes' CRC-32 (4) and size (8), the path.
 constexpr std::size_t version1head = 1 + 4 + 8;
-// Version 2: the version byte, the kind, the run (4), then a galaxy's CRC-32 (4), size (8) and
+// Version 2: the version byte, the kind, the run (4), then a file's CRC-32 (4), size (8) and
 // path, or a batch's count (4).
 constexpr std::size_t version2head = 1 + 1 + 4;
-constexpr std::size_t galaxyhead = version2head + 4 + 8;
+constexpr std::size_t filehead = version2head + 4 + 8;
 constexpr std::size_t batchsize = version2head + 4;
 
 }  // namespace
 
-std::string galaxyrecord(std::uint32_t run, std::uint32_t newcrc, std::uint64_t newsize,
-                         std::string_view path) {
-    std::string record{static_cast<char>(2), galaxykind};
+std::string filerecord(std::uint32_t run, std::uint32_t newcrc, std::uint64_t newsize,
+                       std::string_view path) {
+    std::string record{static_cast<char>(2), filekind};
     putnumber(record, run, 4);
     putnumber(record, newcrc, 4);
     putnumber(record, newsize, 8);
@@ -60,10 +61,10 @@ std::optional<SetRecord> recordof(const ZipEntry& entry) {
     }
     if (data.size() < version2head || data[0] != 2) return std::nullopt;
     record.run = static_cast<std::uint32_t>(getnumber(data, 2, 4));
-    if (data[1] == galaxykind && data.size() > galaxyhead) {
+    if (data[1] == filekind && data.size() > filehead) {
         record.newcrc = static_cast<std::uint32_t>(getnumber(data, 6, 4));
         record.newsize = getnumber(data, 10, 8);
-        record.path = std::string(data.substr(galaxyhead));
+        record.path = std::string(data.substr(filehead));
         return record;
     }
     if (data[1] == batchkind && data.size() == batchsize) {
@@ -74,4 +75,4 @@ std::optional<SetRecord> recordof(const ZipEntry& entry) {
     return std::nullopt;
 }
 
-}  // namespace galmend
+}  // namespace hostenv::backup

@@ -1,0 +1,26 @@
+// galmend's backup sets: the galaxies of the game's galaxy folder and the player's, kept under
+// the names the sets of every release have had, and put back only where galaxies belong.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "hostenv/backup/backupset.h"
+#include "hostenv/text.h"
+
+namespace galmend {
+
+// Found in "galmend backups", their batches named "galmend/batch N.txt".
+const hostenv::backup::SetOwner& galaxysets();
+
+// The game's galaxy folder, its galaxies kept as "game/...", and the player's, as "user/...".
+std::vector<hostenv::backup::KeptFolder> keptfolders(
+    const std::array<std::string, 2>& galaxyfolders);
+
+// Where a restore may write: galaxies in the galaxy folders, never one of the game's own maps,
+// which the list originalmaps names and which must outlive the scope.
+hostenv::backup::RestoreScope restorescope(const std::array<std::string, 2>& galaxyfolders,
+                                           const hostenv::Lines& originalmaps);
+
+}  // namespace galmend
