@@ -25,7 +25,6 @@ namespace galmend {
 namespace {
 
 using hostenv::Failure;
-using hostenv::backup::backupsfolder;
 using hostenv::backup::prunebackupsets;
 
 // Line 1 of a galaxy's bytes, cut as splitlines cuts them; none when it has fewer lines.

@@ -11,6 +11,18 @@
 
 namespace galmend {
 
+// The words of the backup room that galmend speaks as its own.
+using hostenv::backup::BackupSet;
+using hostenv::backup::backupsfolder;
+using hostenv::backup::BackupWriter;
+using hostenv::backup::FileOutcome;
+using hostenv::backup::FileRestore;
+using hostenv::backup::listzip;
+using hostenv::backup::RestoreOffer;
+using hostenv::backup::RestoreRun;
+using hostenv::backup::SetRestore;
+using hostenv::backup::ZipListing;
+
 // Found in "galmend backups", their batches named "galmend/batch N.txt".
 const hostenv::backup::SetOwner& galaxysets();
 

@@ -23,12 +23,9 @@ namespace galmend {
 namespace {
 
 using hostenv::Failure;
-using hostenv::backup::BackupSet;
 using hostenv::backup::backupsets;
-using hostenv::backup::backupsfolder;
 using hostenv::backup::restorefrom;
 using hostenv::backup::restoreoffer;
-using hostenv::backup::RestoreRun;
 
 bool isrestoreswitch(const std::string& piece) {
     return hostenv::isswitch(piece, "restore");

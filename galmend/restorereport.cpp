@@ -9,13 +9,6 @@
 
 namespace galmend {
 
-using hostenv::backup::BackupSet;
-using hostenv::backup::FileOutcome;
-using hostenv::backup::FileRestore;
-using hostenv::backup::RestoreOffer;
-using hostenv::backup::RestoreRun;
-using hostenv::backup::SetRestore;
-
 namespace {
 
 std::string leftline(const FileRestore& galaxy) {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "hostenv/backup/backupset.h"
+#include "galaxysets.h"
 #include "hostenv/ui.h"
 
 namespace galmend {

@@ -11,8 +11,6 @@
 namespace galmend {
 namespace {
 
-using hostenv::backup::backupsfolder;
-
 namespace fs = std::filesystem;
 
 // The worked example: an old galaxy and what it becomes.

@@ -10,13 +10,6 @@
 namespace galmend {
 namespace {
 
-using hostenv::backup::BackupSet;
-using hostenv::backup::FileOutcome;
-using hostenv::backup::FileRestore;
-using hostenv::backup::RestoreOffer;
-using hostenv::backup::RestoreRun;
-using hostenv::backup::SetRestore;
-
 // What the player is told of a restore: the count, each galaxy left and why, and a set cut
 // short or refused.
 TEST(RestoreReport, TheBoxCountsTheGalaxiesAndSaysWhatWasLeftAndWhy) {

@@ -13,13 +13,10 @@
 namespace galmend {
 namespace {
 
-using hostenv::backup::backupsfolder;
 using hostenv::backup::batchrecord;
 using hostenv::backup::crc32of;
 using hostenv::backup::EntryReader;
 using hostenv::backup::filerecord;
-using hostenv::backup::listzip;
-using hostenv::backup::ZipListing;
 using hostenv::backup::ZipWriter;
 
 constexpr const char* oldgalaxy = "begin\r\nversion 3\r\nplanet\r\nowner 2\r\nmoons 11\r\nend\r\n";

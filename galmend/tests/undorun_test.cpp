@@ -17,10 +17,6 @@
 namespace galmend {
 namespace {
 
-using hostenv::backup::backupsfolder;
-using hostenv::backup::listzip;
-using hostenv::backup::ZipListing;
-
 constexpr const char* oldgalaxy = "begin\r\nversion 3\r\nplanet\r\nowner 2\r\nmoons 11\r\nend\r\n";
 constexpr const char* newgalaxy =
     "begin\r\nversion 4\r\nplanet\r\nowner 2\r\nmoons 11\r\nrings 0\r\nend\r\n";
