@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "hostenv/failure.h"
+#include "hostenv/paths.h"
 #include "hostenv/text.h"
 #include "setrecord.h"
 
@@ -19,15 +20,6 @@ constexpr std::string_view zipending = ".zip";
 constexpr std::string_view restoredending = " restored";
 constexpr std::string_view refusedending = " refused";
 constexpr std::string_view runword = " run ";
-
-std::string withoutseparator(std::string folder) {
-    while (folder.ends_with('\\')) folder.pop_back();
-    return folder;
-}
-
-std::string inside(const std::string& folder, std::string_view name) {
-    return withoutseparator(folder) + "\\" + std::string(name);
-}
 
 bool isstamp(std::string_view text) {
     // "YYYY-MM-DD HH-MM-SS"
@@ -103,16 +95,17 @@ std::string backupsfolder(const std::string& localappfolder) {
             "galmend keeps the old galaxies in the local application-data folder, which Windows "
             "did not give: without it there is no undo, so nothing was changed.");
     }
-    return inside(localappfolder, "galmend backups");
+    return hostenv::joinpath(localappfolder, "galmend backups");
 }
 
 BackupWriter::BackupWriter(hostenv::FileSystem& fs, std::string backupsfolder, std::string stamp,
                            std::array<std::string, 2> galaxyfolders)
     : fs_(fs),
-      folder_(withoutseparator(std::move(backupsfolder))),
+      folder_(hostenv::withoutseparator(backupsfolder)),
       stamp_(std::move(stamp)),
-      galaxyfolders_{withoutseparator(std::move(galaxyfolders[0])),
-                     withoutseparator(std::move(galaxyfolders[1]))} {}
+      // Each with one separator at its end, as the paths inside it start.
+      galaxyfolders_{hostenv::withseparator(galaxyfolders[0]),
+                     hostenv::withseparator(galaxyfolders[1])} {}
 
 void BackupWriter::open() {
     fs_.makefolder(folder_);
@@ -120,8 +113,8 @@ void BackupWriter::open() {
     const SetListing listing = backupsets(fs_, folder_);
     for (std::uint32_t run = listing.highestrun + 1; run != 0 && run < listing.highestrun + 100;
          ++run) {
-        const std::string path =
-            inside(folder_, stamp_ + std::string(runword) + std::to_string(run) + ".zip");
+        const std::string path = hostenv::joinpath(
+            folder_, stamp_ + std::string(runword) + std::to_string(run) + ".zip");
         if (auto file = fs_.createappending(path)) {
             zip_.emplace(std::move(file), path, ziptime(stamp_));
             setpath_ = path;
@@ -146,15 +139,14 @@ std::string BackupWriter::entryname(const std::string& path) const {
     std::size_t best = prefixes.size();
     for (std::size_t i = 0; i < galaxyfolders_.size(); ++i) {
         const std::string& folder = galaxyfolders_[i];
-        if (!folder.empty() && path.size() > folder.size() + 1 && path.starts_with(folder) &&
-            path[folder.size()] == '\\' &&
+        if (!folder.empty() && path.size() > folder.size() && path.starts_with(folder) &&
             (best == prefixes.size() || folder.size() > galaxyfolders_[best].size())) {
             best = i;
         }
     }
     std::string name = best == prefixes.size()
                            ? "other/" + path
-                           : prefixes[best] + path.substr(galaxyfolders_[best].size() + 1);
+                           : prefixes[best] + path.substr(galaxyfolders_[best].size());
     std::replace(name.begin(), name.end(), '\\', '/');
     name.erase(std::remove(name.begin(), name.end(), ':'), name.end());
     return name;
@@ -208,10 +200,10 @@ SetListing backupsets(hostenv::FileSystem& fs, const std::string& folder) {
                       "reads, renames and deletes nothing through a link.");
     }
     std::vector<std::pair<SetName, BackupSet>> found;
-    for (const auto& name : fs.files(inside(folder, ""), "*.zip")) {
+    for (const auto& name : fs.files(hostenv::withseparator(folder), "*.zip")) {
         auto parsed = parsesetname(name);
         if (!parsed) continue;
-        const std::string path = inside(folder, name);
+        const std::string path = hostenv::joinpath(folder, name);
         std::optional<SetRecord> record;
         // A link or an unreadable file may be a set of ours all the same: no run takes the
         // number its name holds again. A zip that is not ours numbers nothing.

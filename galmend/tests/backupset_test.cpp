@@ -14,6 +14,7 @@
 
 #include "faultyfilesystem.h"
 #include "hostenv/failure.h"
+#include "hostenv/paths.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/text.h"
 #include "restorereport.h"
