@@ -7,6 +7,8 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "hostenv/paths.h"
+
 namespace bench {
 
 namespace fs = std::filesystem;
@@ -34,7 +36,8 @@ void RecordingUi::endprogram(int exitcode) {
 std::array<std::string, 2> benchgalaxyfolders(HostFiles& files, const fs::path& root,
                                               const fs::path& gamefolder) {
     fs::create_directories(root / "user");
-    return {files.windowspath(gamefolder) + "\\", files.windowspath(root / "user") + "\\"};
+    return {hostenv::withseparator(files.windowspath(gamefolder)),
+            hostenv::withseparator(files.windowspath(root / "user"))};
 }
 
 BenchGalmend::BenchGalmend(HostFiles& files, const fs::path& root, const fs::path& gamefolder,

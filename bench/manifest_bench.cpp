@@ -13,6 +13,7 @@
 
 #include "benchgame.h"
 #include "corpus.h"
+#include "hostenv/paths.h"
 #include "tallyhold.h"
 
 namespace fs = std::filesystem;
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
         int galaxies = 0;
         const double making = seconds([&] { galaxies = bench::preparetree(root, shape); });
         const auto files = bench::hostfiles(root);
-        const std::string gamefolder = files->windowspath(game) + "\\";
+        const std::string gamefolder = hostenv::withseparator(files->windowspath(game));
 
         hostenv::Lines plain;
         const auto plainrun = [&] {

@@ -14,6 +14,7 @@
 #include "galmend.h"
 #include "hostenv/backup/backupset.h"
 #include "hostenv/failure.h"
+#include "hostenv/paths.h"
 #include "hostenv/progress.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/text.h"
@@ -297,7 +298,7 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, F
                       filetext(failure.what()));
     }
     refuseoldformat(path, text);
-    const std::string folder = path.substr(0, hostenv::lastcomponentstart(path));
+    const std::string folder = hostenv::parentpath(path);
     if (state.cleanedfolders.insert(folder).second)
         hostenv::removestaletemporaries(fs_, platform_, folder);
     keepold(path, state, backup);

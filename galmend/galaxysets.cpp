@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "hostenv/paths.h"
+
 namespace galmend {
 
 const hostenv::backup::SetOwner& galaxysets() {

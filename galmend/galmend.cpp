@@ -11,6 +11,7 @@
 #include "hostenv/backup/backupset.h"
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
+#include "hostenv/paths.h"
 #include "hostenv/progress.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/startup.h"
@@ -132,7 +133,7 @@ void Galmend::restorerun() {
         ui_.endprogram(hostenv::exitinvalidargument);
     }
     // Found as the gate finds it: by its version, or by its file.
-    const std::string game = gamefolder + "Halcyrion.exe";
+    const std::string game = hostenv::joinpath(gamefolder, "Halcyrion.exe");
     if (hostenv::getfileversion(platform_, game).empty() &&
         !fs_.lookup(game, hostenv::Entries::files)) {
         ui_.messagebox("the game was not found at " + gamefolder);

@@ -1,22 +1,9 @@
 #include "hostenv/controls.h"
 
 #include "hostenv/form.h"
+#include "hostenv/paths.h"
 
 namespace hostenv {
-
-namespace {
-
-bool isroot(const std::string& path) {
-    return path.size() == 3 && path[1] == ':' && path[2] == '\\';
-}
-
-std::string withoutbackslash(const std::string& path) {
-    std::string folder = path;
-    if (folder.size() > 1 && folder.back() == '\\' && !isroot(folder)) folder.pop_back();
-    return folder;
-}
-
-}  // namespace
 
 void Button::takedesign(const ControlLayout& design) {
     caption_ = design.caption;
@@ -65,7 +52,7 @@ void DriveList::setdrive(std::string drive) {
 }
 
 void FolderList::setpath(const std::string& path) {
-    const std::string folder = withoutbackslash(path);
+    const std::string folder = withoutseparator(path);
     // Read before anything changes, so that a folder that cannot be opened leaves the list as it
     // was.
     const bool changed = folder != path_;
@@ -74,10 +61,9 @@ void FolderList::setpath(const std::string& path) {
 }
 
 void FolderList::showread(const std::string& folder, const std::vector<std::string>& names) {
-    path_ = withoutbackslash(folder);
-    const std::string prefix = isroot(path_) ? path_ : path_ + "\\";
+    path_ = withoutseparator(folder);
     entries_.clear();
-    for (const auto& name : names) entries_.push_back(prefix + name);
+    for (const auto& name : names) entries_.push_back(joinpath(path_, name));
     notify();
 }
 
@@ -112,7 +98,7 @@ void Dir1_Change(FolderList& dir, FileList& file) {
 }
 
 void Drive1_Change(DriveList& drive, FolderList& dir, FileList& file) {
-    const std::string root = drive.drive().substr(0, 2) + "\\";
+    const std::string root = withseparator(drive.drive().substr(0, 2));
     dir.setpath(root);
     file.setpath(root);
 }

@@ -1,6 +1,7 @@
 #include "hostenv/gameform.h"
 
 #include "hostenv/hostqueries.h"
+#include "hostenv/paths.h"
 #include "hostenv/startup.h"
 #include "hostenv/walker.h"
 
@@ -57,8 +58,7 @@ void GameForm::walkgalaxyfolders(const std::string& pattern, Lines& list,
     }
     progress.finish([&] {
         if (!last.empty()) {
-            while (last.size() > 3 && last.ends_with('\\')) last.pop_back();
-            folderlist.setpath(last.substr(0, last.rfind('\\') + 1));
+            folderlist.setpath(parentpath(last));
             filelist.setpattern(pattern);
         }
         show();
@@ -66,7 +66,7 @@ void GameForm::walkgalaxyfolders(const std::string& pattern, Lines& list,
 }
 
 void GameForm::passgate(const Lines& extra) {
-    const std::string game = gamefolder + "Halcyrion.exe";
+    const std::string game = joinpath(gamefolder, "Halcyrion.exe");
     gameversion = getfileversion(platform_, game);
     targetversion = readtargetversion(fs_);
     // No version and no game: a version complaint would send the player after the wrong

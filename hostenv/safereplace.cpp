@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "hostenv/failure.h"
+#include "hostenv/paths.h"
 #include "hostenv/text.h"
 
 namespace hostenv {
@@ -18,15 +19,12 @@ std::string tempowner = "~hostenv-0-";
 // The programs whose temporary files a clean-up removes.
 constexpr std::string_view ourprograms[] = {"galmend", "tallyhold"};
 
-std::string folderof(const std::string& path) {
-    return path.substr(0, lastcomponentstart(path));
-}
-
 // Creates a temporary file with bytes beside path and returns its name.
 std::string writetemporary(FileSystem& fs, const std::string& path, std::string_view bytes) {
-    const std::string folder = folderof(path);
+    const std::string folder = withseparator(parentpath(path));
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string temporary = folder + tempowner + std::to_string(tempcounter++) + ".tmp";
+        const std::string temporary =
+            joinpath(folder, tempowner + std::to_string(tempcounter++) + ".tmp");
         if (fs.createfile(temporary, bytes)) return temporary;
     }
     throw Failure("Cannot create a temporary file in \"" + folder + "\" to write \"" + path +
@@ -120,7 +118,7 @@ void safereplace(FileSystem& fs, const std::string& path, std::string_view bytes
 }
 
 void removestaletemporaries(FileSystem& fs, Platform& platform, const std::string& folder) {
-    const std::string separated = folder.ends_with("\\") ? folder : folder + "\\";
+    const std::string separated = withseparator(folder);
     std::vector<std::string> names;
     try {
         names = fs.files(separated, "~*.tmp");
@@ -131,7 +129,7 @@ void removestaletemporaries(FileSystem& fs, Platform& platform, const std::strin
         // A run of ours that still goes stages its galaxies under its own id.
         const auto owner = temporaryowner(name);
         if (!owner || platform.processruns(*owner)) continue;
-        const std::string path = separated + name;
+        const std::string path = joinpath(separated, name);
         try {
             // A link named like ours is not ours: deleting it could delete what it leads to.
             if (!fs.linktarget(path)) fs.remove(path);

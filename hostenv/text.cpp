@@ -6,6 +6,7 @@
 
 #include "casefold.h"
 #include "hostenv/lineends.h"
+#include "hostenv/paths.h"
 
 namespace hostenv {
 
@@ -131,15 +132,6 @@ std::string lower(std::string_view text) {
         break;
     }
     return result;
-}
-
-std::size_t lastcomponentstart(std::string_view path) {
-    const std::size_t separator = path.rfind('\\');
-    return separator == std::string_view::npos ? 0 : separator + 1;
-}
-
-std::string_view lastcomponent(std::string_view path) {
-    return path.substr(lastcomponentstart(path));
 }
 
 bool forbiddenname(std::string_view name) {

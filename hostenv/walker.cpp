@@ -4,15 +4,11 @@
 #include <optional>
 
 #include "hostenv/failure.h"
+#include "hostenv/paths.h"
 
 namespace hostenv {
 
 namespace {
-
-// A folder as the file system takes it: a drive root keeps its "\".
-std::string listable(const std::string& base) {
-    return base.size() == 2 && base[1] == ':' ? base + "\\" : base;
-}
 
 // Each folder is read once, as the walk enters it: going back up reads nothing again, so a
 // walk costs the same for each folder however many siblings it has. None when a subfolder
@@ -21,7 +17,7 @@ std::optional<FolderContents> readfolder(FileSystem& fs, const std::string& base
                                          const std::string& identity, const std::string& pattern,
                                          bool found) {
     try {
-        return fs.readfolder(listable(base), identity, pattern);
+        return fs.readfolder(base, identity, pattern);
     } catch (const Failure&) {
         if (found && !fs.hasfolder(base)) return std::nullopt;
         throw;
@@ -56,15 +52,15 @@ std::string comparable(std::string_view path) {
 // Where path leads, each link on its way followed, as comparable gives it: what tells folders
 // apart where identities cannot. The drive, or a share's "\\server\share", is taken as it is.
 std::string finalpath(FileSystem& fs, const std::string& path) {
-    std::size_t end = path.find('\\');
-    if (path.starts_with("\\\\")) end = path.find('\\', path.find('\\', 2) + 1);
+    std::size_t end = rootlength(path);
     std::string reached = path.substr(0, end);
     while (end < path.size()) {
-        const std::size_t next = std::min(path.find('\\', end + 1), path.size());
-        const std::string name = path.substr(end + 1, next - end - 1);
+        const std::size_t start = path[end] == '\\' ? end + 1 : end;
+        const std::size_t next = std::min(path.find('\\', start), path.size());
+        const std::string name = path.substr(start, next - start);
         end = next;
         if (name.empty()) continue;
-        std::string step = reached + "\\" + name;
+        std::string step = joinpath(reached, name);
         auto target = fs.linktarget(step);
         reached = target ? std::move(*target) : std::move(step);
     }
@@ -73,7 +69,7 @@ std::string finalpath(FileSystem& fs, const std::string& path) {
 
 // A folder on the walk's way down, or above the folder it was given.
 struct Place {
-    // As the walk reached it, without a "\" at its end (but for a drive root's prefix "C:\").
+    // As the walk reached it, without a "\" at its end but for a drive root's ("C:\").
     std::string path;
     // Its identity; where it leads (finalpath) once identities are unfit.
     std::string identity;
@@ -135,7 +131,7 @@ struct Walk {
     // entered before nor an ancestor, by path, of one the walk is in or was given.
     bool freshbypath(const std::string& final) {
         for (const auto& place : ancestors) {
-            if (place.final == final || place.final.starts_with(final + "\\")) return false;
+            if (liesinside(place.final, final)) return false;
         }
         return walked.paths.insert(final).second;
     }
@@ -173,11 +169,11 @@ struct Walk {
         const std::optional<FolderContents> read =
             readfolder(fs, place.path, place.identity, pattern, found);
         if (!read) return;
-        if (entered) entered(WalkPlace{listable(place.path), read->subfolders, read->files});
+        if (entered) entered(WalkPlace{place.path, read->subfolders, read->files});
         ancestors.push_back(std::move(place));
         std::vector<std::string> files;
         for (const auto& name : read->files) {
-            std::string path = ancestors.back().path + "\\" + name;
+            std::string path = joinpath(ancestors.back().path, name);
             if (!metbefore(path, name)) files.push_back(std::move(path));
         }
         for (std::size_t i = 0; i < read->subfolders.size(); ++i) {
@@ -190,7 +186,7 @@ struct Walk {
     // A subfolder of the folder the walk is in. identity: what the folder's reading gave, or
     // empty.
     void subfolder(const std::string& name, std::string identity) {
-        Place place{ancestors.back().path + "\\" + name, std::move(identity), ""};
+        Place place{joinpath(ancestors.back().path, name), std::move(identity), ""};
         if (!walked.bypath) {
             try {
                 if (place.identity.empty()) place.identity = fs.folderidentity(place.path);
@@ -209,7 +205,7 @@ struct Walk {
         // its name.
         const auto target = fs.linktarget(place.path);
         place.final =
-            target ? comparable(*target) : ancestors.back().final + "\\" + comparable(name);
+            target ? comparable(*target) : joinpath(ancestors.back().final, comparable(name));
         if (freshbypath(place.final)) folder(std::move(place), true);
     }
 };
@@ -219,7 +215,9 @@ struct Walk {
 // over it.
 std::vector<Place> placesabove(FileSystem& fs, const std::string& base, bool bypath) {
     std::vector<Place> places;
-    for (std::size_t separator = base.find('\\'); separator != std::string::npos;
+    // A drive root's own separator ends no folder above it.
+    for (std::size_t separator = base.find('\\');
+         separator != std::string::npos && separator + 1 < base.size();
          separator = base.find('\\', separator + 1)) {
         std::string path = base.substr(0, separator + 1);
         if (bypath) {
@@ -237,12 +235,11 @@ bool walkfolders(FileSystem& fs, const std::string& folder, const std::string& p
                  const WalkHook& entered, Walked& walked, Lines& list) {
     // A player who never made a map has no per-user galaxy folder yet.
     if (!fs.hasfolder(folder)) return false;
-    std::string base = folder;
-    while (base.ends_with('\\')) base.pop_back();
+    const std::string base = withoutseparator(folder);
     Walk walk{fs, pattern, entered, walked, list, placesabove(fs, base, walked.bypath)};
     Place place{base, "", ""};
     if (!walked.bypath) {
-        place.identity = fs.folderidentity(listable(base));
+        place.identity = fs.folderidentity(base);
         // The same folder given again, or one a walk before has entered, holds nothing new.
         const Walk::Verdict verdict = walk.byidentity(place, false);
         if (verdict == Walk::Verdict::met) return false;

@@ -8,6 +8,7 @@
 
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
+#include "hostenv/paths.h"
 #include "hostenv/progress.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/startup.h"
@@ -73,7 +74,7 @@ void Tallyhold::Form_Load() {
     filelist.setpattern("*.galaxy");
     findgalaxyfolders("");
     locationbutton.settooltip(galaxyfolders[0]);
-    fortrelfolder = gamefolder.substr(0, gamefolder.size() - 1) + "\\Fortrel\\";
+    fortrelfolder = hostenv::withseparator(hostenv::joinpath(gamefolder, "Fortrel"));
 
     passgate({});
     readcommandline([this] {
@@ -105,7 +106,7 @@ void Tallyhold::silentrun() {
     // Both walks end before the new manifest is staged: a walk lets window events through,
     // and an event may end the program, which must not leave the staged file behind.
     findmanifests();
-    const std::string manifest = gamefolder + "galaxy.manifest";
+    const std::string manifest = hostenv::joinpath(gamefolder, "galaxy.manifest");
     // Checked before anything is removed: a run that removes the manifests and then cannot
     // put the new one in place leaves the game without any.
     if (fs_.hasfolder(manifest)) {
@@ -210,7 +211,7 @@ void Tallyhold::searchgalaxies() {
 }
 
 void Tallyhold::writemanifest(const std::string& locate) {
-    const std::string manifest = locate + "galaxy.manifest";
+    const std::string manifest = hostenv::joinpath(locate, "galaxy.manifest");
     hostenv::StagedFile staged = stagemanifest(manifest);
     putinplace(staged, manifest, "nothing was changed");
     tellleftout(manifest);
@@ -220,8 +221,8 @@ void Tallyhold::writemanifest(const std::string& locate) {
 // able to name to open the galaxy. The folders themselves are the game's own.
 std::string Tallyhold::belowgalaxyfolder(const std::string& path) const {
     std::size_t longest = 0;
-    for (std::string folder : galaxyfolders) {
-        if (!folder.ends_with('\\')) folder += '\\';
+    for (const auto& galaxyfolder : galaxyfolders) {
+        const std::string folder = hostenv::withseparator(galaxyfolder);
         if (folder.size() > longest && path.starts_with(folder)) longest = folder.size();
     }
     return path.substr(longest);
@@ -282,7 +283,7 @@ void Tallyhold::tellleftout(const std::string& manifest) {
 }
 
 hostenv::StagedFile Tallyhold::stagemanifest(const std::string& manifest) {
-    const std::string folder = manifest.substr(0, manifest.rfind('\\') + 1);
+    const std::string folder = hostenv::parentpath(manifest);
     hostenv::removestaletemporaries(fs_, platform_, folder);
     const hostenv::Lines names = manifestnames();
     try {

@@ -7,6 +7,7 @@
 
 #include "hostenv/backup/setrecord.h"
 #include "hostenv/failure.h"
+#include "hostenv/paths.h"
 #include "hostenv/text.h"
 
 namespace hostenv::backup {
@@ -19,15 +20,6 @@ constexpr std::string_view zipending = ".zip";
 constexpr std::string_view restoredending = " restored";
 constexpr std::string_view refusedending = " refused";
 constexpr std::string_view runword = " run ";
-
-std::string withoutseparator(std::string folder) {
-    while (folder.ends_with('\\')) folder.pop_back();
-    return folder;
-}
-
-std::string inside(const std::string& folder, std::string_view name) {
-    return withoutseparator(folder) + "\\" + std::string(name);
-}
 
 bool isstamp(std::string_view text) {
     // "YYYY-MM-DD HH-MM-SS"
@@ -103,17 +95,18 @@ std::string backupsfolder(const SetOwner& owner, const std::string& localappfold
                       " in the local application-data folder, which Windows did not give: "
                       "without it there is no undo, so nothing was changed.");
     }
-    return inside(localappfolder, owner.folder);
+    return hostenv::joinpath(localappfolder, owner.folder);
 }
 
 BackupWriter::BackupWriter(hostenv::FileSystem& fs, SetOwner owner, std::string backupsfolder,
                            std::string stamp, std::vector<KeptFolder> folders)
     : fs_(fs),
       owner_(std::move(owner)),
-      folder_(withoutseparator(std::move(backupsfolder))),
+      folder_(hostenv::withoutseparator(backupsfolder)),
       stamp_(std::move(stamp)),
       folders_(std::move(folders)) {
-    for (auto& kept : folders_) kept.path = withoutseparator(std::move(kept.path));
+    // Each with one separator at its end, as the paths inside it start.
+    for (auto& kept : folders_) kept.path = hostenv::withseparator(kept.path);
 }
 
 void BackupWriter::open() {
@@ -122,8 +115,8 @@ void BackupWriter::open() {
     const SetListing listing = backupsets(fs_, owner_, folder_);
     for (std::uint32_t run = listing.highestrun + 1; run != 0 && run < listing.highestrun + 100;
          ++run) {
-        const std::string path =
-            inside(folder_, stamp_ + std::string(runword) + std::to_string(run) + ".zip");
+        const std::string path = hostenv::joinpath(
+            folder_, stamp_ + std::string(runword) + std::to_string(run) + ".zip");
         if (auto file = fs_.createappending(path)) {
             zip_.emplace(std::move(file), path, ziptime(stamp_));
             setpath_ = path;
@@ -147,13 +140,13 @@ std::string BackupWriter::entryname(const std::string& path) const {
     const KeptFolder* best = nullptr;
     for (const auto& kept : folders_) {
         const std::string& folder = kept.path;
-        if (!folder.empty() && path.size() > folder.size() + 1 && path.starts_with(folder) &&
-            path[folder.size()] == '\\' && (best == nullptr || folder.size() > best->path.size())) {
+        if (!folder.empty() && path.size() > folder.size() && path.starts_with(folder) &&
+            (best == nullptr || folder.size() > best->path.size())) {
             best = &kept;
         }
     }
     std::string name =
-        best == nullptr ? "other/" + path : best->prefix + path.substr(best->path.size() + 1);
+        best == nullptr ? "other/" + path : best->prefix + path.substr(best->path.size());
     std::replace(name.begin(), name.end(), '\\', '/');
     name.erase(std::remove(name.begin(), name.end(), ':'), name.end());
     return name;
@@ -208,10 +201,10 @@ SetListing backupsets(hostenv::FileSystem& fs, const SetOwner& owner, const std:
                       "and deletes nothing through a link.");
     }
     std::vector<std::pair<SetName, BackupSet>> found;
-    for (const auto& name : fs.files(inside(folder, ""), "*.zip")) {
+    for (const auto& name : fs.files(hostenv::withseparator(folder), "*.zip")) {
         auto parsed = parsesetname(name);
         if (!parsed) continue;
-        const std::string path = inside(folder, name);
+        const std::string path = hostenv::joinpath(folder, name);
         std::optional<SetRecord> record;
         // A link or an unreadable file may be a set of ours all the same: no run takes the
         // number its name holds again. A zip that is not ours numbers nothing.

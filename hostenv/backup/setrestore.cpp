@@ -1,7 +1,6 @@
 // Restoring a set: which files its run replaced, whether the set may write them at all, and
 // putting their old bytes back.
 #include <algorithm>
-#include <cctype>
 #include <deque>
 #include <map>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "hostenv/backup/backupset.h"
 #include "hostenv/backup/setrecord.h"
 #include "hostenv/failure.h"
+#include "hostenv/paths.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/text.h"
 
@@ -20,56 +20,6 @@ namespace hostenv::backup {
 namespace {
 
 using hostenv::Failure;
-
-// The path a record names with "." and ".." resolved as Windows resolves them; nullopt, with
-// why, for a path no restore writes: not a full path, or with a name that Windows would change
-// (a trailing dot or blank) or ends early (a NUL), and so would lead elsewhere than it reads.
-std::optional<std::string> resolvedpath(std::string_view path, std::string& why) {
-    if (path.size() < 3 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' ||
-        path[2] != '\\') {
-        why = "is not a full path on a drive";
-        return std::nullopt;
-    }
-    std::string_view rest = path.substr(3);
-    if (path.find('/') != std::string_view::npos) {
-        why = "holds a \"/\", which Windows reads as a folder's end";
-        return std::nullopt;
-    }
-    // Windows ends a path at a NUL: the file written would be another than the one checked.
-    // Other characters Windows forbids stay: a galaxy in a Linux folder seen through Wine may
-    // be named so, and its record keeps its name.
-    if (rest.find('\0') != std::string_view::npos) {
-        why = "holds a NUL, where Windows would end it";
-        return std::nullopt;
-    }
-    std::vector<std::string_view> parts;
-    while (!rest.empty() || !parts.empty()) {
-        const std::size_t end = std::min(rest.find('\\'), rest.size());
-        const std::string_view part = rest.substr(0, end);
-        if (part.empty()) {
-            why = "has an empty name between two \"\\\"";
-            return std::nullopt;
-        }
-        if (part == "..") {
-            if (parts.empty()) {
-                why = "leads above its drive";
-                return std::nullopt;
-            }
-            parts.pop_back();
-        } else if (part != ".") {
-            if (part.back() == '.' || part.back() == ' ') {
-                why = "has a name ending in a dot or a blank, which Windows would change";
-                return std::nullopt;
-            }
-            parts.push_back(part);
-        }
-        if (end == rest.size()) break;
-        rest = rest.substr(end + 1);
-    }
-    std::string resolved(path.substr(0, 2));
-    for (const auto part : parts) resolved += "\\" + std::string(part);
-    return resolved;
-}
 
 // Where a restore may write, as this run finds it: inside the kept folders by their final
 // paths, and only what the program's check lets through.
@@ -86,19 +36,17 @@ class Bounds {
     // final path is another is a link.
     std::optional<std::string> target(const std::string& path, std::string& why,
                                       std::string& final) {
-        auto resolved = resolvedpath(path, why);
+        auto resolved = hostenv::checkeddrivepath(path, why);
         if (!resolved) return std::nullopt;
         if (auto refused = scope_.whynot ? scope_.whynot(*resolved) : std::nullopt) {
             why = std::move(*refused);
             return std::nullopt;
         }
         const std::string_view name = hostenv::lastcomponent(*resolved);
-        final = finalfolder(resolved->substr(0, resolved->size() - name.size() - 1));
-        const std::string folder = hostenv::lower(final);
-        final += "\\" + std::string(name);
+        const std::string folder = finalfolder(hostenv::parentpath(*resolved));
+        final = hostenv::joinpath(folder, name);
         if (std::none_of(roots_.begin(), roots_.end(), [&](const std::string& root) {
-                return !root.empty() && (folder == hostenv::lower(root) ||
-                                         folder.starts_with(hostenv::lower(root) + "\\"));
+                return !root.empty() && hostenv::liesinside(folder, root);
             })) {
             why = "lies outside " + scope_.owner.keptfolders;
             return std::nullopt;
@@ -111,9 +59,7 @@ class Bounds {
     std::string finalfolder(const std::string& folder) {
         const auto known = finals_.find(folder);
         if (known != finals_.end()) return known->second;
-        std::string final = fs_.finalpath(folder).value_or(folder);
-        while (final.ends_with('\\')) final.pop_back();
-        return finals_[folder] = final;
+        return finals_[folder] = hostenv::withoutseparator(fs_.finalpath(folder).value_or(folder));
     }
 
     hostenv::FileSystem& fs_;

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "hostenv/failure.h"
+#include "hostenv/paths.h"
 #include "hostenv/text.h"
 #include "posixfailure.h"
 
@@ -55,9 +56,9 @@ std::string windowspath(const std::map<char, fs::path>& drives, const fs::path& 
         const fs::path canonicalroot = fs::weakly_canonical(root, ec);
         const fs::path below = host.lexically_relative(ec ? root : canonicalroot);
         if (below.empty() || *below.begin() == "..") continue;
-        std::string windows = std::string(1, letter) + ":";
-        if (below == ".") return windows + "\\";
-        for (const auto& part : below) windows += "\\" + part.string();
+        std::string windows = std::string(1, letter) + ":\\";
+        if (below == ".") return windows;
+        for (const auto& part : below) windows = joinpath(windows, part.string());
         return windows;
     }
     return host.string();
@@ -129,12 +130,20 @@ PosixFileSystem::PosixFileSystem(std::map<char, fs::path> drives, std::string cw
     : drives_(std::move(drives)), cwd_(std::move(cwd)) {}
 
 fs::path PosixFileSystem::hostpath(const std::string& windowspath) const {
-    std::string full = windowspath;
-    if (full.starts_with("\\")) {
-        full = cwd_.substr(0, 2) + full;  // the root of the current drive
-    } else if (full.size() < 2 || full[1] != ':') {
-        full = cwd_ + "\\" + full;
+    std::string given = windowspath;
+    if (given.starts_with("\\")) {
+        given = cwd_.substr(0, 2) + given;  // the root of the current drive
+    } else if (given.size() < 2 || given[1] != ':') {
+        given = joinpath(cwd_, given);
     }
+    // Resolved as Windows resolves it, before any folder of the host is met: a ".." must not
+    // lead out of the folder that stands for the drive.
+    const auto resolved = resolveddots(given);
+    if (!resolved) {
+        throw Failure("Path not found: " + windowspath +
+                      "\r\nIt leads above the root of its drive.");
+    }
+    const std::string& full = *resolved;
     const auto drive =
         drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(full[0]))));
     if (drive == drives_.end()) return {};
@@ -142,13 +151,13 @@ fs::path PosixFileSystem::hostpath(const std::string& windowspath) const {
     const auto parts = split(full.substr(2));
     fs::path direct = drive->second;
     for (const auto& part : parts) {
-        if (!part.empty() && part != ".") direct /= part;
+        if (!part.empty()) direct /= part;
     }
     std::error_code ec;
     // A path that exists as written needs no search for other letter case.
     if (fs::exists(direct, ec)) return direct;
     for (const auto& part : parts) {
-        if (part.empty() || part == ".") continue;
+        if (part.empty()) continue;
         fs::path next = result / part;
         if (!fs::exists(next, ec) && fs::is_directory(result, ec)) {
             // Windows names compare without regard to letter case. Every new file's name comes
@@ -175,18 +184,17 @@ std::optional<struct stat> statof(const fs::path& host, const std::string& path)
 }  // namespace
 
 std::optional<std::string> PosixFileSystem::lookup(const std::string& path, Entries what) {
-    const auto slash = path.rfind('\\');
-    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string last(lastcomponent(path));
     std::error_code ec;
     if (last.find_first_of("*?") == std::string::npos) {
-        // hostpath skips "." components, so "folder\." names the folder itself.
+        // hostpath resolves "." and "..", so "folder\." names the folder itself.
         const fs::path host = hostpath(path);
         const auto info = statof(host, path);
         if (!info || hidden(host)) return std::nullopt;
         if (what == Entries::files && S_ISDIR(info->st_mode)) return std::nullopt;
         return host.filename().string();
     }
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    const std::string folder = parentpath(path);
     const fs::path host = hostpath(folder.empty() ? "." : folder);
     const auto info = statof(host, path);
     if (!info || !S_ISDIR(info->st_mode)) return std::nullopt;
@@ -351,7 +359,7 @@ std::optional<std::string> PosixFileSystem::finalpath(const std::string& path) {
         if (ec || !(final == base || final.starts_with(base + "/"))) continue;
         std::string windows = std::string(1, letter) + ":" + final.substr(base.size());
         std::replace(windows.begin(), windows.end(), '/', '\\');
-        return windows.size() == 2 ? windows + "\\" : windows;
+        return withoutseparator(windows);
     }
     // Outside every drive: a path no Windows path is inside.
     return final;

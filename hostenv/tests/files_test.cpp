@@ -46,19 +46,32 @@ TEST(Lookup, NotThereIsAnAnswerAndCannotLookIsAFailure) {
     EXPECT_FALSE(drive.fs.hasfolder("C:\\maps\\a.galaxy"));
     EXPECT_TRUE(drive.fs.hasfolder("C:\\maps\\"));
 
-    // A name too long for the system: it cannot even look.
+    // A name too long for the system, or a ".." that would lead out of the drive (on the host,
+    // out of the folder that stands for it): it cannot even look.
     const std::string toolong = "C:\\maps\\" + std::string(300, 'x');
-    for (const std::string& path : {toolong, toolong + "\\*.galaxy"}) {
-        SCOPED_TRACE(path.substr(path.size() - 12));
+    // On the host, as many ".." as this reach "/" from wherever the drive's folder is.
+    const std::string escape = "C:\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\etc\\passwd";
+    const struct {
+        std::string path;
+        const char* reason;
+    } cannotlook[] = {
+        {toolong, "too long"},
+        {toolong + "\\*.galaxy", "too long"},
+        {escape, "above the root of its drive"},
+    };
+    for (const auto& c : cannotlook) {
+        SCOPED_TRACE(c.path.substr(c.path.size() - 12));
         try {
-            drive.fs.lookup(path, Entries::files);
+            drive.fs.lookup(c.path, Entries::files);
             FAIL() << "a failed look was taken for \"not there\"";
         } catch (const Failure& failure) {
-            EXPECT_NE(std::string(failure.what()).find("too long"), std::string::npos)
-                << failure.what();
+            const std::string what = failure.what();
+            EXPECT_NE(what.find(c.reason), std::string::npos) << what;
+            EXPECT_NE(what.find(c.path), std::string::npos) << what;
         }
     }
     EXPECT_THROW(drive.fs.hasfolder(toolong), Failure);
+    EXPECT_THROW(drive.fs.readfile(escape), Failure);
     EXPECT_FALSE(folderexists(drive.fs, toolong)) << "the host query stays tolerant";
 }
 

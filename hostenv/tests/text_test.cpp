@@ -8,14 +8,6 @@
 namespace hostenv {
 namespace {
 
-TEST(Lastcomponent, IsWhatFollowsTheLastSeparator) {
-    EXPECT_EQ(lastcomponent("C:\\maps\\x.galaxy"), "x.galaxy");
-    EXPECT_EQ(lastcomponentstart("C:\\maps\\x.galaxy"), 8u);
-    EXPECT_EQ(lastcomponent("no separator"), "no separator");
-    EXPECT_EQ(lastcomponent("maps\\"), "");
-    EXPECT_EQ(lastcomponent(""), "");
-}
-
 TEST(Samefilename, ComparesTheLastComponentLetterCaseAside) {
     EXPECT_TRUE(samefilename("C:\\Maps\\Twin.GALAXY", "twin.galaxy"));
     EXPECT_TRUE(samefilename("twin.galaxy", "Twin.Galaxy"));

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
-#include <vector>
+#include <algorithm>
+
+#include "hostenv/paths.h"
 
 namespace hostenv::win32 {
 
@@ -25,62 +27,31 @@ std::string narrow(std::wstring_view text) {
     return narrowed;
 }
 
-namespace {
-
-bool isseparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
-
-// root followed by rest's components, with "/" read as "\", empty and "." components
-// dropped and ".." taking the one before it (never the root's); a final separator stays.
-std::wstring joined(std::wstring root, std::wstring_view rest) {
-    std::vector<std::wstring_view> components;
-    std::size_t start = 0;
-    while (start <= rest.size()) {
-        std::size_t end = start;
-        while (end < rest.size() && !isseparator(rest[end])) ++end;
-        const std::wstring_view component = rest.substr(start, end - start);
-        if (component == L"..") {
-            if (!components.empty()) components.pop_back();
-        } else if (!component.empty() && component != L".") {
-            components.push_back(component);
-        }
-        start = end + 1;
-    }
-    for (std::size_t i = 0; i < components.size(); ++i) {
-        if (i > 0) root += L'\\';
-        root += components[i];
-    }
-    if (!components.empty() && !rest.empty() && isseparator(rest.back())) root += L'\\';
-    return root;
-}
-
-}  // namespace
-
-std::wstring widepath(const std::string& path) {
-    const std::wstring wide = widen(path);
-    if (wide.starts_with(L"\\\\?\\")) return wide;
+std::string systemform(const std::string& path) {
+    if (islongform(path)) return path;
     // A drive's absolute path, or a share's: the system leaves a "\\?\" path as it is, so
-    // "nul.galaxy" stays a file and "maps." keeps its dot.
-    if (wide.size() >= 3 && wide[1] == L':' && isseparator(wide[2])) {
-        return joined(L"\\\\?\\" + wide.substr(0, 2) + L"\\", std::wstring_view(wide).substr(3));
-    }
-    if (wide.size() > 2 && isseparator(wide[0]) && isseparator(wide[1])) {
-        return joined(L"\\\\?\\UNC\\", std::wstring_view(wide).substr(2));
-    }
+    // "nul.galaxy" stays a file and "maps." keeps its dot. That form reads no "/" and no "."
+    // or "..", so they are read here as the system reads them, ".." staying at the root.
+    std::string separated = path;
+    std::replace(separated.begin(), separated.end(), '/', '\\');
+    if (isfullpath(separated)) return longform(*resolveddots(separated, AboveRoot::stay));
     // A relative path is the system's to resolve; one too long for the classic limit is
     // made full, which lifts the limit. A folder's path must leave room for an 8.3 name.
     constexpr std::size_t classiclimit = MAX_PATH - 12;
-    if (wide.size() < classiclimit) return wide;
+    const std::wstring wide = widen(path);
+    if (wide.size() < classiclimit) return path;
     const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return wide;
+    if (needed == 0) return path;
     std::wstring full(needed, L'\0');
     const DWORD got = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-    if (got == 0 || got >= needed) return wide;
+    if (got == 0 || got >= needed) return path;
     full.resize(got);
-    if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
-    if (full.size() >= 2 && full[1] == L':') return L"\\\\?\\" + full;
-    return wide;
+    const std::string made = narrow(full);
+    return isfullpath(made) ? longform(made) : path;
+}
+
+std::wstring widepath(const std::string& path) {
+    return widen(systemform(path));
 }
 
 std::string fromansi(std::string_view bytes, unsigned codepage) {

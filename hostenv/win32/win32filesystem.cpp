@@ -10,6 +10,7 @@
 
 #include "filesystemparts.h"
 #include "hostenv/failure.h"
+#include "hostenv/paths.h"
 #include "hostenv/text.h"
 #include "hostenv/win32/handle.h"
 #include "hostenv/win32/widetext.h"
@@ -32,16 +33,12 @@ std::wstring_view lastcomponent(std::wstring_view path) {
     return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
 }
 
-std::string withseparator(const std::string& folder) {
-    return folder.ends_with('\\') ? folder : folder + "\\";
-}
-
 // Calls visit for every visible entry of folder other than "." and "..".
 void listfolder(const std::string& folder,
                 const std::function<void(const WIN32_FIND_DATAW&)>& visit) {
     WIN32_FIND_DATAW entry{};
     const FindHandle search(
-        FindFirstFileW(systempath(withseparator(folder) + "*", Last::asgiven).c_str(), &entry));
+        FindFirstFileW(systempath(joinpath(folder, "*"), Last::asgiven).c_str(), &entry));
     if (!search.valid()) {
         const DWORD error = GetLastError();
         // An empty drive root has not even "." and "..".
@@ -230,8 +227,7 @@ void refusereadonly(const std::wstring& reached, const std::string& what) {
 
 std::string Win32FileSystem::folderidentity(const std::string& folder) {
     // A drive ("C:") needs its root's separator; a file must not get one.
-    const bool drive = folder.size() == 2 && folder[1] == ':';
-    const FileHandle handle(CreateFileW(systempath(drive ? folder + "\\" : folder).c_str(), 0,
+    const FileHandle handle(CreateFileW(systempath(withoutseparator(folder)).c_str(), 0,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                         nullptr));

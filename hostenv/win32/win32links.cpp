@@ -8,6 +8,7 @@
 
 #include "filesystemparts.h"
 #include "hostenv/failure.h"
+#include "hostenv/paths.h"
 #include "hostenv/text.h"
 #include "hostenv/win32/handle.h"
 #include "hostenv/win32/widetext.h"
@@ -27,7 +28,7 @@ FinalPathFunction finalpathfunction() {
 
 // Where path leads once every link on its way is followed, as a plain path ("C:\...",
 // "\\server\..."); nullopt when nothing can be opened there.
-std::optional<std::wstring> followedpath(FinalPathFunction function, const std::string& path) {
+std::optional<std::string> followedpath(FinalPathFunction function, const std::string& path) {
     const FileHandle handle(CreateFileW(
         systempath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -43,20 +44,13 @@ std::optional<std::wstring> followedpath(FinalPathFunction function, const std::
         }
         final.assign(length + 1, L'\0');
     }
-    if (final.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + final.substr(8);
-    if (final.starts_with(L"\\\\?\\")) return final.substr(4);
-    return final;
-}
-
-std::wstring withoutseparator(std::wstring folder) {
-    while (folder.ends_with(L'\\')) folder.pop_back();
-    return folder;
+    return plainform(narrow(final));
 }
 
 // A path as a final path may give it: Wine drops a name's trailing dots and blanks there.
-std::string comparable(std::wstring path) {
-    while (path.ends_with(L'.') || path.ends_with(L' ')) path.pop_back();
-    return lower(narrow(path));
+std::string comparable(std::string path) {
+    while (path.ends_with('.') || path.ends_with(' ')) path.pop_back();
+    return lower(path);
 }
 
 }  // namespace
@@ -84,10 +78,9 @@ std::optional<std::string> Win32FileSystem::linktarget(const std::string& path) 
     }
     const std::size_t split = lastcomponentstart(path);
     const auto folder = followedpath(function, split == 0 ? "." : path.substr(0, split));
-    const std::wstring named =
-        folder ? withoutseparator(*folder) + L"\\" + widen(path.substr(split)) : std::wstring();
+    const std::string named = folder ? joinpath(*folder, lastcomponent(path)) : std::string();
     if (!reparse && folder && comparable(named) == comparable(*final)) return std::nullopt;
-    return narrow(*final);
+    return final;
 }
 
 std::optional<std::string> Win32FileSystem::finalpath(const std::string& path) {
@@ -107,7 +100,7 @@ std::optional<std::string> Win32FileSystem::finalpath(const std::string& path) {
         if (notthere(error)) return std::nullopt;
         throw Failure("Cannot look at " + path + "\r\n" + systemreason(error));
     }
-    return narrow(*final);
+    return final;
 }
 
 }  // namespace hostenv::win32

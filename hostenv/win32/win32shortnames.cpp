@@ -2,10 +2,11 @@
 // them by their long (Unix) name but opens them only by the short name the listing gives.
 #include <windows.h>
 
-#include <algorithm>
 #include <optional>
 
 #include "filesystemparts.h"
+#include "hostenv/paths.h"
+#include "hostenv/text.h"
 #include "hostenv/win32/handle.h"
 #include "hostenv/win32/widetext.h"
 
@@ -13,32 +14,25 @@ namespace hostenv::win32 {
 
 namespace {
 
-bool forbidden(wchar_t c) {
-    return c < 0x20 || c == L'"' || c == L'*' || c == L'?' || c == L'<' || c == L'>' || c == L'|';
-}
-
-bool holdsforbidden(std::wstring_view name) {
-    return std::any_of(name.begin(), name.end(), forbidden);
-}
-
-bool isseparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
+bool isseparator(char c) {
+    return c == '\\' || c == '/';
 }
 
 // The short name that folder's listing (folder ends in a separator, or is empty for the
 // current folder) gives the entry called name exactly; none when there is no such entry or
 // its short name is no more open to the system than its long one (Wine keeps a tab there).
-std::optional<std::wstring> shortname(const std::wstring& folder, std::wstring_view name) {
+std::optional<std::string> shortname(const std::string& folder, std::string_view name) {
     WIN32_FIND_DATAW entry{};
     // Only the standard level of information carries short names.
-    const FindHandle search(FindFirstFileExW((folder + L"*").c_str(), FindExInfoStandard, &entry,
-                                             FindExSearchNameMatch, nullptr, 0));
+    const FindHandle search(FindFirstFileExW(widen(folder + "*").c_str(), FindExInfoStandard,
+                                             &entry, FindExSearchNameMatch, nullptr, 0));
     if (!search.valid()) return std::nullopt;
+    const std::wstring wanted = widen(name);
     do {
-        if (name != entry.cFileName) continue;
-        const std::wstring_view alternate = entry.cAlternateFileName;
-        if (alternate.empty() || holdsforbidden(alternate)) return std::nullopt;
-        return std::wstring(alternate);
+        if (wanted != entry.cFileName) continue;
+        const std::string alternate = narrow(entry.cAlternateFileName);
+        if (alternate.empty() || forbiddenname(alternate)) return std::nullopt;
+        return alternate;
     } while (FindNextFileW(search.get(), &entry));
     return std::nullopt;
 }
@@ -46,30 +40,27 @@ std::optional<std::wstring> shortname(const std::wstring& folder, std::wstring_v
 }  // namespace
 
 std::wstring systempath(const std::string& path, Last last) {
-    const std::wstring wide = widepath(path);
-    // "\\?\" holds a "?" of its own.
-    const std::size_t start = wide.starts_with(L"\\\\?\\") ? 4 : 0;
-    std::size_t end = wide.size();
+    const std::string form = systemform(path);
+    // The root names no entry of a folder, and the long form's "?" is its own.
+    const std::size_t start = rootlength(form);
+    std::size_t end = form.size();
     if (last == Last::asgiven) {
-        const std::size_t separator = wide.find_last_of(L"\\/");
-        end = separator == std::wstring::npos || separator < start ? start : separator;
+        const std::size_t separator = form.find_last_of("\\/");
+        end = separator == std::string::npos || separator < start ? start : separator;
     }
-    if (std::none_of(wide.begin() + static_cast<std::ptrdiff_t>(start),
-                     wide.begin() + static_cast<std::ptrdiff_t>(end), forbidden)) {
-        return wide;
-    }
-    std::wstring reached = wide.substr(0, start);
-    for (std::size_t at = start; at < wide.size();) {
+    if (!forbiddenname(std::string_view(form).substr(start, end - start))) return widen(form);
+    std::string reached = form.substr(0, start);
+    for (std::size_t at = start; at < form.size();) {
         std::size_t next = at;
-        while (next < wide.size() && !isseparator(wide[next])) ++next;
-        const std::wstring_view name = std::wstring_view(wide).substr(at, next - at);
-        std::optional<std::wstring> shortened;
-        if (at < end && holdsforbidden(name)) shortened = shortname(reached, name);
-        reached += shortened ? std::wstring_view(*shortened) : name;
-        if (next < wide.size()) reached += wide[next];
+        while (next < form.size() && !isseparator(form[next])) ++next;
+        const std::string_view name = std::string_view(form).substr(at, next - at);
+        std::optional<std::string> shortened;
+        if (at < end && forbiddenname(name)) shortened = shortname(reached, name);
+        reached += shortened ? std::string_view(*shortened) : name;
+        if (next < form.size()) reached += form[next];
         at = next + 1;
     }
-    return reached;
+    return widen(reached);
 }
 
 }  // namespace hostenv::win32

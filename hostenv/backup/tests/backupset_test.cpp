@@ -16,6 +16,7 @@
 #include "faultyfilesystem.h"
 #include "hostenv/backup/setrecord.h"
 #include "hostenv/failure.h"
+#include "hostenv/paths.h"
 #include "hostenv/safereplace.h"
 #include "hostenv/text.h"
 #include "testhost.h"

@@ -19,11 +19,6 @@ using MaybeLines = std::optional<Lines>;
 // so ASCII names keep their order; bytes that are not valid UTF-8 pass through unchanged.
 std::string lower(std::string_view text);
 
-// Where the last component of a path starts: just past its last "\", or 0.
-std::size_t lastcomponentstart(std::string_view path);
-// The last component of a path: the name of the file or folder it ends in.
-std::string_view lastcomponent(std::string_view path);
-
 // Whether a name holds a character Windows forbids in a file name (a double quote, "*", "?",
 // "<", ">", "|" or a control character): a Linux folder seen through Wine may hold such names.
 bool forbiddenname(std::string_view name);

@@ -12,6 +12,7 @@
 
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
+#include "hostenv/paths.h"
 #include "hostenv/text.h"
 #include "hostenv/win32/widetext.h"
 #include "hostenv/win32/win32filesystem.h"
