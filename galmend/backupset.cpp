@@ -201,14 +201,16 @@ void BackupWriter::finish() {
 
 SetListing backupsets(hostenv::FileSystem& fs, const std::string& folder) {
     SetListing listing;
-    if (!fs.hasfolder(folder)) return listing;
-    if (const auto target = fs.linktarget(folder)) {
+    const hostenv::Description sets = fs.describe(folder, hostenv::Ask::target);
+    if (sets.what != hostenv::What::folder) return listing;
+    if (const auto& target = sets.target) {
         throw Failure(folder + " is a link to " + *target +
                       ".\r\ngalmend keeps its backup sets only in a folder of its own, and "
                       "reads, renames and deletes nothing through a link.");
     }
     std::vector<std::pair<SetName, BackupSet>> found;
-    for (const auto& name : fs.files(inside(folder, ""), "*.zip")) {
+    for (const auto& file : fs.readfolder(inside(folder, ""), "", "*.zip").files) {
+        const std::string& name = file.name;
         auto parsed = parsesetname(name);
         if (!parsed) continue;
         const std::string path = inside(folder, name);
@@ -219,7 +221,7 @@ SetListing backupsets(hostenv::FileSystem& fs, const std::string& folder) {
             listing.highestrun = std::max(listing.highestrun, parsed->run.value_or(0));
         };
         try {
-            if (fs.linktarget(path)) {
+            if (fs.describe(path, hostenv::Ask::target).target) {
                 numbered();
                 continue;
             }

@@ -117,7 +117,7 @@ class Bounds {
     std::string finalfolder(const std::string& folder) {
         const auto known = finals_.find(folder);
         if (known != finals_.end()) return known->second;
-        std::string final = fs_.finalpath(folder).value_or(folder);
+        std::string final = fs_.describe(folder, hostenv::Ask::final).final.value_or(folder);
         while (final.ends_with('\\')) final.pop_back();
         return finals_[folder] = final;
     }
@@ -153,20 +153,18 @@ namespace {
 
 enum class Holding { these, other, gone };
 
-// Whether the file at path holds size bytes of CRC crc; current keeps what it read.
-Holding holding(hostenv::FileSystem& fs, const std::string& path, std::uint64_t size,
-                std::uint32_t crc, std::string& current) {
-    std::uint64_t actual = 0;
-    try {
-        actual = fs.filesize(path);
-    } catch (const Failure&) {
-        // Looked for only when its size cannot be had: a galaxy that is there costs no search.
-        if (fs.lookup(path, hostenv::Entries::files)) throw;
-        return Holding::gone;
-    }
-    if (actual != size) return Holding::other;
+// Whether the file at path, as found, holds size bytes of CRC crc; current keeps what it read.
+Holding holding(hostenv::FileSystem& fs, const std::string& path, const hostenv::Description& found,
+                std::uint64_t size, std::uint32_t crc, std::string& current) {
+    if (found.what == hostenv::What::missing) return Holding::gone;
+    if (found.what != hostenv::What::file || found.size != size) return Holding::other;
     fs.readinto(path, current);
     return crc32of(current) == crc ? Holding::these : Holding::other;
+}
+
+Holding holding(hostenv::FileSystem& fs, const std::string& path, std::uint64_t size,
+                std::uint32_t crc, std::string& current) {
+    return holding(fs, path, fs.describe(path, 0), size, crc, current);
 }
 
 // The galaxies the fix that wrote the set replaced, each record checked before anything is
@@ -278,18 +276,20 @@ GalaxyRestore restoregalaxy(hostenv::FileSystem& fs, EntryReader& set, const Pla
             outcome.outcome = GalaxyOutcome::damaged;
             return outcome;
         }
-        // One question tells a link from the galaxy itself: where its name finally leads.
-        const auto final = fs.finalpath(galaxy.path);
-        if (!final) {
+        // One question tells a link from the galaxy itself, where its name finally leads, and
+        // what it holds.
+        const hostenv::Description found = fs.describe(galaxy.path, hostenv::Ask::final);
+        if (!found.final) {
             outcome.outcome = GalaxyOutcome::gone;
             return outcome;
         }
-        if (hostenv::lower(*final) != hostenv::lower(galaxy.final)) {
+        if (hostenv::lower(*found.final) != hostenv::lower(galaxy.final)) {
             outcome.outcome = GalaxyOutcome::link;
-            outcome.reason = *final;
+            outcome.reason = *found.final;
             return outcome;
         }
-        switch (holding(fs, galaxy.path, galaxy.record.newsize, galaxy.record.newcrc, current)) {
+        switch (
+            holding(fs, galaxy.path, found, galaxy.record.newsize, galaxy.record.newcrc, current)) {
             case Holding::these:
                 batch.stage(galaxy.path, *old, result);
                 outcome.outcome = GalaxyOutcome::restored;
@@ -298,7 +298,7 @@ GalaxyRestore restoregalaxy(hostenv::FileSystem& fs, EntryReader& set, const Pla
                 outcome.outcome = GalaxyOutcome::gone;
                 break;
             case Holding::other:
-                outcome.outcome = holding(fs, galaxy.path, old->size(), galaxy.entry.crc,
+                outcome.outcome = holding(fs, galaxy.path, found, old->size(), galaxy.entry.crc,
                                           current) == Holding::these
                                       ? GalaxyOutcome::alreadyold
                                       : GalaxyOutcome::changed;

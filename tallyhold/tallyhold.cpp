@@ -339,7 +339,7 @@ void Tallyhold::refuselink(const std::string& manifest, const std::string& sofar
     const std::string cannot = "Cannot write " + manifest + "; " + sofar + ".\r\n";
     std::optional<std::string> target;
     try {
-        target = fs_.linktarget(manifest);
+        target = fs_.describe(manifest, hostenv::Ask::target).target;
     } catch (const Failure& failure) {
         throw Failure(cannot + failure.what());
     }
@@ -367,7 +367,7 @@ hostenv::Lines Tallyhold::removefound(bool keepgoing, const std::function<void()
     hostenv::Lines notremoved;
     for (const auto& path : manifestpaths) {
         // A link is not the manifest its name says: deleting it could delete what it leads to.
-        if (auto target = fs_.linktarget(path)) {
+        if (auto target = fs_.describe(path, hostenv::Ask::target).target) {
             manifestlinks.emplace_back(path, std::move(*target));
             continue;
         }

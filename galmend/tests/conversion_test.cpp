@@ -254,13 +254,16 @@ class HugeGalaxy : public hostenv::posix::PosixFileSystem {
           path_(std::move(path)),
           size_(size),
           memoryrunsout_(memoryrunsout) {}
-    std::uint64_t filesize(const std::string& path) override {
-        return path == path_ ? size_ : PosixFileSystem::filesize(path);
+    hostenv::Description describe(const std::string& path, unsigned ask) override {
+        hostenv::Description found = PosixFileSystem::describe(path, ask);
+        if (path == path_) found.size = size_;
+        return found;
     }
-    void readinto(const std::string& path, std::string& bytes) override {
+    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                  std::string& bytes) override {
         if (path == path_ && memoryrunsout_) throw std::bad_alloc();
         if (path == path_) ++hugereads;
-        PosixFileSystem::readinto(path, bytes);
+        PosixFileSystem::readpart(path, offset, length, bytes);
     }
     int hugereads = 0;
 
