@@ -1,6 +1,7 @@
-// Fails the Nth file operation (read, write, flush, rename or delete) of the file
-// system it wraps, once or from then on, as a failing disk or a busy file would. A write
-// to a file open for appending counts too, and fails with nothing of it written.
+// Fails the Nth file operation (a listing, a look, a read, write, flush, rename or delete) of
+// the file system it wraps, once or from then on, as a failing disk, a busy file or a network
+// that drops would. A write to a file open for appending counts too, and fails with nothing of
+// it written.
 #pragma once
 
 #include <memory>
@@ -20,15 +21,21 @@ class FaultyFileSystem : public FileSystem {
     int operations() const { return operations_; }
     int failures() const { return failures_; }
 
-    std::vector<std::string> drives() override { return inner_.drives(); }
+    std::vector<std::string> drives() override {
+        fault("list", "the drives");
+        return inner_.drives();
+    }
     FolderContents readfolder(const std::string& folder, const std::string& identity,
                               const std::string& pattern) override {
+        fault("list", folder);
         return inner_.readfolder(folder, identity, pattern);
     }
     Description describe(const std::string& path, unsigned ask) override {
+        fault("look at", path);
         return inner_.describe(path, ask);
     }
     std::optional<std::string> lookup(const std::string& path, Entries what) override {
+        fault("look for", path);
         return inner_.lookup(path, what);
     }
     void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
