@@ -508,12 +508,21 @@ TEST_F(Backups, AFixFailingAtAnyStepLeavesEveryReplacedGalaxyRestorable) {
             SCOPED_TRACE(testing::Message() << "failat " << failat << " persistent " << persistent);
             startagain();
             FaultyFileSystem faulty(drive.fs, failat, persistent);
-            tryto([&] { fix(faulty); });
+            std::string failed;
+            try {
+                fix(faulty);
+            } catch (const Failure& failure) {
+                failed = failure.what();
+            }
+            EXPECT_TRUE(failed.empty() || failed.starts_with("Injected fault: ")) << failed;
             std::size_t replaced = 0;
             for (const auto& galaxy : galaxies) {
                 const std::string now = drive.read(galaxy.path);
                 EXPECT_TRUE(now == galaxy.old || now == galaxy.fresh);
                 replaced += now == galaxy.fresh ? 1 : 0;
+            }
+            if (failed.empty()) {
+                EXPECT_EQ(replaced, galaxies.size()) << "a fix that ends well replaced them all";
             }
             const RestoreOffer offer = restoreoffer(drive.fs, folder, scope);
             EXPECT_EQ(offer.set.has_value(), replaced > 0);
@@ -538,10 +547,31 @@ TEST_F(Backups, ARestoreFailingAtAnyStepIsFinishedByTheNext) {
             fix(drive.fs);
             FaultyFileSystem faulty(drive.fs, failat, persistent);
             RecordingUi ui;
-            tryto([&] { restore(faulty, ui); });
+            // What the player is told: the sets that cannot be read, or why the restore failed,
+            // or what it restored.
+            std::string told;
+            bool whole = false;
+            try {
+                const RestoreOffer offer = restoreoffer(faulty, folder, scope);
+                told = ::testing::PrintToString(offer.unreadable);
+                if (offer.set)
+                    whole = reportrestore(offer, restorefrom(faulty, offer, {}), ui, false);
+            } catch (const Failure& failure) {
+                told += failure.what();
+            }
+            told += ::testing::PrintToString(ui.messages);
+            if (faulty.failures() == 0) {
+                EXPECT_TRUE(whole) << told;
+            }
+            if (!whole) {
+                EXPECT_NE(told.find("Injected fault: "), std::string::npos) << told;
+            }
             for (const auto& galaxy : galaxies) {
                 const std::string now = drive.read(galaxy.path);
                 EXPECT_TRUE(now == galaxy.old || now == galaxy.fresh);
+                if (whole) {
+                    EXPECT_EQ(now, galaxy.old) << "reported restored";
+                }
             }
             EXPECT_TRUE(drive.temporaries().empty() || faulty.failures() > 1);
             expectfinishedbynext();
