@@ -213,7 +213,7 @@ std::vector<std::string> PosixFileSystem::drives() {
 
 // One pass. A subfolder's identity comes from its own stat, as describe's does: the inode a
 // folder listing gives may differ from it (a mount point, some layered file systems).
-FolderContents PosixFileSystem::readfolder(const std::string& folder, const std::string&,
+FolderContents PosixFileSystem::readfolder(const std::string& folder, const std::string& own,
                                            const std::string& pattern) {
     const fs::path host = hostpath(folder);
     std::vector<std::pair<std::string, FolderEntry>> folders;
@@ -226,7 +226,9 @@ FolderContents PosixFileSystem::readfolder(const std::string& folder, const std:
         if (kind != Kind::folder) return;
         struct stat info {};
         std::string identity;
-        if (::fstatat(descriptor, name.c_str(), &info, 0) == 0) identity = identityof(info);
+        if (!own.empty() && ::fstatat(descriptor, name.c_str(), &info, 0) == 0) {
+            identity = identityof(info);
+        }
         folders.emplace_back(lower(name), FolderEntry{name, "", std::move(identity)});
     });
     return FolderContents{sortedentries(std::move(folders)), sortedentries(std::move(files))};

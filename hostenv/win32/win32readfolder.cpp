@@ -119,7 +119,7 @@ FolderContents Win32FileSystem::readfolder(const std::string& folder, const std:
         throw Failure("Path not found: " + folder + "\r\n" + systemreason(GetLastError()));
     }
     FolderContents contents;
-    // Each subfolder's attributes and file id, until the volume is known.
+    // Each subfolder's attributes and file id.
     std::vector<std::pair<DWORD, std::uint64_t>> ids;
     std::vector<std::uint64_t> buffer(8192);
     const auto bytes = static_cast<DWORD>(buffer.size() * sizeof buffer[0]);
@@ -154,15 +154,10 @@ FolderContents Win32FileSystem::readfolder(const std::string& folder, const std:
         if (!read) return plainlisting(folder, pattern);
         throw Failure("Cannot list folder " + folder + "\r\n" + systemreason(error));
     }
-    // A subfolder that is no link is on its folder's volume. Asking the volume's serial number
-    // again for each folder would cost more than reading it: under Wine it is a round trip to
-    // another process. A folder without subfolders needs it not at all.
-    std::optional<DWORD> serial = volumeserial(identity);
-    BY_HANDLE_FILE_INFORMATION own{};
-    if (!serial && !ids.empty() && GetFileInformationByHandle(handle.get(), &own)) {
-        serial = own.dwVolumeSerialNumber;
-    }
-    if (serial) {
+    // A subfolder that is no link is on its folder's volume, which the folder's identity
+    // names: asking it again for each folder would cost more than reading it (under Wine it
+    // is a round trip to another process).
+    if (const std::optional<DWORD> serial = volumeserial(identity)) {
         for (std::size_t i = 0; i < ids.size(); ++i) {
             contents.subfolders[i].identity = listedidentity(ids[i].first, ids[i].second, *serial);
         }

@@ -99,8 +99,9 @@ class FileSystem {
 
     // folder's subfolders, and its files that match pattern ("" lists none), in as few calls
     // as the system allows: a walk reads every folder of the game. identity: the folder's own,
-    // as describe gave it, or empty (what its subfolders share with it need not be asked
-    // again). Throws Failure when folder cannot be opened.
+    // as describe gave it, with which the listing gives its subfolders' identities where it
+    // can (what they share with it need not be asked again); empty where none are wanted.
+    // Throws Failure when folder cannot be opened.
     virtual FolderContents readfolder(const std::string& folder, const std::string& identity,
                                       const std::string& pattern) = 0;
 

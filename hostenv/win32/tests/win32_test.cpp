@@ -350,14 +350,15 @@ TEST_F(Win32FileSystemTest, ListsAreVisibleAndInNameOrderWithoutCase) {
     makefile("gone.galaxy", "", FILE_ATTRIBUTE_HIDDEN);
 
     for (const std::string& own : {identity(folder_), std::string()}) {
-        SCOPED_TRACE(own.empty() ? "the folder's identity unknown" : "the folder's identity given");
+        SCOPED_TRACE(own.empty() ? "no identities wanted" : "the folder's identity given");
         for (const std::string& folder : {folder_, folder_ + "\\"}) {
             const FolderContents read = fs_.readfolder(folder, own, "*.galaxy");
             EXPECT_EQ(names(read.subfolders), (std::vector<std::string>{"A", "b", "c"}));
             EXPECT_EQ(names(read.files), (std::vector<std::string>{"alpha.GALAXY", "Zed.galaxy"}));
-            // Each subfolder's identity as its own open gives it.
+            // Each subfolder's identity as its own open gives it, where its folder's is given.
             for (const auto& subfolder : read.subfolders) {
-                EXPECT_EQ(subfolder.identity, identity(at(subfolder.name))) << subfolder.name;
+                EXPECT_EQ(subfolder.identity, own.empty() ? "" : identity(at(subfolder.name)))
+                    << subfolder.name;
             }
         }
     }
