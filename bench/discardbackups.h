@@ -19,27 +19,20 @@ class DiscardBackups : public hostenv::FileSystem {
   public:
     explicit DiscardBackups(hostenv::FileSystem& fs) : fs_(fs) {}
 
-    std::optional<std::string> lookup(const std::string& path, hostenv::Entries what) override {
-        return fs_.lookup(path, what);
-    }
-    bool hasfolder(const std::string& folder) override { return fs_.hasfolder(folder); }
-    void readinto(const std::string& path, std::string& bytes) override {
-        fs_.readinto(path, bytes);
-    }
-    std::uint64_t filesize(const std::string& path) override { return fs_.filesize(path); }
     std::vector<std::string> drives() override { return fs_.drives(); }
-    std::vector<std::string> subfolders(const std::string& folder) override {
-        return fs_.subfolders(folder);
-    }
-    std::vector<std::string> files(const std::string& folder, const std::string& pattern) override {
-        return fs_.files(folder, pattern);
-    }
     hostenv::FolderContents readfolder(const std::string& folder, const std::string& identity,
                                        const std::string& pattern) override {
         return fs_.readfolder(folder, identity, pattern);
     }
-    std::string folderidentity(const std::string& folder) override {
-        return fs_.folderidentity(folder);
+    hostenv::Description describe(const std::string& path, unsigned ask) override {
+        return fs_.describe(path, ask);
+    }
+    std::optional<std::string> lookup(const std::string& path, hostenv::Entries what) override {
+        return fs_.lookup(path, what);
+    }
+    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                  std::string& bytes) override {
+        fs_.readpart(path, offset, length, bytes);
     }
     bool createfile(const std::string& path, std::string_view bytes) override {
         return fs_.createfile(path, bytes);
@@ -47,21 +40,11 @@ class DiscardBackups : public hostenv::FileSystem {
     // Only the backup set is written so.
     std::unique_ptr<hostenv::AppendFile> createappending(const std::string& path) override;
     bool makefolder(const std::string& folder) override { return fs_.makefolder(folder); }
-    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
-                  std::string& bytes) override {
-        fs_.readpart(path, offset, length, bytes);
-    }
     void moveover(const std::string& from, const std::string& to) override {
         fs_.moveover(from, to);
     }
     void rename(const std::string& from, const std::string& to) override { fs_.rename(from, to); }
     void remove(const std::string& path) override { fs_.remove(path); }
-    std::optional<std::string> linktarget(const std::string& path) override {
-        return fs_.linktarget(path);
-    }
-    std::optional<std::string> finalpath(const std::string& path) override {
-        return fs_.finalpath(path);
-    }
 
   private:
     hostenv::FileSystem& fs_;

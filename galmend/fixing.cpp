@@ -259,20 +259,25 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, F
     // Read as readtextlines reads, but kept as bytes: as Lines, a galaxy of short lines
     // would take several times its size in memory.
     std::string& bytes = state.bytes;
-    std::uint64_t size = 0;
+    hostenv::Description galaxy;
     try {
-        size = fs_.filesize(path);
-        if (size <= state.largest) fs_.readinto(path, bytes);
+        galaxy = fs_.describe(path, 0);
+        if (galaxy.what == hostenv::What::file && galaxy.size <= state.largest)
+            fs_.readinto(path, bytes);
     } catch (const Failure& failure) {
-        // Looked for only when the read fails: a galaxy that is there costs no search.
         if (hostenv::forbiddenname(hostenv::lastcomponent(path))) {
             throw UnreachableGalaxy(hostenv::shownpath(path) + "\r\n" + failure.what());
         }
-        if (!fs_.lookup(path, hostenv::Entries::files)) {
-            throw Failure("The galaxy " + path + " has disappeared since it was found.");
+        // Looked for only when the read fails: a galaxy that is there costs no search.
+        if (fs_.lookup(path, hostenv::Entries::files)) {
+            throw Failure("The galaxy " + path + " cannot be read.\r\n" + failure.what());
         }
-        throw Failure("The galaxy " + path + " cannot be read.\r\n" + failure.what());
+        galaxy.what = hostenv::What::missing;
     }
+    if (galaxy.what != hostenv::What::file) {
+        throw Failure("The galaxy " + path + " has disappeared since it was found.");
+    }
+    const std::uint64_t size = galaxy.size;
     if (size > state.largest) {
         throw Failure("The galaxy " + path + " is " + sizetext(size) +
                       "; galmend converts galaxies of up to " + sizetext(state.largest) +

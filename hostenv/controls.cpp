@@ -56,7 +56,7 @@ void FolderList::setpath(const std::string& path) {
     // Read before anything changes, so that a folder that cannot be opened leaves the list as it
     // was.
     const bool changed = folder != path_;
-    showread(folder, fs_.subfolders(folder));
+    showread(folder, names(fs_.readfolder(folder, "", "").subfolders));
     if (changed && change) change();
 }
 
@@ -90,7 +90,9 @@ void FileList::showread(const std::string& folder, const std::string& pattern,
 
 // Reads before anything changes, so that a folder that cannot be read leaves the list as it was.
 void FileList::reread(const std::string& path, const std::string& pattern) {
-    showread(path, pattern, path.empty() ? std::vector<std::string>{} : fs_.files(path, pattern));
+    showread(
+        path, pattern,
+        path.empty() ? std::vector<std::string>{} : names(fs_.readfolder(path, "", pattern).files));
 }
 
 void Dir1_Change(FolderList& dir, FileList& file) {

@@ -47,8 +47,8 @@ void GameForm::walkgalaxyfolders(const std::string& pattern, Lines& list,
     Progress progress(ui_, clock);
     const WalkHook entered = [&](const WalkPlace& place) {
         progress.step([&] {
-            folderlist.showread(place.folder, place.subfolders);
-            filelist.showread(place.folder, pattern, place.files);
+            folderlist.showread(place.folder, names(place.subfolders));
+            filelist.showread(place.folder, pattern, names(place.files));
             show();
         });
     };

@@ -119,20 +119,21 @@ void safereplace(FileSystem& fs, const std::string& path, std::string_view bytes
 
 void removestaletemporaries(FileSystem& fs, Platform& platform, const std::string& folder) {
     const std::string separated = withseparator(folder);
-    std::vector<std::string> names;
+    std::vector<FolderEntry> files;
     try {
-        names = fs.files(separated, "~*.tmp");
+        files = fs.readfolder(separated, "", "~*.tmp").files;
     } catch (const Failure&) {
         return;  // the write that follows fails with the folder's own reason
     }
-    for (const auto& name : names) {
+    for (const auto& file : files) {
+        const std::string& name = file.name;
         // A run of ours that still goes stages its galaxies under its own id.
         const auto owner = temporaryowner(name);
         if (!owner || platform.processruns(*owner)) continue;
         const std::string path = joinpath(separated, name);
         try {
             // A link named like ours is not ours: deleting it could delete what it leads to.
-            if (!fs.linktarget(path)) fs.remove(path);
+            if (!fs.describe(path, Ask::target).target) fs.remove(path);
         } catch (const Failure&) {
             // Still open in another program, or not ours to delete: left as it is.
         }

@@ -24,6 +24,15 @@ std::optional<FolderContents> readfolder(FileSystem& fs, const std::string& base
     }
 }
 
+// The identity of what is at path, which must be there: a guess would let a link loop pass
+// unseen.
+std::string identityof(FileSystem& fs, const std::string& path) {
+    Description found = fs.describe(path, Ask::identity);
+    if (found.what == What::missing)
+        throw Failure("Cannot look for " + path + "\r\nIt is not there.");
+    return std::move(found.identity);
+}
+
 // Whether an identity has no file index, or one of zeros only: what a file system that gives
 // every file the index 0 answers.
 bool zeroindex(std::string_view identity) {
@@ -61,7 +70,7 @@ std::string finalpath(FileSystem& fs, const std::string& path) {
         end = next;
         if (name.empty()) continue;
         std::string step = joinpath(reached, name);
-        auto target = fs.linktarget(step);
+        auto target = fs.describe(step, Ask::target).target;
         reached = target ? std::move(*target) : std::move(step);
     }
     return comparable(reached);
@@ -139,7 +148,7 @@ struct Walk {
     // What tells a file apart from others of its name: its identity, or where it leads.
     std::string sameness(const std::string& path) {
         if (!walked.bypath) {
-            std::string identity = fs.folderidentity(path);
+            std::string identity = identityof(fs, path);
             if (!zeroindex(identity)) return identity;
         }
         return finalpath(fs, path);
@@ -172,13 +181,11 @@ struct Walk {
         if (entered) entered(WalkPlace{place.path, read->subfolders, read->files});
         ancestors.push_back(std::move(place));
         std::vector<std::string> files;
-        for (const auto& name : read->files) {
-            std::string path = joinpath(ancestors.back().path, name);
-            if (!metbefore(path, name)) files.push_back(std::move(path));
+        for (const auto& file : read->files) {
+            std::string path = joinpath(ancestors.back().path, file.name);
+            if (!metbefore(path, file.name)) files.push_back(std::move(path));
         }
-        for (std::size_t i = 0; i < read->subfolders.size(); ++i) {
-            subfolder(read->subfolders[i], read->identities[i]);
-        }
+        for (const auto& sub : read->subfolders) subfolder(sub.name, sub.identity);
         list.insert(list.end(), files.begin(), files.end());
         ancestors.pop_back();
     }
@@ -188,12 +195,11 @@ struct Walk {
     void subfolder(const std::string& name, std::string identity) {
         Place place{joinpath(ancestors.back().path, name), std::move(identity), ""};
         if (!walked.bypath) {
-            try {
-                if (place.identity.empty()) place.identity = fs.folderidentity(place.path);
-            } catch (const Failure&) {
+            if (place.identity.empty()) {
+                Description folder = fs.describe(place.path, Ask::identity);
                 // Gone since the folder was read: nothing left to find there.
-                if (!fs.hasfolder(place.path)) return;
-                throw;
+                if (folder.what != What::folder) return;
+                place.identity = std::move(folder.identity);
             }
             // A folder walked before (reached again through a link, or under a name Windows
             // reads as another) holds nothing new; an ancestor is always among them.
@@ -203,7 +209,7 @@ struct Walk {
         }
         // A link counts as where it leads; any other folder as where its folder leads, and
         // its name.
-        const auto target = fs.linktarget(place.path);
+        const auto target = fs.describe(place.path, Ask::target).target;
         place.final =
             target ? comparable(*target) : joinpath(ancestors.back().final, comparable(name));
         if (freshbypath(place.final)) folder(std::move(place), true);
@@ -223,7 +229,7 @@ std::vector<Place> placesabove(FileSystem& fs, const std::string& base, bool byp
         if (bypath) {
             places.push_back(Place{path, "", finalpath(fs, path)});
         } else {
-            places.push_back(Place{path, fs.folderidentity(path), ""});
+            places.push_back(Place{path, identityof(fs, path), ""});
         }
     }
     return places;
@@ -233,13 +239,15 @@ std::vector<Place> placesabove(FileSystem& fs, const std::string& base, bool byp
 
 bool walkfolders(FileSystem& fs, const std::string& folder, const std::string& pattern,
                  const WalkHook& entered, Walked& walked, Lines& list) {
-    // A player who never made a map has no per-user galaxy folder yet.
-    if (!fs.hasfolder(folder)) return false;
     const std::string base = withoutseparator(folder);
+    // What it is and its identity, in one look.
+    Description given = fs.describe(base, walked.bypath ? 0 : Ask::identity);
+    // A player who never made a map has no per-user galaxy folder yet.
+    if (given.what != What::folder) return false;
     Walk walk{fs, pattern, entered, walked, list, placesabove(fs, base, walked.bypath)};
     Place place{base, "", ""};
     if (!walked.bypath) {
-        place.identity = fs.folderidentity(base);
+        place.identity = std::move(given.identity);
         // The same folder given again, or one a walk before has entered, holds nothing new.
         const Walk::Verdict verdict = walk.byidentity(place, false);
         if (verdict == Walk::Verdict::met) return false;

@@ -296,16 +296,24 @@ hostenv::StagedFile Tallyhold::stagemanifest(const std::string& manifest) {
 void Tallyhold::putinplace(hostenv::StagedFile& staged, const std::string& manifest,
                            const std::string& sofar) {
     const std::string old = manifest + ".old";
+    // A look that fails is no answer: the run says what it had changed, and why.
+    const auto lookup = [&](const std::string& path) {
+        try {
+            return fs_.lookup(path, hostenv::Entries::files);
+        } catch (const Failure& failure) {
+            throw Failure("Cannot write " + manifest + "; " + sofar + ".\r\n" + failure.what());
+        }
+    };
     // Any name the lookup finds is longer than three characters: the length test is how the
     // manager has always asked whether a manifest is there.
-    const auto found = fs_.lookup(manifest, hostenv::Entries::files);
+    const auto found = lookup(manifest);
     const bool present = found && found->size() > 3;
     // Asked now, not at the search: the window's find and update are two clicks apart.
     refuselink(manifest, sofar);
     if (present) {
         // The previous manifest is kept as ".old", which is never replaced: the player
         // decides what becomes of an earlier backup.
-        if (fs_.lookup(old, hostenv::Entries::files)) {
+        if (lookup(old)) {
             throw Failure("Cannot write " + manifest + "; " + sofar +
                           ".\r\nThe previous manifest is kept as " + old +
                           ", and that file exists already. Remove or rename " + old +
@@ -340,7 +348,7 @@ void Tallyhold::refuselink(const std::string& manifest, const std::string& sofar
     const std::string cannot = "Cannot write " + manifest + "; " + sofar + ".\r\n";
     std::optional<std::string> target;
     try {
-        target = fs_.linktarget(manifest);
+        target = fs_.describe(manifest, hostenv::Ask::target).target;
     } catch (const Failure& failure) {
         throw Failure(cannot + failure.what());
     }
@@ -367,13 +375,15 @@ hostenv::Lines Tallyhold::removefound(bool keepgoing, const std::function<void()
     manifestlinks.clear();
     hostenv::Lines notremoved;
     for (const auto& path : manifestpaths) {
-        // A link is not the manifest its name says: deleting it could delete what it leads to.
-        if (auto target = fs_.linktarget(path)) {
-            manifestlinks.emplace_back(path, std::move(*target));
-            continue;
-        }
-        removalbox.settext("killing " + path);
         try {
+            // A link is not the manifest its name says: deleting it could delete what it leads
+            // to. A manifest that cannot be looked at is one not removed, as one that cannot
+            // be deleted.
+            if (auto target = fs_.describe(path, hostenv::Ask::target).target) {
+                manifestlinks.emplace_back(path, std::move(*target));
+                continue;
+            }
+            removalbox.settext("killing " + path);
             fs_.remove(path);
             ++manifestsremoved;
         } catch (const Failure& failure) {

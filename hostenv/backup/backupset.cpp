@@ -194,14 +194,16 @@ void BackupWriter::finish() {
 
 SetListing backupsets(hostenv::FileSystem& fs, const SetOwner& owner, const std::string& folder) {
     SetListing listing;
-    if (!fs.hasfolder(folder)) return listing;
-    if (const auto target = fs.linktarget(folder)) {
+    const hostenv::Description sets = fs.describe(folder, hostenv::Ask::target);
+    if (sets.what != hostenv::What::folder) return listing;
+    if (const auto& target = sets.target) {
         throw Failure(folder + " is a link to " + *target + ".\r\n" + owner.program +
                       " keeps its backup sets only in a folder of its own, and reads, renames "
                       "and deletes nothing through a link.");
     }
     std::vector<std::pair<SetName, BackupSet>> found;
-    for (const auto& name : fs.files(hostenv::withseparator(folder), "*.zip")) {
+    for (const auto& file : fs.readfolder(hostenv::withseparator(folder), "", "*.zip").files) {
+        const std::string& name = file.name;
         auto parsed = parsesetname(name);
         if (!parsed) continue;
         const std::string path = hostenv::joinpath(folder, name);
@@ -212,7 +214,7 @@ SetListing backupsets(hostenv::FileSystem& fs, const SetOwner& owner, const std:
             listing.highestrun = std::max(listing.highestrun, parsed->run.value_or(0));
         };
         try {
-            if (fs.linktarget(path)) {
+            if (fs.describe(path, hostenv::Ask::target).target) {
                 numbered();
                 continue;
             }

@@ -59,7 +59,8 @@ class Bounds {
     std::string finalfolder(const std::string& folder) {
         const auto known = finals_.find(folder);
         if (known != finals_.end()) return known->second;
-        return finals_[folder] = hostenv::withoutseparator(fs_.finalpath(folder).value_or(folder));
+        return finals_[folder] = hostenv::withoutseparator(
+                   fs_.describe(folder, hostenv::Ask::final).final.value_or(folder));
     }
 
     hostenv::FileSystem& fs_;
@@ -93,20 +94,18 @@ namespace {
 
 enum class Holding { these, other, gone };
 
-// Whether the file at path holds size bytes of CRC crc; current keeps what it read.
-Holding holding(hostenv::FileSystem& fs, const std::string& path, std::uint64_t size,
-                std::uint32_t crc, std::string& current) {
-    std::uint64_t actual = 0;
-    try {
-        actual = fs.filesize(path);
-    } catch (const Failure&) {
-        // Looked for only when its size cannot be had: a file that is there costs no search.
-        if (fs.lookup(path, hostenv::Entries::files)) throw;
-        return Holding::gone;
-    }
-    if (actual != size) return Holding::other;
+// Whether the file at path, as found, holds size bytes of CRC crc; current keeps what it read.
+Holding holding(hostenv::FileSystem& fs, const std::string& path, const hostenv::Description& found,
+                std::uint64_t size, std::uint32_t crc, std::string& current) {
+    if (found.what == hostenv::What::missing) return Holding::gone;
+    if (found.what != hostenv::What::file || found.size != size) return Holding::other;
     fs.readinto(path, current);
     return crc32of(current) == crc ? Holding::these : Holding::other;
+}
+
+Holding holding(hostenv::FileSystem& fs, const std::string& path, std::uint64_t size,
+                std::uint32_t crc, std::string& current) {
+    return holding(fs, path, fs.describe(path, 0), size, crc, current);
 }
 
 // The files the run that wrote the set replaced, each record checked before anything is
@@ -218,18 +217,19 @@ FileRestore restorefile(hostenv::FileSystem& fs, EntryReader& set, const Planned
             outcome.outcome = FileOutcome::damaged;
             return outcome;
         }
-        // One question tells a link from the file itself: where its name finally leads.
-        const auto final = fs.finalpath(file.path);
-        if (!final) {
+        // One question tells a link from the file itself, where its name finally leads, and
+        // what it holds.
+        const hostenv::Description found = fs.describe(file.path, hostenv::Ask::final);
+        if (!found.final) {
             outcome.outcome = FileOutcome::gone;
             return outcome;
         }
-        if (hostenv::lower(*final) != hostenv::lower(file.final)) {
+        if (hostenv::lower(*found.final) != hostenv::lower(file.final)) {
             outcome.outcome = FileOutcome::link;
-            outcome.reason = *final;
+            outcome.reason = *found.final;
             return outcome;
         }
-        switch (holding(fs, file.path, file.record.newsize, file.record.newcrc, current)) {
+        switch (holding(fs, file.path, found, file.record.newsize, file.record.newcrc, current)) {
             case Holding::these:
                 batch.stage(file.path, *old, result);
                 outcome.outcome = FileOutcome::restored;
@@ -238,10 +238,10 @@ FileRestore restorefile(hostenv::FileSystem& fs, EntryReader& set, const Planned
                 outcome.outcome = FileOutcome::gone;
                 break;
             case Holding::other:
-                outcome.outcome =
-                    holding(fs, file.path, old->size(), file.entry.crc, current) == Holding::these
-                        ? FileOutcome::alreadyold
-                        : FileOutcome::changed;
+                outcome.outcome = holding(fs, file.path, found, old->size(), file.entry.crc,
+                                          current) == Holding::these
+                                      ? FileOutcome::alreadyold
+                                      : FileOutcome::changed;
                 break;
         }
     } catch (const Failure& failure) {

@@ -49,6 +49,21 @@ std::vector<std::string> sortednames(std::vector<std::pair<std::string, std::str
     return names;
 }
 
+// Entries in order of their lowered names.
+std::vector<FolderEntry> sortedentries(std::vector<std::pair<std::string, FolderEntry>> keyed) {
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : a.second.name < b.second.name;
+    });
+    std::vector<FolderEntry> entries;
+    entries.reserve(keyed.size());
+    for (auto& [key, entry] : keyed) entries.push_back(std::move(entry));
+    return entries;
+}
+
+std::string identityof(const struct stat& info) {
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
 // The Windows path of a host path on one of the drives; the host path itself elsewhere.
 std::string windowspath(const std::map<char, fs::path>& drives, const fs::path& host) {
     for (const auto& [letter, root] : drives) {
@@ -94,18 +109,6 @@ void visitfolder(const std::string& folder, const fs::path& host, Visit visit) {
     const int error = errno;
     ::closedir(handle);
     if (error != 0) throw Failure("Cannot list folder " + folder + "\r\n" + std::strerror(error));
-}
-
-// The visible names of one kind in folder, in name order.
-template <class Wanted>
-std::vector<std::string> listfolder(const std::string& folder, const fs::path& host, Kind kind,
-                                    Wanted wanted) {
-    std::vector<std::pair<std::string, std::string>> keyed;
-    visitfolder(folder, host, [&](const dirent& entry, int) {
-        const std::string_view name = entry.d_name;
-        if (wanted(name) && kindof(host, entry) == kind) keyed.emplace_back(lower(name), name);
-    });
-    return sortednames(std::move(keyed));
 }
 
 // The entry of folder whose name lower folds to wanted.
@@ -210,110 +213,102 @@ std::optional<std::string> PosixFileSystem::lookup(const std::string& path, Entr
     return sortednames(std::move(keyed)).front();
 }
 
-bool PosixFileSystem::hasfolder(const std::string& folder) {
-    const auto info = statof(hostpath(folder), folder);
-    return info && S_ISDIR(info->st_mode);
-}
-
-void PosixFileSystem::readinto(const std::string& path, std::string& bytes) {
-    const auto fail = [&] { throw Failure("Cannot read " + path + "\r\n" + std::strerror(errno)); };
-    const int file = ::open(hostpath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (file < 0) fail();
-    // One read into a buffer of the file's size: a galaxy may be large.
-    struct stat info {};
-    bytes.clear();
-    if (::fstat(file, &info) == 0 && info.st_size > 0) {
-        bytes.resize(static_cast<std::size_t>(info.st_size));
-    }
-    std::size_t done = 0;
-    char more[4096];
-    for (;;) {
-        // Past the size it had, the file may still have grown.
-        const bool full = done == bytes.size();
-        const ssize_t got = full ? ::read(file, more, sizeof more)
-                                 : ::read(file, bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int error = errno;
-            ::close(file);
-            errno = error;
-            fail();
-        }
-        if (got == 0) break;
-        if (full) bytes.append(more, static_cast<std::size_t>(got));
-        done += static_cast<std::size_t>(got);
-    }
-    ::close(file);
-    bytes.resize(done);
-}
-
-std::uint64_t PosixFileSystem::filesize(const std::string& path) {
-    struct stat info {};
-    if (::stat(hostpath(path).c_str(), &info) != 0) {
-        throw Failure("Cannot read " + path + "\r\n" + std::strerror(errno));
-    }
-    return static_cast<std::uint64_t>(info.st_size);
-}
-
 std::vector<std::string> PosixFileSystem::drives() {
     std::vector<std::string> letters;
     for (const auto& [letter, folder] : drives_) letters.push_back(std::string(1, letter) + ":");
     return letters;
 }
 
-std::vector<std::string> PosixFileSystem::subfolders(const std::string& folder) {
-    return listfolder(folder, hostpath(folder), Kind::folder,
-                      [](std::string_view) { return true; });
-}
-
-std::vector<std::string> PosixFileSystem::files(const std::string& folder,
-                                                const std::string& pattern) {
-    return listfolder(folder, hostpath(folder), Kind::file,
-                      [&](std::string_view name) { return matchespattern(name, pattern); });
-}
-
-// One pass. A subfolder's identity comes from its own stat, as folderidentity's does: the
-// inode a folder listing gives may differ from it (a mount point, some layered file systems).
-FolderContents PosixFileSystem::readfolder(const std::string& folder, const std::string&,
+// One pass. A subfolder's identity comes from its own stat, as describe's does: the inode a
+// folder listing gives may differ from it (a mount point, some layered file systems).
+FolderContents PosixFileSystem::readfolder(const std::string& folder, const std::string& own,
                                            const std::string& pattern) {
     const fs::path host = hostpath(folder);
-    std::vector<std::pair<std::string, std::string>> folders;
-    std::vector<std::pair<std::string, std::string>> files;
-    std::map<std::string, std::string> identities;
+    std::vector<std::pair<std::string, FolderEntry>> folders;
+    std::vector<std::pair<std::string, FolderEntry>> files;
     visitfolder(folder, host, [&](const dirent& entry, int descriptor) {
         const std::string name = entry.d_name;
         const Kind kind = kindof(host, entry);
         if (kind == Kind::file && matchespattern(name, pattern))
-            files.emplace_back(lower(name), name);
+            files.emplace_back(lower(name), FolderEntry{name, "", ""});
         if (kind != Kind::folder) return;
-        folders.emplace_back(lower(name), name);
         struct stat info {};
-        if (::fstatat(descriptor, name.c_str(), &info, 0) == 0) {
-            identities[name] = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+        std::string identity;
+        if (!own.empty() && ::fstatat(descriptor, name.c_str(), &info, 0) == 0) {
+            identity = identityof(info);
         }
+        folders.emplace_back(lower(name), FolderEntry{name, "", std::move(identity)});
     });
-    FolderContents contents{sortednames(std::move(folders)), {}, sortednames(std::move(files))};
-    for (const auto& name : contents.subfolders) contents.identities.push_back(identities[name]);
-    return contents;
+    return FolderContents{sortedentries(std::move(folders)), sortedentries(std::move(files))};
 }
 
-std::string PosixFileSystem::folderidentity(const std::string& folder) {
+namespace {
+
+// Where the link host leads once every link is followed, as Windows gives a final path; a
+// dangling link leads where its text says. nullopt when host is no link.
+std::optional<fs::path> linkedto(const fs::path& host, const std::string& path) {
     struct stat info {};
-    if (::stat(hostpath(folder).c_str(), &info) != 0) {
-        throw Failure("Cannot look for " + folder + "\r\n" + std::strerror(errno));
+    if (host.empty()) return std::nullopt;
+    if (::lstat(host.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+        fail("Cannot look for", path, errno);
     }
-    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+    if (!S_ISLNK(info.st_mode)) return std::nullopt;
+    std::error_code ec;
+    fs::path target = fs::canonical(host, ec);
+    if (ec) {
+        target = fs::read_symlink(host, ec);
+        if (ec) fail("Cannot look for", path, ec.value());
+        target = (fs::weakly_canonical(host.parent_path()) / target).lexically_normal();
+    }
+    return target;
+}
+
+}  // namespace
+
+Description PosixFileSystem::describe(const std::string& path, unsigned ask) {
+    const fs::path host = hostpath(path);
+    Description description;
+    if (ask & Ask::target) {
+        if (const auto target = linkedto(host, path))
+            description.target = windowspath(drives_, *target);
+    }
+    const auto info = statof(host, path);
+    if (!info) return description;
+    description.what = S_ISDIR(info->st_mode) ? What::folder : What::file;
+    if (description.what == What::file)
+        description.size = static_cast<std::uint64_t>(info->st_size);
+    description.readonly = (info->st_mode & S_IWUSR) == 0;
+    if (ask & Ask::identity) description.identity = identityof(*info);
+    if (ask & Ask::final) {
+        std::error_code ec;
+        const fs::path final = fs::canonical(host, ec);
+        if (ec) fail("Cannot look for", path, ec.value());
+        description.final = windowspath(drives_, final);
+    }
+    return description;
 }
 
 void PosixFileSystem::readpart(const std::string& path, std::uint64_t offset, std::size_t length,
                                std::string& bytes) {
     const int file = ::open(hostpath(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (file < 0) fail("Cannot read", path, errno);
-    bytes.resize(length);
+    // One read into a buffer of the size the file has: a galaxy may be large.
+    struct stat info {};
+    std::uint64_t left = 0;
+    if (::fstat(file, &info) == 0 && static_cast<std::uint64_t>(info.st_size) > offset) {
+        left = static_cast<std::uint64_t>(info.st_size) - offset;
+    }
+    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(left, length)));
     std::size_t done = 0;
+    char more[4096];
     while (done < length) {
-        const ssize_t got =
-            ::pread(file, bytes.data() + done, length - done, static_cast<off_t>(offset + done));
+        // Past the size it had, the file may still have grown.
+        const bool full = done == bytes.size();
+        const std::size_t wanted =
+            full ? std::min(sizeof more, length - done) : bytes.size() - done;
+        const ssize_t got = ::pread(file, full ? more : bytes.data() + done, wanted,
+                                    static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             const int error = errno;
@@ -321,48 +316,11 @@ void PosixFileSystem::readpart(const std::string& path, std::uint64_t offset, st
             fail("Cannot read", path, error);
         }
         if (got == 0) break;
+        if (full) bytes.append(more, static_cast<std::size_t>(got));
         done += static_cast<std::size_t>(got);
     }
     ::close(file);
     bytes.resize(done);
-}
-
-std::optional<std::string> PosixFileSystem::linktarget(const std::string& path) {
-    const fs::path host = hostpath(path);
-    struct stat info {};
-    if (host.empty()) return std::nullopt;
-    if (::lstat(host.c_str(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-        fail("Cannot look at", path, errno);
-    }
-    if (!S_ISLNK(info.st_mode)) return std::nullopt;
-    // Where it leads once every link is followed, as Windows gives a final path; a dangling
-    // link leads where its text says.
-    std::error_code ec;
-    fs::path target = fs::canonical(host, ec);
-    if (ec) {
-        target = fs::read_symlink(host, ec);
-        if (ec) fail("Cannot look at", path, ec.value());
-        target = (fs::weakly_canonical(host.parent_path()) / target).lexically_normal();
-    }
-    return windowspath(drives_, target);
-}
-
-std::optional<std::string> PosixFileSystem::finalpath(const std::string& path) {
-    const fs::path host = hostpath(path);
-    std::error_code ec;
-    if (host.empty() || !fs::exists(host, ec)) return std::nullopt;
-    const std::string final = fs::canonical(host, ec).string();
-    if (ec) fail("Cannot look at", path, ec.value());
-    for (const auto& [letter, root] : drives_) {
-        const std::string base = fs::canonical(root, ec).string();
-        if (ec || !(final == base || final.starts_with(base + "/"))) continue;
-        std::string windows = std::string(1, letter) + ":" + final.substr(base.size());
-        std::replace(windows.begin(), windows.end(), '/', '\\');
-        return withoutseparator(windows);
-    }
-    // Outside every drive: a path no Windows path is inside.
-    return final;
 }
 
 }  // namespace hostenv::posix

@@ -159,28 +159,27 @@ TEST_F(Walk, ALinkToAnAncestorOfTheGivenFolderIsNotEntered) {
               (Lines{"C:\\Games\\Zarn\\linked\\e.galaxy", "C:\\Games\\Zarn\\z.galaxy"}));
 }
 
-// Counts how often each folder is read through the file system it wraps.
+// Counts how often each folder is read, and each path looked at, through the file system it
+// wraps.
 class CountingFileSystem : public posix::PosixFileSystem {
   public:
     using PosixFileSystem::PosixFileSystem;
-    std::vector<std::string> subfolders(const std::string& folder) override {
-        ++readings[lower(folder)];
-        return PosixFileSystem::subfolders(folder);
-    }
-    std::vector<std::string> files(const std::string& folder, const std::string& pattern) override {
-        ++readings[lower(folder)];
-        return PosixFileSystem::files(folder, pattern);
-    }
     FolderContents readfolder(const std::string& folder, const std::string& identity,
                               const std::string& pattern) override {
         ++readings[lower(folder)];
         return PosixFileSystem::readfolder(folder, identity, pattern);
     }
+    Description describe(const std::string& path, unsigned ask) override {
+        looks.push_back(path + (ask == 0 ? "" : " " + std::to_string(ask)));
+        return PosixFileSystem::describe(path, ask);
+    }
     std::map<std::string, int> readings;
+    std::vector<std::string> looks;
 };
 
 TEST_F(Walk, AFolderIsReadAsOftenWhateverNumberOfSubfoldersItHas) {
-    for (int i = 0; i < 60; ++i) drive.write("C:\\Many\\f" + std::to_string(i) + "\\x.galaxy", "");
+    for (int i = 0; i < 60; ++i)
+        drive.write("C:\\Many\\f" + std::to_string(i) + "\\x" + std::to_string(i) + ".galaxy", "");
     CountingFileSystem counting({{'C', drive.root()}}, TempDrive::cwd);
     Lines list;
     walkalone(counting, "*.galaxy", "C:\\Many", list);
@@ -189,6 +188,9 @@ TEST_F(Walk, AFolderIsReadAsOftenWhateverNumberOfSubfoldersItHas) {
     // the siblings.
     EXPECT_EQ(counting.readings["c:\\many"], 1);
     EXPECT_EQ(counting.readings["c:\\many\\f59"], 1);
+    // The folder given and its drive are looked at, once each; every subfolder's identity
+    // comes with its folder's listing.
+    EXPECT_EQ(counting.looks, (std::vector<std::string>{"C:\\Many 1", "C:\\ 1"}));
 }
 
 TEST_F(Walk, AFolderRemovedWhileTheWalkRunsIsSkipped) {
@@ -205,12 +207,16 @@ class UnfitIdentities : public posix::PosixFileSystem {
     using Answer = std::string (*)(const std::string& path);
     UnfitIdentities(const std::filesystem::path& root, Answer answer)
         : PosixFileSystem({{'C', root}}, TempDrive::cwd), answer_(answer) {}
-    std::string folderidentity(const std::string& path) override { return answer_(path); }
+    Description describe(const std::string& path, unsigned ask) override {
+        Description found = PosixFileSystem::describe(path, ask);
+        if (ask & Ask::identity) found.identity = answer_(path);
+        return found;
+    }
     FolderContents readfolder(const std::string& folder, const std::string& identity,
                               const std::string& pattern) override {
         FolderContents contents = PosixFileSystem::readfolder(folder, identity, pattern);
-        for (std::size_t i = 0; i < contents.subfolders.size(); ++i) {
-            contents.identities[i] = answer_(folder + "\\" + contents.subfolders[i]);
+        for (auto& subfolder : contents.subfolders) {
+            subfolder.identity = answer_(folder + "\\" + subfolder.name);
         }
         return contents;
     }

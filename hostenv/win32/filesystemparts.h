@@ -8,13 +8,17 @@
 #include <string_view>
 #include <vector>
 
+#include "hostenv/filesystem.h"
+
 namespace hostenv::win32 {
 
+// Whether an entry's attributes keep it from every listing and search.
+bool hiddenorsystem(DWORD attributes);
 // "." or "..", which every listing but a drive root's gives.
 bool isdotentry(std::wstring_view name);
 // Name order as the folder and file lists show it: letter case aside, then exact.
 bool byname(const std::string& a, const std::string& b);
-void sortbyname(std::vector<std::string>& names);
+void sortbyname(std::vector<FolderEntry>& entries);
 // Errors that mean "nothing there", as opposed to "cannot look".
 bool notthere(DWORD error);
 

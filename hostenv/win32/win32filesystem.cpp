@@ -5,12 +5,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 
 #include "filesystemparts.h"
 #include "hostenv/failure.h"
-#include "hostenv/paths.h"
 #include "hostenv/text.h"
 #include "hostenv/win32/handle.h"
 #include "hostenv/win32/widetext.h"
@@ -20,10 +18,6 @@ namespace hostenv::win32 {
 
 namespace {
 
-bool hiddenorsystem(const WIN32_FIND_DATAW& entry) {
-    return (entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
-}
-
 bool isfolder(const WIN32_FIND_DATAW& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
@@ -31,27 +25,6 @@ bool isfolder(const WIN32_FIND_DATAW& entry) {
 std::wstring_view lastcomponent(std::wstring_view path) {
     const std::size_t separator = path.find_last_of(L"\\/:");
     return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
-}
-
-// Calls visit for every visible entry of folder other than "." and "..".
-void listfolder(const std::string& folder,
-                const std::function<void(const WIN32_FIND_DATAW&)>& visit) {
-    WIN32_FIND_DATAW entry{};
-    const FindHandle search(
-        FindFirstFileW(systempath(joinpath(folder, "*"), Last::asgiven).c_str(), &entry));
-    if (!search.valid()) {
-        const DWORD error = GetLastError();
-        // An empty drive root has not even "." and "..".
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return;
-        throw Failure("Path not found: " + folder + "\r\n" + systemreason(error));
-    }
-    do {
-        if (!hiddenorsystem(entry) && !isdotentry(entry.cFileName)) visit(entry);
-    } while (FindNextFileW(search.get(), &entry));
-    const DWORD error = GetLastError();
-    if (error != ERROR_NO_MORE_FILES) {
-        throw Failure("Cannot list folder " + folder + "\r\n" + systemreason(error));
-    }
 }
 
 // A virus scanner or an indexer may hold a file for a moment: such errors are retried
@@ -87,6 +60,10 @@ FileHandle openforreading(const std::string& path) {
 
 }  // namespace
 
+bool hiddenorsystem(DWORD attributes) {
+    return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+}
+
 bool isdotentry(std::wstring_view name) {
     return name == L"." || name == L"..";
 }
@@ -97,8 +74,9 @@ bool byname(const std::string& a, const std::string& b) {
     return lowera != lowerb ? lowera < lowerb : a < b;
 }
 
-void sortbyname(std::vector<std::string>& names) {
-    std::sort(names.begin(), names.end(), byname);
+void sortbyname(std::vector<FolderEntry>& entries) {
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return byname(a.name, b.name); });
 }
 
 bool notthere(DWORD error) {
@@ -120,56 +98,12 @@ std::optional<std::string> Win32FileSystem::lookup(const std::string& path, Entr
     const std::wstring_view named = lastcomponent(widepathtext);
     do {
         const std::wstring_view name = entry.cFileName;
-        if (hiddenorsystem(entry)) continue;
+        if (hiddenorsystem(entry.dwFileAttributes)) continue;
         if (what == Entries::files && isfolder(entry)) continue;
         if (isdotentry(name) && name != named) continue;
         return narrow(name);
     } while (FindNextFileW(search.get(), &entry));
     return std::nullopt;
-}
-
-bool Win32FileSystem::hasfolder(const std::string& folder) {
-    const DWORD attributes = GetFileAttributesW(systempath(folder).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    const DWORD error = GetLastError();
-    if (notthere(error)) return false;
-    throw Failure("Cannot look for " + folder + "\r\n" + systemreason(error));
-}
-
-void Win32FileSystem::readinto(const std::string& path, std::string& bytes) {
-    const FileHandle file = openforreading(path);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) {
-        throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
-    }
-    if (static_cast<unsigned long long>(size.QuadPart) > std::string().max_size()) {
-        throw Failure("Cannot read " + path + "\r\nThe file is too large.");
-    }
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk =
-            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-        DWORD got = 0;
-        if (!ReadFile(file.get(), bytes.data() + done, chunk, &got, nullptr)) {
-            throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
-        }
-        // A file cut short while it was read must not pass for the whole file.
-        if (got == 0) {
-            throw Failure("Cannot read " + path + "\r\nThe file ended after " +
-                          std::to_string(done) + " of its " + std::to_string(bytes.size()) +
-                          " bytes; another program may be changing it.");
-        }
-        done += got;
-    }
-}
-
-std::uint64_t Win32FileSystem::filesize(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(systempath(path).c_str(), GetFileExInfoStandard, &data)) {
-        throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
-    }
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 std::vector<std::string> Win32FileSystem::drives() {
@@ -193,27 +127,6 @@ std::vector<std::string> Win32FileSystem::drives() {
     return drives;
 }
 
-std::vector<std::string> Win32FileSystem::subfolders(const std::string& folder) {
-    std::vector<std::string> names;
-    listfolder(folder, [&](const WIN32_FIND_DATAW& entry) {
-        if (isfolder(entry)) names.push_back(narrow(entry.cFileName));
-    });
-    sortbyname(names);
-    return names;
-}
-
-std::vector<std::string> Win32FileSystem::files(const std::string& folder,
-                                                const std::string& pattern) {
-    std::vector<std::string> names;
-    listfolder(folder, [&](const WIN32_FIND_DATAW& entry) {
-        if (isfolder(entry)) return;
-        std::string name = narrow(entry.cFileName);
-        if (matchespattern(name, pattern)) names.push_back(std::move(name));
-    });
-    sortbyname(names);
-    return names;
-}
-
 namespace {
 
 void refusereadonly(const std::wstring& reached, const std::string& what) {
@@ -224,21 +137,6 @@ void refusereadonly(const std::wstring& reached, const std::string& what) {
 }
 
 }  // namespace
-
-std::string Win32FileSystem::folderidentity(const std::string& folder) {
-    // A drive ("C:") needs its root's separator; a file must not get one.
-    const FileHandle handle(CreateFileW(systempath(withoutseparator(folder)).c_str(), 0,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                        nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    // A guess such as the path would let a link loop pass unseen: the walk stops instead.
-    if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info)) {
-        throw Failure("Cannot look for " + folder + "\r\n" + systemreason(GetLastError()));
-    }
-    return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
-           ":" + std::to_string(info.nFileIndexLow);
-}
 
 bool Win32FileSystem::createfile(const std::string& path, std::string_view bytes) {
     const std::wstring widened = systempath(path);
@@ -323,23 +221,42 @@ bool Win32FileSystem::makefolder(const std::string& folder) {
 void Win32FileSystem::readpart(const std::string& path, std::uint64_t offset, std::size_t length,
                                std::string& bytes) {
     const FileHandle file = openforreading(path);
-    LARGE_INTEGER start{};
-    start.QuadPart = static_cast<LONGLONG>(offset);
-    if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) {
         throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
     }
-    bytes.resize(length);
+    const auto total = static_cast<std::uint64_t>(size.QuadPart);
+    const std::uint64_t wanted =
+        std::min<std::uint64_t>(total > offset ? total - offset : 0, length);
+    if (wanted > bytes.max_size()) {
+        throw Failure("Cannot read " + path + "\r\nThe file is too large.");
+    }
+    bytes.resize(static_cast<std::size_t>(wanted));
     std::size_t done = 0;
-    while (done < length) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(length - done, 1u << 30));
+    while (done < bytes.size()) {
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        // Read where the part lies: the offset goes with the read, not in a call of its own.
+        const std::uint64_t at = offset + done;
+        OVERLAPPED from{};
+        from.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+        from.OffsetHigh = static_cast<DWORD>(at >> 32);
         DWORD got = 0;
-        if (!ReadFile(file.get(), bytes.data() + done, chunk, &got, nullptr)) {
-            throw Failure("Cannot read " + path + "\r\n" + systemreason(GetLastError()));
+        if (!ReadFile(file.get(), bytes.data() + done, chunk, &got, &from)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_HANDLE_EOF) {
+                throw Failure("Cannot read " + path + "\r\n" + systemreason(error));
+            }
+            got = 0;
         }
-        if (got == 0) break;
+        // A file cut short while it was read must not pass for the whole file.
+        if (got == 0) {
+            throw Failure("Cannot read " + path + "\r\nThe file ended after " + std::to_string(at) +
+                          " of its " + std::to_string(total) +
+                          " bytes; another program may be changing it.");
+        }
         done += got;
     }
-    bytes.resize(done);
 }
 
 void Win32FileSystem::moveover(const std::string& from, const std::string& to) {

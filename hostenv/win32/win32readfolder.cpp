@@ -1,4 +1,5 @@
-// Reading a folder in one listing that gives each subfolder's identity too.
+// Reading a folder in one listing that gives each subfolder's identity and each entry's short
+// name too.
 #include "hostenv/win32/win32filesystem.h"
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 
 #include "filesystemparts.h"
 #include "hostenv/failure.h"
+#include "hostenv/paths.h"
 #include "hostenv/text.h"
 #include "hostenv/win32/handle.h"
 #include "hostenv/win32/widetext.h"
@@ -50,17 +52,15 @@ ByHandleFunction byhandlefunction() {
     return function;
 }
 
-// A subfolder's identity as folderidentity gives it, from its volume's serial number and the
-// file id its folder's listing gave; empty for a link or junction, whose identity is where it
-// leads.
-std::string listedidentity(const IdDirectoryEntry& entry, std::optional<DWORD> serial) {
-    if (!serial || (entry.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "";
-    const auto id = static_cast<std::uint64_t>(entry.FileId.QuadPart);
-    return std::to_string(*serial) + ":" + std::to_string(id >> 32) + ":" +
+// A subfolder's identity as describe gives it, from its volume's serial number and the file
+// id its folder's listing gave; empty for a link or junction, whose identity is where it leads.
+std::string listedidentity(DWORD attributes, std::uint64_t id, DWORD serial) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "";
+    return std::to_string(serial) + ":" + std::to_string(id >> 32) + ":" +
            std::to_string(id & 0xFFFFFFFFu);
 }
 
-// The volume's serial number in an identity folderidentity gave.
+// The volume's serial number in an identity describe gave.
 std::optional<DWORD> volumeserial(const std::string& identity) {
     const std::size_t colon = identity.find(':');
     if (colon == 0 || colon == std::string::npos) return std::nullopt;
@@ -72,14 +72,46 @@ std::optional<DWORD> volumeserial(const std::string& identity) {
     return serial;
 }
 
+// The listing of a folder the plain way, which every Windows and file system has: no
+// identities.
+FolderContents plainlisting(const std::string& folder, const std::string& pattern) {
+    WIN32_FIND_DATAW entry{};
+    const std::string all = joinpath(folder, "*");
+    const FindHandle search(FindFirstFileW(systempath(all, Last::asgiven).c_str(), &entry));
+    FolderContents contents;
+    if (!search.valid()) {
+        const DWORD error = GetLastError();
+        // An empty drive root has not even "." and "..".
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return contents;
+        throw Failure("Path not found: " + folder + "\r\n" + systemreason(error));
+    }
+    do {
+        if (hiddenorsystem(entry.dwFileAttributes) || isdotentry(entry.cFileName)) continue;
+        FolderEntry listed{narrow(entry.cFileName), narrow(entry.cAlternateFileName), ""};
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            contents.subfolders.push_back(std::move(listed));
+        } else if (matchespattern(listed.name, pattern)) {
+            contents.files.push_back(std::move(listed));
+        }
+    } while (FindNextFileW(search.get(), &entry));
+    const DWORD error = GetLastError();
+    if (error != ERROR_NO_MORE_FILES) {
+        throw Failure("Cannot list folder " + folder + "\r\n" + systemreason(error));
+    }
+    sortbyname(contents.subfolders);
+    sortbyname(contents.files);
+    return contents;
+}
+
 }  // namespace
 
 // One listing that gives each subfolder's file id too: a walk then opens no folder but to
-// read it. Windows XP reads the folder twice and opens each subfolder.
+// read it. Windows XP, and a file system that cannot list so, read it the plain way, and the
+// walk opens each subfolder for its identity.
 FolderContents Win32FileSystem::readfolder(const std::string& folder, const std::string& identity,
                                            const std::string& pattern) {
     const ByHandleFunction function = byhandlefunction();
-    if (function == nullptr) return FileSystem::readfolder(folder, identity, pattern);
+    if (function == nullptr) return plainlisting(folder, pattern);
     const FileHandle handle(CreateFileW(systempath(folder).c_str(), FILE_LIST_DIRECTORY,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
@@ -87,17 +119,9 @@ FolderContents Win32FileSystem::readfolder(const std::string& folder, const std:
     if (!handle.valid()) {
         throw Failure("Path not found: " + folder + "\r\n" + systemreason(GetLastError()));
     }
-    // A subfolder that is no link is on its folder's volume. Asking the volume's serial number
-    // again for each folder would cost more than reading it: under Wine it is a round trip to
-    // another process.
-    std::optional<DWORD> serial = volumeserial(identity);
-    BY_HANDLE_FILE_INFORMATION own{};
-    if (!serial && GetFileInformationByHandle(handle.get(), &own)) {
-        serial = own.dwVolumeSerialNumber;
-    }
-
-    std::vector<std::pair<std::string, std::string>> folders;
     FolderContents contents;
+    // Each subfolder's attributes and file id.
+    std::vector<std::pair<DWORD, std::uint64_t>> ids;
     std::vector<std::uint64_t> buffer(8192);
     const auto bytes = static_cast<DWORD>(buffer.size() * sizeof buffer[0]);
     bool read = false;
@@ -107,14 +131,17 @@ FolderContents Win32FileSystem::readfolder(const std::string& folder, const std:
         for (;;) {
             const auto& entry = *reinterpret_cast<const IdDirectoryEntry*>(at);
             const std::wstring_view name(entry.FileName, entry.FileNameLength / sizeof(WCHAR));
-            const bool hidden =
-                (entry.FileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
-            if (!hidden && !isdotentry(name)) {
-                std::string narrowed = narrow(name);
+            if (!hiddenorsystem(entry.FileAttributes) && !isdotentry(name)) {
+                const std::wstring_view shortname(
+                    entry.ShortName,
+                    static_cast<unsigned char>(entry.ShortNameLength) / sizeof(WCHAR));
+                FolderEntry listed{narrow(name), narrow(shortname), ""};
                 if ((entry.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-                    folders.emplace_back(std::move(narrowed), listedidentity(entry, serial));
-                } else if (matchespattern(narrowed, pattern)) {
-                    contents.files.push_back(std::move(narrowed));
+                    contents.subfolders.push_back(std::move(listed));
+                    ids.emplace_back(entry.FileAttributes,
+                                     static_cast<std::uint64_t>(entry.FileId.QuadPart));
+                } else if (matchespattern(listed.name, pattern)) {
+                    contents.files.push_back(std::move(listed));
                 }
             }
             if (entry.NextEntryOffset == 0) break;
@@ -125,15 +152,18 @@ FolderContents Win32FileSystem::readfolder(const std::string& folder, const std:
     // An empty drive root has not even "." and "..".
     if (error != ERROR_NO_MORE_FILES && error != ERROR_FILE_NOT_FOUND) {
         // A file system that cannot list this way (some network shares) is read the plain way.
-        if (!read) return FileSystem::readfolder(folder, identity, pattern);
+        if (!read) return plainlisting(folder, pattern);
         throw Failure("Cannot list folder " + folder + "\r\n" + systemreason(error));
     }
-    std::sort(folders.begin(), folders.end(),
-              [](const auto& a, const auto& b) { return byname(a.first, b.first); });
-    for (auto& [name, listed] : folders) {
-        contents.subfolders.push_back(std::move(name));
-        contents.identities.push_back(std::move(listed));
+    // A subfolder that is no link is on its folder's volume, which the folder's identity
+    // names: asking it again for each folder would cost more than reading it (under Wine it
+    // is a round trip to another process).
+    if (const std::optional<DWORD> serial = volumeserial(identity)) {
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            contents.subfolders[i].identity = listedidentity(ids[i].first, ids[i].second, *serial);
+        }
     }
+    sortbyname(contents.subfolders);
     sortbyname(contents.files);
     return contents;
 }

@@ -75,18 +75,13 @@ TEST_F(Manager, AFileNamedOnlyDotGalaxyGivesAnEmptyName) {
     class DotGalaxy : public hostenv::posix::PosixFileSystem {
       public:
         using PosixFileSystem::PosixFileSystem;
-        std::vector<std::string> files(const std::string& folder,
-                                       const std::string& pattern) override {
-            auto names = PosixFileSystem::files(folder, pattern);
-            if (folder == "C:\\Games\\Zarn" && hostenv::matchespattern(".galaxy", pattern)) {
-                names.insert(names.begin(), ".galaxy");
-            }
-            return names;
-        }
-        // Read through files(), as a file system that lists in two calls does.
         hostenv::FolderContents readfolder(const std::string& folder, const std::string& identity,
                                            const std::string& pattern) override {
-            return FileSystem::readfolder(folder, identity, pattern);
+            auto contents = PosixFileSystem::readfolder(folder, identity, pattern);
+            if (folder == "C:\\Games\\Zarn" && hostenv::matchespattern(".galaxy", pattern)) {
+                contents.files.insert(contents.files.begin(), {".galaxy", "", ""});
+            }
+            return contents;
         }
     } windowslike({{'C', drive.root()}}, TempDrive::cwd);
     drive.write(game("b.galaxy"), "");

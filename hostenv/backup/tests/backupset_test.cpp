@@ -491,12 +491,21 @@ TEST_F(Backups, ARunFailingAtAnyStepLeavesEveryReplacedFileRestorable) {
                          << "failat " << failat << " persistent " << persistent);
             startagain();
             FaultyFileSystem faulty(drive.fs, failat, persistent);
-            tryto([&] { rewrite(faulty); });
+            std::string failed;
+            try {
+                rewrite(faulty);
+            } catch (const Failure& failure) {
+                failed = failure.what();
+            }
+            EXPECT_TRUE(failed.empty() || failed.starts_with("Injected fault: ")) << failed;
             std::size_t replaced = 0;
             for (const auto& file : files) {
                 const std::string now = drive.read(file.path);
                 EXPECT_TRUE(now == file.old || now == file.fresh);
                 replaced += now == file.fresh ? 1 : 0;
+            }
+            if (failed.empty()) {
+                EXPECT_EQ(replaced, files.size()) << "a run that ends well replaced them all";
             }
             const RestoreOffer offer = restoreoffer(drive.fs, folder, scope);
             EXPECT_EQ(offer.set.has_value(), replaced > 0);
@@ -521,10 +530,34 @@ TEST_F(Backups, ARestoreFailingAtAnyStepIsFinishedByTheNext) {
             startagain();
             rewrite(drive.fs);
             FaultyFileSystem faulty(drive.fs, failat, persistent);
-            tryto([&] { restore(faulty); });
+            // What the caller learns: the sets that cannot be read, why the restore failed, or
+            // what it restored.
+            std::string told;
+            bool whole = false;
+            try {
+                const RestoreOffer offer = restoreoffer(faulty, folder, scope);
+                told = ::testing::PrintToString(offer.unreadable);
+                if (offer.set) {
+                    const RestoreRun run = restorefrom(faulty, offer, {});
+                    whole = run.restore.complete() && run.markfailure.empty();
+                    for (const auto& file : run.restore.files) told += file.reason;
+                    told += run.markfailure;
+                }
+            } catch (const Failure& failure) {
+                told += failure.what();
+            }
+            if (faulty.failures() == 0) {
+                EXPECT_TRUE(whole) << told;
+            }
+            if (!whole) {
+                EXPECT_NE(told.find("Injected fault: "), std::string::npos) << told;
+            }
             for (const auto& file : files) {
                 const std::string now = drive.read(file.path);
                 EXPECT_TRUE(now == file.old || now == file.fresh);
+                if (whole) {
+                    EXPECT_EQ(now, file.old) << "reported restored";
+                }
             }
             EXPECT_TRUE(drive.temporaries().empty() || faulty.failures() > 1);
             expectfinishedbynext();

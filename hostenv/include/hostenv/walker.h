@@ -14,7 +14,7 @@
 
 namespace hostenv {
 
-// What walks have met, by identity (FileSystem::folderidentity): a walk neither enters a
+// What walks have met, by identity (Description::identity): a walk neither enters a
 // folder that one before it entered, however it was reached (the same folder given twice, one
 // galaxy folder inside the other through a link, a name Windows reads as another), nor lists a
 // file met before under the same name through another folder (a hard link, a link to a file).
@@ -34,11 +34,11 @@ struct Walked {
 };
 
 // The folder a walk has just entered (no "\" at its end, but for a drive root) and what it
-// read there: the names of its subfolders, and of its files that match the pattern.
+// read there: its subfolders, and its files that match the pattern.
 struct WalkPlace {
     const std::string& folder;
-    const std::vector<std::string>& subfolders;
-    const std::vector<std::string>& files;
+    const std::vector<FolderEntry>& subfolders;
+    const std::vector<FolderEntry>& files;
 };
 using WalkHook = std::function<void(const WalkPlace&)>;
 

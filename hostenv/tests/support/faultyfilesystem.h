@@ -1,6 +1,7 @@
-// Fails the Nth file operation (read, write, flush, rename or delete) of the file
-// system it wraps, once or from then on, as a failing disk or a busy file would. A write
-// to a file open for appending counts too, and fails with nothing of it written.
+// Fails the Nth file operation (a listing, a look, a read, write, flush, rename or delete) of
+// the file system it wraps, once or from then on, as a failing disk, a busy file or a network
+// that drops would. A write to a file open for appending counts too, and fails with nothing of
+// it written.
 #pragma once
 
 #include <memory>
@@ -20,24 +21,27 @@ class FaultyFileSystem : public FileSystem {
     int operations() const { return operations_; }
     int failures() const { return failures_; }
 
+    std::vector<std::string> drives() override {
+        fault("list", "the drives");
+        return inner_.drives();
+    }
+    FolderContents readfolder(const std::string& folder, const std::string& identity,
+                              const std::string& pattern) override {
+        fault("list", folder);
+        return inner_.readfolder(folder, identity, pattern);
+    }
+    Description describe(const std::string& path, unsigned ask) override {
+        fault("look at", path);
+        return inner_.describe(path, ask);
+    }
     std::optional<std::string> lookup(const std::string& path, Entries what) override {
+        fault("look for", path);
         return inner_.lookup(path, what);
     }
-    bool hasfolder(const std::string& folder) override { return inner_.hasfolder(folder); }
-    void readinto(const std::string& path, std::string& bytes) override {
+    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                  std::string& bytes) override {
         fault("read", path);
-        inner_.readinto(path, bytes);
-    }
-    std::uint64_t filesize(const std::string& path) override { return inner_.filesize(path); }
-    std::vector<std::string> drives() override { return inner_.drives(); }
-    std::vector<std::string> subfolders(const std::string& folder) override {
-        return inner_.subfolders(folder);
-    }
-    std::vector<std::string> files(const std::string& folder, const std::string& pattern) override {
-        return inner_.files(folder, pattern);
-    }
-    std::string folderidentity(const std::string& folder) override {
-        return inner_.folderidentity(folder);
+        inner_.readpart(path, offset, length, bytes);
     }
     bool createfile(const std::string& path, std::string_view bytes) override {
         fault("write", path);
@@ -61,11 +65,6 @@ class FaultyFileSystem : public FileSystem {
         fault("create", folder);
         return inner_.makefolder(folder);
     }
-    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
-                  std::string& bytes) override {
-        fault("read", path);
-        inner_.readpart(path, offset, length, bytes);
-    }
     void moveover(const std::string& from, const std::string& to) override {
         fault("replace", to);
         inner_.moveover(from, to);
@@ -77,12 +76,6 @@ class FaultyFileSystem : public FileSystem {
     void remove(const std::string& path) override {
         fault("delete", path);
         inner_.remove(path);
-    }
-    std::optional<std::string> linktarget(const std::string& path) override {
-        return inner_.linktarget(path);
-    }
-    std::optional<std::string> finalpath(const std::string& path) override {
-        return inner_.finalpath(path);
     }
 
   private:

@@ -188,11 +188,12 @@ UnreadableFiles::UnreadableFiles(const fs::path& root, std::vector<std::string> 
       paths_(std::move(paths)),
       reason_(std::move(reason)) {}
 
-void UnreadableFiles::readinto(const std::string& path, std::string& bytes) {
+void UnreadableFiles::readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                               std::string& bytes) {
     if (paths_.empty() || std::find(paths_.begin(), paths_.end(), path) != paths_.end()) {
         throw Failure(reason_);
     }
-    PosixFileSystem::readinto(path, bytes);
+    PosixFileSystem::readpart(path, offset, length, bytes);
 }
 
 }  // namespace hostenv::testing

@@ -111,7 +111,8 @@ class UnreadableFiles : public posix::PosixFileSystem {
   public:
     UnreadableFiles(const std::filesystem::path& root, std::vector<std::string> paths,
                     std::string reason);
-    void readinto(const std::string& path, std::string& bytes) override;
+    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                  std::string& bytes) override;
 
   private:
     std::vector<std::string> paths_;

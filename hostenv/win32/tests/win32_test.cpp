@@ -88,6 +88,10 @@ class Win32FileSystemTest : public ::testing::Test {
         RemoveDirectoryW(widepath(path).c_str());
     }
 
+    std::string identity(const std::string& path) {
+        return fs_.describe(path, Ask::identity).identity;
+    }
+
     Win32FileSystem fs_;
     std::string folder_;
 };
@@ -245,6 +249,57 @@ TEST_F(Win32FileSystemTest, FoldersThatAreNotThereAreNoFailure) {
     EXPECT_EQ(fs_.lookup(at("absent\\map.galaxy"), Entries::files), std::nullopt);
 }
 
+// What is at a path, from one attribute query or, where an identity or a final path is asked
+// for, from one open: nothing there is an answer, a name the system refuses a failure.
+TEST_F(Win32FileSystemTest, DescribeTellsWhatIsThereWhicheverPartsAreAsked) {
+    makefolder("maps");
+    makefile("maps\\a.galaxy", "12345");
+    makefile("locked.galaxy", "x", FILE_ATTRIBUTE_READONLY);
+    const struct {
+        std::string path;
+        What what;
+        std::uint64_t size;
+        bool readonly;
+        const char* final;
+    } cases[] = {
+        {at("maps\\a.galaxy"), What::file, 5, false, "\\maps\\a.galaxy"},
+        {at("MAPS\\A.GALAXY"), What::file, 5, false, "\\maps\\a.galaxy"},
+        {at("locked.galaxy"), What::file, 1, true, "\\locked.galaxy"},
+        {at("maps"), What::folder, 0, false, "\\maps"},
+        {at("maps\\"), What::folder, 0, false, "\\maps"},
+        {at("absent"), What::missing, 0, false, nullptr},
+        {at("absent\\deeper"), What::missing, 0, false, nullptr},
+    };
+    for (const unsigned ask : {0u, Ask::identity, Ask::final, Ask::identity | Ask::final,
+                               Ask::target, Ask::target | Ask::identity}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.path + " asked " + std::to_string(ask));
+            const Description found = fs_.describe(c.path, ask);
+            EXPECT_EQ(found.what, c.what);
+            EXPECT_EQ(found.size, c.size);
+            EXPECT_EQ(found.readonly, c.readonly);
+            EXPECT_EQ(found.identity.empty(), c.final == nullptr || !(ask & Ask::identity));
+            EXPECT_EQ(found.final.has_value(), c.final != nullptr && (ask & Ask::final));
+            if (found.final) {
+                EXPECT_TRUE(found.final->ends_with(c.final)) << *found.final;
+            }
+            if (!c.path.ends_with('\\')) {
+                EXPECT_EQ(found.target, std::nullopt);
+            }
+        }
+    }
+    const std::string refused = at("bad|name");
+    for (const unsigned ask : {0u, Ask::identity, Ask::target}) {
+        try {
+            fs_.describe(refused, ask);
+            ADD_FAILURE() << "a name the system refuses was taken for none there";
+        } catch (const Failure& failure) {
+            const std::string what = failure.what();
+            EXPECT_EQ(what.rfind("Cannot look for " + refused + "\r\n", 0), 0u) << what;
+        }
+    }
+}
+
 TEST_F(Win32FileSystemTest, PathsPastTheClassicLimitAndNamesOutsideTheCodePageWork) {
     // Six folders of 60 characters: the galaxy's path is over 400 characters long.
     std::string deep = folder_;
@@ -258,7 +313,7 @@ TEST_F(Win32FileSystemTest, PathsPastTheClassicLimitAndNamesOutsideTheCodePageWo
     EXPECT_TRUE(fs_.createfile(galaxy, "old\r\n"));
     EXPECT_EQ(fs_.lookup(galaxy, Entries::files), "\xE6\x98\x9F\xE7\xB3\xBB.galaxy");
     EXPECT_EQ(fs_.lookup(deep + "\\*.galaxy", Entries::files), "\xE6\x98\x9F\xE7\xB3\xBB.galaxy");
-    EXPECT_EQ(fs_.files(deep, "*.galaxy"),
+    EXPECT_EQ(names(fs_.readfolder(deep, "", "*.galaxy").files),
               std::vector<std::string>{"\xE6\x98\x9F\xE7\xB3\xBB.galaxy"});
     EXPECT_EQ(fs_.readfile(galaxy), "old\r\n");
     EXPECT_TRUE(fs_.createfile(deep + "\\~zarn1.tmp", "new\r\n"));
@@ -266,8 +321,8 @@ TEST_F(Win32FileSystemTest, PathsPastTheClassicLimitAndNamesOutsideTheCodePageWo
     EXPECT_EQ(fs_.readfile(galaxy), "new\r\n");
     fs_.rename(galaxy, deep + "\\renamed.galaxy");
     fs_.remove(deep + "\\renamed.galaxy");
-    EXPECT_TRUE(fs_.files(deep, "*.*").empty());
-    EXPECT_NE(fs_.folderidentity(deep), fs_.folderidentity(folder_));
+    EXPECT_TRUE(fs_.readfolder(deep, "", "*.*").files.empty());
+    EXPECT_NE(identity(deep), identity(folder_));
 }
 
 TEST_F(Win32FileSystemTest, AFileOrFolderHasOneIdentityWhateverNameReachesIt) {
@@ -276,13 +331,13 @@ TEST_F(Win32FileSystemTest, AFileOrFolderHasOneIdentityWhateverNameReachesIt) {
     makefile("maps\\b.galaxy", "b");
     ASSERT_TRUE(
         CreateHardLinkA(at("linked.galaxy").c_str(), at("maps\\a.galaxy").c_str(), nullptr));
-    const std::string a = fs_.folderidentity(at("maps\\a.galaxy"));
-    EXPECT_EQ(fs_.folderidentity(at("linked.galaxy")), a);
-    EXPECT_EQ(fs_.folderidentity(at("MAPS\\A.GALAXY")), a);
-    EXPECT_NE(fs_.folderidentity(at("maps\\b.galaxy")), a);
-    EXPECT_NE(fs_.folderidentity(at("maps")), a);
-    EXPECT_EQ(fs_.folderidentity(at("maps\\")), fs_.folderidentity(at("maps")));
-    EXPECT_EQ(fs_.folderidentity(folder_.substr(0, 2)), fs_.folderidentity(folder_.substr(0, 3)))
+    const std::string a = identity(at("maps\\a.galaxy"));
+    EXPECT_EQ(identity(at("linked.galaxy")), a);
+    EXPECT_EQ(identity(at("MAPS\\A.GALAXY")), a);
+    EXPECT_NE(identity(at("maps\\b.galaxy")), a);
+    EXPECT_NE(identity(at("maps")), a);
+    EXPECT_EQ(identity(at("maps\\")), identity(at("maps")));
+    EXPECT_EQ(identity(folder_.substr(0, 2)), identity(folder_.substr(0, 3)))
         << "a drive is its root";
 }
 
@@ -295,32 +350,45 @@ TEST_F(Win32FileSystemTest, ListsAreVisibleAndInNameOrderWithoutCase) {
     makefile("notes.txt", "");
     makefile("gone.galaxy", "", FILE_ATTRIBUTE_HIDDEN);
 
-    EXPECT_EQ(fs_.subfolders(folder_), (std::vector<std::string>{"A", "b", "c"}));
-    EXPECT_EQ(fs_.subfolders(folder_ + "\\"), (std::vector<std::string>{"A", "b", "c"}));
-    EXPECT_EQ(fs_.files(folder_, "*.galaxy"),
-              (std::vector<std::string>{"alpha.GALAXY", "Zed.galaxy"}));
-    EXPECT_EQ(fs_.files(folder_, "*.*").size(), 4u);
-    EXPECT_TRUE(fs_.subfolders(at("A")).empty());
-    EXPECT_TRUE(fs_.files(at("A"), "*.*").empty());
-
-    // One reading gives both lists, and the identity of each subfolder as its own open does.
-    const FolderContents read = fs_.readfolder(folder_, fs_.folderidentity(folder_), "*.galaxy");
-    EXPECT_EQ(read.subfolders, fs_.subfolders(folder_));
-    EXPECT_EQ(read.files, fs_.files(folder_, "*.galaxy"));
-    ASSERT_EQ(read.identities.size(), read.subfolders.size());
-    for (std::size_t i = 0; i < read.subfolders.size(); ++i) {
-        EXPECT_EQ(read.identities[i], fs_.folderidentity(at(read.subfolders[i])));
+    for (const std::string& own : {identity(folder_), std::string()}) {
+        SCOPED_TRACE(own.empty() ? "no identities wanted" : "the folder's identity given");
+        for (const std::string& folder : {folder_, folder_ + "\\"}) {
+            const FolderContents read = fs_.readfolder(folder, own, "*.galaxy");
+            EXPECT_EQ(names(read.subfolders), (std::vector<std::string>{"A", "b", "c"}));
+            EXPECT_EQ(names(read.files), (std::vector<std::string>{"alpha.GALAXY", "Zed.galaxy"}));
+            // Each subfolder's identity as its own open gives it, where its folder's is given.
+            for (const auto& subfolder : read.subfolders) {
+                EXPECT_EQ(subfolder.identity, own.empty() ? "" : identity(at(subfolder.name)))
+                    << subfolder.name;
+            }
+        }
     }
-    EXPECT_EQ(fs_.readfolder(at("A"), "", "*.*").subfolders.size(), 0u);
+    EXPECT_EQ(fs_.readfolder(folder_, "", "*.*").files.size(), 4u);
+    EXPECT_TRUE(fs_.readfolder(folder_, "", "").files.empty()) << "no pattern, no files";
+    const FolderContents empty = fs_.readfolder(at("A"), "", "*.*");
+    EXPECT_TRUE(empty.subfolders.empty() && empty.files.empty());
+}
+
+// The listing gives each name the short name it has, and the short name reaches the same file.
+TEST_F(Win32FileSystemTest, ListedShortNamesReachWhatTheirNamesDo) {
+    makefile("a long name.galaxy", "long");
+    makefolder("a long folder name");
+    const FolderContents read = fs_.readfolder(folder_, "", "*.galaxy");
+    ASSERT_EQ(read.files.size(), 1u);
+    ASSERT_EQ(read.subfolders.size(), 1u);
+    for (const FolderEntry& entry : {read.files[0], read.subfolders[0]}) {
+        SCOPED_TRACE(entry.name);
+        ASSERT_FALSE(entry.shortname.empty());
+        EXPECT_NE(entry.shortname, entry.name);
+        EXPECT_EQ(identity(at(entry.shortname)), identity(at(entry.name)));
+    }
 }
 
 TEST_F(Win32FileSystemTest, ListingAFolderThatCannotBeOpenedFails) {
     const std::string absent = at("absent");
-    for (const int reading : {0, 1, 2}) {
+    for (const char* pattern : {"", "*.*"}) {
         try {
-            if (reading == 0) fs_.subfolders(absent);
-            if (reading == 1) fs_.files(absent, "*.*");
-            if (reading == 2) fs_.readfolder(absent, "", "*.*");
+            fs_.readfolder(absent, identity(folder_), pattern);
             FAIL() << "no failure";
         } catch (const Failure& failure) {
             EXPECT_EQ(std::string(failure.what()).rfind("Path not found: " + absent, 0), 0u)
@@ -516,9 +584,12 @@ TEST_F(Win32FileSystemTest, DeviceNamesAndTrailingDotsAndBlanksAreOrdinaryNames)
     ASSERT_TRUE(fs_.createfile(at("maps\\a.galaxy"), "maps\r\n"));
     ASSERT_TRUE(CreateDirectoryW(widepath(at("maps.")).c_str(), nullptr));
     ASSERT_TRUE(fs_.createfile(at("maps.\\b.galaxy"), "dotted\r\n"));
-    EXPECT_EQ(fs_.subfolders(folder_), (std::vector<std::string>{"maps", "maps."}));
-    EXPECT_EQ(fs_.files(at("maps"), "*.galaxy"), std::vector<std::string>{"a.galaxy"});
-    EXPECT_EQ(fs_.files(at("maps."), "*.galaxy"), std::vector<std::string>{"b.galaxy"});
+    EXPECT_EQ(names(fs_.readfolder(folder_, "", "").subfolders),
+              (std::vector<std::string>{"maps", "maps."}));
+    EXPECT_EQ(names(fs_.readfolder(at("maps"), "", "*.galaxy").files),
+              std::vector<std::string>{"a.galaxy"});
+    EXPECT_EQ(names(fs_.readfolder(at("maps."), "", "*.galaxy").files),
+              std::vector<std::string>{"b.galaxy"});
     for (const char* name : {"nul.galaxy", "CON.galaxy", "dot.galaxy.", "space.galaxy "}) {
         SCOPED_TRACE(name);
         const std::string path = at(std::string("maps\\") + name);
@@ -528,7 +599,7 @@ TEST_F(Win32FileSystemTest, DeviceNamesAndTrailingDotsAndBlanksAreOrdinaryNames)
         ASSERT_TRUE(fs_.createfile(path + ".new", "new\r\n"));
         fs_.moveover(path + ".new", path);
         EXPECT_EQ(fs_.readfile(path), "new\r\n");
-        EXPECT_EQ(fs_.linktarget(path), std::nullopt);
+        EXPECT_EQ(fs_.describe(path, Ask::target).target, std::nullopt);
         fs_.remove(path);
         EXPECT_EQ(fs_.lookup(path, Entries::files), std::nullopt);
     }
@@ -546,11 +617,16 @@ TEST(Win32LinkTest, ALinkIsToldFromAnOrdinaryFileAndNamesWhereItLeads) {
     }
     Win32FileSystem fs;
     const std::string folder = links;
-    EXPECT_EQ(fs.linktarget(folder + "\\plain.txt"), std::nullopt);
-    EXPECT_EQ(fs.linktarget(folder + "\\absent.txt"), std::nullopt);
-    const auto target = fs.linktarget(folder + "\\file.link");
-    ASSERT_TRUE(target.has_value());
-    EXPECT_EQ(lower(*target), lower(std::string(outside) + "\\outside.txt"));
+    EXPECT_EQ(fs.describe(folder + "\\plain.txt", Ask::target).target, std::nullopt);
+    EXPECT_EQ(fs.describe(folder + "\\absent.txt", Ask::target).target, std::nullopt);
+    const Description link = fs.describe(folder + "\\file.link", Ask::target);
+    ASSERT_TRUE(link.target.has_value());
+    EXPECT_EQ(lower(*link.target), lower(std::string(outside) + "\\outside.txt"));
+    EXPECT_EQ(link.what, What::file);
+    EXPECT_EQ(link.size, 8u) << "what it leads to, as Wine shows it";
+    const auto final = fs.describe(folder + "\\file.link", Ask::final).final;
+    ASSERT_TRUE(final.has_value());
+    EXPECT_EQ(lower(*final), lower(*link.target)) << "the final path follows the link too";
     EXPECT_EQ(fs.readfile(std::string(outside) + "\\outside.txt"), "outside\n");
 }
 
@@ -587,23 +663,27 @@ TEST(Win32ForbiddenNames, AreReachedThroughTheirShortNamesAndKeepTheirOwn) {
         const std::string path = *folder + "\\" + c.name;
         const std::string within = path.substr(0, lastcomponentstart(path) - 1);
         const std::string own(lastcomponent(path));
-        const std::vector<std::string> before = fs.files(within, "*.*");
+        const std::vector<std::string> before = names(fs.readfolder(within, "", "*.*").files);
         EXPECT_TRUE(holds(before, own));
         EXPECT_EQ(fs.lookup(path, Entries::files), own);
-        EXPECT_EQ(fs.filesize(path), 10u);
+        EXPECT_EQ(fs.describe(path, 0).size, 10u);
         EXPECT_EQ(fs.readfile(path), "forbidden\n");
         std::string part;
         fs.readpart(path, 4, 5, part);
         EXPECT_EQ(part, "idden");
-        EXPECT_EQ(fs.linktarget(path), std::nullopt) << "no link: where it leads is its own name";
-        EXPECT_NE(fs.folderidentity(path), fs.folderidentity(plain));
+        const Description found = fs.describe(path, Ask::target);
+        EXPECT_EQ(found.target, std::nullopt) << "no link: where it leads is its own name";
+        EXPECT_EQ(found.what, What::file);
+        EXPECT_NE(fs.describe(path, Ask::identity).identity,
+                  fs.describe(plain, Ask::identity).identity);
 
         // A fix's and a restore's steps: the bytes read, new ones moved over the name.
         const std::string temporary = within + "\\~zarn1.tmp";
         ASSERT_TRUE(fs.createfile(temporary, "new " + fs.readfile(path)));
         fs.moveover(temporary, path);
         EXPECT_EQ(fs.readfile(path), "new forbidden\n");
-        EXPECT_EQ(fs.files(within, "*.*"), before) << "the long name is kept, no other came";
+        EXPECT_EQ(names(fs.readfolder(within, "", "*.*").files), before)
+            << "the long name is kept, no other came";
 
         std::string gone = path;
         if (c.renamed) {
@@ -614,13 +694,19 @@ TEST(Win32ForbiddenNames, AreReachedThroughTheirShortNamesAndKeepTheirOwn) {
         }
         fs.remove(gone);
         EXPECT_EQ(fs.lookup(gone, Entries::files), std::nullopt);
-        EXPECT_FALSE(holds(fs.files(within, "*.*"), own));
+        EXPECT_FALSE(holds(names(fs.readfolder(within, "", "*.*").files), own));
     }
-    // A folder so named is listed, and read, as any other.
+    // A folder so named is listed, and read, as any other; the short name it is reached by is
+    // the one its listing gives.
     EXPECT_TRUE(fs.hasfolder(*folder + "\\fo\"lder"));
-    const FolderContents read = fs.readfolder(*folder, fs.folderidentity(*folder), "*.galaxy");
-    ASSERT_EQ(read.subfolders, std::vector<std::string>{"fo\"lder"});
-    EXPECT_EQ(read.identities[0], fs.folderidentity(*folder + "\\fo\"lder"));
+    const std::string named = fs.describe(*folder + "\\fo\"lder", Ask::identity).identity;
+    const FolderContents read =
+        fs.readfolder(*folder, fs.describe(*folder, Ask::identity).identity, "*.galaxy");
+    ASSERT_EQ(names(read.subfolders), std::vector<std::string>{"fo\"lder"});
+    EXPECT_EQ(read.subfolders[0].identity, named);
+    ASSERT_FALSE(read.subfolders[0].shortname.empty());
+    EXPECT_EQ(fs.describe(*folder + "\\" + read.subfolders[0].shortname, Ask::identity).identity,
+              named);
     EXPECT_EQ(fs.readfile(plain), "plain\n");
 }
 
@@ -639,7 +725,7 @@ TEST(Win32ForbiddenNames, ANameNothingReachesFailsWithTheSystemsReason) {
         std::function<void()> operation;
     } cases[] = {
         {"Cannot open ", [&] { fs.readfile(path); }},
-        {"Cannot read ", [&] { fs.filesize(path); }},
+        {"Cannot look for ", [&] { fs.describe(path, 0); }},
         {"Cannot replace ", [&] { fs.moveover(temporary, path); }},
         {"Cannot delete ", [&] { fs.remove(path); }},
     };
@@ -657,7 +743,7 @@ TEST(Win32ForbiddenNames, ANameNothingReachesFailsWithTheSystemsReason) {
     }
     EXPECT_EQ(fs.readfile(temporary), "new\n");
     fs.remove(temporary);
-    EXPECT_TRUE(holds(fs.files(*folder, "*.galaxy"), "tab\tname.galaxy"));
+    EXPECT_TRUE(holds(names(fs.readfolder(*folder, "", "*.galaxy").files), "tab\tname.galaxy"));
 }
 
 // The name of the lock test's event which ("held" or "end") for the lock called lock: a

@@ -17,26 +17,19 @@ class PosixFileSystem : public FileSystem {
     // cwd: the Windows path that bare file names are relative to, e.g. "C:\tools".
     PosixFileSystem(std::map<char, std::filesystem::path> drives, std::string cwd);
 
-    std::optional<std::string> lookup(const std::string& path, Entries what) override;
-    bool hasfolder(const std::string& folder) override;
-    void readinto(const std::string& path, std::string& bytes) override;
-    std::uint64_t filesize(const std::string& path) override;
     std::vector<std::string> drives() override;
-    std::vector<std::string> subfolders(const std::string& folder) override;
-    std::vector<std::string> files(const std::string& folder, const std::string& pattern) override;
     FolderContents readfolder(const std::string& folder, const std::string& identity,
                               const std::string& pattern) override;
-    std::string folderidentity(const std::string& folder) override;
+    Description describe(const std::string& path, unsigned ask) override;
+    std::optional<std::string> lookup(const std::string& path, Entries what) override;
+    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                  std::string& bytes) override;
     bool createfile(const std::string& path, std::string_view bytes) override;
     std::unique_ptr<AppendFile> createappending(const std::string& path) override;
     bool makefolder(const std::string& folder) override;
-    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
-                  std::string& bytes) override;
     void moveover(const std::string& from, const std::string& to) override;
     void rename(const std::string& from, const std::string& to) override;
     void remove(const std::string& path) override;
-    std::optional<std::string> linktarget(const std::string& path) override;
-    std::optional<std::string> finalpath(const std::string& path) override;
 
     // The host path of a Windows path; letter case of each component is matched
     // without regard to case when the exact name does not exist.

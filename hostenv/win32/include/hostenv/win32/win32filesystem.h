@@ -7,26 +7,19 @@ namespace hostenv::win32 {
 
 class Win32FileSystem : public FileSystem {
   public:
-    std::optional<std::string> lookup(const std::string& path, Entries what) override;
-    bool hasfolder(const std::string& folder) override;
-    void readinto(const std::string& path, std::string& bytes) override;
-    std::uint64_t filesize(const std::string& path) override;
     std::vector<std::string> drives() override;
-    std::vector<std::string> subfolders(const std::string& folder) override;
-    std::vector<std::string> files(const std::string& folder, const std::string& pattern) override;
     FolderContents readfolder(const std::string& folder, const std::string& identity,
                               const std::string& pattern) override;
-    std::string folderidentity(const std::string& folder) override;
+    Description describe(const std::string& path, unsigned ask) override;
+    std::optional<std::string> lookup(const std::string& path, Entries what) override;
+    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
+                  std::string& bytes) override;
     bool createfile(const std::string& path, std::string_view bytes) override;
     std::unique_ptr<AppendFile> createappending(const std::string& path) override;
     bool makefolder(const std::string& folder) override;
-    void readpart(const std::string& path, std::uint64_t offset, std::size_t length,
-                  std::string& bytes) override;
     void moveover(const std::string& from, const std::string& to) override;
     void rename(const std::string& from, const std::string& to) override;
     void remove(const std::string& path) override;
-    std::optional<std::string> linktarget(const std::string& path) override;
-    std::optional<std::string> finalpath(const std::string& path) override;
 };
 
 }  // namespace hostenv::win32
