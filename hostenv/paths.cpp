@@ -118,6 +118,10 @@ std::string_view lastcomponent(std::string_view path) {
     return path.substr(lastcomponentstart(path));
 }
 
+bool samefilename(std::string_view path, std::string_view name) {
+    return lower(lastcomponent(path)) == lower(name);
+}
+
 std::string parentpath(std::string_view path) {
     std::string folder = withoutseparator(path);
     const std::size_t root = rootlength(folder);

@@ -6,7 +6,6 @@
 
 #include "casefold.h"
 #include "hostenv/lineends.h"
-#include "hostenv/paths.h"
 
 namespace hostenv {
 
@@ -139,10 +138,6 @@ bool forbiddenname(std::string_view name) {
         return static_cast<unsigned char>(c) < 0x20 ||
                std::string_view("\"*?<>|").find(c) != std::string_view::npos;
     });
-}
-
-bool samefilename(std::string_view path, std::string_view name) {
-    return lower(lastcomponent(path)) == lower(name);
 }
 
 double leadingnumber(std::string_view text) {

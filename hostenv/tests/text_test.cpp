@@ -5,6 +5,8 @@
 #include <cstring>
 #include <random>
 
+#include "hostenv/paths.h"
+
 namespace hostenv {
 namespace {
 

@@ -42,6 +42,9 @@ std::size_t lastcomponentstart(std::string_view path);
 // path ends in a separator.
 std::string_view lastcomponent(std::string_view path);
 
+// Whether the last component of path equals name, letter case aside.
+bool samefilename(std::string_view path, std::string_view name);
+
 // The folder that holds what path names, without a separator at its end but for a root's:
 // "C:\Games\x" gives "C:\Games", "C:\x" gives "C:\". A root is its own parent; a bare name's
 // is "", the current folder.

@@ -23,9 +23,6 @@ std::string lower(std::string_view text);
 // "<", ">", "|" or a control character): a Linux folder seen through Wine may hold such names.
 bool forbiddenname(std::string_view name);
 
-// Whether the last component of path equals name, letter case aside.
-bool samefilename(std::string_view path, std::string_view name);
-
 // The leading-number rule: blanks, tabs and line feeds are ignored; then a decimal
 // number with optional sign, point and exponent (E or D), or &H hex / &O octal digits.
 // Text that does not begin with a number gives 0.
