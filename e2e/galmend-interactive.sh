@@ -24,19 +24,13 @@ new_case interactive
 use_release_data
 start_program
 if read_window; then
-    wintest click "$PROG_CAPTION" Command1 "$WAIT_MS" || fail "could not press Command1"
-    if wait_control Command2 enabled 1 20; then
-        expect_eq "Command1 enabled after find" 0 "$(control_field Command1 enabled)"
-        expect_eq "Label8 (stage) after find" " 1" "$(control_field Label8 text)"
-        expect_eq "Label6 (found)" 6 "$(control_field Label6 text)"
+    if press_find 6; then
         expect_eq "Label4 (updated) after find" 0 "$(control_field Label4 text)"
         expect_eq Text1 "$(escape "$found")" "$(control_field Text1 text)"
         expect_same_tree "game folder after find" "$E2E_ROOT/demo/game" "$game" \
             --exclude=Halcyrion.exe
     fi
-    wintest click "$PROG_CAPTION" Command2 "$WAIT_MS" || fail "could not press Command2"
-    if wait_control Command1 enabled 1 30; then
-        expect_eq "Command2 enabled after fix" 0 "$(control_field Command2 enabled)"
+    if press_until Command2 Command1 30 fix; then
         expect_eq "Label8 (stage) after fix" " 2" "$(control_field Label8 text)"
         expect_eq "Label4 (updated)" " 3" "$(control_field Label4 text)"
         expect_eq "Label6 (found) after fix" 6 "$(control_field Label6 text)"

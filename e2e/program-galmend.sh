@@ -15,6 +15,13 @@ write_program_data() {
     crlf_file "$dir/targetzarnver.txt" "$version"
 }
 
+# Presses find in the window and checks the stage and the count: press_find <found>
+press_find() {
+    press_until Command1 Command2 20 find || return 1
+    expect_eq "Label8 (stage) after find" " 1" "$(control_field Label8 text)"
+    expect_eq "Label6 (found)" "$1" "$(control_field Label6 text)"
+}
+
 # What a fix adds to its report after the count line given: once it rewrote any galaxy, the
 # line that names its backup set.
 program_notes() { if [[ "$1" =~ ^Rewrote\ [1-9] ]]; then kept_line; fi; }

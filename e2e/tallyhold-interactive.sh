@@ -11,17 +11,11 @@ galaxy() { crlf_file "$1" "zarn galaxy" "version 4"; }
 
 # Presses find and checks the buttons and the count: press_find <count>
 press_find() {
-    wintest click "$PROG_CAPTION" Command1 "$WAIT_MS" || fail "could not press Command1"
-    wait_control Command2 enabled 1 20 || return 1
-    expect_eq "Command1 enabled after find" 0 "$(control_field Command1 enabled)"
+    press_until Command1 Command2 20 find || return 1
     expect_eq Label1 " $1 galaxies found" "$(control_field Label1 text)"
 }
 
-press_update() {
-    wintest click "$PROG_CAPTION" Command2 "$WAIT_MS" || fail "could not press Command2"
-    wait_control Command1 enabled 1 20 || return 1
-    expect_eq "Command2 enabled after update" 0 "$(control_field Command2 enabled)"
-}
+press_update() { press_until Command2 Command1 20 update; }
 
 new_case find-and-update
 reset_game

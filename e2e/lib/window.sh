@@ -64,6 +64,15 @@ wait_control() {
 
 control_reads() { window_read && [[ "$(control_field "$1" "$2")" == "$3" ]]; }
 
+# Presses a button whose work hands the turn to another one: waits until the other is enabled
+# and checks the pressed one is disabled then. press_until <button> <other> <seconds> <work>
+press_until() {
+    local button=$1 other=$2 seconds=$3 work=$4
+    wintest click "$PROG_CAPTION" "$button" "$WAIT_MS" || fail "could not press $button"
+    wait_control "$other" enabled 1 "$seconds" || return 1
+    expect_eq "$button enabled after $work" 0 "$(control_field "$button" enabled)"
+}
+
 # ---- message boxes -----------------------------------------------------------------------------
 
 # Answers the program's message box, with OK unless told (a question takes yes or no):

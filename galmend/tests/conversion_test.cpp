@@ -32,9 +32,8 @@ class Conversion : public GalmendHost {
 };
 
 TEST_F(Conversion, DiscoveryListsBothFoldersInOrderAndCounts) {
-    for (const char* name : {"c.galaxy", "sub\\a.galaxy", "b.galaxy"}) drive.write(game(name), "");
-    for (const char* name : {"x.galaxy", "deeper\\y.galaxy"}) drive.write(user(name), "");
-    drive.write(game("readme.txt"), "");
+    drive.touch({game("c.galaxy"), game("sub\\a.galaxy"), game("b.galaxy"), user("x.galaxy"),
+                 user("deeper\\y.galaxy"), game("readme.txt")});
     interactive();
     EXPECT_EQ(click("Command1"), std::nullopt);
     EXPECT_EQ(form.foundgalaxies, (Lines{game("sub\\a.galaxy"), game("b.galaxy"), game("c.galaxy"),

@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string_view>
 #include <vector>
 
+#include "formhost.h"
 #include "galmend.h"
-#include "testhost.h"
 
 namespace galmend {
 
@@ -22,45 +20,27 @@ using hostenv::testing::TempDrive;
 inline constexpr const char* userfolder =
     "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion\\";
 
-class GalmendHost : public ::testing::Test {
+class GalmendHost : public hostenv::testing::FormHost<Galmend> {
   protected:
     GalmendHost() {
-        platform.env = {{"windir", "C:\\windows"},
-                        {"PROCESSOR_ARCHITECTURE", "x86"},
-                        {"PROCESSOR_IDENTIFIER", "x86 Family 6"},
-                        {"PROCESSOR_LEVEL", "6"},
-                        {"PROCESSOR_REVISION", "3a09"},
-                        {"NUMBER_OF_PROCESSORS", "2"},
-                        {"OS", "Windows_NT"}};
-        platform.registry["HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path"] =
-            "C:\\Games\\Zarn";
-        platform.setversion("C:\\Games\\Zarn\\Halcyrion.exe", 1, 52, 0, 3);
+        platform.env.insert({{"PROCESSOR_ARCHITECTURE", "x86"},
+                             {"PROCESSOR_IDENTIFIER", "x86 Family 6"},
+                             {"PROCESSOR_LEVEL", "6"},
+                             {"PROCESSOR_REVISION", "3a09"},
+                             {"NUMBER_OF_PROCESSORS", "2"},
+                             {"OS", "Windows_NT"}});
         drive.makefolder("C:\\Games\\Zarn");
         drive.makefolder(userfolder);
-        drive.write("targetzarnver.txt", "1.52.0.3\r\n");
         drive.write("oldstruct.txt", "$1\r\nversion\r\nplanet $3\r\nplanet\r\nowner\r\nmoons\r\n");
         drive.write("newstruct.txt",
                     "$1\r\nversion 4\r\nplanet $4\r\nplanet\r\nowner #\r\nmoons ##\r\nrings 0\r\n");
         drive.write("original zarn galaxies.txt", "Twin.galaxy\r\n");
     }
 
-    // Runs the load event; the exit code when the program ended during it.
-    std::optional<int> load() {
-        return hostenv::testing::ending([&] { form.load(); });
-    }
-    std::optional<int> click(std::string_view button) {
-        return hostenv::testing::ending([&] { form.clicked(button); });
-    }
-
     std::vector<bool> buttons() const {
         return {form.findbutton.enabled(), form.fixbutton.enabled(), form.exitbutton.enabled(),
                 form.gamefolderbutton.enabled(), form.userfolderbutton.enabled()};
     }
-
-    TempDrive drive;
-    ScriptedPlatform platform;
-    RecordingUi ui;
-    Galmend form{drive.fs, platform, ui};
 };
 
 }  // namespace galmend

@@ -6,9 +6,8 @@
 namespace galmend {
 namespace {
 
-constexpr const char* plainkey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path";
-constexpr const char* wowkey =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mervane\\Kestrix\\zarn\\Path";
+using hostenv::testing::plainkey;
+using hostenv::testing::wowkey;
 
 class Startup : public GalmendHost {};
 

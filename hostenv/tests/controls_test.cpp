@@ -16,14 +16,12 @@ using testing::TempDrive;
 class Lists : public ::testing::Test {
   protected:
     Lists() {
-        drive.write("C:\\Games\\Zarn\\b.galaxy", "");
-        drive.write("C:\\Games\\Zarn\\A.Galaxy", "");
-        drive.write("C:\\Games\\Zarn\\notes.txt", "");
-        drive.write("C:\\Games\\Zarn\\.hidden.galaxy", "");
+        drive.touch({"C:\\Games\\Zarn\\b.galaxy", "C:\\Games\\Zarn\\A.Galaxy",
+                     "C:\\Games\\Zarn\\notes.txt", "C:\\Games\\Zarn\\.hidden.galaxy",
+                     "C:\\root.galaxy"});
         drive.makefolder("C:\\Games\\Zarn\\Fortrel");
         drive.makefolder("C:\\Games\\Zarn\\maps");
         drive.makefolder("C:\\Games\\Zarn\\.cache");
-        drive.write("C:\\root.galaxy", "");
         dir.change = [this] {
             ++changes;
             Dir1_Change(dir, file);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "formhost.h"
 #include "hostenv/controltable.h"
 #include "hostenv/failure.h"
 #include "hostenv/report.h"
@@ -21,15 +22,13 @@
 namespace hostenv {
 namespace {
 
+using testing::plainkey;
 using testing::ProgramEnded;
 using testing::RecordingConsole;
 using testing::RecordingUi;
 using testing::ScriptedPlatform;
 using testing::TempDrive;
-
-constexpr const char* plainkey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Mervane\\Kestrix\\zarn\\Path";
-constexpr const char* wowkey =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mervane\\Kestrix\\zarn\\Path";
+using testing::wowkey;
 
 constexpr std::array controls{
     ControlLayout{"Command1", "walkbutton", Kind::button, "walk", 0, 0, 100, 100},
@@ -114,25 +113,13 @@ TEST(ControlTable, MustMatchTheLayoutAtConstruction) {
     EXPECT_THROW(TestForm(drive.fs, platform, ui, extra), std::logic_error);
 }
 
-class Start : public ::testing::Test {
+class Start : public testing::FormHost<TestForm> {
   protected:
-    Start() {
-        platform.env = {{"windir", "C:\\windows"}};
-        platform.registry[plainkey] = "C:\\Games\\Zarn";
-        platform.setversion("C:\\Games\\Zarn\\Halcyrion.exe", 1, 52, 0, 3);
-        drive.write("targetzarnver.txt", "1.52.0.3\r\n");
-    }
-
+    using FormHost::load;
     // The exit code when the start ended the program.
     static std::optional<int> load(TestForm& started) {
         return testing::ending([&] { started.load(); });
     }
-    std::optional<int> load() { return load(form); }
-
-    TempDrive drive;
-    ScriptedPlatform platform;
-    RecordingUi ui;
-    TestForm form{drive.fs, platform, ui};
 };
 
 TEST_F(Start, FillsTheRunStateInOrder) {

@@ -24,16 +24,10 @@ void walkalone(FileSystem& fs, const std::string& pattern, const std::string& fo
 class Walk : public ::testing::Test {
   protected:
     Walk() {
-        drive.write("C:\\S\\s.galaxy", "");
-        drive.write("C:\\S\\A\\a.galaxy", "");
-        drive.write("C:\\S\\A\\deep\\d.GALAXY", "");
-        drive.write("C:\\S\\B\\b.galaxy", "");
-        drive.write("C:\\S\\B\\notes.txt", "");
-        drive.write("C:\\S\\B\\galaxy.manifest", "");
-        drive.write("C:\\S\\B\\galaxy.manifest.old", "");
-        drive.write("C:\\S\\GALAXY.MANIFEST", "");
-        drive.write("C:\\S\\.hidden\\h.galaxy", "");
-        drive.write("C:\\top.galaxy", "");
+        drive.touch({"C:\\S\\s.galaxy", "C:\\S\\A\\a.galaxy", "C:\\S\\A\\deep\\d.GALAXY",
+                     "C:\\S\\B\\b.galaxy", "C:\\S\\B\\notes.txt", "C:\\S\\B\\galaxy.manifest",
+                     "C:\\S\\B\\galaxy.manifest.old", "C:\\S\\GALAXY.MANIFEST",
+                     "C:\\S\\.hidden\\h.galaxy", "C:\\top.galaxy"});
     }
 
     Lines walk(const std::string& pattern, const std::string& folder) {
@@ -146,9 +140,8 @@ TEST_F(Walk, WhatASearchHasMetIsFoundOnceHoweverItIsReachedAgain) {
 }
 
 TEST_F(Walk, ALinkToAnAncestorOfTheGivenFolderIsNotEntered) {
-    drive.write("C:\\Games\\Stray.galaxy", "");
-    drive.write("C:\\Games\\Zarn\\z.galaxy", "");
-    drive.write("C:\\Elsewhere\\e.galaxy", "");
+    drive.touch(
+        {"C:\\Games\\Stray.galaxy", "C:\\Games\\Zarn\\z.galaxy", "C:\\Elsewhere\\e.galaxy"});
     std::filesystem::create_directory_symlink(drive.host("C:\\Games"),
                                               drive.host("C:\\Games\\Zarn\\up"));
     std::filesystem::create_directory_symlink(drive.host("C:\\"),

@@ -40,12 +40,9 @@ TEST_F(Manager, ASearchWithNothingFoundCountsZero) {
 }
 
 TEST_F(Manager, SearchListsBothRootsInWalkOrderWithNamesAsFound) {
-    for (const char* name :
-         {"z.galaxy", "Fortrel\\Spaced Out.galaxy", "a.b.c.galaxy", "O'Brien's (best).galaxy",
-          "Alpha.galaxy", "notes.txt", "galaxy.manifest"}) {
-        drive.write(game(name), "");
-    }
-    for (const char* name : {"Alpha.galaxy", "deep\\er\\UPPER.GALAXY"}) drive.write(user(name), "");
+    drive.touch({game("z.galaxy"), game("Fortrel\\Spaced Out.galaxy"), game("a.b.c.galaxy"),
+                 game("O'Brien's (best).galaxy"), game("Alpha.galaxy"), game("notes.txt"),
+                 game("galaxy.manifest"), user("Alpha.galaxy"), user("deep\\er\\UPPER.GALAXY")});
     interactive();
     form.searchgalaxies();
     EXPECT_EQ(form.foundgalaxies,
@@ -202,8 +199,7 @@ TEST_F(Manager, AManifestThatCannotBeDeletedFailsNamingIt) {
 }
 
 TEST_F(Manager, SearchAndUpdateAlternateAndARemovalBetweenChangesNothingOfThat) {
-    drive.write(game("Alpha.galaxy"), "");
-    drive.write(user("Beta.galaxy"), "");
+    drive.touch({game("Alpha.galaxy"), user("Beta.galaxy")});
     drive.write(fortrel("galaxy.manifest"), "previous\r\n");
     interactive();
     EXPECT_EQ(click("Command1"), std::nullopt);
@@ -228,8 +224,7 @@ TEST_F(Manager, SearchAndUpdateAlternateAndARemovalBetweenChangesNothingOfThat) 
 }
 
 TEST_F(Manager, ShowZarnLocationMovesOnlyTheLists) {
-    drive.write(game("a.galaxy"), "");
-    drive.write(game("b.txt"), "");
+    drive.touch({game("a.galaxy"), game("b.txt")});
     interactive();
     EXPECT_EQ(click("Command4"), std::nullopt);
     EXPECT_EQ(form.folderlist.path(), "C:\\Games\\Zarn");
@@ -244,12 +239,10 @@ TEST_F(Manager, ShowZarnLocationMovesOnlyTheLists) {
 
 TEST_F(Manager, NamesWithoutAnExactAnsiFormAreLeftOutAndNamed) {
     drive.makefolder(fortrel(""));
-    drive.write(game("Caf\xC3\xA9.galaxy"), "");
-    drive.write(game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy"), "");
-    drive.write(user("\xE5\x9C\xB0\xE5\x9B\xBE\\x.galaxy"), "");
-    drive.write(user("\xC5\x81\xC3\xB3"
-                     "d\xC5\xBA.galaxy"),
-                "");
+    drive.touch({game("Caf\xC3\xA9.galaxy"), game("\xE6\x98\x9F\xE7\xB3\xBB.galaxy"),
+                 user("\xE5\x9C\xB0\xE5\x9B\xBE\\x.galaxy"),
+                 user("\xC5\x81\xC3\xB3"
+                      "d\xC5\xBA.galaxy")});
     for (const char* switches : {"", "/s"}) {
         SCOPED_TRACE(switches);
         platform.args = switches;
@@ -282,12 +275,9 @@ TEST_F(Manager, NamesWithoutAnExactAnsiFormAreLeftOutAndNamed) {
 }
 
 TEST_F(Manager, NamesTheManifestCannotQuoteAreLeftOutAndNamedAndTheCountMatches) {
-    drive.write(game("plain.galaxy"), "");
-    drive.write(game("q\"uote.galaxy"), "");
-    drive.write(game("line\nfeed.galaxy"), "");
-    drive.write(user("carriage\rreturn.galaxy"), "");
-    drive.write(user("tab\tfolder\\x.galaxy"), "");
-    drive.write(user("\xE6\x98\x9F.galaxy"), "");
+    drive.touch({game("plain.galaxy"), game("q\"uote.galaxy"), game("line\nfeed.galaxy"),
+                 user("carriage\rreturn.galaxy"), user("tab\tfolder\\x.galaxy"),
+                 user("\xE6\x98\x9F.galaxy")});
     platform.args = "/s";
     ASSERT_EQ(load(), 0);
     const std::string manifest = game("galaxy.manifest");
@@ -307,8 +297,7 @@ TEST_F(Manager, NamesTheManifestCannotQuoteAreLeftOutAndNamedAndTheCountMatches)
 }
 
 TEST_F(Manager, AGalaxyOrManifestReachedTwiceIsFoundListedAndRemovedOnce) {
-    drive.write(game("Own.galaxy"), "");
-    drive.write(user("Mine.galaxy"), "");
+    drive.touch({game("Own.galaxy"), user("Mine.galaxy")});
     drive.write(user("galaxy.manifest"), "per user");
     fs::create_directory_symlink(drive.host(userfolder), drive.host(game("mine")));
     // The same galaxy under its own name in another folder: a hard link.

@@ -5,8 +5,7 @@
 namespace tallyhold {
 namespace {
 
-constexpr const char* wowkey =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mervane\\Kestrix\\zarn\\Path";
+using hostenv::testing::wowkey;
 
 class Startup : public TallyholdHost {};
 

@@ -20,9 +20,7 @@ TEST_F(ManagerWrites, ASilentRunRemovesSearchesAndWritesIntoTheGameFolder) {
     drive.write(fortrel("galaxy.manifest"), "expansion");
     drive.write(fortrel("galaxy.manifest.old"), "expansion old");
     drive.write(user("galaxy.manifest"), "user");
-    drive.write(fortrel("Alpha.galaxy"), "");
-    drive.write(game("Beta.galaxy"), "");
-    drive.write(user("Gamma.galaxy"), "");
+    drive.touch({fortrel("Alpha.galaxy"), game("Beta.galaxy"), user("Gamma.galaxy")});
     platform.args = "/s";
     // The removal button stays enabled in a silent run; a click mid-walk does nothing.
     ui.onevents = [&] { form.clicked("Command5"); };

@@ -150,6 +150,10 @@ void TempDrive::write(const std::string& windowspath, const std::string& bytes) 
     std::ofstream(target, std::ios::binary) << bytes;
 }
 
+void TempDrive::touch(std::initializer_list<std::string> windowspaths) {
+    for (const auto& path : windowspaths) write(path, "");
+}
+
 void TempDrive::makefolder(const std::string& windowspath) {
     fs::create_directories(host(windowspath));
 }

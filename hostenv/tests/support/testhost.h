@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <set>
@@ -130,6 +131,8 @@ class TempDrive {
     const std::filesystem::path& root() const { return root_; }
     // Writes bytes to a Windows path on drive C (relative ones under the working folder).
     void write(const std::string& windowspath, const std::string& bytes);
+    // Empty files at Windows paths: a walk or a search only looks at their names.
+    void touch(std::initializer_list<std::string> windowspaths);
     void makefolder(const std::string& windowspath);
     std::filesystem::path host(const std::string& windowspath) const;
     // The bytes of a file at a Windows path; whether anything is there.
