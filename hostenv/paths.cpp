@@ -106,7 +106,15 @@ std::string withseparator(std::string_view folder) {
 }
 
 std::string joinpath(std::string_view folder, std::string_view name) {
-    return withseparator(folder) + std::string(name);
+    // One allocation: a walk joins every file it lists.
+    const std::size_t root = rootlength(folder);
+    while (folder.size() > root && folder.ends_with('\\')) folder.remove_suffix(1);
+    std::string joined;
+    joined.reserve(folder.size() + 1 + name.size());
+    joined = folder;
+    if (!joined.empty() && !joined.ends_with('\\')) joined += '\\';
+    joined += name;
+    return joined;
 }
 
 std::size_t lastcomponentstart(std::string_view path) {
