@@ -25,8 +25,8 @@
 #include "corpus.h"
 #include "galaxysets.h"
 #include "hostenv/backup/backupset.h"
+#include "hostenv/backup/undo.h"
 #include "hostenv/text.h"
-#include "restorereport.h"
 #include "rewrite.h"
 
 namespace {
@@ -76,7 +76,7 @@ void restore(const Setting& setting, std::size_t galaxies) {
         files->fs(), files->windowspath(backupsfolder(setting)), scope);
     if (!offer.set) throw std::runtime_error("there is no backup set to restore");
     const auto run = hostenv::backup::restorefrom(files->fs(), offer, {});
-    const bool whole = galmend::reportrestore(offer, run, ui, true);
+    const bool whole = hostenv::backup::reportrestore(galmend::galaxysets(), offer, run, ui, true);
     const std::string expected = "Restored " + std::to_string(galaxies) + " of the ";
     if (!whole || !ui.boxes.empty() || ui.reported.empty() ||
         !ui.reported.back().starts_with(expected)) {

@@ -15,6 +15,8 @@ const hostenv::backup::SetOwner& galaxysets() {
         .files = "galaxies",
         .runs = "fixes",
         .keptfolders = "the game's galaxy folder and the player's",
+        .file = "galaxy",
+        .run = "fix",
     };
     return owner;
 }

@@ -9,6 +9,7 @@
 
 #include "galaxysets.h"
 #include "hostenv/backup/backupset.h"
+#include "hostenv/backup/undo.h"
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "hostenv/paths.h"
@@ -16,7 +17,6 @@
 #include "hostenv/safereplace.h"
 #include "hostenv/startup.h"
 #include "hostenv/text.h"
-#include "restorereport.h"
 #include "structure.h"
 
 namespace galmend {
@@ -157,24 +157,9 @@ RestoreOffer Galmend::newestoffer() {
 }
 
 bool Galmend::restore(const RestoreOffer& offer, bool silent) {
-    if (!offer.set) {
-        std::string text = nosettext(backupsfolder(galaxysets(), localappfolder));
-        for (const auto& reason : offer.unreadable) {
-            text += "\r\nPassed over a file named like a backup set: " + reason;
-        }
-        if (silent) {
-            ui_.report(text);
-        } else {
-            ui_.messagebox(text);
-        }
-        return true;
-    }
     const hostenv::Busy busy(busy_);
-    hostenv::Progress progress(ui_, clock);
-    const RestoreRun run =
-        restorefrom(fs_, offer, {[&] { progress.step([] {}); }, [&] { return progress.due(); }});
-    progress.finish([] {});
-    return reportrestore(offer, run, ui_, silent);
+    return hostenv::backup::restorereported(
+        fs_, ui_, clock, galaxysets(), backupsfolder(galaxysets(), localappfolder), offer, silent);
 }
 
 std::unique_ptr<hostenv::HeldLock> Galmend::lockrun() {
@@ -188,19 +173,7 @@ std::unique_ptr<hostenv::HeldLock> Galmend::lockrun() {
 }
 
 void Galmend::offerundo() {
-    // By the sets' names and first records alone: reading a whole set of thousands of
-    // galaxies after every click would hold the window up. Undo itself looks closer.
-    bool restorable = false;
-    try {
-        const auto sets =
-            backupsets(fs_, galaxysets(), backupsfolder(galaxysets(), localappfolder)).sets;
-        restorable = std::any_of(sets.begin(), sets.end(), [](const BackupSet& set) {
-            return set.state == BackupSet::State::open;
-        });
-    } catch (const Failure&) {
-        // A folder that cannot be read now offers nothing to undo.
-    }
-    undobutton.setenabled(restorable);
+    undobutton.setenabled(hostenv::backup::undoable(fs_, galaxysets(), localappfolder));
 }
 
 void Galmend::undobutton_Click() {
@@ -208,35 +181,15 @@ void Galmend::undobutton_Click() {
     // between the two.
     const auto lock = lockrun();
     if (!lock) return;
-    try {
-        RestoreOffer offer = newestoffer();
-        for (;;) {
-            // No set says so; a set that would be refused is not asked about: undo says why
-            // and sets it aside.
-            if (!offer.set || offer.files == 0) {
-                restore(offer, false);
-                break;
-            }
-            if (!ui_.question(
-                    "Put back the old bytes of the " +
-                    hostenv::counted(static_cast<long long>(offer.files), "galaxy", "galaxies") +
-                    " that the fix of " + offer.date +
-                    " rewrote?\r\nA galaxy changed since that fix is left as it is.")) {
-                break;
-            }
-            RestoreOffer now = newestoffer();
-            if (now.set && now.set->path == offer.set->path) {
-                restore(now, false);
-                break;
-            }
-            ui_.messagebox("The newest backup set changed while you were asked: " +
-                           (now.set ? "it is now " + now.set->name : std::string("there is none")) +
-                           ". Nothing was restored.");
-            offer = std::move(now);
-        }
-    } catch (const Failure& failure) {
-        ui_.messagebox(failure.what());
-    }
+    hostenv::backup::askandrestore(
+        ui_, [this] { return newestoffer(); },
+        [](const RestoreOffer& offer) {
+            return "Put back the old bytes of the " +
+                   hostenv::counted(static_cast<long long>(offer.files), "galaxy", "galaxies") +
+                   " that the fix of " + offer.date +
+                   " rewrote?\r\nA galaxy changed since that fix is left as it is.";
+        },
+        [this](const RestoreOffer& offer) { restore(offer, false); });
     offerundo();
 }
 

@@ -1,10 +1,11 @@
-#include "restorereport.h"
+#include "hostenv/backup/undo.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "galaxysets.h"
 #include "testhost.h"
 
 namespace galmend {
@@ -63,7 +64,9 @@ TEST(RestoreReport, TheBoxCountsTheGalaxiesAndSaysWhatWasLeftAndWhy) {
         SCOPED_TRACE(c.what);
         const RestoreOffer offer{set, "2026-12-07 19:32:13", c.restore.files.size(), {}, nullptr};
         hostenv::testing::RecordingUi ui;
-        EXPECT_EQ(reportrestore(offer, RestoreRun{c.restore, ""}, ui, false), c.whole);
+        EXPECT_EQ(hostenv::backup::reportrestore(galaxysets(), offer, RestoreRun{c.restore, ""}, ui,
+                                                 false),
+                  c.whole);
         EXPECT_EQ(ui.messages, std::vector<std::string>{c.said});
     }
 }

@@ -154,8 +154,21 @@ std::string BackupWriter::entryname(const std::string& path) const {
 
 void BackupWriter::add(const std::string& path, std::string_view oldbytes,
                        std::string_view newbytes) {
+    addentry(path, Change::replaced, oldbytes, newbytes);
+}
+
+void BackupWriter::addremoved(const std::string& path, std::string_view oldbytes) {
+    addentry(path, Change::removed, oldbytes, {});
+}
+
+void BackupWriter::addcreated(const std::string& path, std::string_view newbytes) {
+    addentry(path, Change::created, {}, newbytes);
+}
+
+void BackupWriter::addentry(const std::string& path, Change change, std::string_view oldbytes,
+                            std::string_view newbytes) {
     if (!zip_) open();
-    record_ = filerecord(run_, crc32of(newbytes), newbytes.size(), path);
+    record_ = filerecord(run_, change, crc32of(newbytes), newbytes.size(), path);
     zip_->add(entryname(path), oldbytes, record_);
     batch_.push_back(path);
 }
@@ -165,14 +178,25 @@ void BackupWriter::commit() {
 }
 
 void BackupWriter::closebatch(std::size_t replaced) {
+    std::vector<bool> placed(batch_.size(), false);
+    std::fill_n(placed.begin(), std::min(replaced, placed.size()), true);
+    closebatch(placed);
+}
+
+void BackupWriter::closebatch(const std::vector<bool>& placed) {
     if (batch_.empty()) return;
-    replaced_ += replaced;
     std::string text = owner_.program + " put these " + owner_.files +
                        " of the entries before this one in place:\r\n";
-    for (std::size_t i = 0; i < replaced; ++i) text += batch_[i] + "\r\n";
+    std::vector<bool> inbatch(batch_.size(), false);
+    for (std::size_t i = 0; i < batch_.size() && i < placed.size(); ++i) {
+        if (!placed[i]) continue;
+        inbatch[i] = true;
+        ++replaced_;
+        text += batch_[i] + "\r\n";
+    }
     batch_.clear();
     zip_->add(owner_.recordprefix + "batch " + std::to_string(++batches_) + ".txt", text,
-              batchrecord(run_, static_cast<std::uint32_t>(replaced)));
+              batchrecord(run_, inbatch));
 }
 
 void BackupWriter::finish() {

@@ -108,7 +108,16 @@ Holding holding(hostenv::FileSystem& fs, const std::string& path, std::uint64_t 
     return holding(fs, path, fs.describe(path, 0), size, crc, current);
 }
 
-// The files the run that wrote the set replaced, each record checked before anything is
+// Whether the file holds what the run left there: its new bytes, or nothing at all.
+bool holdsnew(hostenv::FileSystem& fs, const Planned& file, std::string& current) {
+    if (file.record.change == Change::removed) {
+        return fs.describe(file.path, 0).what == hostenv::What::missing;
+    }
+    return holding(fs, file.path, file.record.newsize, file.record.newcrc, current) ==
+           Holding::these;
+}
+
+// The files the run that wrote the set changed, each record checked before anything is
 // written.
 SetPlan planset(hostenv::FileSystem& fs, const std::string& setpath, const RestoreScope& scope) {
     SetPlan plan;
@@ -127,11 +136,18 @@ SetPlan planset(hostenv::FileSystem& fs, const std::string& setpath, const Resto
             break;
         }
         if (record->kind == SetRecord::Kind::batch) {
-            if (record->replaced > batch.size()) {
+            const auto placed = [&](std::size_t i) {
+                return record->placed.empty() ? i < record->replaced
+                                              : i < record->placed.size() && record->placed[i];
+            };
+            std::size_t taken = 0;
+            for (std::size_t i = 0; i < batch.size(); ++i) taken += placed(i) ? 1 : 0;
+            if (taken != record->replaced) {
                 plan.incomplete = true;
                 break;
             }
-            for (std::size_t i = 0; i < record->replaced; ++i) {
+            for (std::size_t i = 0; i < batch.size(); ++i) {
+                if (!placed(i)) continue;
                 batch[i].known = true;
                 plan.files.push_back(std::move(batch[i]));
             }
@@ -153,49 +169,71 @@ SetPlan planset(hostenv::FileSystem& fs, const std::string& setpath, const Resto
     // A batch never closed: the run was stopped while it put the batch in place, or before.
     std::string current;
     for (auto& file : batch) {
-        if (!file.entry.whole) {
-            // Its old bytes were being written when the run stopped, so it was never replaced,
-            // unless it holds the new bytes, which only a damaged set explains.
-            if (holding(fs, file.path, file.record.newsize, file.record.newcrc, current) ==
-                Holding::these) {
-                plan.files.push_back(std::move(file));
-            }
-        } else if (holding(fs, file.path, file.entry.size, file.entry.crc, current) !=
-                   Holding::these) {
-            plan.files.push_back(std::move(file));
-        }
+        // A file rewritten whose old bytes are whole was changed unless it holds them still.
+        // Any other was changed only when it holds what the run left there: a file whose old
+        // bytes were being written when the run stopped was never changed, and one the run
+        // removed or created is there or not.
+        const bool changed =
+            file.entry.whole && file.record.change == Change::replaced
+                ? holding(fs, file.path, file.entry.size, file.entry.crc, current) != Holding::these
+                : holdsnew(fs, file, current);
+        if (changed) plan.files.push_back(std::move(file));
     }
     if (listing.end != ZipListing::End::complete) plan.incomplete = true;
     return plan;
 }
 
 // Files whose old bytes wait beside them, complete, to be put in place together: as for a run,
-// writing a batch of files and then moving them costs less than each in turn.
+// writing a batch of files and then moving them costs less than each in turn. Files the run
+// created are removed after the batch's others are back: a file created beside one it
+// replaced may hold the only other copy of that one's old bytes.
 class Batch {
   public:
     Batch(hostenv::FileSystem& fs, std::vector<FileRestore>& results)
         : fs_(fs), results_(results) {}
 
-    // Stages bytes for the file of results_[result]; throws Failure, with nothing left.
-    void stage(const std::string& path, std::string_view bytes, std::size_t result) {
+    // Stages bytes for the file of results_[result], to replace it, or to be created where
+    // nothing is; throws Failure, with nothing left.
+    void stage(const std::string& path, std::string_view bytes, std::size_t result, bool create) {
         files_.emplace_back(fs_, path, bytes);
-        waiting_.push_back(result);
+        waiting_.push_back({result, create});
         bytes_ += bytes.size();
     }
-    bool full() const { return files_.size() >= 64 || bytes_ >= (std::size_t{4} << 20); }
-    bool empty() const { return files_.empty(); }
-    // Moves each staged text over its file; one that fails is named so.
+    void remove(const std::string& path, std::size_t result) {
+        removals_.emplace_back(path, result);
+    }
+    bool full() const {
+        return files_.size() + removals_.size() >= 64 || bytes_ >= (std::size_t{4} << 20);
+    }
+    bool empty() const { return files_.empty() && removals_.empty(); }
+    // Moves each staged text into place and removes the files to remove; one that fails is
+    // named so.
     void putinplace() {
+        const auto failed = [&](std::size_t result, const Failure& failure) {
+            results_[result].outcome = FileOutcome::failed;
+            results_[result].reason = failure.what();
+        };
         for (std::size_t i = 0; i < files_.size(); ++i) {
             try {
-                files_[i].replace();
+                if (waiting_[i].second) {
+                    files_[i].create();
+                } else {
+                    files_[i].replace();
+                }
             } catch (const Failure& failure) {
-                results_[waiting_[i]].outcome = FileOutcome::failed;
-                results_[waiting_[i]].reason = failure.what();
+                failed(waiting_[i].first, failure);
+            }
+        }
+        for (const auto& [path, result] : removals_) {
+            try {
+                fs_.remove(path);
+            } catch (const Failure& failure) {
+                failed(result, failure);
             }
         }
         files_.clear();
         waiting_.clear();
+        removals_.clear();
         bytes_ = 0;
     }
 
@@ -203,25 +241,37 @@ class Batch {
     hostenv::FileSystem& fs_;
     std::vector<FileRestore>& results_;
     std::deque<hostenv::StagedFile> files_;
-    std::vector<std::size_t> waiting_;
+    std::vector<std::pair<std::size_t, bool>> waiting_;
+    std::vector<std::pair<std::string, std::size_t>> removals_;
     std::size_t bytes_ = 0;
 };
 
-// What becomes of one file: its old bytes are staged when it holds what the run wrote.
+// What becomes of one file: when it holds what the run left there, its old bytes are staged,
+// or, when the run created it, it is to be removed.
 FileRestore restorefile(hostenv::FileSystem& fs, EntryReader& set, const Planned& file,
                         std::string& current, Batch& batch, std::size_t result) {
-    FileRestore outcome{file.path, FileOutcome::failed, {}};
+    const Change change = file.record.change;
+    FileRestore outcome{file.path, FileOutcome::failed, {}, change};
     try {
-        const auto old = file.entry.whole ? set.read(file.entry) : std::nullopt;
-        if (!old) {
-            outcome.outcome = FileOutcome::damaged;
-            return outcome;
+        std::optional<std::string> old;
+        if (change != Change::created) {
+            old = file.entry.whole ? set.read(file.entry) : std::nullopt;
+            if (!old) {
+                outcome.outcome = FileOutcome::damaged;
+                return outcome;
+            }
         }
         // One question tells a link from the file itself, where its name finally leads, and
         // what it holds.
         const hostenv::Description found = fs.describe(file.path, hostenv::Ask::final);
         if (!found.final) {
-            outcome.outcome = FileOutcome::gone;
+            if (change == Change::removed) {
+                batch.stage(file.path, *old, result, true);
+                outcome.outcome = FileOutcome::restored;
+            } else {
+                outcome.outcome =
+                    change == Change::created ? FileOutcome::alreadyold : FileOutcome::gone;
+            }
             return outcome;
         }
         if (hostenv::lower(*found.final) != hostenv::lower(file.final)) {
@@ -229,21 +279,20 @@ FileRestore restorefile(hostenv::FileSystem& fs, EntryReader& set, const Planned
             outcome.reason = *found.final;
             return outcome;
         }
-        switch (holding(fs, file.path, found, file.record.newsize, file.record.newcrc, current)) {
-            case Holding::these:
-                batch.stage(file.path, *old, result);
-                outcome.outcome = FileOutcome::restored;
-                break;
-            case Holding::gone:
-                outcome.outcome = FileOutcome::gone;
-                break;
-            case Holding::other:
-                outcome.outcome = holding(fs, file.path, found, old->size(), file.entry.crc,
-                                          current) == Holding::these
-                                      ? FileOutcome::alreadyold
-                                      : FileOutcome::changed;
-                break;
+        if (change != Change::removed && holding(fs, file.path, found, file.record.newsize,
+                                                 file.record.newcrc, current) == Holding::these) {
+            if (old) {
+                batch.stage(file.path, *old, result, false);
+            } else {
+                batch.remove(file.path, result);
+            }
+            outcome.outcome = FileOutcome::restored;
+            return outcome;
         }
+        outcome.outcome = old && holding(fs, file.path, found, old->size(), file.entry.crc,
+                                         current) == Holding::these
+                              ? FileOutcome::alreadyold
+                              : FileOutcome::changed;
     } catch (const Failure& failure) {
         outcome.reason = failure.what();
     } catch (const std::bad_alloc&) {
@@ -260,6 +309,13 @@ std::size_t SetRestore::count(FileOutcome outcome) const {
     return static_cast<std::size_t>(
         std::count_if(files.begin(), files.end(),
                       [&](const FileRestore& file) { return file.outcome == outcome; }));
+}
+
+std::size_t SetRestore::count(FileOutcome outcome, bool created) const {
+    return static_cast<std::size_t>(
+        std::count_if(files.begin(), files.end(), [&](const FileRestore& file) {
+            return file.outcome == outcome && (file.change == Change::created) == created;
+        }));
 }
 
 bool SetRestore::complete() const {
@@ -311,10 +367,13 @@ RestoreOffer restoreoffer(hostenv::FileSystem& fs, const std::string& folder,
         // A set that would be refused is offered, so that undo says why and sets it aside.
         if (plan->problem == SetRestore::Problem::none && plan->files.empty()) continue;
         const std::size_t files = plan->files.size();
-        return RestoreOffer{*set, datetext(*set), files, std::move(listing.unreadable),
-                            std::move(plan)};
+        const auto created = static_cast<std::size_t>(std::count_if(
+            plan->files.begin(), plan->files.end(),
+            [](const Planned& file) { return file.record.change == Change::created; }));
+        return RestoreOffer{
+            *set, datetext(*set), files, std::move(listing.unreadable), std::move(plan), created};
     }
-    return RestoreOffer{std::nullopt, {}, 0, std::move(listing.unreadable), nullptr};
+    return RestoreOffer{std::nullopt, {}, 0, std::move(listing.unreadable), nullptr, 0};
 }
 
 RestoreRun restorefrom(hostenv::FileSystem& fs, const RestoreOffer& offer,

@@ -38,8 +38,10 @@ constexpr const char* firstset = "2026-12-07 19-32-13 run 1.zip";
 constexpr const char* restoredset = "2026-12-07 19-32-13 run 1 restored.zip";
 
 // A program that keeps files of a game's folder and of a player's, and never restores a program.
-const SetOwner keeper{"keeper", "keeper backups", "keeper/",
-                      "files",  "runs",           "the game's folder and the player's"};
+const SetOwner keeper{"keeper",  "keeper backups",
+                      "keeper/", "files",
+                      "runs",    "the game's folder and the player's",
+                      "file",    "run"};
 const std::vector<KeptFolder> keptfolders = {{gamefolder, "game/"}, {userfolder, "user/"}};
 const RestoreScope scope{keeper, keptfolders,
                          [](const std::string& path) -> std::optional<std::string> {
@@ -570,8 +572,8 @@ TEST_F(Backups, ARestoreFailingAtAnyStepIsFinishedByTheNext) {
 // neither lists, offers or restores the other's, each numbers its own runs, and a batch entry
 // of its prefix counts as ours do.
 TEST_F(Backups, AnotherProgramsSetsAreItsOwn) {
-    const SetOwner sweeper{"sweeper", "sweeper backups", "sweeper/",
-                           "maps",    "sweeps",          "the map folder"};
+    const SetOwner sweeper{"sweeper", "sweeper backups", "sweeper/", "maps",
+                           "sweeps",  "the map folder",  "map",      "sweep"};
     const std::string theirs = backupsfolder(sweeper, "C:\\users\\player\\AppData\\Local");
     // Its one folder lies inside our second, and lets every file through.
     const std::vector<KeptFolder> mapfolder = {{std::string(userfolder) + "deep", "maps/"}};

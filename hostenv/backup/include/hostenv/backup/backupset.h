@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hostenv/backup/setrecord.h"
 #include "hostenv/backup/zipfile.h"
 #include "hostenv/filesystem.h"
 
@@ -43,6 +44,9 @@ struct SetOwner {
     std::string runs;
     // The kept folders, as a sentence names them: "the map folder and the player's".
     std::string keptfolders;
+    // A file and a run, in the singular: "map", "update".
+    std::string file;
+    std::string run;
 };
 
 // A folder whose files a set keeps, as this run finds it, and how the names of their entries
@@ -69,12 +73,17 @@ class BackupWriter {
     // batch; nothing is written through to the disk yet. Throws Failure; after a failed write
     // the set takes nothing more (every file committed before stays restorable).
     void add(const std::string& path, std::string_view oldbytes, std::string_view newbytes);
-    // Writes everything added through to the disk: the files added may now be replaced.
+    // As add, for a file the run removes, and for one it creates where there was none.
+    void addremoved(const std::string& path, std::string_view oldbytes);
+    void addcreated(const std::string& path, std::string_view newbytes);
+    // Writes everything added through to the disk: the files added may now be changed.
     // Throws Failure, and then none of them may be.
     void commit();
     // Records that the first replaced files of the batch were put in place, the rest not.
     // Throws Failure; a batch left unclosed is told apart by what its files hold.
     void closebatch(std::size_t replaced);
+    // Records which files of the batch, in the order added, were put in place.
+    void closebatch(const std::vector<bool>& placed);
     // Writes the set's central directory, which standard zip readers need, and closes it;
     // call it however the run ends; once is enough. A set whose run replaced no file is
     // removed, as it has nothing to undo. After a failed write it writes nothing more: a set
@@ -90,6 +99,8 @@ class BackupWriter {
   private:
     void open();
     std::string entryname(const std::string& path) const;
+    void addentry(const std::string& path, Change change, std::string_view oldbytes,
+                  std::string_view newbytes);
 
     hostenv::FileSystem& fs_;
     SetOwner owner_;
@@ -164,6 +175,8 @@ struct FileRestore {
     std::string path;
     FileOutcome outcome = FileOutcome::failed;
     std::string reason;
+    // What the run did to it: restored, a created file is removed again.
+    Change change = Change::replaced;
 };
 
 struct SetRestore {
@@ -185,6 +198,8 @@ struct SetRestore {
     // The files the run replaced, in its order, as far as the set and the disk tell.
     std::vector<FileRestore> files;
     std::size_t count(FileOutcome outcome) const;
+    // The same among the files the run created, or among the others.
+    std::size_t count(FileOutcome outcome, bool created) const;
     // Whether nothing was left: every file holds its old bytes now, and the set is whole.
     bool complete() const;
 };
@@ -192,9 +207,9 @@ struct SetRestore {
 // Which files of a set its run replaced, each record checked.
 struct SetPlan;
 
-// What a restore takes, and what undo asks before: the newest open set whose run replaced a
-// file, when it was made and how many files its run replaced; and the files named like sets
-// that were passed over, each with its reason.
+// What a restore takes, and what undo asks before: the newest open set whose run changed a
+// file, when it was made and how many files its run changed, and how many of those it created;
+// and the files named like sets that were passed over, each with its reason.
 struct RestoreOffer {
     std::optional<BackupSet> set;
     std::string date;
@@ -202,6 +217,7 @@ struct RestoreOffer {
     std::vector<std::string> unreadable;
     // What the restore of set does, read once for the question and the restore.
     std::shared_ptr<const SetPlan> plan;
+    std::size_t created = 0;
 };
 // Throws Failure when the folder cannot be read.
 RestoreOffer restoreoffer(hostenv::FileSystem& fs, const std::string& folder,
