@@ -97,7 +97,7 @@ void Galmend::fixgalaxies() {
     // Without the folder, a fix fails at the first galaxy it would rewrite (keepold).
     BackupWriter backup(fs_, galaxysets(),
                         localappfolder.empty() ? "" : backupsfolder(galaxysets(), localappfolder),
-                        platform_.localtimestamp(), keptfolders(galaxyfolders));
+                        platform_.localtimestamp(), keptgalaxyfolders(galaxyfolders));
     const FixingSet fixing(fixset_, backup);
     rewritten = 0;
     keptnote.clear();

@@ -21,11 +21,6 @@ const hostenv::backup::SetOwner& galaxysets() {
     return owner;
 }
 
-std::vector<hostenv::backup::KeptFolder> keptfolders(
-    const std::array<std::string, 2>& galaxyfolders) {
-    return {{galaxyfolders[0], "game/"}, {galaxyfolders[1], "user/"}};
-}
-
 hostenv::backup::RestoreScope restorescope(const std::array<std::string, 2>& galaxyfolders,
                                            const hostenv::Lines& originalmaps) {
     const auto whynot = [&originalmaps](const std::string& path) -> std::optional<std::string> {
@@ -38,7 +33,7 @@ hostenv::backup::RestoreScope restorescope(const std::array<std::string, 2>& gal
         }
         return std::nullopt;
     };
-    return {galaxysets(), keptfolders(galaxyfolders), whynot};
+    return {galaxysets(), keptgalaxyfolders(galaxyfolders), whynot};
 }
 
 }  // namespace galmend

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hostenv/backup/backupset.h"
+#include "hostenv/backup/undo.h"
 #include "hostenv/text.h"
 
 namespace galmend {
@@ -17,6 +18,7 @@ using hostenv::backup::backupsfolder;
 using hostenv::backup::BackupWriter;
 using hostenv::backup::FileOutcome;
 using hostenv::backup::FileRestore;
+using hostenv::backup::keptgalaxyfolders;
 using hostenv::backup::listzip;
 using hostenv::backup::RestoreOffer;
 using hostenv::backup::RestoreRun;
@@ -25,10 +27,6 @@ using hostenv::backup::ZipListing;
 
 // Found in "galmend backups", their batches named "galmend/batch N.txt".
 const hostenv::backup::SetOwner& galaxysets();
-
-// The game's galaxy folder, its galaxies kept as "game/...", and the player's, as "user/...".
-std::vector<hostenv::backup::KeptFolder> keptfolders(
-    const std::array<std::string, 2>& galaxyfolders);
 
 // Where a restore may write: galaxies in the galaxy folders, never one of the game's own maps,
 // which the list originalmaps names and which must outlive the scope.

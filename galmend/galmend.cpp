@@ -80,8 +80,7 @@ void Galmend::showhost() {
 }
 
 void Galmend::Form_Load() {
-    const hostenv::Lines pieces = hostenv::splitatblanks(platform_.commandargs());
-    restoremode = std::any_of(pieces.begin(), pieces.end(), isrestoreswitch);
+    restoremode = restoreasked();
     // A restore reports as a silent run does.
     if (restoremode) ui_.beginreport();
     reportifsilent();
@@ -123,22 +122,7 @@ void Galmend::Form_Load() {
 }
 
 void Galmend::restorerun() {
-    const hostenv::Lines pieces = hostenv::splitatblanks(platform_.commandargs());
-    if (pieces.size() > 1) {
-        // A restore is a run of its own: "/restore /s" would leave a script guessing which.
-        const auto other =
-            std::find_if(pieces.begin() + 1, pieces.end(),
-                         [&](const std::string& piece) { return piece != pieces[0]; });
-        ui_.messagebox("Invalid argument: " + (other == pieces.end() ? pieces[1] : *other));
-        ui_.endprogram(hostenv::exitinvalidargument);
-    }
-    // Found as the gate finds it: by its version, or by its file.
-    const std::string game = hostenv::joinpath(gamefolder, "Halcyrion.exe");
-    if (hostenv::getfileversion(platform_, game).empty() &&
-        !fs_.lookup(game, hostenv::Entries::files)) {
-        ui_.messagebox("the game was not found at " + gamefolder);
-        ui_.endprogram(hostenv::exitversiongate);
-    }
+    beginrestore();
     loadoriginalmaps();
     const auto lock = lockrun();
     if (!lock) ui_.endprogram(hostenv::exitfailure);

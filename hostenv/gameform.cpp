@@ -1,5 +1,7 @@
 #include "hostenv/gameform.h"
 
+#include <algorithm>
+
 #include "hostenv/hostqueries.h"
 #include "hostenv/paths.h"
 #include "hostenv/startup.h"
@@ -27,6 +29,30 @@ std::string GameForm::filetext(std::string_view bytes) const {
 
 std::string GameForm::environment(const std::string& name) {
     return platform_.environment(name).value_or("");
+}
+
+bool GameForm::restoreasked() {
+    const Lines pieces = splitatblanks(platform_.commandargs());
+    return std::any_of(pieces.begin(), pieces.end(),
+                       [](const std::string& piece) { return isswitch(piece, "restore"); });
+}
+
+void GameForm::beginrestore() {
+    const Lines pieces = splitatblanks(platform_.commandargs());
+    if (pieces.size() > 1) {
+        // "/restore /s" would leave a script guessing which run it asked for.
+        const auto other =
+            std::find_if(pieces.begin() + 1, pieces.end(),
+                         [&](const std::string& piece) { return piece != pieces[0]; });
+        ui_.messagebox("Invalid argument: " + (other == pieces.end() ? pieces[1] : *other));
+        ui_.endprogram(exitinvalidargument);
+    }
+    // Found as the gate finds it: by its version, or by its file.
+    const std::string game = joinpath(gamefolder, "Halcyrion.exe");
+    if (getfileversion(platform_, game).empty() && !fs_.lookup(game, Entries::files)) {
+        ui_.messagebox("the game was not found at " + gamefolder);
+        ui_.endprogram(exitversiongate);
+    }
 }
 
 void GameForm::readwindir() {

@@ -17,6 +17,7 @@ constexpr Font count{"Arial", 12, true, false};
 constexpr std::array controls{
     ControlLayout{"Command4", "locationbutton", Kind::button, "show zarn location", 120, 0, 1815,
                   255},
+    ControlLayout{"Command6", "undobutton", Kind::button, "undo last change", 2040, 0, 1815, 255},
     ControlLayout{"Label1", "foundcountlabel", Kind::label, "galaxies found", 7320, 0, 1680, 285,
                   count, Align::right, true},
     ControlLayout{"Command5", "removebutton", Kind::button, "find and remove all galaxy.manifests",
@@ -32,9 +33,9 @@ constexpr std::array controls{
     ControlLayout{"File1", "filelist", Kind::filelist, "", 240, 3600, 2775, 3015},
 };
 
-constexpr std::array<const char*, 10> focusorder{"Drive1",   "Dir1",     "File1",    "Text1",
+constexpr std::array<const char*, 11> focusorder{"Drive1",   "Dir1",     "File1",    "Text1",
                                                  "Command1", "Command2", "Command3", "Command4",
-                                                 "Text2",    "Command5"};
+                                                 "Text2",    "Command5", "Command6"};
 
 constexpr hostenv::FormLayout form{"orvel's Zarn fortrel Galaxy manifest manager", 9105, 6825,
                                    controls, focusorder};

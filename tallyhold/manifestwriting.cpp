@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "hostenv/backup/backupset.h"
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "hostenv/paths.h"
@@ -14,6 +15,7 @@ namespace tallyhold {
 namespace {
 
 using hostenv::Failure;
+using hostenv::backup::BackupWriter;
 
 constexpr const char* crlf = "\r\n";
 
@@ -29,8 +31,10 @@ std::string manifesttext(const hostenv::Lines& galaxynames) {
 
 void Tallyhold::writemanifest(const std::string& locate) {
     const std::string manifest = hostenv::joinpath(locate, "galaxy.manifest");
-    hostenv::StagedFile staged = stagemanifest(manifest);
-    putinplace(staged, manifest, "nothing was changed");
+    std::string text;
+    hostenv::StagedFile staged = stagemanifest(manifest, text);
+    BackupWriter set = newset();
+    putinplace(staged, manifest, text, set);
     tellleftout(manifest);
 }
 
@@ -99,26 +103,27 @@ void Tallyhold::tellleftout(const std::string& manifest) {
     if (!text.empty()) ui_.messagebox(text);
 }
 
-hostenv::StagedFile Tallyhold::stagemanifest(const std::string& manifest) {
+hostenv::StagedFile Tallyhold::stagemanifest(const std::string& manifest, std::string& text) {
     const std::string folder = hostenv::parentpath(manifest);
     hostenv::removestaletemporaries(fs_, platform_, folder);
-    const hostenv::Lines names = manifestnames();
+    text = manifesttext(manifestnames());
     try {
-        return hostenv::StagedFile(fs_, manifest, manifesttext(names));
+        return hostenv::StagedFile(fs_, manifest, text);
     } catch (const Failure& failure) {
         throw Failure("Cannot write " + manifest + "; nothing was changed.\r\n" + failure.what());
     }
 }
 
 void Tallyhold::putinplace(hostenv::StagedFile& staged, const std::string& manifest,
-                           const std::string& sofar) {
+                           const std::string& text, BackupWriter& set) {
     const std::string old = manifest + ".old";
-    // A look that fails is no answer: the run says what it had changed, and why.
+    const std::string cannot = "Cannot write " + manifest + "; nothing was changed.\r\n";
+    // A look that fails is no answer: the run says why it changed nothing.
     const auto lookup = [&](const std::string& path) {
         try {
             return fs_.lookup(path, hostenv::Entries::files);
         } catch (const Failure& failure) {
-            throw Failure("Cannot write " + manifest + "; " + sofar + ".\r\n" + failure.what());
+            throw Failure(cannot + failure.what());
         }
     };
     // Any name the lookup finds is longer than three characters: the length test is how the
@@ -126,37 +131,55 @@ void Tallyhold::putinplace(hostenv::StagedFile& staged, const std::string& manif
     const auto found = lookup(manifest);
     const bool present = found && found->size() > 3;
     // Asked now, not at the search: the window's find and update are two clicks apart.
-    refuselink(manifest, sofar);
-    if (present) {
-        // The previous manifest is kept as ".old", which is never replaced: the player
-        // decides what becomes of an earlier backup.
-        if (lookup(old)) {
-            throw Failure("Cannot write " + manifest + "; " + sofar +
-                          ".\r\nThe previous manifest is kept as " + old +
-                          ", and that file exists already. Remove or rename " + old +
-                          ", then write the manifest again.");
-        }
-        try {
-            fs_.rename(manifest, old);
-        } catch (const Failure& failure) {
-            throw Failure("Cannot write " + manifest + "; " + sofar + ".\r\n" + failure.what());
-        }
+    refuselink(manifest, "nothing was changed");
+    // The previous manifest is kept as ".old", which is never replaced: the player decides
+    // what becomes of an earlier backup.
+    if (present && lookup(old)) {
+        throw Failure(cannot + "The previous manifest is kept as " + old +
+                      ", and that file exists already. Remove or rename " + old +
+                      ", then write the manifest again.");
     }
+    const ChangingSet changing(changeset_, set);
+    std::optional<std::string> previous;
+    keep(set, [&] {
+        if (present) previous = fs_.readfile(manifest);
+        if (previous) {
+            set.add(manifest, *previous, text);
+            set.addcreated(old, *previous);
+        } else {
+            set.addcreated(manifest, text);
+        }
+    });
+    // The ".old" is written as a copy, and the new manifest then replaces the previous one in
+    // one step: at no moment is the folder without its manifest, so a run stopped between
+    // the two is undone by taking the ".old" away.
+    std::vector<bool> placed(previous ? 2 : 1, false);
     try {
-        staged.create();
+        if (previous) {
+            hostenv::StagedFile(fs_, old, *previous).create();
+            placed[1] = true;
+            staged.replace();
+        } else {
+            staged.create();
+        }
+        placed[0] = true;
     } catch (const Failure& failure) {
-        if (!present) {
-            throw Failure("Cannot write " + manifest + "; " + sofar + ".\r\n" + failure.what());
+        // The copy goes again: with the previous manifest in its place it is no change.
+        std::string said = cannot;
+        if (previous && placed[1]) {
+            try {
+                fs_.remove(old);
+                placed[1] = false;
+            } catch (const Failure&) {
+                said = "Cannot write " + manifest + "; the previous manifest is kept as " + old +
+                       " as well.\r\n";
+            }
         }
-        try {
-            fs_.rename(old, manifest);
-        } catch (const Failure&) {
-            throw Failure("Cannot write " + manifest + "; the previous manifest is kept as " + old +
-                          ".\r\n" + failure.what());
-        }
-        throw Failure("Cannot write " + manifest + "; " + sofar +
-                      ": the previous manifest is back in its place.\r\n" + failure.what());
+        closeset(set, placed);
+        throw Failure(said + failure.what());
     }
+    const std::string setfailure = closeset(set, placed);
+    if (!setfailure.empty()) throw Failure(setfailure);
 }
 
 // Wine renames and deletes what a link leads to, not the link: a link moved aside to ".old"

@@ -1,9 +1,11 @@
 #include "tallyhold.h"
 
 #include <array>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
+#include "hostenv/backup/backupset.h"
 #include "hostenv/failure.h"
 #include "hostenv/hostqueries.h"
 #include "hostenv/paths.h"
@@ -16,13 +18,9 @@ namespace tallyhold {
 namespace {
 
 using hostenv::Failure;
+using hostenv::backup::BackupWriter;
 
 constexpr const char* crlf = "\r\n";
-
-// Two runs at once would each remove the other's new manifest, or move it aside to ".old".
-constexpr const char* lockedtext =
-    "Another tallyhold is changing the manifests now; nothing was changed. Try again when it "
-    "has ended.";
 
 // What a run says of the manifests it could not remove: each removal's failure.
 std::string notremovedtext(const hostenv::Lines& failures) {
@@ -33,17 +31,13 @@ std::string notremovedtext(const hostenv::Lines& failures) {
     return text;
 }
 
-}  // namespace
-
-namespace {
-
 constexpr std::array controlrows{
-    HOSTENV_BUTTON(Tallyhold, findbutton),   HOSTENV_BUTTON(Tallyhold, updatebutton),
-    HOSTENV_BUTTON(Tallyhold, exitbutton),   HOSTENV_BUTTON(Tallyhold, locationbutton),
-    HOSTENV_BUTTON(Tallyhold, removebutton), HOSTENV_CONTROL(Tallyhold, foundcountlabel),
-    HOSTENV_CONTROL(Tallyhold, foundlist),   HOSTENV_CONTROL(Tallyhold, removalbox),
-    HOSTENV_CONTROL(Tallyhold, drivelist),   HOSTENV_CONTROL(Tallyhold, folderlist),
-    HOSTENV_CONTROL(Tallyhold, filelist)};
+    HOSTENV_BUTTON(Tallyhold, findbutton),       HOSTENV_BUTTON(Tallyhold, updatebutton),
+    HOSTENV_BUTTON(Tallyhold, exitbutton),       HOSTENV_BUTTON(Tallyhold, locationbutton),
+    HOSTENV_BUTTON(Tallyhold, removebutton),     HOSTENV_BUTTON(Tallyhold, undobutton),
+    HOSTENV_CONTROL(Tallyhold, foundcountlabel), HOSTENV_CONTROL(Tallyhold, foundlist),
+    HOSTENV_CONTROL(Tallyhold, removalbox),      HOSTENV_CONTROL(Tallyhold, drivelist),
+    HOSTENV_CONTROL(Tallyhold, folderlist),      HOSTENV_CONTROL(Tallyhold, filelist)};
 
 }  // namespace
 
@@ -59,18 +53,23 @@ std::span<const hostenv::ControlRow<Tallyhold>> Tallyhold::controltable() {
 }
 
 void Tallyhold::Form_Load() {
+    restoremode = restoreasked();
+    // A restore reports as a silent run does.
+    if (restoremode) ui_.beginreport();
     reportifsilent();
     readwindir();
     filelist.setpattern("*.galaxy");
     findgalaxyfolders("");
     locationbutton.settooltip(galaxyfolders[0]);
     fortrelfolder = hostenv::withseparator(hostenv::joinpath(gamefolder, "Fortrel"));
+    if (restoremode) restorerun();
 
     passgate({});
     readcommandline([this] {
         // "find and remove all galaxy.manifests" stays enabled, as it always has; the busy
         // guard of the silent run keeps it from doing anything.
-        for (auto* button : {&findbutton, &updatebutton, &exitbutton, &locationbutton}) {
+        for (auto* button :
+             {&findbutton, &updatebutton, &exitbutton, &locationbutton, &undobutton}) {
             button->setenabled(false);
         }
     });
@@ -80,12 +79,13 @@ void Tallyhold::Form_Load() {
         ui_.endprogram(hostenv::exitnormal);
     }
     updatebutton.setenabled(false);
+    offerundo();
 }
 
 // Every manifest is removed and a new one is written into the game folder itself, where the
 // button writes into the Fortrel folder: a scripted run has always left it there, and scripts
-// may rely on it. The new one is safe on disk before any is removed, so a run that cannot
-// write it changes nothing.
+// may rely on it. The new one is safe on disk, and every manifest the run changes is kept in
+// its backup set, before anything is changed; so a run that cannot write it changes nothing.
 void Tallyhold::silentrun() {
     // "find and remove all galaxy.manifests" stays enabled: a click on it while a walk
     // lets events through must not start a removal in the middle of the run.
@@ -104,21 +104,41 @@ void Tallyhold::silentrun() {
                       " is a folder. Remove or rename it, then run again.");
     }
     refuselink(manifest, "nothing was changed");
-    hostenv::StagedFile staged = stagemanifest(manifest);
-    // A manifest another program holds does not keep the game from getting its new one: the
-    // rest are removed, the new one is put in place, and then the run fails naming it.
-    const hostenv::Lines notremoved = removefound(true, {});
-    const std::string removed =
-        notremoved.empty()
-            ? "the " + std::to_string(manifestsremoved) + " manifests found were removed"
-            : std::to_string(manifestsremoved) + " of the " + std::to_string(manifestpaths.size()) +
-                  " manifests found were removed";
+    const hostenv::Lines removals = removable(manifest);
+    std::string text;
+    hostenv::StagedFile staged = stagemanifest(manifest, text);
+    BackupWriter set = newset();
+    const ChangingSet changing(changeset_, set);
+    // The game's manifest is replaced in one step, never removed first: the game is never
+    // without one, and its set records the one change.
+    std::optional<std::string> previous;
+    keep(set, [&] {
+        for (const auto& path : removals) set.addremoved(path, fs_.readfile(path));
+        const auto found = fs_.lookup(manifest, hostenv::Entries::files);
+        if (found && found->size() > 3) previous = fs_.readfile(manifest);
+        if (previous) {
+            set.add(manifest, *previous, text);
+        } else {
+            set.addcreated(manifest, text);
+        }
+    });
+    std::vector<bool> placed(removals.size() + 1, false);
     try {
-        putinplace(staged, manifest, manifestsremoved == 0 ? "nothing was changed" : removed);
+        if (previous) {
+            staged.replace();
+        } else {
+            staged.create();
+        }
     } catch (const Failure& failure) {
-        if (notremoved.empty()) throw;
-        throw Failure(std::string(failure.what()) + crlf + notremovedtext(notremoved));
+        closeset(set, placed);
+        throw Failure("Cannot write " + manifest + "; nothing was changed.\r\n" + failure.what());
     }
+    placed.back() = true;
+    // A manifest another program holds does not keep the others from being removed: the
+    // run fails naming it once the rest are.
+    const hostenv::Lines notremoved = removefound(removals, placed, true, {});
+    const std::string setfailure = closeset(set, placed);
+    if (previous) ++manifestsremoved;
     const auto listed =
         static_cast<long long>(galaxynames.size() - leftout.size() - unquotable.size());
     ui_.report("Wrote " + manifest + " with " + hostenv::counted(listed, "galaxy", "galaxies") +
@@ -129,10 +149,13 @@ void Tallyhold::silentrun() {
     tellleftout(manifest);
     // The new manifest is in place; what was left must reach a script.
     std::string left = linksleft();
-    if (!notremoved.empty()) {
+    const auto add = [&left](const std::string& line) {
+        if (line.empty()) return;
         if (!left.empty()) left += crlf;
-        left += "Wrote " + manifest + ", but " + notremovedtext(notremoved);
-    }
+        left += line;
+    };
+    if (!notremoved.empty()) add("Wrote " + manifest + ", but " + notremovedtext(notremoved));
+    add(setfailure);
     if (!left.empty()) throw Failure(left);
 }
 
@@ -146,17 +169,19 @@ void Tallyhold::findbutton_Click() {
 }
 
 void Tallyhold::updatebutton_Click() {
+    undobutton.setenabled(false);
     const bool written = underlock([this] {
         const hostenv::Busy busy(busy_);
         writemanifest(fortrelfolder);
     });
+    offerundo();
     if (!written) return;
     findbutton.setenabled(true);
     updatebutton.setenabled(false);
 }
 
 void Tallyhold::exitbutton_Click() {
-    ui_.endprogram(hostenv::exitnormal);
+    endnow(hostenv::exitnormal);
 }
 
 void Tallyhold::locationbutton_Click() {
@@ -164,10 +189,12 @@ void Tallyhold::locationbutton_Click() {
 }
 
 void Tallyhold::removebutton_Click() {
+    undobutton.setenabled(false);
     const bool removed = underlock([this] {
         const hostenv::Busy busy(busy_);
         removemanifests();
     });
+    offerundo();
     if (removed && !manifestlinks.empty()) ui_.messagebox(linksleft());
 }
 
@@ -202,30 +229,54 @@ void Tallyhold::searchgalaxies() {
 
 void Tallyhold::removemanifests() {
     findmanifests();
+    const hostenv::Lines removals = removable("");
+    if (removals.empty()) return;
+    BackupWriter set = newset();
+    const ChangingSet changing(changeset_, set);
+    keep(set, [&] {
+        for (const auto& path : removals) set.addremoved(path, fs_.readfile(path));
+    });
+    std::vector<bool> placed(removals.size(), false);
     hostenv::Progress progress(ui_, clock);
-    removefound(false, [&] { progress.step([] {}); });
+    try {
+        removefound(removals, placed, false, [&] { progress.step([] {}); });
+    } catch (const Failure&) {
+        closeset(set, placed);
+        throw;
+    }
+    const std::string setfailure = closeset(set, placed);
     progress.finish([] {});
+    if (!setfailure.empty()) throw Failure(setfailure);
 }
 
 void Tallyhold::findmanifests() {
     walkgalaxyfolders("galaxy.manifest", manifestpaths, [] {});
 }
 
-hostenv::Lines Tallyhold::removefound(bool keepgoing, const std::function<void()>& between) {
-    manifestsremoved = 0;
+hostenv::Lines Tallyhold::removable(const std::string& except) {
     manifestlinks.clear();
-    hostenv::Lines notremoved;
+    hostenv::Lines removals;
     for (const auto& path : manifestpaths) {
+        if (!except.empty() && hostenv::lower(path) == hostenv::lower(except)) continue;
+        // A link is not the manifest its name says: deleting it could delete what it leads to.
+        if (auto target = fs_.describe(path, hostenv::Ask::target).target) {
+            manifestlinks.emplace_back(path, std::move(*target));
+        } else {
+            removals.push_back(path);
+        }
+    }
+    return removals;
+}
+
+hostenv::Lines Tallyhold::removefound(const hostenv::Lines& removals, std::vector<bool>& placed,
+                                      bool keepgoing, const std::function<void()>& between) {
+    manifestsremoved = 0;
+    hostenv::Lines notremoved;
+    for (std::size_t i = 0; i < removals.size(); ++i) {
         try {
-            // A link is not the manifest its name says: deleting it could delete what it leads
-            // to. A manifest that cannot be looked at is one not removed, as one that cannot
-            // be deleted.
-            if (auto target = fs_.describe(path, hostenv::Ask::target).target) {
-                manifestlinks.emplace_back(path, std::move(*target));
-                continue;
-            }
-            removalbox.settext("killing " + path);
-            fs_.remove(path);
+            removalbox.settext("killing " + removals[i]);
+            fs_.remove(removals[i]);
+            placed[i] = true;
             ++manifestsremoved;
         } catch (const Failure& failure) {
             if (!keepgoing) throw;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,15 +20,47 @@
 #include "hostenv/text.h"
 #include "hostenv/ui.h"
 
+namespace hostenv::backup {
+class BackupWriter;
+struct RestoreOffer;
+struct SetOwner;
+}  // namespace hostenv::backup
+
 namespace tallyhold {
 
 inline constexpr const char* programname = "tallyhold";
+
+// Two runs at once would each remove the other's new manifest, or move it aside to ".old".
+inline constexpr const char* lockedtext =
+    "Another tallyhold is changing the manifests now; nothing was changed. Try again when it "
+    "has ended.";
+
+// tallyhold's backup sets, in "tallyhold backups": the manifests a change removed or rewrote,
+// and the files it created, by their paths below the game's galaxy folder ("game/...") and
+// the player's ("user/...").
+const hostenv::backup::SetOwner& manifestsets();
 
 const hostenv::FormLayout& tallyholdlayout();
 
 // The whole text of "galaxy.manifest" for these galaxy names (bytes in the ANSI code page),
 // every line ended by CR LF.
 std::string manifesttext(const hostenv::Lines& galaxynames);
+
+// Names the backup set of the change under way as current while it lives, for "exit" and
+// closing the window to finish.
+class ChangingSet {
+  public:
+    ChangingSet(hostenv::backup::BackupWriter*& current, hostenv::backup::BackupWriter& set)
+        : current_(current) {
+        current_ = &set;
+    }
+    ~ChangingSet() { current_ = nullptr; }
+    ChangingSet(const ChangingSet&) = delete;
+    ChangingSet& operator=(const ChangingSet&) = delete;
+
+  private:
+    hostenv::backup::BackupWriter*& current_;
+};
 
 class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
   public:
@@ -44,6 +77,8 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
     void exitbutton_Click();
     void locationbutton_Click();
     void removebutton_Click();
+    void undobutton_Click();
+    void closed() override;
 
     // Search, manifest writer and removal.
     void searchgalaxies();
@@ -52,13 +87,15 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
     void removemanifests();
 
     // Controls, by role; the layout table gives each its design name ("Command1"...).
-    hostenv::Button findbutton, updatebutton, exitbutton, locationbutton, removebutton;
+    hostenv::Button findbutton, updatebutton, exitbutton, locationbutton, removebutton, undobutton;
     hostenv::Label foundcountlabel;
     hostenv::TextBox foundlist, removalbox;
 
     // Run state beyond the start-up's: the game's Fortrel folder, where the button writes
     // the manifest.
     std::string fortrelfolder;
+    // Set by "/restore": the run puts back the newest backup set, without the window.
+    bool restoremode = false;
 
     hostenv::Lines foundgalaxies;
     hostenv::Lines galaxynames;
@@ -76,6 +113,25 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
 
   private:
     void silentrun();
+    // "/restore": the command line holds nothing else; ends the program.
+    void restorerun();
+    // The newest set a restore would take. Throws Failure.
+    hostenv::backup::RestoreOffer newestoffer();
+    // Restores the set of offer with the window answering; whether nothing was left.
+    bool restore(const hostenv::backup::RestoreOffer& offer, bool silent);
+    // Enables "undo last change" when a backup set can be restored.
+    void offerundo();
+    // Ends the program, the end of a change's backup set written first.
+    void endnow(int exitcode);
+    // The set of a run about to change manifests. Throws Failure, with nothing changed, when
+    // there is no local application-data folder to keep it in.
+    hostenv::backup::BackupWriter newset();
+    // Runs add, which adds to set what the run will change, and writes the set through to the
+    // disk; throws Failure, with the set removed and nothing changed, when it cannot.
+    void keep(hostenv::backup::BackupWriter& set, const std::function<void()>& add);
+    // Records which of the set's files the run changed and writes its end; older sets beyond
+    // the ten newest are pruned. The failure's text when the end could not be written.
+    std::string closeset(hostenv::backup::BackupWriter& set, const std::vector<bool>& placed);
     // A line for each of manifestlinks, naming the link and where it leads.
     std::string linksleft() const;
     // Runs change under this user's lock on changing manifests; false, with the player
@@ -85,24 +141,30 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
     void refuselink(const std::string& manifest, const std::string& sofar);
     // manifestpaths, made anew by a walk of both galaxy folders.
     void findmanifests();
-    // Removes the manifests of manifestpaths and counts them in manifestsremoved. With
-    // keepgoing, a manifest that cannot be removed does not stop the others: the failures'
-    // texts come back; without, the first failure is thrown. between runs after each
-    // manifest, where the removal may stop.
-    hostenv::Lines removefound(bool keepgoing, const std::function<void()>& between);
+    // The manifests of manifestpaths a removal deletes, but for except: those that are links
+    // are left, in manifestlinks. Throws Failure when one cannot be looked at.
+    hostenv::Lines removable(const std::string& except);
+    // Removes the manifests of removals and counts them in manifestsremoved, marking each one
+    // removed in placed. With keepgoing, a manifest that cannot be removed does not stop the
+    // others: the failures' texts come back; without, the first failure is thrown. between
+    // runs after each manifest, where the removal may stop.
+    hostenv::Lines removefound(const hostenv::Lines& removals, std::vector<bool>& placed,
+                               bool keepgoing, const std::function<void()>& between);
     // galaxynames in the ANSI code page, as the game reads the manifest; a galaxy whose name,
     // or a folder between it and its galaxy folder, has no exact form there goes to leftout.
     hostenv::Lines manifestnames();
     std::string belowgalaxyfolder(const std::string& path) const;
     // Tells the player, in one message, which galaxies the manifest leaves out, and why.
     void tellleftout(const std::string& manifest);
-    // The manifest's new text, complete on disk in a temporary file beside it.
-    hostenv::StagedFile stagemanifest(const std::string& manifest);
-    // Moves an existing manifest aside to ".old" and gives the staged text its name; a
-    // manifest that is a link stays as it is, and nothing is written.
-    // sofar: what had changed before, for the message of a failure.
+    // The manifest's new text, set to text and complete on disk in a temporary file beside it.
+    hostenv::StagedFile stagemanifest(const std::string& manifest, std::string& text);
+    // Keeps an existing manifest's bytes as ".old" and puts the staged text in its place, both
+    // kept in set first; a manifest that is a link stays as it is, and nothing is written.
     void putinplace(hostenv::StagedFile& staged, const std::string& manifest,
-                    const std::string& sofar);
+                    const std::string& text, hostenv::backup::BackupWriter& set);
+
+    // The backup set of the change under way, whose end "exit" and closing the window write.
+    hostenv::backup::BackupWriter* changeset_ = nullptr;
 };
 
 }  // namespace tallyhold

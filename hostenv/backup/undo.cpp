@@ -62,6 +62,10 @@ std::string countline(const SetOwner& owner, const SetRestore& restore, const Ba
 
 }  // namespace
 
+std::vector<KeptFolder> keptgalaxyfolders(const std::array<std::string, 2>& galaxyfolders) {
+    return {{galaxyfolders[0], "game/"}, {galaxyfolders[1], "user/"}};
+}
+
 std::string nosettext(const std::string& folder) {
     return "There is no backup set to restore in " + folder + ".";
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "formhost.h"
@@ -20,6 +21,7 @@ using hostenv::testing::ScriptedPlatform;
 using hostenv::testing::TempDrive;
 
 inline constexpr const char* userfolder = "C:\\users\\player\\AppData\\Local\\Corvatek\\Halcyrion";
+inline constexpr const char* localapp = "C:\\users\\player\\AppData\\Local";
 
 class TallyholdHost : public hostenv::testing::FormHost<Tallyhold> {
   protected:
@@ -38,6 +40,13 @@ class TallyholdHost : public hostenv::testing::FormHost<Tallyhold> {
         return std::string(userfolder) + "\\" + name;
     }
     static std::string fortrel(const std::string& name) { return game("Fortrel\\" + name); }
+
+    // "tallyhold /restore" on this host; its exit code.
+    std::optional<int> restore(hostenv::FileSystem& fs, RecordingUi& recorded) {
+        platform.args = "/restore";
+        Tallyhold restoring{fs, platform, recorded};
+        return ending([&] { restoring.load(); });
+    }
 };
 
 }  // namespace tallyhold

@@ -72,65 +72,50 @@ TEST_F(ManagerWrites, ASilentRunThatCannotWriteRemovesNothing) {
     EXPECT_TRUE(drive.temporaries().empty());
 }
 
+// A manifest another program holds does not keep the game from its new one; a game manifest
+// that cannot be replaced stops the run before anything changes.
 TEST_F(ManagerWrites, AManifestThatCannotBeRemovedDoesNotKeepTheNewOneFromItsPlace) {
     const Lines manifests{fortrel("galaxy.manifest"), game("galaxy.manifest"),
                           user("galaxy.manifest")};
     for (const auto& held : manifests) {
         SCOPED_TRACE(held);
+        const bool game = held == manifests[1];
         for (const auto& path : manifests) {
             if (drive.exists(path)) fs::permissions(drive.host(path), fs::perms::owner_all);
             drive.write(path, path);
         }
-        fs::remove(drive.host(game("galaxy.manifest.old")));
-        drive.write(game("Beta.galaxy"), "");
+        drive.write(this->game("Beta.galaxy"), "");
         fs::permissions(drive.host(held), fs::perms::owner_read);
         platform.args = "/s";
         RecordingUi recorded;
         Tallyhold tallyhold{drive.fs, platform, recorded};
         EXPECT_EQ(ending([&] { tallyhold.load(); }), 1);
-        EXPECT_EQ(drive.read(game("galaxy.manifest")), manifesttext({"Beta"}));
         for (const auto& path : manifests) {
-            if (path == held && path == game("galaxy.manifest")) {
-                EXPECT_EQ(drive.read(game("galaxy.manifest.old")), path)
-                    << "kept as the previous manifest";
-            } else if (path == held) {
+            if (game || path == held) {
                 EXPECT_EQ(drive.read(path), path);
-            } else if (path != game("galaxy.manifest")) {
+            } else if (path == manifests[1]) {
+                EXPECT_EQ(drive.read(path), manifesttext({"Beta"}));
+            } else {
                 EXPECT_FALSE(drive.exists(path));
             }
         }
-        EXPECT_EQ(recorded.reports, std::vector<std::string>{"Wrote " + game("galaxy.manifest") +
-                                                             " with 1 galaxy; 2 earlier "
-                                                             "manifests were removed."});
-        ASSERT_EQ(recorded.messages.size(), 1u);
-        EXPECT_EQ(recorded.messages[0], "Wrote " + game("galaxy.manifest") +
-                                            ", but 1 earlier manifest could not be removed:\r\n"
-                                            "Cannot delete " +
-                                            held + "\r\nThe file is read-only.");
+        EXPECT_FALSE(drive.exists(this->game("galaxy.manifest.old")));
+        EXPECT_EQ(recorded.reports,
+                  game ? std::vector<std::string>{}
+                       : std::vector<std::string>{"Wrote " + manifests[1] +
+                                                  " with 1 galaxy; 2 earlier manifests were "
+                                                  "removed."});
+        EXPECT_EQ(recorded.messages,
+                  std::vector<std::string>{
+                      game ? "Cannot write " + held + "; nothing was changed.\r\nCannot replace " +
+                                 held + "\r\nThe file is read-only."
+                           : "Wrote " + manifests[1] +
+                                 ", but 1 earlier manifest could not be removed:\r\nCannot "
+                                 "delete " +
+                                 held + "\r\nThe file is read-only."});
         EXPECT_TRUE(drive.temporaries().empty());
-        fs::permissions(drive.host(drive.exists(held) ? held : game("galaxy.manifest.old")),
-                        fs::perms::owner_all);
+        fs::permissions(drive.host(held), fs::perms::owner_all);
     }
-}
-
-TEST_F(ManagerWrites, AGameManifestNeitherRemovedNorMovedAsideIsNamedWithTheWritersFailure) {
-    drive.write(game("galaxy.manifest"), "game");
-    drive.write(game("galaxy.manifest.old"), "older");
-    fs::permissions(drive.host(game("galaxy.manifest")), fs::perms::owner_read);
-    platform.args = "/s";
-    EXPECT_EQ(load(), 1);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    const std::string& message = ui.messages[0];
-    EXPECT_TRUE(
-        message.starts_with("Cannot write " + game("galaxy.manifest") + "; nothing was changed."))
-        << message;
-    EXPECT_TRUE(message.ends_with("\r\n1 earlier manifest could not be removed:\r\nCannot delete " +
-                                  game("galaxy.manifest") + "\r\nThe file is read-only."))
-        << message;
-    EXPECT_EQ(drive.read(game("galaxy.manifest")), "game");
-    EXPECT_EQ(drive.read(game("galaxy.manifest.old")), "older");
-    EXPECT_TRUE(drive.temporaries().empty());
-    fs::permissions(drive.host(game("galaxy.manifest")), fs::perms::owner_all);
 }
 
 TEST_F(ManagerWrites, AFolderInTheNewManifestsPlaceStopsTheRunBeforeAnyRemoval) {
@@ -335,9 +320,12 @@ TEST_F(ManagerWrites, WritingAManifestRemovesTheTemporaryFilesOfKilledRuns) {
         << "only the folder written to is cleaned";
 }
 
+// Whatever operation of the writer fails, once or from then on, the manifest is the old one or
+// the new one, complete, and the restore that follows brings back the folder as it was.
 TEST_F(ManagerWrites, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne) {
     const std::string oldmanifest = "TXT\r\nfileCount  1 \r\nfileName \"Old\"\r\n\r\n";
     const std::string newmanifest = manifesttext({"Alpha", "Beta"});
+    drive.write(game("Halcyrion.exe"), "");
     int runs = 0;
     for (const bool hadmanifest : {false, true}) {
         for (const bool persistent : {false, true}) {
@@ -347,18 +335,19 @@ TEST_F(ManagerWrites, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne
                              std::to_string(failat));
                 fs::remove(drive.host(game("galaxy.manifest")));
                 fs::remove(drive.host(game("galaxy.manifest.old")));
+                fs::remove_all(drive.host(std::string(localapp) + "\\tallyhold backups"));
                 if (hadmanifest) drive.write(game("galaxy.manifest"), oldmanifest);
                 hostenv::testing::FaultyFileSystem faulty(drive.fs, failat, persistent);
                 RecordingUi recorded;
                 Tallyhold tallyhold{faulty, platform, recorded};
                 tallyhold.galaxynames = {"Alpha", "Beta"};
+                tallyhold.localappfolder = localapp;
                 bool failed = false;
                 try {
                     tallyhold.writemanifest(game(""));
                 } catch (const hostenv::Failure& failure) {
                     failed = true;
                     const std::string what = failure.what();
-                    EXPECT_NE(what.find(game("galaxy.manifest")), std::string::npos) << what;
                     EXPECT_NE(what.find("Injected fault: "), std::string::npos) << what;
                 }
                 ++runs;
@@ -366,31 +355,35 @@ TEST_F(ManagerWrites, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne
                 const std::string now = drive.exists(game("galaxy.manifest"))
                                             ? drive.read(game("galaxy.manifest"))
                                             : std::string("(none)");
-                // A failure the write does without (the clean-up of earlier runs' files) is
-                // none of its own; a success is the new manifest in place.
+                const bool old = drive.exists(game("galaxy.manifest.old"));
+                // A failure the write does without (the clean-up of earlier runs' files,
+                // pruning older sets) is none of its own; a success is the new manifest in
+                // place with the previous one kept.
                 EXPECT_TRUE(faulty.failures() > 0 || !failed);
                 if (!failed) {
                     EXPECT_EQ(now, newmanifest);
                 }
                 if (now == newmanifest) {
-                    EXPECT_EQ(drive.exists(game("galaxy.manifest.old")), hadmanifest);
-                    if (hadmanifest) {
-                        EXPECT_EQ(drive.read(game("galaxy.manifest.old")), oldmanifest);
-                    }
-                } else if (hadmanifest && now == oldmanifest) {
-                    EXPECT_FALSE(drive.exists(game("galaxy.manifest.old")))
-                        << "put back in its place";
-                } else if (hadmanifest && cleanupfailed && now == "(none)") {
-                    // Even putting the old one back failed: it is kept under the .old name.
-                    EXPECT_EQ(drive.read(game("galaxy.manifest.old")), oldmanifest);
+                    EXPECT_EQ(old, hadmanifest);
                 } else {
-                    EXPECT_TRUE(!hadmanifest && now == "(none)") << now;
-                    EXPECT_FALSE(drive.exists(game("galaxy.manifest.old")));
+                    EXPECT_EQ(now, hadmanifest ? oldmanifest : "(none)");
+                    // Only when taking its copy away failed too.
+                    EXPECT_TRUE(!old || (hadmanifest && cleanupfailed));
+                }
+                if (old) {
+                    EXPECT_EQ(drive.read(game("galaxy.manifest.old")), oldmanifest);
                 }
                 for (const auto& left : drive.temporaries()) {
                     EXPECT_TRUE(cleanupfailed) << "left behind: " << left;
                     fs::remove(left);
                 }
+                RecordingUi restoring;
+                restore(drive.fs, restoring);
+                EXPECT_EQ(drive.exists(game("galaxy.manifest")), hadmanifest);
+                if (hadmanifest) {
+                    EXPECT_EQ(drive.read(game("galaxy.manifest")), oldmanifest);
+                }
+                EXPECT_FALSE(drive.exists(game("galaxy.manifest.old")));
                 if (faulty.failures() == 0) break;
             }
         }
@@ -398,36 +391,37 @@ TEST_F(ManagerWrites, EveryFailingWriterOperationLeavesTheOldManifestOrTheNewOne
     EXPECT_GT(runs, 10);
 }
 
+// Whatever operation of a silent run fails, the game has its new manifest or the run says it
+// was not written; every manifest is as before or as the run left it, and the restore that
+// follows puts every one back.
 TEST_F(ManagerWrites, EveryFailingSilentRunStepLeavesTheGameANewManifestOrSaysItWasNotWritten) {
     const Lines others{fortrel("galaxy.manifest"), user("galaxy.manifest")};
     const std::string manifest = game("galaxy.manifest");
     drive.write(game("Beta.galaxy"), "");
+    drive.write(game("Halcyrion.exe"), "");
     for (int failat = 1;; ++failat) {
         SCOPED_TRACE("operation " + std::to_string(failat));
         for (const auto& path : others) drive.write(path, path);
         drive.write(manifest, "game");
+        fs::remove_all(drive.host(std::string(localapp) + "\\tallyhold backups"));
         hostenv::testing::FaultyFileSystem faulty(drive.fs, failat, false);
         platform.args = "/s";
         RecordingUi recorded;
         Tallyhold tallyhold{faulty, platform, recorded};
         const auto end = ending([&] { tallyhold.load(); });
-        const bool written =
-            drive.exists(manifest) && drive.read(manifest) == manifesttext({"Beta"});
+        const bool written = drive.read(manifest) == manifesttext({"Beta"});
+        EXPECT_TRUE(written || drive.read(manifest) == "game");
         // A look the run does without (whether Windows is 64-bit, the clean-up of earlier runs'
-        // files) may fail unseen; anything else ends the run saying so, and why.
+        // files, pruning older sets) may fail unseen; anything else ends the run saying so,
+        // and why: after the new manifest is in place, a removal or the set's end that failed.
         if (end == 1) {
             ASSERT_EQ(recorded.messages.size(), 1u);
-            EXPECT_NE(recorded.messages[0].find("Injected fault: "), std::string::npos)
-                << recorded.messages[0];
-            // A removal that failed is named after the new manifest is in place.
-            EXPECT_EQ(recorded.messages[0].starts_with("Wrote " + manifest + ", but"), written)
-                << recorded.messages[0];
-            // Unless the run ended before it changed anything (a read at the start).
-            const bool unchanged = drive.exists(manifest) && drive.read(manifest) == "game";
-            if (!written && !unchanged) {
-                EXPECT_TRUE(recorded.messages[0].starts_with("Cannot write " + manifest))
-                    << recorded.messages[0];
-            }
+            const std::string& said = recorded.messages[0];
+            EXPECT_NE(said.find("Injected fault: "), std::string::npos) << said;
+            EXPECT_EQ(said.starts_with("Wrote " + manifest + ", but") ||
+                          said.starts_with("Cannot finish the backup set "),
+                      written)
+                << said;
         } else {
             EXPECT_EQ(end, 0);
             EXPECT_TRUE(written) << "a success is the new manifest in place";
@@ -438,32 +432,46 @@ TEST_F(ManagerWrites, EveryFailingSilentRunStepLeavesTheGameANewManifestOrSaysIt
             }
         }
         EXPECT_TRUE(drive.temporaries().empty());
-        fs::remove(drive.host(game("galaxy.manifest.old")));
+        RecordingUi restoring;
+        // A set whose end the run could not write is named incomplete, and restores all the same.
+        if (restore(drive.fs, restoring) != 0) {
+            ASSERT_EQ(restoring.messages.size(), 1u);
+            EXPECT_NE(restoring.messages[0].find(" is incomplete: "), std::string::npos)
+                << restoring.messages[0];
+        }
+        EXPECT_EQ(drive.read(manifest), "game");
+        for (const auto& path : others) EXPECT_EQ(drive.read(path), path);
+        EXPECT_FALSE(drive.exists(game("galaxy.manifest.old")));
         if (faulty.failures() == 0) break;
     }
 }
 
+// Whatever operation of the removal button fails, each manifest is whole or gone, and the
+// restore that follows puts back every one removed.
 TEST_F(ManagerWrites, EveryFailingRemovalLeavesEachManifestWholeOrGone) {
     const Lines manifests{fortrel("galaxy.manifest"), game("galaxy.manifest"),
                           user("a\\galaxy.manifest"), user("galaxy.manifest")};
+    drive.write(game("Halcyrion.exe"), "");
     for (const bool persistent : {false, true}) {
         for (int failat = 1;; ++failat) {
             SCOPED_TRACE((persistent ? "from operation " : "operation ") + std::to_string(failat));
             for (const auto& path : manifests) drive.write(path, path);
             drive.write(game("galaxy.manifest.old"), "old");
+            fs::remove_all(drive.host(std::string(localapp) + "\\tallyhold backups"));
             hostenv::testing::FaultyFileSystem faulty(drive.fs, failat, persistent);
             RecordingUi recorded;
             Tallyhold tallyhold{faulty, platform, recorded};
             tallyhold.galaxyfolders = {game(""), userfolder};
+            tallyhold.localappfolder = localapp;
             const auto end = ending([&] { tallyhold.clicked("Command5"); });
-            EXPECT_EQ(end, faulty.failures() > 0 ? std::optional<int>(1) : std::nullopt);
             if (end) {
+                EXPECT_EQ(end, 1);
                 ASSERT_EQ(recorded.messages.size(), 1u);
                 EXPECT_NE(recorded.messages[0].find("Injected fault: "), std::string::npos)
                     << recorded.messages[0];
             }
-            // The deletions run in the walk's order and stop at the first failure, a look at
-            // a manifest's link as much as its deletion.
+            // The deletions run in the walk's order and stop at the first failure; pruning
+            // older sets may fail unseen.
             bool kept = false;
             for (const auto& path : manifests) {
                 kept = kept || drive.exists(path);
@@ -472,8 +480,11 @@ TEST_F(ManagerWrites, EveryFailingRemovalLeavesEachManifestWholeOrGone) {
                     EXPECT_EQ(drive.read(path), path);
                 }
             }
-            EXPECT_EQ(kept, faulty.failures() > 0);
+            EXPECT_TRUE(!kept || end) << "a manifest is left only by a failure";
             EXPECT_EQ(drive.read(game("galaxy.manifest.old")), "old");
+            RecordingUi restoring;
+            restore(drive.fs, restoring);
+            for (const auto& path : manifests) EXPECT_EQ(drive.read(path), path);
             if (faulty.failures() == 0) break;
         }
     }

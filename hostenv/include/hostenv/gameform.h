@@ -59,6 +59,12 @@ class GameForm : public CommandForm {
     // end show() runs once more and the two lists rest one level above the last folder walked.
     void walkgalaxyfolders(const std::string& pattern, Lines& list,
                            const std::function<void()>& show);
+    // Whether the command line asks for a restore ("/restore", "-restore", any letter case).
+    bool restoreasked();
+    // A restore is a run of its own: with anything else on the command line it ends the program
+    // "Invalid argument" (exit 3), and it needs the game in its folder (exit 2). It passes no
+    // version gate: after a game update, when the way back matters most, it must still run.
+    void beginrestore();
     // gameversion and targetversion; when they do not match, shows the lines that say so,
     // then extra, and ends the program.
     void passgate(const Lines& extra);

@@ -2,14 +2,19 @@
 // window answering, and what it tells the player.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "hostenv/backup/backupset.h"
 #include "hostenv/progress.h"
 #include "hostenv/ui.h"
 
 namespace hostenv::backup {
+
+// The game's galaxy folder, its files kept as "game/...", and the player's, as "user/...".
+std::vector<KeptFolder> keptgalaxyfolders(const std::array<std::string, 2>& galaxyfolders);
 
 std::string nosettext(const std::string& folder);
 
