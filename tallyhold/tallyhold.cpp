@@ -160,12 +160,14 @@ void Tallyhold::silentrun() {
 }
 
 void Tallyhold::findbutton_Click() {
+    undobutton.setenabled(false);
     {
         const hostenv::Busy busy(busy_);
         searchgalaxies();
     }
     findbutton.setenabled(false);
     updatebutton.setenabled(true);
+    offerundo();
 }
 
 void Tallyhold::updatebutton_Click() {
