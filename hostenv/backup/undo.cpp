@@ -37,8 +37,8 @@ std::string leftline(const SetOwner& owner, const FileRestore& file) {
 // A box of thousands of lines would not fit the screen: the console has them all.
 constexpr std::size_t boxedlines = 20;
 
-// The files the run created where there were none are counted apart: putting back is not
-// what undo does to them.
+// The files the run created where there were none are not counted: putting back is not what
+// undo does to them, and each one removed has its line.
 std::string countline(const SetOwner& owner, const SetRestore& restore, const BackupSet& set) {
     std::size_t created = 0;
     for (const auto& file : restore.files) created += file.change == Change::created ? 1 : 0;
@@ -50,14 +50,7 @@ std::string countline(const SetOwner& owner, const SetRestore& restore, const Ba
         line += "; " + std::to_string(already) + (already == 1 ? " was" : " were") +
                 " already as before the " + owner.run;
     }
-    line += ".";
-    if (created > 0) {
-        line += " Removed " + std::to_string(restore.count(FileOutcome::restored, true)) +
-                " of the " + hostenv::counted(static_cast<long long>(created), "file", "files") +
-                " that the " + owner.run + " wrote where there " + (created == 1 ? "was" : "were") +
-                " none.";
-    }
-    return line;
+    return line + ".";
 }
 
 }  // namespace
