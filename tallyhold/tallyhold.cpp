@@ -104,7 +104,7 @@ void Tallyhold::silentrun() {
                       " is a folder. Remove or rename it, then run again.");
     }
     refuselink(manifest, "nothing was changed");
-    const hostenv::Lines removals = removable(manifest);
+    const hostenv::Lines found = removable(manifest);
     std::string text;
     hostenv::StagedFile staged = stagemanifest(manifest, text);
     BackupWriter set = newset();
@@ -112,10 +112,24 @@ void Tallyhold::silentrun() {
     // The game's manifest is replaced in one step, never removed first: the game is never
     // without one, and its set records the one change.
     std::optional<std::string> previous;
+    // A manifest that cannot be read now (another program holds it) cannot be kept, and so
+    // is not removed; it is named with the others left.
+    hostenv::Lines removals;
+    hostenv::Lines notremoved;
     keep(set, [&] {
-        for (const auto& path : removals) set.addremoved(path, fs_.readfile(path));
-        const auto found = fs_.lookup(manifest, hostenv::Entries::files);
-        if (found && found->size() > 3) previous = fs_.readfile(manifest);
+        for (const auto& path : found) {
+            std::string bytes;
+            try {
+                fs_.readinto(path, bytes);
+            } catch (const Failure& failure) {
+                notremoved.push_back(failure.what());
+                continue;
+            }
+            set.addremoved(path, bytes);
+            removals.push_back(path);
+        }
+        const auto there = fs_.lookup(manifest, hostenv::Entries::files);
+        if (there && there->size() > 3) previous = fs_.readfile(manifest);
         if (previous) {
             set.add(manifest, *previous, text);
         } else {
@@ -136,7 +150,9 @@ void Tallyhold::silentrun() {
     placed.back() = true;
     // A manifest another program holds does not keep the others from being removed: the
     // run fails naming it once the rest are.
-    const hostenv::Lines notremoved = removefound(removals, placed, true, {});
+    for (auto& failure : removefound(removals, placed, true, {})) {
+        notremoved.push_back(std::move(failure));
+    }
     const std::string setfailure = closeset(set, placed);
     if (previous) ++manifestsremoved;
     const auto listed =
