@@ -65,6 +65,13 @@ class UnreachableGalaxy : public Failure {
     using Failure::Failure;
 };
 
+// A failure that is not one galaxy's: no later galaxy would fare better, so even a check,
+// which names every galaxy a fix would fail on, stops at it.
+class StopsTheFix : public Failure {
+  public:
+    using Failure::Failure;
+};
+
 // The end of a run's backup set is written however the fix ends: "exit" and closing the
 // window write it too, and a fix that ends writes no set beyond its own.
 class FixingSet {
@@ -100,6 +107,7 @@ void Galmend::fixgalaxies() {
                         platform_.localtimestamp(), keptgalaxyfolders(galaxyfolders));
     const FixingSet fixing(fixset_, backup);
     rewritten = 0;
+    wouldfail = 0;
     keptnote.clear();
     stagelabel.setcaption(hostenv::signform(++stages));
     // The names rewritten since the fixed list last grew, and when it did. The count shows at
@@ -121,7 +129,16 @@ void Galmend::fixgalaxies() {
                 fixgalaxy(foundgalaxies[i], rewriter, state, backup);
             } catch (const UnreachableGalaxy& failure) {
                 state.unreachable.push_back(failure.what());
-            } catch (const Failure&) {
+            } catch (const StopsTheFix&) {
+                if (!state.backupbroken && !state.stagedpaths.empty()) {
+                    putinplace(state, backup, fixed);
+                }
+                throw;
+            } catch (const Failure& failure) {
+                if (checkmode) {
+                    wouldfailon(failure.what());
+                    continue;
+                }
                 // The galaxies staged before this one are put in place: work done stays done.
                 if (!state.backupbroken && !state.stagedpaths.empty()) {
                     putinplace(state, backup, fixed);
@@ -150,7 +167,7 @@ void Galmend::fixgalaxies() {
     }
     finishset(backup);
     progress.finish([&] { show(true); });
-    endfix(backup);
+    endfix(backup, wouldfail + state.unreachable.size());
     if (!state.unreachable.empty()) {
         const bool one = state.unreachable.size() == 1;
         std::string text = "galmend cannot reach " +
@@ -170,7 +187,7 @@ void Galmend::finishset(BackupWriter& backup) {
     try {
         backup.finish();
     } catch (const Failure& failure) {
-        endfix(backup);
+        endfix(backup, 0);
         throw Failure("Cannot finish the backup set " + backup.setpath() +
                       ": it is incomplete, but galmend /restore can still put back every galaxy "
                       "this fix rewrote from it.\r\n" +
@@ -178,13 +195,27 @@ void Galmend::finishset(BackupWriter& backup) {
     }
 }
 
-void Galmend::endfix(const BackupWriter& backup) {
+void Galmend::wouldfailon(const std::string& message) {
+    ++wouldfail;
+    ui_.messagebox(message);
+}
+
+void Galmend::checkrun() {
+    findgalaxies();
+    fixgalaxies();
+    ui_.endprogram(wouldfail > 0   ? hostenv::exitfailure
+                   : rewritten > 0 ? hostenv::exitwouldchange
+                                   : hostenv::exitnormal);
+}
+
+void Galmend::endfix(const BackupWriter& backup, std::size_t failing) {
     const auto found = static_cast<long long>(foundgalaxies.size());
-    ui_.report("Rewrote " + std::to_string(rewritten) + " of the " +
-               hostenv::counted(found, "galaxy", "galaxies") + " found" +
-               (rewritten < found ? "; the others are the game's own or in the new format already."
-                                  : "."));
-    if (backup.setpath().empty()) return;
+    ui_.report(
+        (checkmode ? "Would rewrite " : "Rewrote ") + std::to_string(rewritten) + " of the " +
+        hostenv::counted(found, "galaxy", "galaxies") + " found" +
+        (rewritten < found ? "; the others are the game's own or in the new format already" : "") +
+        (failing > 0 ? "; " + std::to_string(failing) + " would fail" : "") + ".");
+    if (checkmode || backup.setpath().empty()) return;
     keptnote =
         "The old galaxies are kept in " + backup.setpath() + "; galmend /restore puts them back.";
     ui_.report(keptnote);
@@ -199,8 +230,8 @@ void Galmend::endfix(const BackupWriter& backup) {
 bool Galmend::fixgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state,
                         BackupWriter& backup) {
     if (!originalmaps) {
-        throw Failure(missingfile("original zarn galaxies.txt", "list of the game's own maps") +
-                      " No galaxy was changed from " + path + " on.");
+        throw StopsTheFix(missingfile("original zarn galaxies.txt", "list of the game's own maps") +
+                          " No galaxy was changed from " + path + " on.");
     }
     if (std::any_of(originalmaps->begin(), originalmaps->end(),
                     [&](const auto& name) { return hostenv::samefilename(path, name); })) {
@@ -232,18 +263,26 @@ void Galmend::putinplace(FixState& state, BackupWriter& backup, std::string& fix
         backup.commit();
     } catch (const Failure& failure) {
         state.backupbroken = true;
-        throw Failure("Cannot write the backup set " + backup.setpath() +
-                      " through to the disk; no galaxy was changed from " +
-                      state.stagedpaths.front() + " on.\r\n" + failure.what());
+        throw StopsTheFix("Cannot write the backup set " + backup.setpath() +
+                          " through to the disk; no galaxy was changed from " +
+                          state.stagedpaths.front() + " on.\r\n" + failure.what());
     }
     std::size_t replaced = 0;
     try {
         for (; replaced < state.staged.size(); ++replaced) {
-            state.staged[replaced].replace();
+            try {
+                state.staged[replaced].replace();
+            } catch (const Failure& failure) {
+                // A check foresees a galaxy the replacement refuses (a read-only one).
+                if (!checkmode) throw;
+                wouldfailon(failure.what());
+                continue;
+            }
             ++rewritten;
             fixed +=
                 hostenv::shownpath(hostenv::lastcomponent(state.stagedpaths[replaced])) + "\r\n";
-            ui_.report("Rewrote " + hostenv::shownpath(state.stagedpaths[replaced]));
+            ui_.report((checkmode ? "Would rewrite " : "Rewrote ") +
+                       hostenv::shownpath(state.stagedpaths[replaced]));
         }
     } catch (const Failure&) {
         closebatch(backup, replaced);
@@ -315,7 +354,7 @@ bool Galmend::convertgalaxy(const std::string& path, const Rewriter& rewriter, F
 void Galmend::keepold(const std::string& path, FixState& state, BackupWriter& backup) {
     // Without the folder Windows gives for it, the set would land in no place a player knows.
     if (localappfolder.empty()) {
-        throw Failure(
+        throw StopsTheFix(
             "galmend keeps the old galaxies in the local application-data folder, "
             "which Windows did not give; no galaxy was changed from " +
             (state.stagedpaths.empty() ? path : state.stagedpaths.front()) + " on.");
@@ -329,9 +368,9 @@ void Galmend::keepold(const std::string& path, FixState& state, BackupWriter& ba
         const std::string where = backup.setpath().empty()
                                       ? backupsfolder(galaxysets(), localappfolder)
                                       : backup.setpath();
-        throw Failure("Cannot keep the old galaxy " + path + " in " + where +
-                      "; no galaxy was changed from " + state.stagedpaths.front() + " on.\r\n" +
-                      failure.what());
+        throw StopsTheFix("Cannot keep the old galaxy " + path + " in " + where +
+                          "; no galaxy was changed from " + state.stagedpaths.front() + " on.\r\n" +
+                          failure.what());
     }
 }
 

@@ -83,6 +83,7 @@ void Galmend::Form_Load() {
     restoremode = restoreasked();
     // A restore reports as a silent run does.
     if (restoremode) ui_.beginreport();
+    if (checkmode) begincheck();
     reportifsilent();
     readwindir();
     showhost();
@@ -93,6 +94,7 @@ void Galmend::Form_Load() {
     // A restore converts nothing: after a game update, when the way back matters most, it
     // needs neither the version the release was made for nor the structure definitions.
     if (restoremode) restorerun();
+    if (checkmode) runalone();
 
     loadold();
     loadnew();
@@ -110,6 +112,8 @@ void Galmend::Form_Load() {
         },
         isrestoreswitch);
 
+    // A check takes no lock: it changes nothing, and a launcher asks it before the game.
+    if (checkmode) checkrun();
     if (silentmode) {
         const auto lock = lockrun();
         if (!lock) ui_.endprogram(hostenv::exitfailure);

@@ -155,8 +155,15 @@ class Galmend : public hostenv::ProgramForm<Galmend> {
     bool convertgalaxy(const std::string& path, const Rewriter& rewriter, FixState& state,
                        BackupWriter& backup);
     void keepold(const std::string& path, FixState& state, BackupWriter& backup);
-    // The report of a fix, the note of the set it wrote, and the sets kept.
-    void endfix(const BackupWriter& backup);
+    // The report of a fix, the note of the set it wrote, and the sets kept; a check's count
+    // line, with the galaxies the fix would fail on.
+    void endfix(const BackupWriter& backup, std::size_t failing);
+    // A check names a galaxy the fix would fail on, and goes on to the next.
+    void wouldfailon(const std::string& message);
+    // A check's count of the galaxies a fix would fail on.
+    std::size_t wouldfail = 0;
+    // "/check": the silent fix through a file system that keeps nothing; ends the program.
+    void checkrun();
     // Writes the set's end; when that fails, the fix reports what it rewrote all the same and
     // fails naming the set as incomplete but restorable.
     void finishset(BackupWriter& backup);

@@ -11,10 +11,12 @@ namespace hostenv {
 
 GameForm::GameForm(FileSystem& fs, Platform& platform, UserInterface& ui)
     : CommandForm(ui, drivelist, folderlist, filelist),
+      checkmode(hasswitch(platform.commandargs(), "check")),
       drivelist(fs),
       folderlist(fs),
       filelist(fs),
-      fs_(fs),
+      keepnothing_(fs),
+      fs_(checkmode ? keepnothing_ : fs),
       platform_(platform) {
     folderlist.change = [this] { Dir1_Change(folderlist, filelist); };
 }
@@ -32,12 +34,15 @@ std::string GameForm::environment(const std::string& name) {
 }
 
 bool GameForm::restoreasked() {
-    const Lines pieces = splitatblanks(platform_.commandargs());
-    return std::any_of(pieces.begin(), pieces.end(),
-                       [](const std::string& piece) { return isswitch(piece, "restore"); });
+    return hasswitch(platform_.commandargs(), "restore");
 }
 
-void GameForm::beginrestore() {
+void GameForm::begincheck() {
+    ui_.beginreport();
+    ui_.hideboxes();
+}
+
+void GameForm::runalone() {
     const Lines pieces = splitatblanks(platform_.commandargs());
     if (pieces.size() > 1) {
         // "/restore /s" would leave a script guessing which run it asked for.
@@ -47,6 +52,10 @@ void GameForm::beginrestore() {
         ui_.messagebox("Invalid argument: " + (other == pieces.end() ? pieces[1] : *other));
         ui_.endprogram(exitinvalidargument);
     }
+}
+
+void GameForm::beginrestore() {
+    runalone();
     // Found as the gate finds it: by its version, or by its file.
     const std::string game = joinpath(gamefolder, "Halcyrion.exe");
     if (getfileversion(platform_, game).empty() && !fs_.lookup(game, Entries::files)) {
@@ -114,7 +123,9 @@ void GameForm::readcommandline(const std::function<void()>& silent,
             silent();
             silentmode = true;
         },
-        known);
+        [&](const std::string& piece) {
+            return (checkmode && isswitch(piece, "check")) || (known && known(piece));
+        });
 }
 
 }  // namespace hostenv

@@ -9,7 +9,7 @@ void ReportingUi::messagebox(const std::string& text) {
     if (reporting_) {
         for (const auto& line : splitlines(text)) console_.writeline(line);
     }
-    shown_.messagebox(text);
+    if (boxes_) shown_.messagebox(text);
 }
 
 void ReportingUi::report(const std::string& line) {
@@ -39,6 +39,11 @@ std::string outcomeline(std::string_view programname, int exitcode) {
             return line +
                    ": the command line holds an argument it does not know; nothing was "
                    "changed.";
+        case exitwouldchange:
+            return line + (programname == "galmend"
+                               ? ": a fix would rewrite galaxies; nothing was changed."
+                               : ": a silent run would change the manifests; nothing was "
+                                 "changed.");
         default:
             return line + ".";
     }

@@ -85,6 +85,12 @@ bool hassilentswitch(const std::string& args) {
     return std::any_of(pieces.begin(), pieces.end(), issilentswitch);
 }
 
+bool hasswitch(const std::string& args, std::string_view name) {
+    const Lines pieces = splitatblanks(args);
+    return std::any_of(pieces.begin(), pieces.end(),
+                       [&](const std::string& piece) { return isswitch(piece, name); });
+}
+
 void readswitches(const std::string& args, UserInterface& ui, const std::function<void()>& silent,
                   const std::function<bool(const std::string&)>& known) {
     for (const auto& piece : splitatblanks(args)) {

@@ -56,6 +56,7 @@ void Tallyhold::Form_Load() {
     restoremode = restoreasked();
     // A restore reports as a silent run does.
     if (restoremode) ui_.beginreport();
+    if (checkmode) begincheck();
     reportifsilent();
     readwindir();
     filelist.setpattern("*.galaxy");
@@ -63,6 +64,7 @@ void Tallyhold::Form_Load() {
     locationbutton.settooltip(galaxyfolders[0]);
     fortrelfolder = hostenv::withseparator(hostenv::joinpath(gamefolder, "Fortrel"));
     if (restoremode) restorerun();
+    if (checkmode) runalone();
 
     passgate({});
     readcommandline([this] {
@@ -74,9 +76,9 @@ void Tallyhold::Form_Load() {
         }
     });
 
-    if (silentmode) {
+    if (silentmode || checkmode) {
         silentrun();
-        ui_.endprogram(hostenv::exitnormal);
+        ui_.endprogram(wouldchange ? hostenv::exitwouldchange : hostenv::exitnormal);
     }
     updatebutton.setenabled(false);
     offerundo();
@@ -90,8 +92,9 @@ void Tallyhold::silentrun() {
     // "find and remove all galaxy.manifests" stays enabled: a click on it while a walk
     // lets events through must not start a removal in the middle of the run.
     const hostenv::Busy busy(busy_);
-    const auto lock = platform_.takelock(programname);
-    if (!lock) throw Failure(lockedtext);
+    // A check takes no lock: it changes nothing, and a launcher asks it before the game.
+    const auto lock = checkmode ? nullptr : platform_.takelock(programname);
+    if (!lock && !checkmode) throw Failure(lockedtext);
     searchgalaxies();
     // Both walks end before the new manifest is staged: a walk lets window events through,
     // and an event may end the program, which must not leave the staged file behind.
@@ -157,11 +160,16 @@ void Tallyhold::silentrun() {
     if (previous) ++manifestsremoved;
     const auto listed =
         static_cast<long long>(galaxynames.size() - leftout.size() - unquotable.size());
-    ui_.report("Wrote " + manifest + " with " + hostenv::counted(listed, "galaxy", "galaxies") +
-               "; " +
-               hostenv::counted(static_cast<long long>(manifestsremoved), "earlier manifest was",
-                                "earlier manifests were") +
-               " removed.");
+    const std::string galaxies = hostenv::counted(listed, "galaxy", "galaxies");
+    if (checkmode) {
+        ui_.report("Would write " + manifest + " with " + galaxies);
+        wouldchange = !removals.empty() || previous != text;
+    } else {
+        ui_.report("Wrote " + manifest + " with " + galaxies + "; " +
+                   hostenv::counted(static_cast<long long>(manifestsremoved),
+                                    "earlier manifest was", "earlier manifests were") +
+                   " removed.");
+    }
     tellleftout(manifest);
     // The new manifest is in place; what was left must reach a script.
     std::string left = linksleft();
@@ -296,6 +304,7 @@ hostenv::Lines Tallyhold::removefound(const hostenv::Lines& removals, std::vecto
             fs_.remove(removals[i]);
             placed[i] = true;
             ++manifestsremoved;
+            if (checkmode) ui_.report("Would remove " + removals[i]);
         } catch (const Failure& failure) {
             if (!keepgoing) throw;
             notremoved.push_back(failure.what());

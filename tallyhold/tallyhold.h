@@ -96,6 +96,8 @@ class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
     std::string fortrelfolder;
     // Set by "/restore": the run puts back the newest backup set, without the window.
     bool restoremode = false;
+    // Set by a check whose silent run would change a manifest.
+    bool wouldchange = false;
 
     hostenv::Lines foundgalaxies;
     hostenv::Lines galaxynames;

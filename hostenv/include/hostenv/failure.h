@@ -22,6 +22,8 @@ enum ExitCode : int {
     exitfailure = 1,
     exitversiongate = 2,
     exitinvalidargument = 3,
+    // A check found something the change would do; nothing was changed.
+    exitwouldchange = 4,
 };
 
 // Runs one event handler: a failure is shown in a message box and ends the program.

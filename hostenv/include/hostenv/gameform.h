@@ -11,6 +11,7 @@
 #include "hostenv/controls.h"
 #include "hostenv/filesystem.h"
 #include "hostenv/form.h"
+#include "hostenv/keepnothing.h"
 #include "hostenv/platform.h"
 #include "hostenv/progress.h"
 #include "hostenv/text.h"
@@ -28,6 +29,9 @@ class GameForm : public CommandForm {
     std::string gameversion;
     std::string targetversion;
     bool silentmode = false;
+    // Set by "/check" from the start: the run decides as its change would, through a file
+    // system that keeps nothing, and shows no box.
+    const bool checkmode;
 
     // The drive, folder and file lists both windows show, coupled as the system couples them.
     DriveList drivelist;
@@ -61,10 +65,14 @@ class GameForm : public CommandForm {
                            const std::function<void()>& show);
     // Whether the command line asks for a restore ("/restore", "-restore", any letter case).
     bool restoreasked();
-    // A restore is a run of its own: with anything else on the command line it ends the program
-    // "Invalid argument" (exit 3), and it needs the game in its folder (exit 2). It passes no
-    // version gate: after a game update, when the way back matters most, it must still run.
+    // A restore or a check is a run of its own: with anything else on the command line it
+    // ends the program "Invalid argument" (exit 3).
+    void runalone();
+    // A restore needs the game in its folder (exit 2). It passes no version gate: after a
+    // game update, when the way back matters most, it must still run.
     void beginrestore();
+    // A check reports as a silent run does, from the start, and never shows a box.
+    void begincheck();
     // gameversion and targetversion; when they do not match, shows the lines that say so,
     // then extra, and ends the program.
     void passgate(const Lines& extra);
@@ -73,6 +81,10 @@ class GameForm : public CommandForm {
     void readcommandline(const std::function<void()>& silent,
                          const std::function<bool(const std::string&)>& known = {});
 
+  private:
+    KeepNothing keepnothing_;
+
+  protected:
     FileSystem& fs_;
     Platform& platform_;
 };

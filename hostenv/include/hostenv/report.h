@@ -33,12 +33,14 @@ class ReportingUi final : public UserInterface {
     [[noreturn]] void endprogram(int exitcode) override;
     void beginreport() override { reporting_ = true; }
     void report(const std::string& line) override;
+    void hideboxes() override { boxes_ = false; }
 
   private:
     UserInterface& shown_;
     Console& console_;
     std::string programname_;
     bool reporting_ = false;
+    bool boxes_ = true;
 };
 
 // The last line of a report: how the run ended and what its exit code tells a script.

@@ -41,6 +41,8 @@ bool isswitch(const std::string& piece, std::string_view name);
 
 // Whether any piece of the argument text is a silent switch, wherever it stands.
 bool hassilentswitch(const std::string& args);
+// Whether any piece is the switch "/name" or "-name", wherever it stands.
+bool hasswitch(const std::string& args, std::string_view name);
 
 // Calls silent for every silent switch of the argument text ("-s", "/s", "/silent",
 // "-silent", letter case aside); a piece known says the program knows is let be. The first

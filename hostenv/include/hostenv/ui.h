@@ -25,6 +25,9 @@ class UserInterface {
     // A user interface without a console has nothing to write to.
     virtual void beginreport() {}
     virtual void report(const std::string&) {}
+    // From now on a message is only reported, never shown: a check run by a launcher must
+    // not leave it waiting on a box that nobody may be there to close.
+    virtual void hideboxes() {}
 };
 
 }  // namespace hostenv
