@@ -68,8 +68,7 @@ for own in 1 0; do
             "Restored 5 of the 5 manifests in $SET_NAME." "$(ended_line 0)"
     else
         expect_report "$(restored_lines "${REMOVED[@]}")" "Removed $GAME_MANIFEST" \
-            "Restored 4 of the 4 manifests in $SET_NAME. Removed 1 of the 1 file that the change\
- wrote where there was none." "$(ended_line 0)"
+            "Restored 4 of the 4 manifests in $SET_NAME." "$(ended_line 0)"
     fi
     expect_as_before "after /restore"
     [[ -f "$BACKUPS_DIR/${SET_NAME%.zip} restored.zip" ]] ||
@@ -138,8 +137,8 @@ if read_window; then
             answer_msgbox yes && expect_eq "question" "$(escape "$(crlf_join \
                 "Put back the 1 manifest that the change of $date removed or renamed?" \
                 "A manifest changed since that change is left as it is.")")" "$MSGBOX_TEXT"
-            answer_msgbox && expect_eq "message" "Restored 1 of the 1 manifest in $SET_NAME.\
- Removed 1 of the 1 file that the change wrote where there was none." "$MSGBOX_TEXT"
+            answer_msgbox && expect_eq "message" "Restored 1 of the 1 manifest in $SET_NAME." \
+                "$MSGBOX_TEXT"
             wait_control Command6 enabled 0 10
             expect_absent "galaxy.manifest.old after the undo" "$expansion/galaxy.manifest.old"
             expect_as_before "after undo last change"

@@ -273,6 +273,13 @@ FileRestore restorefile(hostenv::FileSystem& fs, EntryReader& set, const Planned
                 return outcome;
             }
             if (change == Change::removed) {
+                // A folder removed since the run is a change since the run: a restore that
+                // made it again would bring back what the player took away, and one that
+                // failed on it would fail at every restore.
+                if (!fs.hasfolder(hostenv::parentpath(file.path))) {
+                    outcome.outcome = FileOutcome::changed;
+                    return outcome;
+                }
                 batch.stage(file.path, *old, result, true);
                 outcome.outcome = FileOutcome::restored;
             } else {

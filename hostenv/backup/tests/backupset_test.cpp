@@ -732,6 +732,20 @@ TEST_F(Backups, ARestoreUndoesEachReplacedRemovedOrCreatedFileOnlyWhereTheRunLef
     }
 }
 
+// A file the run removed from a folder the player has removed since is a change since the run:
+// left, named, and the folder not made again.
+TEST_F(Backups, ARemovedFileWhoseFolderIsGoneIsLeftAndNamed) {
+    const std::string deep = std::string(userfolder) + "deep";
+    drive.write(files[2].path, files[2].old);
+    edit(drive.fs, {{files[2].path, files[2].old, std::nullopt}}, {true});
+    stdfs::remove_all(drive.host(deep));
+    const RestoreRun run = restorefrom(drive.fs, restoreoffer(drive.fs, folder, scope), {});
+    ASSERT_EQ(run.restore.files.size(), 1u);
+    EXPECT_EQ(run.restore.files[0].outcome, FileOutcome::changed);
+    EXPECT_FALSE(stdfs::exists(drive.host(deep)));
+    EXPECT_EQ(sets(), std::vector<std::string>{restoredset});
+}
+
 // Only the files a run put in place are undone: a batch closed with a file between two placed
 // ones left, or one the killed run never closed, which the files' bytes tell.
 TEST_F(Backups, ARestoreUndoesOnlyTheFilesTheRunPutInPlace) {
@@ -813,8 +827,8 @@ TEST_F(Backups, ARunOrRestoreRemovingAndCreatingFilesFailingAtAnyStepIsUndone) {
     }
 }
 
-// The report names each created file taken away, and counts those apart from the others.
-TEST_F(Backups, TheReportNamesCreatedFilesRemovedAndCountsThemApart) {
+// The report names each created file taken away, and counts only the others.
+TEST_F(Backups, TheReportNamesCreatedFilesRemovedAndCountsOnlyTheOthers) {
     const BackupSet set{folder + "\\" + firstset, firstset, 1, BackupSet::State::open};
     const std::string& a = files[0].path;
     const std::string& b = edits[2].path;
@@ -833,14 +847,9 @@ TEST_F(Backups, TheReportNamesCreatedFilesRemovedAndCountsThemApart) {
         reportrestore(keeper, {set, "", restore.files.size(), {}, nullptr}, {restore, ""}, ui,
                       false);
         EXPECT_EQ(ui.reports, (std::vector<std::string>{"Restored " + a, "Removed " + b}));
-        EXPECT_EQ(
-            ui.messages,
-            std::vector<std::string>{
-                "Restored 1 of the 1 file in " + std::string(firstset) + ". Removed 1 of the " +
-                (two ? "2 files that the run wrote where there were none.\r\nNot restored, "
-                       "changed since the run: " +
-                           c
-                     : "1 file that the run wrote where there was none.")});
+        EXPECT_EQ(ui.messages, std::vector<std::string>{
+                                   "Restored 1 of the 1 file in " + std::string(firstset) + "." +
+                                   (two ? "\r\nNot restored, changed since the run: " + c : "")});
     }
 }
 
