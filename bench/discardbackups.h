@@ -1,7 +1,7 @@
-// The programs' file system with every appending file writing to nowhere: galmend's fix runs
-// its own code, backup set and all, but the set's bytes are never written or flushed, so that
-// a fix through it against one through the plain file system gives what keeping the old
-// galaxies costs.
+// The programs' file system with every appending file writing to nowhere: galmend's fix, or
+// tallyhold's silent run, runs its own code, backup set and all, but the set's bytes are never
+// written or flushed, so that a run through it against one through the plain file system gives
+// what keeping the old files costs.
 #pragma once
 
 #include <cstdint>

@@ -16,7 +16,7 @@ target_link_libraries(benchgame PUBLIC galmend_core tallyhold_core benchcorpus $
 target_compile_definitions(benchgame PUBLIC ZARN_DATA_DIR="${PROJECT_SOURCE_DIR}/data")
 project_warnings(benchgame)
 
-foreach(name convert_bench discover_bench manifest_bench)
+foreach(name convert_bench discover_bench manifest_bench manifestset_bench)
     add_executable(${name} ${benchdir}/${name}.cpp)
     target_link_libraries(${name} PRIVATE benchgame)
     project_warnings(${name})

@@ -1,8 +1,9 @@
-# What the scenarios of fixes and their undoing share: the demo game kept as it was, a silent
-# fix and the set it names, and many copies of one old galaxy. Sourced after lib.sh and begin.
+# What the scenarios of changes and their undoing share: the program's backup sets, both folders
+# kept as they were, and for galmend the demo game, a silent fix and the set it names, and many
+# copies of one old galaxy. Sourced after lib.sh and begin.
 # shellcheck shell=bash disable=SC2034  # variables set here for the scenarios
 
-readonly BACKUPS="$USER_APPS\\galmend backups"
+readonly BACKUPS="$USER_APPS\\$PROG_NAME backups"
 BACKUPS_DIR=$(unixpath "$BACKUPS")
 readonly BACKUPS_DIR
 readonly OLD=$E2E_ROOT/demo/game/Orion\ Drift.galaxy
@@ -26,7 +27,7 @@ keep_before() {
     cp -r "$user" "$CASE_DIR/before/user"
 }
 
-# Both folders as they were before the fix: expect_as_before <when>
+# Both folders as they were before the change: expect_as_before <when>
 expect_as_before() {
     expect_same_tree "game folder $1" "$CASE_DIR/before/game" "$game"
     expect_same_tree "per-user folder $1" "$CASE_DIR/before/user" "$user"
@@ -45,7 +46,7 @@ fix_silently() {
     [[ -n "$SET" && -f "$SET_FILE" ]] || fail "no backup set at [$SET]"
 }
 
-# The lines "galmend /restore" reports for the demo's galaxies.
+# The lines a restore reports for the files it put back: restored_lines <Windows path>...
 restored_lines() {
     local path
     for path in "$@"; do printf 'Restored %s\n' "$path"; done

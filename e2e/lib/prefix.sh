@@ -132,13 +132,14 @@ set_local_apps() {
 # ---- the game --------------------------------------------------------------------------------
 
 # The stand-in game in the game folder, an empty per-user game folder, no backup set of an
-# earlier fix, the install path written, the Windows version, the DPI and the per-user folders
-# at Wine's default.
+# earlier change by either program, the install path written, the Windows version, the DPI and
+# the per-user folders at Wine's default.
 reset_game() {
     rm -rf "$WINEPREFIX/drive_c/Games"
     mkdir -p "$(unixpath "$GAME_FOLDER")"
     cp "$HALCYRION" "$(unixpath "$GAME_FOLDER")/Halcyrion.exe"
-    rm -rf "$(unixpath "$USER_APPS")/Corvatek" "$(unixpath "$USER_APPS")/galmend backups"
+    rm -rf "$(unixpath "$USER_APPS")/Corvatek" "$(unixpath "$USER_APPS")/galmend backups" \
+        "$(unixpath "$USER_APPS")/tallyhold backups"
     mkdir -p "$(unixpath "$USER_GAME_FOLDER")"
     set_install_path
     set_winver ""

@@ -265,7 +265,21 @@ FileRestore restorefile(hostenv::FileSystem& fs, EntryReader& set, const Planned
         // what it holds.
         const hostenv::Description found = fs.describe(file.path, hostenv::Ask::final);
         if (!found.final) {
+            // A link that leads nowhere is there all the same: creating the file would fail on
+            // it at every restore, and nothing is written through a link.
+            if (auto target = fs.describe(file.path, hostenv::Ask::target).target) {
+                outcome.outcome = FileOutcome::link;
+                outcome.reason = std::move(*target);
+                return outcome;
+            }
             if (change == Change::removed) {
+                // A folder removed since the run is a change since the run: a restore that
+                // made it again would bring back what the player took away, and one that
+                // failed on it would fail at every restore.
+                if (!fs.hasfolder(hostenv::parentpath(file.path))) {
+                    outcome.outcome = FileOutcome::changed;
+                    return outcome;
+                }
                 batch.stage(file.path, *old, result, true);
                 outcome.outcome = FileOutcome::restored;
             } else {

@@ -15,6 +15,7 @@
 
 #include "faultyfilesystem.h"
 #include "hostenv/backup/setrecord.h"
+#include "hostenv/backup/undo.h"
 #include "hostenv/failure.h"
 #include "hostenv/paths.h"
 #include "hostenv/safereplace.h"
@@ -63,6 +64,20 @@ const std::vector<File> files = {
     {std::string(userfolder) + "\xE6\x98\x9F\xE7\xB3\xBB.galaxy", "version 3\r\n",
      "version 4\r\nformat zarn4\r\n"},
     {std::string(userfolder) + "deep\\c.galaxy", std::string(200, 'o'), std::string(300, 'n')},
+};
+
+// A file a run changes, its bytes before and after; none where there is no file.
+struct Edit {
+    std::string path;
+    std::optional<std::string> before;
+    std::optional<std::string> after;
+};
+
+// One batch: the first file replaced, the second removed, a third created where there was none.
+const std::vector<Edit> edits = {
+    {files[0].path, files[0].old, files[0].fresh},
+    {files[1].path, files[1].old, std::nullopt},
+    {std::string(gamefolder) + "maps\\New.galaxy", std::nullopt, "version 4\r\nnew\r\n"},
 };
 
 // An entry of a set written by hand: its name, bytes and private field.
@@ -115,6 +130,41 @@ class Backups : public ::testing::Test {
         }
         set.finish();
         return set.setpath();
+    }
+
+    // A run that makes the edits of one batch that place picks, in order. However it ends, it
+    // closes the batch with those in place and finishes the set, unless it is killed.
+    static void edit(hostenv::FileSystem& fs, const std::vector<Edit>& batch,
+                     const std::vector<bool>& place, bool killed = false) {
+        BackupWriter set(fs, keeper, folder, stamp, keptfolders);
+        std::vector<bool> placed(batch.size(), false);
+        bool committed = false;
+        tryto([&] {
+            std::vector<std::unique_ptr<hostenv::StagedFile>> staged;
+            for (const auto& [path, before, after] : batch) {
+                staged.push_back(after ? std::make_unique<hostenv::StagedFile>(fs, path, *after)
+                                       : nullptr);
+                if (before && after) set.add(path, *before, *after);
+                if (!after) set.addremoved(path, *before);
+                if (!before) set.addcreated(path, *after);
+            }
+            set.commit();
+            committed = true;
+            for (std::size_t i = 0; i < batch.size(); ++i) {
+                if (!place[i]) continue;
+                if (!staged[i]) fs.remove(batch[i].path);
+                if (staged[i] && batch[i].before) staged[i]->replace();
+                if (staged[i] && !batch[i].before) staged[i]->create();
+                placed[i] = true;
+            }
+        });
+        if (killed) return;
+        if (committed) tryto([&] { set.closebatch(placed); });
+        tryto([&] { set.finish(); });
+    }
+
+    std::optional<std::string> now(const std::string& path) const {
+        return drive.exists(path) ? std::optional(drive.read(path)) : std::nullopt;
     }
 
     // Restores the set on offer; between runs after every file.
@@ -622,6 +672,185 @@ TEST_F(Backups, AnotherProgramsSetsAreItsOwn) {
         EXPECT_EQ(drive.names(program.folder), std::vector<std::string>{restoredset});
     }
     for (const auto& file : files) EXPECT_EQ(drive.read(file.path), file.old);
+}
+
+// Each file of a batch as the restore finds it, each state of one file met with each of every
+// other: as the run left it, as before the run, edited, gone, a link to a file elsewhere holding
+// what a restore would act on, or a link to nothing. Only a file holding what the run left there is
+// put back; nothing is written through a link.
+TEST_F(Backups, ARestoreUndoesEachReplacedRemovedOrCreatedFileOnlyWhereTheRunLeftIt) {
+    const char* states[] = {"as left", "as before", "edited",
+                            "gone",    "a link",    "a link to nothing"};
+    // By file, then state: Restored, Already old, Changed, Gone, a Link.
+    const char* outcomes[] = {"RACGLL", "RACRLL", "RACALL"};
+    const Change changes[] = {Change::replaced, Change::removed, Change::created};
+    for (std::size_t round = 0; round < 36; ++round) {
+        const std::size_t state[] = {round % 6, round / 6, (round + round / 6) % 6};
+        SCOPED_TRACE(std::string(states[state[0]]) + ", " + states[state[1]] + ", " +
+                     states[state[2]]);
+        startagain();
+        stdfs::remove_all(drive.host("C:\\outside"));
+        edit(drive.fs, edits, {true, true, true});
+        for (std::size_t i = 0; i < edits.size(); ++i) {
+            const auto& [path, before, after] = edits[i];
+            stdfs::remove(drive.host(path));
+            const std::optional<std::string> bytes[] = {after, before, "edited\r\n", {}, {}, {}};
+            if (bytes[state[i]]) drive.write(path, *bytes[state[i]]);
+            if (state[i] >= 4) {
+                const std::string elsewhere = "C:\\outside\\" + std::to_string(i);
+                if (state[i] == 4) drive.write(elsewhere, after ? *after : "");
+                stdfs::create_symlink(drive.host(elsewhere), drive.host(path));
+            }
+        }
+        auto expected = ondisk();
+        const RestoreOffer offer = restoreoffer(drive.fs, folder, scope);
+        ASSERT_TRUE(offer.set);
+        EXPECT_EQ(offer.files, 3u);
+        EXPECT_EQ(offer.created, 1u);
+        const SetRestore result = restorefrom(drive.fs, offer, {}).restore;
+        ASSERT_EQ(result.files.size(), edits.size());
+        std::string got;
+        std::string want;
+        for (std::size_t i = 0; i < edits.size(); ++i) {
+            const FileRestore& file = result.files[i];
+            EXPECT_EQ(file.path, edits[i].path);
+            EXPECT_EQ(file.change, changes[i]);
+            got += "RACGLDF"[static_cast<int>(file.outcome)];
+            want += outcomes[i][state[i]];
+            EXPECT_EQ(state[i] >= 4, stdfs::is_symlink(drive.host(file.path)));
+            if (file.outcome != FileOutcome::restored) continue;
+            expected.erase(key(file.path));
+            if (edits[i].before) expected[key(file.path)] = *edits[i].before;
+        }
+        EXPECT_EQ(got, want);
+        EXPECT_EQ(ondisk(), expected);
+        EXPECT_EQ(result.count(FileOutcome::restored, true), want[2] == 'R' ? 1u : 0u);
+        EXPECT_EQ(result.count(FileOutcome::restored, false),
+                  static_cast<std::size_t>(std::count(want.begin(), want.end() - 1, 'R')));
+        EXPECT_EQ(result.complete(), want.find_first_not_of("RA") == std::string::npos);
+        EXPECT_EQ(sets(), std::vector<std::string>{restoredset});
+    }
+}
+
+// A file the run removed from a folder the player has removed since is a change since the run:
+// left, named, and the folder not made again.
+TEST_F(Backups, ARemovedFileWhoseFolderIsGoneIsLeftAndNamed) {
+    const std::string deep = std::string(userfolder) + "deep";
+    drive.write(files[2].path, files[2].old);
+    edit(drive.fs, {{files[2].path, files[2].old, std::nullopt}}, {true});
+    stdfs::remove_all(drive.host(deep));
+    const RestoreRun run = restorefrom(drive.fs, restoreoffer(drive.fs, folder, scope), {});
+    ASSERT_EQ(run.restore.files.size(), 1u);
+    EXPECT_EQ(run.restore.files[0].outcome, FileOutcome::changed);
+    EXPECT_FALSE(stdfs::exists(drive.host(deep)));
+    EXPECT_EQ(sets(), std::vector<std::string>{restoredset});
+}
+
+// Only the files a run put in place are undone: a batch closed with a file between two placed
+// ones left, or one the killed run never closed, which the files' bytes tell.
+TEST_F(Backups, ARestoreUndoesOnlyTheFilesTheRunPutInPlace) {
+    const struct {
+        const char* what;
+        std::vector<bool> place;
+        bool killed;
+    } runs[] = {
+        {"the middle one left", {true, false, true}, false},
+        {"killed after the first two", {true, true, false}, true},
+        {"killed after the last only", {false, false, true}, true},
+        {"killed after all", {true, true, true}, true},
+        {"killed before any", {false, false, false}, true},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.what);
+        startagain();
+        edit(drive.fs, edits, run.place, run.killed);
+        for (std::size_t i = 0; i < edits.size(); ++i) {
+            EXPECT_EQ(now(edits[i].path), run.place[i] ? edits[i].after : edits[i].before);
+        }
+        const auto placed =
+            static_cast<std::size_t>(std::count(run.place.begin(), run.place.end(), true));
+        const RestoreOffer offer = restoreoffer(drive.fs, folder, scope);
+        EXPECT_EQ(offer.files, placed);
+        EXPECT_EQ(offer.created, run.place[2] ? 1u : 0u);
+        if (!offer.set) continue;
+        const Restored restored = restore(drive.fs);
+        EXPECT_EQ(restored.run.restore.count(FileOutcome::restored), placed);
+        EXPECT_EQ(restored.whole, !run.killed) << "a killed run's set has no end";
+        for (const auto& edit : edits) EXPECT_EQ(now(edit.path), edit.before);
+    }
+}
+
+// Whatever file operation of a run that removes two files and creates one fails, or of a
+// restore of its set, once or from then on: each file is as before or as the run left it, and
+// the next restore brings back each one as before.
+TEST_F(Backups, ARunOrRestoreRemovingAndCreatingFilesFailingAtAnyStepIsUndone) {
+    const std::vector<Edit> batch = {{files[1].path, files[1].old, std::nullopt},
+                                     {files[2].path, files[2].old, std::nullopt},
+                                     edits[2]};
+    for (const bool restoring : {false, true}) {
+        for (const bool persistent : {false, true}) {
+            for (int failat = 1;; ++failat) {
+                SCOPED_TRACE(::testing::Message() << "failat " << failat << " persistent "
+                                                  << persistent << " restoring " << restoring);
+                startagain();
+                FaultyFileSystem faulty(drive.fs, failat, persistent);
+                if (restoring) {
+                    edit(drive.fs, batch, {true, true, true});
+                    tryto([&] {
+                        const RestoreOffer offer = restoreoffer(faulty, folder, scope);
+                        if (offer.set) restorefrom(faulty, offer, {});
+                    });
+                } else {
+                    edit(faulty, batch, {true, true, true});
+                }
+                std::size_t changed = 0;
+                for (const auto& [path, before, after] : batch) {
+                    const auto found = now(path);
+                    EXPECT_TRUE(found == before || found == after) << path;
+                    changed += found == after ? 1 : 0;
+                }
+                if (!offered().empty()) {
+                    const Restored restored = restore(drive.fs);
+                    EXPECT_EQ(restored.run.restore.count(FileOutcome::restored), changed);
+                    EXPECT_TRUE(restored.whole || !restoring);
+                } else {
+                    EXPECT_EQ(changed, 0u);
+                }
+                for (const auto& [path, before, after] : batch) EXPECT_EQ(now(path), before);
+                if (restoring) {
+                    EXPECT_EQ(sets(), std::vector<std::string>{restoredset});
+                }
+                EXPECT_TRUE(drive.temporaries().empty() || faulty.failures() > 1);
+                if (faulty.failures() == 0) break;
+            }
+        }
+    }
+}
+
+// The report names each created file taken away, and counts only the others.
+TEST_F(Backups, TheReportNamesCreatedFilesRemovedAndCountsOnlyTheOthers) {
+    const BackupSet set{folder + "\\" + firstset, firstset, 1, BackupSet::State::open};
+    const std::string& a = files[0].path;
+    const std::string& b = edits[2].path;
+    const std::string c = std::string(gamefolder) + "maps\\Other.galaxy";
+    const auto created = [](const std::string& path, FileOutcome outcome) {
+        return FileRestore{path, outcome, "", Change::created};
+    };
+    // One file created, then two.
+    for (const bool two : {false, true}) {
+        SetRestore restore;
+        restore.files = {{a, FileOutcome::restored, "", Change::replaced},
+                         created(b, FileOutcome::restored)};
+        if (two) restore.files.push_back(created(c, FileOutcome::changed));
+        hostenv::testing::RecordingUi ui;
+        ui.beginreport();
+        reportrestore(keeper, {set, "", restore.files.size(), {}, nullptr}, {restore, ""}, ui,
+                      false);
+        EXPECT_EQ(ui.reports, (std::vector<std::string>{"Restored " + a, "Removed " + b}));
+        EXPECT_EQ(ui.messages, std::vector<std::string>{
+                                   "Restored 1 of the 1 file in " + std::string(firstset) + "." +
+                                   (two ? "\r\nNot restored, changed since the run: " + c : "")});
+    }
 }
 
 }  // namespace
