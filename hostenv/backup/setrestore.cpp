@@ -265,6 +265,13 @@ FileRestore restorefile(hostenv::FileSystem& fs, EntryReader& set, const Planned
         // what it holds.
         const hostenv::Description found = fs.describe(file.path, hostenv::Ask::final);
         if (!found.final) {
+            // A link that leads nowhere reaches nothing, yet it stands in the file's place: it
+            // is no file as before, and nothing is written through it.
+            if (auto target = fs.describe(file.path, hostenv::Ask::target).target) {
+                outcome.outcome = FileOutcome::link;
+                outcome.reason = std::move(*target);
+                return outcome;
+            }
             if (change == Change::removed) {
                 batch.stage(file.path, *old, result, true);
                 outcome.outcome = FileOutcome::restored;

@@ -60,6 +60,8 @@ TEST_F(Undo, ARestorePutsBackWhatItCanAndLeavesAndNamesWhatWasChangedSince) {
         {"put back by hand", Since::putback, Outcome::already, Outcome::already, Outcome::already},
         {"deleted", Since::deleted, Outcome::restored, Outcome::gone, Outcome::already},
         {"a link", Since::linked, Outcome::link, Outcome::link, Outcome::link, outside},
+        {"a link leading nowhere", Since::linked, Outcome::link, Outcome::link, Outcome::link,
+         "C:\\outside\\nowhere.txt"},
     };
     const std::string gamemanifest = game("galaxy.manifest");
     // In the walk's order, which is the set's; the player's subfolder one is the one touched.
