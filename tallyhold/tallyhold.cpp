@@ -125,7 +125,9 @@ void Tallyhold::silentrun() {
             try {
                 fs_.readinto(path, bytes);
             } catch (const Failure& failure) {
-                notremoved.push_back(failure.what());
+                notremoved.push_back("Cannot delete " + path +
+                                     ": it cannot be read, to be kept in the backup set first." +
+                                     crlf + failure.what());
                 continue;
             }
             set.addremoved(path, bytes);
