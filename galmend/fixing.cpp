@@ -135,15 +135,14 @@ void Galmend::fixgalaxies() {
                 }
                 throw;
             } catch (const Failure& failure) {
-                if (checkmode) {
-                    wouldfailon(failure.what());
-                    continue;
-                }
                 // The galaxies staged before this one are put in place: work done stays done.
+                // A check does the same, so that it names the failures in the fix's order and
+                // foresees every galaxy staged before a last one that fails.
                 if (!state.backupbroken && !state.stagedpaths.empty()) {
                     putinplace(state, backup, fixed);
                 }
-                throw;
+                if (!checkmode) throw;
+                wouldfailon(failure.what());
             }
             if (!state.stagedpaths.empty() &&
                 (i + 1 == foundgalaxies.size() || state.stagedpaths.size() >= batchlimit ||

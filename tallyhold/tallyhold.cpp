@@ -180,7 +180,11 @@ void Tallyhold::silentrun() {
         if (!left.empty()) left += crlf;
         left += line;
     };
-    if (!notremoved.empty()) add("Wrote " + manifest + ", but " + notremovedtext(notremoved));
+    // A check wrote nothing: it must not say it did.
+    if (!notremoved.empty()) {
+        add((checkmode ? "Would write " : "Wrote ") + manifest + ", but " +
+            notremovedtext(notremoved));
+    }
     add(setfailure);
     if (!left.empty()) throw Failure(left);
 }

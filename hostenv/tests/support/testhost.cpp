@@ -186,6 +186,27 @@ std::vector<std::string> TempDrive::temporaries() const {
     return found;
 }
 
+std::map<std::string, std::string> TempDrive::snapshot() const {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+        const std::string place = entry.path().lexically_relative(root_).string();
+        const fs::file_status status = entry.symlink_status();
+        if (fs::is_symlink(status)) {
+            found[place] = "link to " + fs::read_symlink(entry.path()).string();
+        } else if (fs::is_directory(status)) {
+            found[place] = "folder";
+        } else {
+            std::ifstream in(entry.path(), std::ios::binary);
+            std::ostringstream bytes;
+            bytes << in.rdbuf();
+            const bool writable =
+                (status.permissions() & fs::perms::owner_write) != fs::perms::none;
+            found[place] = (writable ? "file " : "read-only file ") + bytes.str();
+        }
+    }
+    return found;
+}
+
 UnreadableFiles::UnreadableFiles(const fs::path& root, std::vector<std::string> paths,
                                  std::string reason)
     : PosixFileSystem({{'C', root}}, TempDrive::cwd),

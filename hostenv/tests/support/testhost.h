@@ -51,12 +51,15 @@ class RecordingUi : public UserInterface {
     void report(const std::string& line) override {
         if (reporting) reports.push_back(line);
     }
+    void hideboxes() override { boxeshidden = true; }
 
     std::vector<std::string> messages;
     std::vector<std::string> questions;
     // What the user answers to every question.
     bool answer = true;
     bool reporting = false;
+    // Set when the run said no box may be shown from then on.
+    bool boxeshidden = false;
     std::vector<std::string> reports;
     int eventsteps = 0;
     int inputdrops = 0;
@@ -142,6 +145,9 @@ class TempDrive {
     std::vector<std::string> names(const std::string& windowspath) const;
     // Every temporary file of ours anywhere on the drive: none may outlive a write.
     std::vector<std::string> temporaries() const;
+    // Every folder, link and file on the drive, by its place, with each file's bytes and
+    // whether it is read-only: what a run that changes nothing must leave as it found it.
+    std::map<std::string, std::string> snapshot() const;
 
     // The working folder from which the program starts.
     static constexpr const char* cwd = "C:\\tools";
