@@ -84,7 +84,7 @@ void writecorpus(Setting& setting, int count) {
                                 : i % 4 == 0 ? user / pack
                                              : game / ("Sector " + std::to_string(i % 20)) / pack;
         fs::create_directories(folder);
-        hostenv::Lines names(random.between(10, 170));
+        hostenv::Lines names(static_cast<std::size_t>(random.between(10, 170)));
         for (auto& name : names) name = "Map " + std::to_string(random.next() % 100000);
         setting.manifests.push_back({folder / "galaxy.manifest", tallyhold::manifesttext(names)});
         bench::writefile(setting.manifests.back().path, setting.manifests.back().bytes);
