@@ -33,6 +33,21 @@ void RecordingUi::endprogram(int exitcode) {
     throw std::runtime_error("ended with exit code " + std::to_string(exitcode));
 }
 
+void writetargetversion(const fs::path& root) {
+    fs::create_directories(root / "tools");
+    writefile(root / "tools" / "targetzarnver.txt", "1.52.0.3\r\n");
+}
+
+void installgalmend(const fs::path& root, const fs::path& datafolder) {
+    writetargetversion(root);
+    for (const char* name : {"oldstruct.txt", "newstruct.txt", "original zarn galaxies.txt"}) {
+        // Removed first: mingw's copy_file does not overwrite.
+        fs::remove(root / "tools" / name);
+        fs::copy_file(datafolder / name, root / "tools" / name);
+    }
+    fs::current_path(root / "tools");
+}
+
 std::array<std::string, 2> benchgalaxyfolders(HostFiles& files, const fs::path& root,
                                               const fs::path& gamefolder) {
     fs::create_directories(root / "user");
@@ -44,13 +59,7 @@ BenchGalmend::BenchGalmend(HostFiles& files, const fs::path& root, const fs::pat
                            const fs::path& datafolder, Backups backups)
     : discard_(files.fs()),
       form_(backups == Backups::kept ? files.fs() : discard_, platform_, ui_) {
-    fs::create_directories(root / "tools");
-    for (const char* name : {"oldstruct.txt", "newstruct.txt", "original zarn galaxies.txt"}) {
-        // Removed first: mingw's copy_file does not overwrite.
-        fs::remove(root / "tools" / name);
-        fs::copy_file(datafolder / name, root / "tools" / name);
-    }
-    fs::current_path(root / "tools");
+    installgalmend(root, datafolder);
     form_.loadold();
     form_.loadnew();
     form_.loadoriginalmaps();

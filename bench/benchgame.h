@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -72,6 +73,44 @@ class RecordingUi : public hostenv::UserInterface {
     std::vector<std::string> boxes;
 };
 
+// A program's end as a run started from Form_Load meets it: thrown by EndingUi.
+struct Ended {
+    int code;
+};
+
+// Ends the program by throwing Ended. It keeps only the last line reported: a run's report grows
+// with its files, which a console does not keep either.
+class EndingUi : public RecordingUi {
+  public:
+    [[noreturn]] void endprogram(int exitcode) override { throw Ended{exitcode}; }
+    void report(const std::string& line) override { reported.assign(1, line); }
+};
+
+// The game installed in one folder, in the version root\tools\targetzarnver.txt names, and
+// the local application-data folder in another; args is the command line.
+class StartedPlatform : public QuietPlatform {
+  public:
+    StartedPlatform(std::string args, std::string game, std::string appdata)
+        : args_(std::move(args)), game_(std::move(game)), appdata_(std::move(appdata)) {}
+    std::string commandargs() override { return args_; }
+    // The install path is the one value the programs read.
+    std::optional<std::string> registrytext(const std::string&) override { return game_; }
+    std::optional<hostenv::ProductVersion> productversion(const std::string&) override {
+        return hostenv::ProductVersion{1, 52, 0, 3};
+    }
+    hostenv::FolderAnswer localappfolder() override { return {0, appdata_}; }
+
+  private:
+    std::string args_, game_, appdata_;
+};
+
+// Writes root\tools\targetzarnver.txt for the version StartedPlatform gives the game.
+void writetargetversion(const std::filesystem::path& root);
+
+// Puts galmend's release data from datafolder and that version into root\tools and makes it
+// the working folder.
+void installgalmend(const std::filesystem::path& root, const std::filesystem::path& datafolder);
+
 // The galaxy folders both programs walk: gamefolder and an empty root\user.
 std::array<std::string, 2> benchgalaxyfolders(HostFiles& files, const std::filesystem::path& root,
                                               const std::filesystem::path& gamefolder);
@@ -81,8 +120,8 @@ enum class Backups { kept, discarded };
 
 class BenchGalmend {
   public:
-    // Puts the release data from datafolder into root\tools and makes it the working
-    // folder; the backup sets go to root\appdata\galmend backups.
+    // Installs galmend under root (installgalmend); the backup sets go to
+    // root\appdata\galmend backups.
     BenchGalmend(HostFiles& files, const std::filesystem::path& root,
                  const std::filesystem::path& gamefolder, const std::filesystem::path& datafolder,
                  Backups backups = Backups::kept);

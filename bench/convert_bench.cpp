@@ -8,14 +8,19 @@
 //   convert_bench --peak MEGABYTES [--root DIR] [--data DIR]
 //   convert_bench --restorepeak [--root DIR] [--data DIR]
 //   convert_bench --rewrite MEGABYTES [--rounds 15] [--root DIR] [--data DIR]
+//   convert_bench --check [--galaxies 5000] [--kilobytes 10] [--rounds 3] [--root DIR] [--data DIR]
+//   convert_bench --checkpeak [--from 500] [--galaxies 5000] [--kilobytes 10] [--root DIR]
+//       [--data DIR]
 // The first form converts a mixed corpus of that size, the second that many galaxies of
 // one size, all in the game folder itself. The third converts one galaxy of that size, its
 // backup set kept, and reports the peak memory; run it in a fresh process. It then runs the
 // fourth in a process of its own, which restores the set a conversion of one galaxy left
 // under the root (the third with --keep) and reports the peak memory. The fifth times the
 // rewriting alone of one galaxy of that size, read once, so that builds for different
-// processors can be compared without the files' cost.
+// processors can be compared without the files' cost. The sixth times galmend /check against
+// galmend /s, and the seventh gives the peak memory of /check over fewer and more galaxies.
 #include <filesystem>
+#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -26,6 +31,7 @@
 #include "galaxysets.h"
 #include "hostenv/backup/backupset.h"
 #include "hostenv/backup/undo.h"
+#include "hostenv/failure.h"
 #include "hostenv/text.h"
 #include "rewrite.h"
 
@@ -325,6 +331,160 @@ int rewriteonly(const Setting& setting, long long megabytes, int rounds) {
     return 0;
 }
 
+// Copies the galaxies of sources into a game folder made anew under root.
+void freshgame(const Setting& setting, const bench::ConversionCorpus& sources) {
+    const fs::path game = setting.root / "game";
+    fs::remove_all(game);
+    fs::create_directories(game);
+    for (const auto& galaxy : sources.galaxies) {
+        bench::copyfile(galaxy, game / galaxy.filename(), false);
+    }
+    bench::syncfolder(setting.root);
+}
+
+struct Ending {
+    int code;
+    long long rewritten;
+};
+
+// Starts galmend as a player does, with args, on root\game and the release data in root\tools.
+Ending startgalmend(const Setting& setting, const std::string& args) {
+    const auto files = bench::hostfiles(setting.root);
+    bench::StartedPlatform platform(args, files->windowspath(setting.root / "game"),
+                                    files->windowspath(setting.root / "appdata"));
+    bench::EndingUi ui;
+    galmend::Galmend form(files->fs(), platform, ui);
+    try {
+        form.load();
+    } catch (const bench::Ended& ended) {
+        if (!ui.boxes.empty()) throw std::runtime_error("galmend " + args + ": " + ui.boxes[0]);
+        return {ended.code, form.rewritten};
+    }
+    throw std::runtime_error("galmend " + args + " did not end");
+}
+
+void expect(const Ending& ending, const std::string& args, int code, std::size_t galaxies) {
+    if (ending.code != code || ending.rewritten != static_cast<long long>(galaxies)) {
+        throw std::runtime_error("galmend " + args + " ended with exit code " +
+                                 std::to_string(ending.code) + ", rewriting " +
+                                 std::to_string(ending.rewritten) + " of " +
+                                 std::to_string(galaxies) + " galaxies");
+    }
+}
+
+std::string readbytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// Throws if a check left a backup set or a galaxy other than it found it.
+void changednothing(const Setting& setting, const bench::ConversionCorpus& sources) {
+    bool same = !fs::exists(backupsfolder(setting));
+    for (const auto& galaxy : sources.galaxies) {
+        same = same && readbytes(galaxy) == readbytes(setting.root / "game" / galaxy.filename());
+    }
+    if (!same) throw std::runtime_error("galmend /check changed the game folder or kept a set");
+}
+
+// galmend /check against galmend /s, both from Form_Load on fresh copies of the same galaxies,
+// taken in turn first.
+int checkratio(const Setting& setting, const bench::Options& options) {
+    const auto count = static_cast<int>(options.number("galaxies", 5000));
+    const auto kilobytes = options.number("kilobytes", 10);
+    const auto rounds = static_cast<int>(options.number("rounds", 3));
+    const auto sources = bench::writeuniformcorpus(
+        setting.root / "sources", count, static_cast<std::uint64_t>(kilobytes) << 10, seed);
+    bench::installgalmend(setting.root, setting.data);
+    fs::create_directories(setting.root / "appdata");
+    std::vector<double> checks, fixes;
+    const auto run = [&](std::vector<double>& into, const std::string& args, int code) {
+        freshgame(setting, sources);
+        Ending ending{};
+        into.push_back(seconds([&] { ending = startgalmend(setting, args); }));
+        bench::syncfolder(setting.root);
+        expect(ending, args, code, sources.galaxies.size());
+    };
+    for (int round = 0; round < rounds; ++round) {
+        const auto check = [&] {
+            run(checks, "/check", hostenv::exitwouldchange);
+            changednothing(setting, sources);
+        };
+        const auto fix = [&] {
+            run(fixes, "/s", hostenv::exitnormal);
+            fs::remove_all(backupsfolder(setting));
+        };
+        if (round % 2 == 0) {
+            check();
+            fix();
+        } else {
+            fix();
+            check();
+        }
+    }
+    std::cout << "check benchmark (" << bench::hostname() << "): " << count << " galaxies of "
+              << kilobytes << " KB, each run from Form_Load on a fresh copy, times in s\n";
+    report("galmend /check", checks, sources.bytes);
+    report("galmend /s", fixes, sources.bytes);
+    std::vector<double> ratios;
+    for (int i = 0; i < rounds; ++i) {
+        ratios.push_back(checks[i] / fixes[i]);
+        std::cout << std::setprecision(3) << "round " << i + 1 << ": /check " << checks[i] << " s ("
+                  << (i % 2 == 0 ? "run first" : "run second") << "), /s " << fixes[i]
+                  << " s, ratio " << std::setprecision(2) << ratios.back() << "\n";
+    }
+    const double ratio = bench::median(ratios);
+    std::cout << "/check / /s: " << ratio << " round by round, "
+              << bench::median(checks) / bench::median(fixes) << " of the medians"
+              << verdict(ratio, 0.5) << "\n";
+    return 0;
+}
+
+// The peak memory of galmend /check over --from and then --galaxies galaxies of --kilobytes
+// each, each in a process of its own. A check holds one galaxy at a time: the peaks may differ
+// by the list of names, far less than a tenth of a galaxy for each galaxy more.
+int checkpeaks(const Setting& setting, const bench::Options& options) {
+    const long long counts[] = {options.number("from", 500), options.number("galaxies", 5000)};
+    const auto kilobytes = options.number("kilobytes", 10);
+    bench::installgalmend(setting.root, setting.data);
+    fs::create_directories(setting.root / "appdata");
+    double peaks[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        fs::remove_all(setting.root / "game");
+        bench::writeuniformcorpus(setting.root / "game", static_cast<int>(counts[i]),
+                                  static_cast<std::uint64_t>(kilobytes) << 10, seed);
+        bench::syncfolder(setting.root);
+        if (bench::runself({"--checkpeakrun", std::to_string(counts[i]), "--root",
+                            setting.root.string(), "--data", setting.data.string(), "--keep"}) !=
+            0) {
+            return 1;
+        }
+        peaks[i] = std::stod(readbytes(setting.root / "peak"));
+    }
+    const double pergalaxy = (peaks[1] - peaks[0]) / static_cast<double>(counts[1] - counts[0]);
+    const double limit = 1024.0 * static_cast<double>(kilobytes) / 10;
+    std::cout << std::fixed << std::setprecision(1) << "peak of " << counts[1] << " less peak of "
+              << counts[0] << ": " << (peaks[1] - peaks[0]) / megabyte << " MB, "
+              << std::setprecision(0) << pergalaxy << " bytes a galaxy more; target " << limit
+              << " (a tenth of a galaxy): " << (pergalaxy <= limit ? "met" : "missed") << "\n";
+    return 0;
+}
+
+int checkpeakrun(const Setting& setting, long long count) {
+    const auto before = static_cast<double>(bench::peakmemory());
+    Ending ending{};
+    const double time = seconds([&] { ending = startgalmend(setting, "/check"); });
+    const auto after = static_cast<double>(bench::peakmemory());
+    expect(ending, "/check", hostenv::exitwouldchange, static_cast<std::size_t>(count));
+    std::cout << std::fixed << std::setprecision(1) << "peak memory of galmend /check ("
+              << bench::hostname() << ") over " << count << " galaxies, checked in "
+              << std::setprecision(2) << time << " s: " << std::setprecision(1) << before / megabyte
+              << " MB before the check, " << after / megabyte << " MB the process's peak\n";
+    bench::writefile(setting.root / "peak", std::to_string(after));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -334,12 +494,15 @@ int main(int argc, char** argv) {
             fs::absolute(options.text("root", bench::defaultroot("zarnbench-convert").string())),
             fs::absolute(options.text("data", ZARN_DATA_DIR))};
         fs::create_directories(setting.root);
-        const int result = options.has("peak")          ? peak(setting, options.number("peak", 50))
-                           : options.has("restorepeak") ? restorepeak(setting)
-                           : options.has("rewrite")
-                               ? rewriteonly(setting, options.number("rewrite", 50),
-                                             static_cast<int>(options.number("rounds", 15)))
-                               : throughput(setting, options);
+        const int result =
+            options.has("peak")           ? peak(setting, options.number("peak", 50))
+            : options.has("restorepeak")  ? restorepeak(setting)
+            : options.has("rewrite")      ? rewriteonly(setting, options.number("rewrite", 50),
+                                                        static_cast<int>(options.number("rounds", 15)))
+            : options.has("check")        ? checkratio(setting, options)
+            : options.has("checkpeak")    ? checkpeaks(setting, options)
+            : options.has("checkpeakrun") ? checkpeakrun(setting, options.number("checkpeakrun", 0))
+                                          : throughput(setting, options);
         if (!options.has("keep")) {
             fs::current_path(setting.root.parent_path());
             fs::remove_all(setting.root);

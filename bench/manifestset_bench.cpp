@@ -29,33 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 using bench::seconds;
 
-struct Ended {
-    int code;
-};
-
-class EndingUi : public bench::RecordingUi {
-  public:
-    [[noreturn]] void endprogram(int exitcode) override { throw Ended{exitcode}; }
-};
-
-// The game installed in one folder, in the version root\tools\targetzarnver.txt names, and
-// the local application-data folder in another; args is the command line.
-class StartedPlatform : public bench::QuietPlatform {
-  public:
-    StartedPlatform(std::string args, std::string game, std::string appdata)
-        : args_(std::move(args)), game_(std::move(game)), appdata_(std::move(appdata)) {}
-    std::string commandargs() override { return args_; }
-    // The install path is the one value tallyhold reads.
-    std::optional<std::string> registrytext(const std::string&) override { return game_; }
-    std::optional<hostenv::ProductVersion> productversion(const std::string&) override {
-        return hostenv::ProductVersion{1, 52, 0, 3};
-    }
-    hostenv::FolderAnswer localappfolder() override { return {0, appdata_}; }
-
-  private:
-    std::string args_, game_, appdata_;
-};
-
 struct Manifest {
     fs::path path;
     std::string bytes;
@@ -93,22 +66,21 @@ void writecorpus(Setting& setting, int count) {
             ++setting.galaxies;
         }
     }
-    fs::create_directories(setting.root / "tools");
-    bench::writefile(setting.root / "tools" / "targetzarnver.txt", "1.52.0.3\r\n");
+    bench::writetargetversion(setting.root);
     fs::current_path(setting.root / "tools");
 }
 
 // Runs tallyhold with args to its end; throws unless it ended with exit code 0.
 void runtallyhold(Setting& setting, const std::string& args, bench::Backups backups) {
     auto& files = *setting.files;
-    StartedPlatform platform(args, files.windowspath(setting.root / "game"),
-                             files.windowspath(setting.appdata()));
-    EndingUi ui;
+    bench::StartedPlatform platform(args, files.windowspath(setting.root / "game"),
+                                    files.windowspath(setting.appdata()));
+    bench::EndingUi ui;
     bench::DiscardBackups discard(files.fs());
     tallyhold::Tallyhold form(backups == bench::Backups::kept ? files.fs() : discard, platform, ui);
     try {
         form.load();
-    } catch (const Ended& ended) {
+    } catch (const bench::Ended& ended) {
         if (ended.code == 0) return;
         const auto& said = !ui.boxes.empty() ? ui.boxes : ui.reported;
         throw std::runtime_error("tallyhold " + args + " ended with exit code " +
