@@ -135,15 +135,17 @@ void Galmend::fixgalaxies() {
                 }
                 throw;
             } catch (const Failure& failure) {
-                if (checkmode) {
-                    wouldfailon(failure.what());
-                    continue;
+                if (!checkmode) {
+                    // The galaxies staged before this one are put in place: work done stays
+                    // done.
+                    if (!state.backupbroken && !state.stagedpaths.empty()) {
+                        putinplace(state, backup, fixed);
+                    }
+                    throw;
                 }
-                // The galaxies staged before this one are put in place: work done stays done.
-                if (!state.backupbroken && !state.stagedpaths.empty()) {
-                    putinplace(state, backup, fixed);
-                }
-                throw;
+                // A check goes on, and still puts the staged batch in place below: after the
+                // last galaxy, nothing else would name the galaxies staged before it.
+                wouldfailon(failure.what());
             }
             if (!state.stagedpaths.empty() &&
                 (i + 1 == foundgalaxies.size() || state.stagedpaths.size() >= batchlimit ||
