@@ -111,3 +111,28 @@ mtime() { stat -c '%Y %y' "$1"; }
 expect_readonly() {
     if is_readonly "$2"; then say "ok   $1: read-only"; else fail "$1: $2 is not read-only"; fi
 }
+
+# Every file and folder below the folders as it stands: its path, type, modification time to
+# the nanosecond, size and, for a file, its bytes' digest, one entry a line: snapshot
+# <folder>... A file written back with the same bytes, or one made and removed again, still
+# shows in a folder's time.
+snapshot() {
+    local entry
+    find "$@" -printf '%p %y %T@ %s\n' | LC_ALL=C sort
+    while IFS= read -r -d '' entry; do
+        printf 'sha256 %s %s\n' "$(sha256sum <"$entry" | cut -d' ' -f1)" "$entry"
+    done < <(find "$@" -type f -print0 | LC_ALL=C sort -z)
+}
+
+# The folders as the snapshot kept in the file found them: expect_snapshot <what> <file>
+# <folder>...
+expect_snapshot() {
+    local what=$1 kept=$2 differences
+    shift 2
+    differences=$(diff "$kept" <(snapshot "$@") | head -20)
+    if [[ -z "$differences" ]]; then
+        say "ok   $what: every file and folder as before, times included"
+    else
+        fail "$what: changed since the snapshot:"$'\n'"$differences"
+    fi
+}
