@@ -72,21 +72,6 @@ class StopsTheFix : public Failure {
     using Failure::Failure;
 };
 
-// The end of a run's backup set is written however the fix ends: "exit" and closing the
-// window write it too, and a fix that ends writes no set beyond its own.
-class FixingSet {
-  public:
-    FixingSet(BackupWriter*& current, BackupWriter& backup) : current_(current) {
-        current_ = &backup;
-    }
-    ~FixingSet() { current_ = nullptr; }
-    FixingSet(const FixingSet&) = delete;
-    FixingSet& operator=(const FixingSet&) = delete;
-
-  private:
-    BackupWriter*& current_;
-};
-
 // The most galaxies staged at once: each is a temporary file until the batch is put in place.
 constexpr std::size_t batchlimit = 64;
 
@@ -105,7 +90,7 @@ void Galmend::fixgalaxies() {
     BackupWriter backup(fs_, galaxysets(),
                         localappfolder.empty() ? "" : backupsfolder(galaxysets(), localappfolder),
                         platform_.localtimestamp(), keptgalaxyfolders(galaxyfolders));
-    const FixingSet fixing(fixset_, backup);
+    const hostenv::backup::SetUnderWay fixing(fixset_, backup);
     rewritten = 0;
     wouldfail = 0;
     keptnote.clear();

@@ -215,13 +215,7 @@ void Galmend::closed() {
 }
 
 void Galmend::endnow(int exitcode) {
-    if (fixset_ != nullptr) {
-        try {
-            fixset_->finish();
-        } catch (const Failure&) {
-            // The set is restorable without its end, and the player asked to stop.
-        }
-    }
+    hostenv::backup::finishunderway(fixset_);
     ui_.endprogram(exitcode);
 }
 

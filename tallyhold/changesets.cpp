@@ -149,13 +149,7 @@ void Tallyhold::closed() {
 }
 
 void Tallyhold::endnow(int exitcode) {
-    if (changeset_ != nullptr) {
-        try {
-            changeset_->finish();
-        } catch (const Failure&) {
-            // The set is restorable without its end, and the player asked to stop.
-        }
-    }
+    hostenv::backup::finishunderway(changeset_);
     ui_.endprogram(exitcode);
 }
 

@@ -139,7 +139,7 @@ void Tallyhold::putinplace(hostenv::StagedFile& staged, const std::string& manif
                       ", and that file exists already. Remove or rename " + old +
                       ", then write the manifest again.");
     }
-    const ChangingSet changing(changeset_, set);
+    const hostenv::backup::SetUnderWay changing(changeset_, set);
     std::optional<std::string> previous;
     keep(set, [&] {
         if (present) previous = fs_.readfile(manifest);

@@ -111,7 +111,7 @@ void Tallyhold::silentrun() {
     std::string text;
     hostenv::StagedFile staged = stagemanifest(manifest, text);
     BackupWriter set = newset();
-    const ChangingSet changing(changeset_, set);
+    const hostenv::backup::SetUnderWay changing(changeset_, set);
     // The game's manifest is replaced in one step, never removed first: the game is never
     // without one, and its set records the one change.
     std::optional<std::string> previous;
@@ -264,7 +264,7 @@ void Tallyhold::removemanifests() {
     const hostenv::Lines removals = removable("");
     if (removals.empty()) return;
     BackupWriter set = newset();
-    const ChangingSet changing(changeset_, set);
+    const hostenv::backup::SetUnderWay changing(changeset_, set);
     keep(set, [&] {
         for (const auto& path : removals) set.addremoved(path, fs_.readfile(path));
     });

@@ -46,22 +46,6 @@ const hostenv::FormLayout& tallyholdlayout();
 // every line ended by CR LF.
 std::string manifesttext(const hostenv::Lines& galaxynames);
 
-// Names the backup set of the change under way as current while it lives, for "exit" and
-// closing the window to finish.
-class ChangingSet {
-  public:
-    ChangingSet(hostenv::backup::BackupWriter*& current, hostenv::backup::BackupWriter& set)
-        : current_(current) {
-        current_ = &set;
-    }
-    ~ChangingSet() { current_ = nullptr; }
-    ChangingSet(const ChangingSet&) = delete;
-    ChangingSet& operator=(const ChangingSet&) = delete;
-
-  private:
-    hostenv::backup::BackupWriter*& current_;
-};
-
 class Tallyhold : public hostenv::ProgramForm<Tallyhold> {
   public:
     Tallyhold(hostenv::FileSystem& fs, hostenv::Platform& platform, hostenv::UserInterface& ui);

@@ -216,6 +216,15 @@ void BackupWriter::finish() {
     }
 }
 
+void finishunderway(BackupWriter* set) noexcept {
+    if (set == nullptr) return;
+    try {
+        set->finish();
+    } catch (const Failure&) {
+        // Restorable without its end; the player asked to stop.
+    }
+}
+
 SetListing backupsets(hostenv::FileSystem& fs, const SetOwner& owner, const std::string& folder) {
     SetListing listing;
     const hostenv::Description sets = fs.describe(folder, hostenv::Ask::target);

@@ -117,6 +117,23 @@ class BackupWriter {
     std::string record_;
 };
 
+// Names a run's set as the one under way while it lives: the program's end ("exit", closing
+// the window) finishes it first (finishunderway), so that any zip reader opens it.
+class SetUnderWay {
+  public:
+    SetUnderWay(BackupWriter*& current, BackupWriter& set) : current_(current) { current_ = &set; }
+    ~SetUnderWay() { current_ = nullptr; }
+    SetUnderWay(const SetUnderWay&) = delete;
+    SetUnderWay& operator=(const SetUnderWay&) = delete;
+
+  private:
+    BackupWriter*& current_;
+};
+
+// Writes the end of the set under way, if any. A failure is dropped: the set is restorable
+// without its end, and the player asked to stop.
+void finishunderway(BackupWriter* set) noexcept;
+
 // A set of ours, as its name and its first record tell.
 struct BackupSet {
     enum class State { open, restored, refused };
