@@ -5,33 +5,42 @@
 # galaxies again and saves a screenshot, whose path it prints. It uses only the 64-bit
 # programs, so it runs on a host that cannot execute 32-bit code too. Every step that fails
 # says so, with the tool's own last lines, and the demo then ends with exit code 1.
+#
+# scripts/demo.sh --zip <release zip>: the same with the programs and the data files a player
+# gets, taken from a 64-bit release zip that scripts/release.sh wrote, instead of building them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-steplog=$root/build/demo-step.log
+zarn_script=demo
+zarn_steplog=$root/build/demo-step.log
 mkdir -p build
-
-die() {
-    echo "demo: $1" >&2
-    if [[ -n "${2:-}" && -s "$2" ]]; then tail -n 30 "$2" | sed 's/^/  | /' >&2; fi
-    exit 1
-}
-
-# step <what> <command...>: runs a command quietly; on failure shows what failed and the
-# command's last lines.
-step() {
-    local what=$1 rc=0
-    shift
-    "$@" >"$steplog" 2>&1 || rc=$?
-    ((rc == 0)) || die "$what failed (exit code $rc); its last lines:" "$steplog"
-}
-
+. scripts/steps.sh
+zip=
+case "${1:-}" in
+    "") ;;
+    --zip) zip=$(realpath -e "${2:?--zip needs a release zip}") || die "no release zip $2" ;;
+    *) die "unknown argument $1 (the only one is --zip <release zip>)" ;;
+esac
 . scripts/deps.sh
-zarn_ensure_packages "${zarn_build_packages[@]}" "${zarn_wine_packages[@]}" ||
+zarn_ensure_packages "${zarn_build_packages[@]}" "${zarn_wine_packages[@]}" unzip ||
     die "installing the Debian packages failed (see apt's lines above)"
 step "configuring the 64-bit build" cmake --preset win64
-step "building the 64-bit programs" cmake --build --preset win64 --target galmend tallyhold \
-    wintest Halcyrion
+if [[ -n "$zip" ]]; then
+    # The test helper and the stand-in game only: the programs are the zip's.
+    step "building the test helper and the stand-in game" cmake --build --preset win64 \
+        --target wintest Halcyrion
+    unpacked=$root/build/demo-zip
+    rm -rf "$unpacked"
+    step "unpacking $zip" unzip -q "$zip" -d "$unpacked"
+    unpacked=$(find "$unpacked" -mindepth 1 -maxdepth 1 -type d)
+    for file in galmend.exe tallyhold.exe; do
+        [[ -f "$unpacked/$file" ]] || die "$zip holds no $file in its folder"
+    done
+    export E2E_DATA=$unpacked
+else
+    step "building the 64-bit programs" cmake --build --preset win64 --target galmend tallyhold \
+        wintest Halcyrion
+fi
 
 export E2E_WORK=$root/build/demo
 rm -rf "$E2E_WORK"
@@ -39,6 +48,11 @@ rm -rf "$E2E_WORK"
 source e2e/lib.sh
 set +e
 begin galmend 64 64 demo
+if [[ -n "$zip" ]]; then
+    PROG_EXE=$unpacked/galmend.exe
+    take_program_copy
+    echo "Running the programs from $zip"
+fi
 reset_game
 
 game=$(unixpath "$GAME_FOLDER")
@@ -85,12 +99,12 @@ echo "The changes in game/Orion Drift.galaxy:"
 diff -u --label before --label after <(tr -d '\r' <"$before/game/Orion Drift.galaxy") \
     <(tr -d '\r' <"$game/Orion Drift.galaxy")
 
-if diff -r "$game" demo/expected/game --exclude=Halcyrion.exe >"$steplog" 2>&1 &&
-    diff -r "$userfolder" demo/expected/user >>"$steplog" 2>&1; then
+if diff -r "$game" demo/expected/game --exclude=Halcyrion.exe >"$zarn_steplog" 2>&1 &&
+    diff -r "$userfolder" demo/expected/user >>"$zarn_steplog" 2>&1; then
     echo
     echo "Every galaxy now equals demo/expected byte for byte."
 else
-    die "the galaxies differ from demo/expected:" "$steplog"
+    die "the galaxies differ from demo/expected:" "$zarn_steplog"
 fi
 
 # A manifest left from an earlier run: tallyhold removes it before it writes the new one.
@@ -98,6 +112,7 @@ printf 'TXT\r\nfileCount  1 \r\nfileName "Old Map"\r\n\r\n' >"$game/Fortrel/gala
 galmendexe=$PROG_EXE
 source e2e/program-tallyhold.sh
 PROG_EXE=$E2E_BUILD64/$PROG_EXE_REL
+if [[ -n "$zip" ]]; then PROG_EXE=$unpacked/tallyhold.exe; fi
 take_program_copy
 new_case tallyhold >/dev/null
 use_release_data

@@ -28,3 +28,5 @@ zarn_build_packages=(cmake ninja-build g++ make clang libclang-rt-14-dev googlet
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     zlib1g-dev libz-mingw-w64-dev imagemagick)
 zarn_wine_packages=(wine wine64 wine32:i386 xvfb xauth x11-utils)
+zarn_release_packages=(cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
+    binutils-mingw-w64-x86-64 binutils libz-mingw-w64-dev imagemagick zip unzip)
