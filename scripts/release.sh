@@ -46,6 +46,7 @@ check_release() {
     for bits in 32 64; do
         tools=$(toolsof $bits)
         folder=$check/win$bits/zarntools-$version-win$bits
+        mkdir -p "$check/win$bits"
         # The symbols beside the programs, as a developer unpacks both zips into one folder.
         for zip in "zarntools-$version-win$bits.zip" "zarntools-$version-win$bits-symbols.zip"; do
             step "unpacking $zip" unzip -q -o "$dist/$zip" -d "$check/win$bits"
