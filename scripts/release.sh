@@ -117,6 +117,9 @@ for bits in 32 64; do
     step "configuring the $bits-bit release build" cmake --preset "$preset"
     { read -r version && read -r maker; } <"build/$preset/release.txt" ||
         die "build/$preset/release.txt does not give the version and the maker"
+    # The version lives in CMakeLists.txt alone; the build writes it everywhere else.
+    ! git grep -qF "$version" -- '*.rc' '*.manifest' '*.manifest.in' ||
+        die "a resource script or manifest in the repository names the version $version itself"
     grep -q "^## \[$version\] - " CHANGELOG.md ||
         die "CHANGELOG.md has no heading \"## [$version] - <date>\" for the version in CMakeLists.txt"
     step "building the $bits-bit programs" cmake --build --preset "$preset"
@@ -141,10 +144,8 @@ step "writing SHA256SUMS" sums "$work/dist" --output
 check_release "$work/dist"
 
 # dist/ is either the last release, complete, or this one.
-rm -rf dist.old
-if [[ -e dist ]]; then mv dist dist.old; fi
+if [[ -e dist ]]; then mv dist "$work/previous-dist"; fi
 mv "$work/dist" dist
-rm -rf dist.old
 echo "The release $version of commit $(git rev-parse --short HEAD), in dist/:"
 (cd dist && stat -c '  %n  %s bytes' -- *)
 echo "The executables in the zips:"
