@@ -13,6 +13,17 @@ write_program_data() {
     crlf_file "$dir/targetzarnver.txt" "$version"
 }
 
+# A fresh game with six galaxies in both folders, some in subfolders (Fortrel, maps, mine).
+plant_galaxies() {
+    reset_game
+    mkdir -p "$game/Fortrel" "$game/maps" "$user/mine"
+    local file
+    for file in "$game/Zeta.galaxy" "$game/alpha.galaxy" "$game/Fortrel/Deep Reach.galaxy" \
+        "$game/maps/Beta Map.galaxy" "$user/My Map.galaxy" "$user/mine/Gamma.galaxy"; do
+        crlf_file "$file" "zarn galaxy" "version 4"
+    done
+}
+
 # The exact bytes of a manifest listing these galaxy names: manifest_text <name>...
 manifest_text() {
     local name

@@ -38,12 +38,7 @@ manifests() {
 
 # Six galaxies in both folders and a manifest in each of them and in a subfolder of each.
 plant() {
-    reset_game
-    mkdir -p "$game/Fortrel" "$game/maps" "$user/mine"
-    for file in "$game/Zeta.galaxy" "$game/alpha.galaxy" "$game/Fortrel/Deep Reach.galaxy" \
-        "$game/maps/Beta Map.galaxy" "$user/My Map.galaxy" "$user/mine/Gamma.galaxy"; do
-        crlf_file "$file" "zarn galaxy" "version 4"
-    done
+    plant_galaxies
     for file in "$game/galaxy.manifest" "$game/maps/galaxy.manifest" "$user/GALAXY.MANIFEST" \
         "$user/mine/galaxy.manifest"; do
         manifest_text "before" >"$file"

@@ -11,12 +11,7 @@ manifests() {
 }
 
 new_case galaxies
-reset_game
-mkdir -p "$game/Fortrel" "$game/maps" "$user/mine"
-for file in "$game/Zeta.galaxy" "$game/alpha.galaxy" "$game/Fortrel/Deep Reach.galaxy" \
-    "$game/maps/Beta Map.galaxy" "$user/My Map.galaxy" "$user/mine/Gamma.galaxy"; do
-    crlf_file "$file" "zarn galaxy" "version 4"
-done
+plant_galaxies
 : >"$game/maps/notes.txt"
 for file in "$game/galaxy.manifest" "$game/Fortrel/galaxy.manifest" "$user/GALAXY.MANIFEST" \
     "$user/mine/galaxy.manifest"; do
