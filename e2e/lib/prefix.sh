@@ -110,8 +110,13 @@ import_reg() {
         printf '\xff\xfe'
         printf '%s\r\n' "Windows Registry Editor Version 5.00" "" "$@" | iconv -f UTF-8 -t UTF-16LE
     } >"$file"
-    (cd "$CASES_DIR" && timeout 30 "${WINE_TOOLS[@]}" regedit /S import.reg >/dev/null 2>&1) ||
+    # Now and then regedit fails while the prefix's server is still ending the program
+    # before it: once the server is done, the import is tried once more.
+    regedit_import || { timeout 20 "${WINESERVER[@]}" -w 2>/dev/null; regedit_import; } ||
         fail "regedit /S could not import $file"
+}
+regedit_import() {
+    (cd "$CASES_DIR" && timeout 30 "${WINE_TOOLS[@]}" regedit /S import.reg >/dev/null 2>&1)
 }
 
 # The folder SHGetFolderPath gives for the per-user local application data: set_local_apps
