@@ -121,6 +121,28 @@ expect_report_ends() {
     expect_eq "report, last line" "$(ended_line "$2")" "$(program_report | tail -1)"
 }
 
+# Runs the program with the arguments, which must end by itself (a message box would hold it),
+# with the exit code, and keep both galaxy folders and the local application data as they
+# were: run_unchanged <exit code> <args>...
+run_unchanged() {
+    local code=$1 kept=$CASE_DIR/snapshot apps
+    shift
+    apps=$(unixpath "$USER_APPS")
+    snapshot "$game" "$apps" >"$kept"
+    start_program "$@"
+    expect_exit "$code" 60
+    expect_snapshot "both folders after $PROG_NAME $*" "$kept" "$game" "$apps"
+}
+
+# A command line that changes nothing, with its exit code and the report's first line:
+# argument_case <exit code> <first line> <args>...
+argument_case() {
+    local code=$1 first=$2
+    shift 2
+    run_unchanged "$code" "$@"
+    expect_report_ends "$first" "$code"
+}
+
 # A silent run with the case's data that ends by itself with nothing to show: a message box
 # would hold it until the wait runs out, and be shown. Its report is what is given and the
 # program's notes after its last given line (program_notes, in program-<name>.sh), or, with
