@@ -169,6 +169,19 @@ double seconds(Work&& work) {
 
 double median(std::vector<double> values);
 
+// The two runs of a round: the first one first in even rounds and last in odd ones, so that
+// neither always meets a cache the other warmed.
+template <class First, class Second>
+void inturn(int round, First&& first, Second&& second) {
+    if (round % 2 == 0) {
+        first();
+        second();
+    } else {
+        second();
+        first();
+    }
+}
+
 // One line: what, every time in seconds, and their median.
 void report(const char* what, const std::vector<double>& times);
 

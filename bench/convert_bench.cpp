@@ -415,13 +415,7 @@ int checkratio(const Setting& setting, const bench::Options& options) {
             run(fixes, "/s", hostenv::exitnormal);
             fs::remove_all(backupsfolder(setting));
         };
-        if (round % 2 == 0) {
-            check();
-            fix();
-        } else {
-            fix();
-            check();
-        }
+        bench::inturn(round, check, fix);
     }
     std::cout << "check benchmark (" << bench::hostname() << "): " << count << " galaxies of "
               << kilobytes << " KB, each run from Form_Load on a fresh copy, times in s\n";

@@ -173,15 +173,7 @@ int main(int argc, char** argv) {
             timed(written, [&] { safewrites(setting); });
             check(setting, true, "the safe writes");
         };
-        for (int round = 0; round < rounds; ++round) {
-            if (round % 2 == 0) {
-                withset();
-                withoutset();
-            } else {
-                withoutset();
-                withset();
-            }
-        }
+        for (int round = 0; round < rounds; ++round) bench::inturn(round, withset, withoutset);
 
         std::cout << "manifest backup set benchmark (" << bench::hostname() << "): " << count
                   << " manifests, " << bytesbelow(setting.root / "game") / 1024 << " KB in the "
